@@ -1,0 +1,67 @@
+// Block-buffered reading of a text file. A file that starts with the gzip
+// magic bytes is decompressed on the fly, so references and datasets may come
+// as .gz; any other file is read as it is.
+#pragma once
+
+#include <zlib.h>
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quilm {
+
+class InputFile {
+ public:
+  static constexpr std::size_t kDefaultBlock = std::size_t{4} << 20;
+
+  // Throws IoError naming the file when it cannot be opened.
+  explicit InputFile(std::string path, std::size_t block = kDefaultBlock);
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  const std::string& path() const { return path_; }
+  bool compressed() const { return compressed_; }
+
+  // Next byte, or -1 at the end of the file.
+  int get() {
+    if (pos_ == end_ && !refill()) return -1;
+    return static_cast<unsigned char>(buf_[pos_++]);
+  }
+  // The byte that get() would return, without consuming it.
+  int peek() {
+    if (pos_ == end_ && !refill()) return -1;
+    return static_cast<unsigned char>(buf_[pos_]);
+  }
+  // One line without its line feed; false at the end of the file. A last
+  // line without a line feed is still returned.
+  bool read_line(std::string& line);
+
+  // The unread part of the buffer; empty only at the end of the file.
+  // consume(n) then marks n of its bytes as read.
+  const char* data() {
+    if (pos_ == end_) refill();
+    return buf_.data() + pos_;
+  }
+  std::size_t available() const { return end_ - pos_; }
+  void consume(std::size_t n) { pos_ += n; }
+  bool refill();
+
+ private:
+  std::string path_;
+  gzFile gz_ = nullptr;
+  bool compressed_ = false;
+  std::vector<char> buf_;
+  std::size_t pos_ = 0;
+  std::size_t end_ = 0;
+};
+
+// True when the file starts with the gzip magic bytes.
+bool is_gzip_file(const std::string& path);
+
+// Reads a whole (possibly compressed) file into a string.
+std::string read_whole_file(const std::string& path);
+
+}  // namespace quilm

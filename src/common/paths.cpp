@@ -1,0 +1,39 @@
+#include "common/paths.hpp"
+
+#include <filesystem>
+#include <system_error>
+
+#include "common/errors.hpp"
+
+namespace quilm {
+
+std::string join_path(std::string_view folder, std::string_view name) {
+  std::string path;
+  path.reserve(folder.size() + 1 + name.size());
+  path.append(folder);
+  path.push_back(kPathSeparator);
+  path.append(name);
+  return path;
+}
+
+std::string numbered_path(std::string_view folder, long number, std::string_view suffix) {
+  std::string name = std::to_string(number);
+  name.append(suffix);
+  return join_path(folder, name);
+}
+
+void make_folders(const std::string& folder) {
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) throw IoError("cannot create work folder '" + folder + "': " + ec.message());
+  if (!std::filesystem::is_directory(folder, ec))
+    throw IoError("work folder '" + folder + "' is not a folder");
+}
+
+void copy_file_over(const std::string& from, const std::string& to) {
+  std::error_code ec;
+  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
+  if (ec) throw IoError("cannot copy '" + from + "' to '" + to + "': " + ec.message());
+}
+
+}  // namespace quilm

@@ -1,0 +1,22 @@
+// Work-folder paths: folder, one separator, file name.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quilm {
+
+inline constexpr char kPathSeparator = '/';
+
+std::string join_path(std::string_view folder, std::string_view name);
+
+// "<folder>/<number><suffix>", as in the segment and result files "1.txt", "1.r".
+std::string numbered_path(std::string_view folder, long number, std::string_view suffix);
+
+// Creates a folder and its parents; throws IoError naming the folder on failure.
+void make_folders(const std::string& folder);
+
+// Copies a file byte for byte, replacing the target.
+void copy_file_over(const std::string& from, const std::string& to);
+
+}  // namespace quilm

@@ -1,0 +1,47 @@
+// Reading of the system's text records the way a scanf format reads them: a
+// blank in the format skips any run of white space, %d and %s skip white
+// space first, %c takes the next byte as it is. Every record reader of the
+// system is built from these few steps.
+#pragma once
+
+#include <string>
+
+#include "common/input_file.hpp"
+
+namespace quilm {
+
+enum class Scan { kOk, kEof, kNoMatch };
+
+inline bool is_space(int c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+class TextScanner {
+ public:
+  explicit TextScanner(InputFile& in) : in_(in) {}
+
+  const std::string& path() const { return in_.path(); }
+
+  // Skips white space; false when the end of the file follows.
+  bool skip_space();
+  // %d into a 64-bit value (callers narrow it): optional sign, digits.
+  Scan read_long(long long& value);
+  Scan read_int(int& value);
+  // %lf
+  Scan read_double(double& value);
+  // %s: a run of non-blank bytes.
+  Scan read_word(std::string& word);
+  // %c: the next byte, blank or not.
+  Scan read_char(char& c);
+  // %[^\n]: the bytes up to the line feed, which stays unread; kNoMatch when
+  // the line is empty.
+  Scan read_to_line_end(std::string& text);
+  // The rest of the line, line feed consumed; false at the end of the file.
+  bool read_line(std::string& line) { return in_.read_line(line); }
+  bool at_eof() { return in_.peek() < 0; }
+
+ private:
+  InputFile& in_;
+};
+
+}  // namespace quilm

@@ -1,0 +1,87 @@
+#include "support/test_support.hpp"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace quilm::test {
+
+std::string program_path(const std::string& name) { return std::string(QUILM_BIN_DIR) + "/" + name; }
+
+std::string source_path(const std::string& relative) {
+  return std::string(QUILM_SOURCE_DIR) + "/" + relative;
+}
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) ADD_FAILURE() << "cannot read " << path;
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void spit(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  if (!out) ADD_FAILURE() << "cannot write " << path;
+}
+
+bool file_exists(const std::string& path) { return std::filesystem::exists(path); }
+
+RunResult run_program_in(const std::string& folder, const std::string& program,
+                         const std::vector<std::string>& args) {
+  char out_name[] = "/tmp/quilm-out-XXXXXX";
+  char err_name[] = "/tmp/quilm-err-XXXXXX";
+  int out_fd = mkstemp(out_name);
+  int err_fd = mkstemp(err_name);
+  RunResult result;
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out_fd, 1);
+    dup2(err_fd, 2);
+    int null_fd = open("/dev/null", O_RDONLY);
+    dup2(null_fd, 0);
+    if (chdir(folder.c_str()) != 0) _exit(126);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  close(out_fd);
+  close(err_fd);
+  result.out = slurp(out_name);
+  result.err = slurp(err_name);
+  unlink(out_name);
+  unlink(err_name);
+  return result;
+}
+
+void TempDirTest::SetUp() {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string label = std::string(info->test_suite_name()) + "-" + info->name();
+  for (char& c : label)
+    if (c == '/') c = '_';  // parameterised test names hold slashes
+  std::string pattern =
+      std::filesystem::temp_directory_path().string() + "/quilm-" + label + "-XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  char* made = mkdtemp(name.data());
+  ASSERT_NE(made, nullptr);
+  dir_ = made;
+}
+
+void TempDirTest::TearDown() {
+  if (!HasFailure() && !dir_.empty()) std::filesystem::remove_all(dir_);
+}
+
+}  // namespace quilm::test

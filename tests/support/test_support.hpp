@@ -1,0 +1,44 @@
+// Helpers shared by the test suites: a fresh temporary folder per test,
+// whole-file reads and writes, and running a built program.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace quilm::test {
+
+// Path of a built program ("quilm2splice", "quilm_x", ...).
+std::string program_path(const std::string& name);
+// Path below the source tree ("examples/...").
+std::string source_path(const std::string& relative);
+
+std::string slurp(const std::string& path);
+void spit(const std::string& path, const std::string& text);
+bool file_exists(const std::string& path);
+
+struct RunResult {
+  int status = -1;  // exit status, or 128 + signal
+  std::string out;
+  std::string err;
+};
+
+// Runs a program with arguments in a folder, capturing stdout and stderr.
+RunResult run_program_in(const std::string& folder, const std::string& program,
+                         const std::vector<std::string>& args);
+
+// A test fixture that gives every test its own empty folder, removed after
+// the test unless it failed (then kept for a look).
+class TempDirTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  std::string path(const std::string& name) const { return dir_ + "/" + name; }
+  const std::string& dir() const { return dir_; }
+
+ private:
+  std::string dir_;
+};
+
+}  // namespace quilm::test
