@@ -1,0 +1,22 @@
+#include "common/mapping_record.hpp"
+
+#include "common/errors.hpp"
+
+namespace quilm {
+
+bool MappingRecordReader::next(MappingRecord& r) {
+  Scan s = scan_.read_int(r.read_number);
+  if (s == Scan::kEof) return false;
+  ++record_;
+  if (s == Scan::kOk) s = scan_.read_word(r.sequence);
+  if (s == Scan::kOk) s = scan_.skip_space() ? scan_.read_char(r.strand) : Scan::kEof;
+  if (s == Scan::kOk) s = scan_.read_int(r.count);
+  if (s == Scan::kOk) s = scan_.read_int(r.errors);
+  if (s == Scan::kOk) s = scan_.read_int(r.position);
+  if (s != Scan::kOk)
+    throw InputError("'" + path() + "': mapping record " + std::to_string(record_) +
+                     (s == Scan::kEof ? " is cut short" : " is malformed"));
+  return true;
+}
+
+}  // namespace quilm
