@@ -79,4 +79,10 @@ std::int64_t sumvalue_x(std::span<const std::int32_t> counts);
 // A read shorter than L has no seed. Sets rem = n mod L; returns the count.
 int transnum_x(std::string_view read, int seed_length, std::vector<std::int64_t>& keys, int& rem);
 
+// Read position at which seed i of a read of n bases with `seeds` seeds
+// begins: i*L, except the last seed, which begins at n - L.
+inline int seed_read_position(int i, int seeds, int n, int seed_length) {
+  return i == seeds - 1 ? n - seed_length : i * seed_length;
+}
+
 }  // namespace quilm
