@@ -1,5 +1,6 @@
 #include "common/task_table.hpp"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 

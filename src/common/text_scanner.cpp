@@ -1,6 +1,7 @@
 #include "common/text_scanner.hpp"
 
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace quilm {
@@ -88,12 +89,16 @@ Scan TextScanner::read_to_line_end(std::string& text) {
   int c = in_.peek();
   if (c < 0) return Scan::kEof;
   if (c == '\n') return Scan::kNoMatch;
-  while (c >= 0 && c != '\n') {
-    text.push_back(static_cast<char>(c));
-    in_.consume(1);
-    c = in_.peek();
+  for (;;) {
+    if (in_.available() == 0 && !in_.refill()) return Scan::kOk;
+    const char* p = in_.data();
+    const std::size_t n = in_.available();
+    const void* nl = std::memchr(p, '\n', n);
+    const std::size_t take = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - p) : n;
+    text.append(p, take);
+    in_.consume(take);
+    if (nl) return Scan::kOk;
   }
-  return Scan::kOk;
 }
 
 }  // namespace quilm

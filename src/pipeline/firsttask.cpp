@@ -1,0 +1,62 @@
+#include "pipeline/firsttask.hpp"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "common/errors.hpp"
+#include "common/input_file.hpp"
+#include "common/output_file.hpp"
+#include "common/paths.hpp"
+#include "common/run_config.hpp"
+#include "pipeline/read_preparation.hpp"
+#include "pipeline/segmentation.hpp"
+#include "pipeline/task_assignment.hpp"
+
+namespace quilm {
+
+namespace {
+
+// Everything that can be found wrong before the first file is written.
+void check_inputs(const DriverOptions& o) {
+  { InputFile dataset(o.dataset_path, 64); }
+  check_fasta(o.config.ref_path);
+  std::filesystem::path parent = std::filesystem::path(o.config.output_path).parent_path();
+  if (parent.empty()) parent = ".";
+  std::error_code ec;
+  if (!std::filesystem::is_directory(parent, ec) || ::access(parent.c_str(), W_OK) != 0)
+    throw IoError("cannot write the output file '" + o.config.output_path + "': folder '" +
+                  parent.string() + "' does not exist or is not writable");
+}
+
+}  // namespace
+
+int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length) {
+  print_banner(kind);
+  DriverOptions options;
+  std::string problem;
+  if (param_read(kind, argc, argv, options, problem) != 1) {
+    std::puts(kFatalParameterMessage);
+    std::fflush(stdout);
+    throw UsageError(problem);
+  }
+  print_parameters(kind, options);
+  std::fflush(stdout);
+
+  RunConfig& config = options.config;
+  check_inputs(options);
+  make_folders(config.work_folder);
+  config.read_count = chang_fastqfile(options.dataset_path, config.work_folder);
+  config.segment_count =
+      splitfasta(config.ref_path, config.work_folder, config.max_read_length,
+                 static_cast<std::int64_t>(options.segment_size_mb) << 20, config.masked_toggle);
+  std::fflush(stdout);
+  task_fenpei(config.work_folder, config.segment_count, config.cpu_cores);
+  create_empty_file(config.output_path);
+  write_run_config(kConfigFile, config);
+  seed_length = config.seed_length;
+  return config.cpu_cores;
+}
+
+}  // namespace quilm

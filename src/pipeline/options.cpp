@@ -1,0 +1,247 @@
+#include "pipeline/options.hpp"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace quilm {
+
+namespace {
+
+// "Given" flags, cleared before parsing; defaults fill what was not given.
+struct GivenFlags {
+  bool R = false, D = false, O = false, W = false, L = false, E = false, I = false, S = false,
+       S2 = false, M = false, B = false, U = false, C = false, F = false, Y = false, A = false,
+       N = false, X = false;
+};
+
+// A numeric value: one or more decimal digits that fit an int.
+bool parse_digits(const std::string& text, int& value) {
+  if (text.empty()) return false;
+  long long v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+    if (v > INT_MAX) return false;
+  }
+  value = static_cast<int>(v);
+  return true;
+}
+
+// -S of the splice driver: "<seed>[,<splice seed>]"; empty tokens are skipped
+// as a comma split would skip them, tokens after the second are ignored.
+bool parse_seed_pair(const std::string& text, DriverOptions& o, GivenFlags& g) {
+  std::vector<std::string> tokens;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t comma = text.find(',', start);
+    if (comma == std::string::npos) comma = text.size();
+    if (comma > start) tokens.push_back(text.substr(start, comma - start));
+    start = comma + 1;
+  }
+  if (tokens.size() >= 1) {
+    if (!parse_digits(tokens[0], o.config.seed_length)) return false;
+    g.S = true;
+  }
+  if (tokens.size() >= 2) {
+    if (!parse_digits(tokens[1], o.config.splice_seed_length)) return false;
+    g.S2 = true;
+  }
+  return true;
+}
+
+int* numeric_target(DriverKind kind, char letter, DriverOptions& o, GivenFlags& g, bool*& flag) {
+  RunConfig& c = o.config;
+  switch (letter) {
+    case 'L': flag = &g.L; return &c.max_read_length;
+    case 'E': flag = &g.E; return &c.max_errors;
+    case 'I': flag = &g.I; return &c.indel_toggle;
+    case 'M': flag = &g.M; return &c.masked_toggle;
+    case 'B': flag = &g.B; return &c.best_toggle;
+    case 'U': flag = &g.U; return &c.unidirectional_toggle;
+    case 'C': flag = &g.C; return &c.cpu_cores;
+    case 'F': flag = &g.F; return &o.segment_size_mb;
+    case 'Y': flag = &g.Y; return &c.memory_reduction_toggle;
+    case 'A': flag = &g.A; return &o.export_all_option;
+    case 'S': flag = &g.S; return &c.seed_length;  // mapping-only driver: one number
+    case 'N': if (kind != DriverKind::kSplice) return nullptr;
+      flag = &g.N; return &c.min_gap_distance;
+    case 'X': if (kind != DriverKind::kSplice) return nullptr;
+      flag = &g.X; return &c.max_gap_distance;
+    default: return nullptr;
+  }
+}
+
+std::string* path_target(char letter, DriverOptions& o, GivenFlags& g) {
+  switch (letter) {
+    case 'R': g.R = true; return &o.config.ref_path;
+    case 'D': g.D = true; return &o.dataset_path;
+    case 'O': g.O = true; return &o.config.output_path;
+    case 'W': g.W = true; return &o.config.work_folder;
+    default: return nullptr;
+  }
+}
+
+// Reads the arguments in order; false with a reason on the first bad one.
+bool read_arguments(DriverKind kind, int argc, const char* const* argv, DriverOptions& o,
+                    GivenFlags& g, std::string& problem) {
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (arg[0] != '-') {
+      problem = std::string("argument '") + arg + "' is not an option (-<letter><value>)";
+      return false;
+    }
+    const char letter = arg[1];
+    const std::string value = std::strlen(arg) > 2 ? std::string(arg + 2) : std::string();
+    if (std::string* path = path_target(letter, o, g)) {
+      *path = value;
+    } else if (letter == 'S' && kind == DriverKind::kSplice) {
+      if (!parse_seed_pair(value, o, g)) {
+        problem = "option -S: '" + value + "' is not <number> or <number>,<number>";
+        return false;
+      }
+    } else {
+      bool* flag = nullptr;
+      int* target = numeric_target(kind, letter, o, g, flag);
+      if (!target) continue;  // letters without a meaning are ignored
+      if (!parse_digits(value, *target)) {
+        problem = std::string("option -") + letter + ": '" + value + "' is not a decimal number";
+        return false;
+      }
+      *flag = true;
+    }
+  }
+  return true;
+}
+
+bool check_values(const DriverOptions& o, const GivenFlags& g, std::string& problem) {
+  const RunConfig& c = o.config;
+  struct Need { bool ok; const char* what; };
+  const Need needs[] = {
+      {!c.work_folder.empty(), "-W (work folder) is missing or empty"},
+      {!c.ref_path.empty(), "-R (reference) is missing or empty"},
+      {!o.dataset_path.empty(), "-D (dataset) is missing or empty"},
+      {!c.output_path.empty(), "-O (output) is missing or empty"},
+      {g.C && c.cpu_cores >= 1, "-C (worker processes) is missing or below 1"},
+      {!g.L || c.max_read_length > 0, "-L must be greater than 0"},
+      {!g.E || c.max_errors <= 1000, "-E must be at most 1000"},
+      {!g.I || c.indel_toggle >= 0, "-I must not be negative"},
+      {!g.S || c.seed_length >= 0, "-S must not be negative"},
+      {!g.M || c.masked_toggle >= 0, "-M must not be negative"},
+      {!g.F || o.segment_size_mb > 0, "-F must be greater than 0"},
+  };
+  for (const Need& n : needs) {
+    if (!n.ok) {
+      problem = n.what;
+      return false;
+    }
+  }
+  // -F in MiB is shifted into bytes; keep the segment buffer addressable.
+  if (o.segment_size_mb > 2047) {
+    problem = "-F must be at most 2047 (MiB)";
+    return false;
+  }
+  return true;
+}
+
+void apply_defaults(DriverKind kind, DriverOptions& o, const GivenFlags& g) {
+  RunConfig& c = o.config;
+  if (!g.L) c.max_read_length = 100;
+  if (!g.E) c.max_errors = 2;
+  if (!g.I) c.indel_toggle = 0;
+  if (!g.S) c.seed_length = 14;
+  if (!g.S2) c.splice_seed_length = 14;
+  if (!g.M) c.masked_toggle = 1;
+  if (!g.B) c.best_toggle = 1;
+  if (!g.U) c.unidirectional_toggle = 0;
+  if (!g.F) o.segment_size_mb = 100;
+  if (!g.Y) c.memory_reduction_toggle = 1;
+  if (!g.A) o.export_all_option = 0;
+  if (!g.N) c.min_gap_distance = 10;
+  if (!g.X) c.max_gap_distance = 50000;
+  c.has_splice_line = kind == DriverKind::kSplice;
+  // The splice driver always keeps every best hit; the echo shows the -A value.
+  c.export_all_toggle = kind == DriverKind::kSplice ? 1 : o.export_all_option;
+}
+
+}  // namespace
+
+int param_read(DriverKind kind, int argc, const char* const* argv, DriverOptions& options,
+               std::string& problem) {
+  GivenFlags given;
+  bool ok = read_arguments(kind, argc, argv, options, given, problem) &&
+            check_values(options, given, problem);
+  apply_defaults(kind, options, given);
+  return ok ? 1 : -1;
+}
+
+void print_banner(DriverKind kind) {
+  const bool splice = kind == DriverKind::kSplice;
+  std::puts(splice ? "Quilm2Splice: \n" : "Quilm2: \n");
+  std::puts(splice ? "Seed-and-vote mapping of short reads with splice junction detection"
+                     " - 2nd generation\n================="
+                   : "Seed-and-vote mapping of short reads - 2nd generation\n=================");
+  std::puts("Written by the quilm2 developers; questions and reports go to the project's tracker.");
+  if (splice) {
+    std::puts(
+        "Command-line usage:\nquilm2splice -R[ref] -D[dataset] -O[output] -L[max. read length] "
+        "-E[error allowed] -I[indel toggle] -S[min. seed length of quilm2,min. seed length of "
+        "splice] -M[masked toggle] -B[best toggle] -U[unidirectional toggle] -C[parallel CPU "
+        "core number] -F[split ref. seq. segment size] -W[work folder] -Y[memory reduction "
+        "toggle] -A[export all best locations toggle] -N[min. gap distance] -X[max. gap "
+        "distance]\n");
+  } else {
+    std::puts(
+        "Command-line usage:\nquilm2 -R[ref] -D[dataset] -O[output] -L[max. read length] "
+        "-E[error allowed] -I[indel toggle] -S[min. seed length] -M[masked toggle] -B[best "
+        "toggle] -U[unidirectional toggle] -C[parallel CPU core number] -F[split ref. seq. "
+        "segment size] -W[work folder] -Y[memory reduction toggle] -A[export all best "
+        "locations toggle]\n");
+  }
+  std::puts("See the README of the project for details of every option and output file.");
+  std::puts("\n");
+}
+
+void print_parameters(DriverKind kind, const DriverOptions& o) {
+  const RunConfig& c = o.config;
+  std::puts("Parameters:");
+  if (kind == DriverKind::kSplice) {
+    std::printf("    Maximum read length: %d\n", c.max_read_length);
+    std::printf("    Maximum errors allowed: %d\n", c.max_errors);
+    std::printf("    Indel detection: %d\n", c.indel_toggle);
+    std::printf("    Minimum Seed length of Quilm2: %d\n", c.seed_length);
+    std::printf("    Use masked genome: %d\n", c.masked_toggle);
+    std::printf("    Best: %d\n", c.best_toggle);
+    std::printf("    Unidirectional: %d\n", c.unidirectional_toggle);
+    std::printf("    Memory Reduction: %d\n", c.memory_reduction_toggle);
+    std::printf("    Export all locations: %d\n", o.export_all_option);
+    std::printf("    Min. Gap Distance: %d\n", c.min_gap_distance);
+    std::printf("    Max. Gap Distance: %d\n", c.max_gap_distance);
+    std::printf("    Minimum Seed length of Splice: %d\n", c.splice_seed_length);
+    std::printf("    Reference genome: %s\n", c.ref_path.c_str());
+    std::printf("    Sequencing reads dataset: %s\n", o.dataset_path.c_str());
+    std::printf("    Output file: %s\n", c.output_path.c_str());
+    std::printf("    Parallel CPU core number: %d\n", c.cpu_cores);
+    std::printf("    split ref. seq. segment: %dM\n", o.segment_size_mb);
+    std::printf("    Work Folder: %s\n", c.work_folder.c_str());
+    return;
+  }
+  std::printf("    Reference genome: %s\n", c.ref_path.c_str());
+  std::printf("    Sequencing reads dataset: %s\n", o.dataset_path.c_str());
+  std::printf("    Output file: %s\n", c.output_path.c_str());
+  std::printf("    Maximum read length: %d\n", c.max_read_length);
+  std::printf("    Maximum errors allowed: %d\n", c.max_errors);
+  std::printf("    Indel detection: %d\n", c.indel_toggle);
+  std::printf("    Minimum Seed length: %d\n", c.seed_length);
+  std::printf("    Use masked genome: %d\n", c.masked_toggle);
+  std::printf("    Best: %d\n", c.best_toggle);
+  std::printf("    Unidirectional: %d\n", c.unidirectional_toggle);
+  std::printf("    Parallel CPU core number: %d\n", c.cpu_cores);
+  std::printf("    split ref. seq. segment: %dM\n", o.segment_size_mb);
+  std::printf("    Work Folder: %s\n", c.work_folder.c_str());
+  std::printf("    Memory Reduction: %d\n", c.memory_reduction_toggle);
+  std::printf("    Export all locations: %d\n", o.export_all_option);
+}
+
+}  // namespace quilm

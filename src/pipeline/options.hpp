@@ -1,0 +1,34 @@
+// Command line of the two drivers: "-<letter><value>" per argument.
+#pragma once
+
+#include <string>
+
+#include "common/run_config.hpp"
+
+namespace quilm {
+
+enum class DriverKind { kSplice, kMappingOnly };
+
+struct DriverOptions {
+  RunConfig config;  // paths and integers as config.txt will hold them
+  std::string dataset_path;
+  int segment_size_mb = 100;
+  int export_all_option = 0;  // the -A value as given (the echo shows it)
+};
+
+// The fatal line that every refused command line ends with.
+inline constexpr const char* kFatalParameterMessage =
+    "Fatal error: parameter invalid (filename input error?)";
+
+// Parses the arguments and applies the defaults of the options not given.
+// Returns 1 when valid and -1 when not; `problem` then says why (for stderr).
+int param_read(DriverKind kind, int argc, const char* const* argv, DriverOptions& options,
+               std::string& problem);
+
+// The banner with the usage text, printed before parsing.
+void print_banner(DriverKind kind);
+
+// The parameter echo, printed after a successful parse.
+void print_parameters(DriverKind kind, const DriverOptions& options);
+
+}  // namespace quilm

@@ -1,0 +1,176 @@
+#include "pipeline/segmentation.hpp"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "common/errors.hpp"
+#include "common/input_file.hpp"
+#include "common/output_file.hpp"
+#include "common/paths.hpp"
+#include "common/text_scanner.hpp"
+
+namespace quilm {
+
+std::string chromosome_name(const std::string& header_line) {
+  std::size_t begin = 0;
+  while (begin < header_line.size() && is_space(static_cast<unsigned char>(header_line[begin])))
+    ++begin;
+  std::size_t end = begin;
+  while (end < header_line.size() && !is_space(static_cast<unsigned char>(header_line[end])))
+    ++end;
+  return header_line.substr(begin, end - begin);
+}
+
+void check_fasta(const std::string& ref_path) {
+  InputFile in(ref_path, 1 << 20);
+  int c = in.get();
+  while (c >= 0 && is_space(c)) c = in.get();
+  if (c < 0) throw InputError("reference '" + ref_path + "' is empty");
+  if (c != '>')
+    throw InputError("reference '" + ref_path + "' is not a FASTA file (it does not start with '>')");
+  // Skip header lines; the first byte of any other line is sequence.
+  std::string line;
+  for (;;) {
+    in.read_line(line);
+    if (chromosome_name(line).empty())
+      throw InputError("reference '" + ref_path + "' has a header line without a name");
+    for (c = in.get(); c == '\n' || c == '\r'; c = in.get()) {
+    }
+    if (c < 0) throw InputError("reference '" + ref_path + "' holds no sequence");
+    if (c != '>') return;
+  }
+}
+
+namespace {
+
+// State of one pass over the FASTA.
+class Segmenter {
+ public:
+  Segmenter(const std::string& work_folder, int overlap, std::int64_t segment_size,
+            int masked_toggle)
+      : folder_(work_folder),
+        overlap_(overlap),
+        capacity_(segment_size + overlap),
+        masked_toggle_(masked_toggle),
+        buffer_(new char[static_cast<std::size_t>(capacity_) + 3000]),
+        index_(join_path(work_folder, "fast_index.txt"), OutputFile::Mode::kTruncate, 1 << 16),
+        tasks_(join_path(work_folder, "task.txt"), OutputFile::Mode::kTruncate, 1 << 16) {}
+
+  void start_chromosome(const std::string& header_line);
+  void add_base(char c) {
+    buffer_[fill_++] = c;
+    const auto byte = static_cast<unsigned char>(c);
+    const bool masked = c == 'N' || (masked_toggle_ == 1 && byte > 'Z' && byte < 128);
+    masked_ += masked;
+    ++chromosome_position_;
+    if (fill_ >= capacity_) segment_full(masked);
+  }
+  int finish();
+
+ private:
+  void segment_full(bool last_byte_masked);
+  void write_segment(bool print_path);
+  void index_line(std::int64_t offset, std::int64_t position);
+
+  std::string folder_;
+  std::int64_t overlap_;
+  std::int64_t capacity_;  // sequence characters a segment holds when full
+  int masked_toggle_;
+  std::unique_ptr<char[]> buffer_;
+  OutputFile index_;
+  OutputFile tasks_;
+  std::int64_t fill_ = 0;
+  std::int64_t masked_ = 0;
+  std::int64_t chromosome_position_ = 0;
+  int segment_ = 1;
+  int ordinal_ = 0;
+  std::string name_;
+};
+
+void Segmenter::index_line(std::int64_t offset, std::int64_t position) {
+  char text[96];
+  int n = std::snprintf(text, sizeof text, "%d %lld %lld %d ", segment_,
+                        static_cast<long long>(offset), static_cast<long long>(position), ordinal_);
+  index_.write(std::string_view(text, static_cast<std::size_t>(n)));
+  index_.write(name_);
+  index_.put('\n');
+}
+
+void Segmenter::start_chromosome(const std::string& header_line) {
+  // The separator joins chromosomes; it is not masked and never fills a segment.
+  if (ordinal_ != 0) buffer_[fill_++] = 'N';
+  ++ordinal_;
+  chromosome_position_ = 0;
+  name_ = chromosome_name(header_line);
+  index_line(fill_, 0);
+}
+
+void Segmenter::write_segment(bool print_path) {
+  const std::string path = numbered_path(folder_, segment_, ".txt");
+  OutputFile out(path, OutputFile::Mode::kTruncate, 1 << 16);
+  out.write_block(buffer_.get(), static_cast<std::size_t>(fill_));
+  out.close();
+  if (print_path) std::puts(path.c_str());
+  index_line(fill_, chromosome_position_);
+  char text[64];
+  int n = std::snprintf(text, sizeof text, "%d %lld %lld\n", segment_,
+                        static_cast<long long>(fill_), static_cast<long long>(fill_ - masked_));
+  tasks_.write(std::string_view(text, static_cast<std::size_t>(n)));
+}
+
+void Segmenter::segment_full(bool last_byte_masked) {
+  write_segment(true);
+  ++segment_;
+  // The next segment repeats the last `overlap` characters, but only those
+  // of the current chromosome.
+  const std::int64_t k = chromosome_position_ < overlap_ ? chromosome_position_ : overlap_;
+  index_line(0, chromosome_position_ - k);
+  std::memmove(buffer_.get(), buffer_.get() + fill_ - k, static_cast<std::size_t>(k));
+  fill_ = k;
+  // The masked share of the carried characters is estimated from the last byte.
+  masked_ = last_byte_masked ? k : 0;
+}
+
+int Segmenter::finish() {
+  // The last segment is always written, also when an empty chromosome at the
+  // end of the file let its separator fill the buffer's last place: the bases
+  // before that separator are in no other segment.
+  write_segment(false);
+  index_.close();
+  tasks_.close();
+  return segment_;
+}
+
+}  // namespace
+
+int splitfasta(const std::string& ref_path, const std::string& work_folder, int overlap,
+               std::int64_t segment_size, int masked_toggle) {
+  InputFile in(ref_path);
+  Segmenter seg(work_folder, overlap, segment_size, masked_toggle);
+  bool in_chromosome = false;
+  std::string header;
+  for (;;) {
+    if (in.available() == 0 && !in.refill()) break;
+    const char* p = in.data();
+    const std::size_t n = in.available();
+    std::size_t i = 0;
+    for (; i < n; ++i) {
+      const char c = p[i];
+      if (c == '>') break;
+      if (c == '\n' || c == '\r') continue;
+      // Blanks before the first header belong to no chromosome.
+      if (in_chromosome) seg.add_base(c);
+    }
+    in.consume(i);
+    if (i < n) {  // a header line
+      in.consume(1);
+      in.read_line(header);
+      seg.start_chromosome(header);
+      in_chromosome = true;
+    }
+  }
+  return seg.finish();
+}
+
+}  // namespace quilm

@@ -1,0 +1,167 @@
+#include <zlib.h>
+
+#include "common/errors.hpp"
+#include "pipeline/read_preparation.hpp"
+#include "pipeline/segmentation.hpp"
+#include "pipeline/task_assignment.hpp"
+#include "support/test_support.hpp"
+
+namespace quilm {
+namespace {
+
+using test::slurp;
+using test::spit;
+
+class Segmentation : public test::TempDirTest {
+ protected:
+  // Segments of 10 characters plus an overlap of 3: full at 13.
+  int split(const std::string& fasta, int masked_toggle = 1) {
+    spit(path("ref.fa"), fasta);
+    return splitfasta(path("ref.fa"), dir(), 3, 10, masked_toggle);
+  }
+  std::string index() { return slurp(path("fast_index.txt")); }
+  std::string tasks() { return slurp(path("task.txt")); }
+  std::string segment(int k) { return slurp(path(std::to_string(k) + ".txt")); }
+};
+
+TEST_F(Segmentation, FullSegmentCarriesTheOverlapOfItsChromosome) {
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(split(">c1 first one\nACGTACGTAC\r\nGTAC\n>c2\nGGGG\n"), 2);
+  // Only full segments have their path printed.
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), path("1.txt") + "\n");
+  EXPECT_EQ(segment(1), "ACGTACGTACGTA");
+  EXPECT_EQ(segment(2), "GTACNGGGG");
+  EXPECT_EQ(index(), "1 0 0 1 c1\n1 13 13 1 c1\n2 0 10 1 c1\n2 5 0 2 c2\n2 9 4 2 c2\n");
+  EXPECT_EQ(tasks(), "1 13 13\n2 9 9\n");
+}
+
+TEST_F(Segmentation, ChromosomeBoundaryInsideTheOverlap) {
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(split(">c1\nAAAAAAAAAAA\n>c2\nCCCCC\n"), 2);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(segment(1), "AAAAAAAAAAANC");
+  EXPECT_EQ(segment(2), "CCCCC");
+  EXPECT_EQ(index(), "1 0 0 1 c1\n1 12 0 2 c2\n1 13 1 2 c2\n2 0 0 2 c2\n2 5 5 2 c2\n");
+}
+
+TEST_F(Segmentation, InputEndingAsASegmentFillsGivesAnOverlapOnlySegment) {
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(split(">c1\nACGTACGTACGTA\n"), 2);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(segment(2), "GTA");
+  EXPECT_EQ(index(), "1 0 0 1 c1\n1 13 13 1 c1\n2 0 10 1 c1\n2 3 13 1 c1\n");
+  EXPECT_EQ(tasks(), "1 13 13\n2 3 3\n");
+}
+
+TEST_F(Segmentation, SeparatorTakingTheLastPlace) {
+  testing::internal::CaptureStdout();
+  // A base follows the separator: the segment holds one character more.
+  EXPECT_EQ(split(">c1\nAAAAAAAAAAAA\n>c2\nG\n"), 2);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(segment(1), "AAAAAAAAAAAANG");
+  EXPECT_EQ(segment(2), "G");
+  EXPECT_EQ(index(), "1 0 0 1 c1\n1 13 0 2 c2\n1 14 1 2 c2\n2 0 0 2 c2\n2 1 1 2 c2\n");
+
+  // No base follows: the segment is still written, so c1 is not lost.
+  EXPECT_EQ(split(">c1\nAAAAAAAAAAAA\n>c2\n"), 1);
+  EXPECT_EQ(segment(1), "AAAAAAAAAAAAN");
+  EXPECT_EQ(index(), "1 0 0 1 c1\n1 13 0 2 c2\n1 13 0 2 c2\n");
+  EXPECT_EQ(tasks(), "1 13 13\n");
+}
+
+TEST_F(Segmentation, MaskedCountsAndCaseKept) {
+  EXPECT_EQ(split(">c\nacgtNNAC\n", 1), 1);
+  EXPECT_EQ(segment(1), "acgtNNAC");
+  EXPECT_EQ(tasks(), "1 8 2\n");
+  EXPECT_EQ(split(">c\nacgtNNAC\n", 0), 1);
+  EXPECT_EQ(tasks(), "1 8 6\n");
+  // After a full segment the carried masked count is estimated from the last byte.
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(split(">c\nAAAAAAAAAAaaaCC\n", 1), 2);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(tasks(), "1 13 10\n2 5 2\n");
+}
+
+TEST_F(Segmentation, HeaderNameIsItsFirstWordAndLongLinesWork) {
+  const std::string long_name(300, 'x');
+  const std::string seq(5000, 'A');
+  EXPECT_EQ(splitfasta([&] {
+              spit(path("ref.fa"), ">" + long_name + " described\there\n" + seq + "\n");
+              return path("ref.fa");
+            }(),
+                       dir(), 100, 1 << 20, 1),
+            1);
+  EXPECT_EQ(index(), "1 0 0 1 " + long_name + "\n1 5000 5000 1 " + long_name + "\n");
+}
+
+TEST_F(Segmentation, UnusableReferencesAreRefusedByName) {
+  spit(path("ok.fa"), "\n\n>c\n\nA\n");
+  EXPECT_NO_THROW(check_fasta(path("ok.fa")));
+  for (const char* text : {"", "ACGT\n", ">c1\n>c2\n\n", ">\nACGT\n"}) {
+    spit(path("bad.fa"), text);
+    try {
+      check_fasta(path("bad.fa"));
+      ADD_FAILURE() << "accepted: " << text;
+    } catch (const InputError& e) {
+      EXPECT_NE(std::string(e.what()).find("bad.fa"), std::string::npos);
+    }
+  }
+  EXPECT_THROW(check_fasta(path("absent.fa")), IoError);
+}
+
+TEST(TaskAssignment, GreedyLargestFirstToLeastLoaded) {
+  EXPECT_EQ(assign_segments({0, 1.0, 1.0, 0.5}, 2), (std::vector<int>{0, 1, 0}));
+  // Ties: equal weights go in segment order, equal loads to the lowest process.
+  EXPECT_EQ(assign_segments({0, 0.5, 1.0, 0.5, 0.5}, 2), (std::vector<int>{1, 0, 1, 0}));
+  // More processes than segments; a weightless segment goes to nobody.
+  EXPECT_EQ(assign_segments({0, 1.0, 0.0, 1.0}, 5), (std::vector<int>{0, -1, 1}));
+  EXPECT_EQ(assign_segments({0}, 3), std::vector<int>{});
+}
+
+class TaskFiles : public test::TempDirTest {};
+
+TEST_F(TaskFiles, WeightsMeasureTheLastSegmentAgainstAFullOne) {
+  spit(path("task.txt"), "1 13 13\n2 5 5\n");
+  std::vector<double> w = segment_weights(dir(), 2);
+  EXPECT_DOUBLE_EQ(w[1], 1.0);
+  EXPECT_DOUBLE_EQ(w[2], 5.0 / 13.0);
+  spit(path("task.txt"), "1 8 2\n");
+  EXPECT_DOUBLE_EQ(segment_weights(dir(), 1)[1], 0.25);
+  spit(path("task.txt"), "1 0 0\n");
+  EXPECT_EQ(segment_weights(dir(), 1)[1], 0.0);
+  task_fenpei(dir(), 1, 2);
+  EXPECT_EQ(slurp(path("taskmpi.txt")), "-1 ");
+  task_fenpei(dir(), 0, 2);
+  EXPECT_EQ(slurp(path("taskmpi.txt")), "");
+}
+
+class ReadNumbering : public test::TempDirTest {};
+
+TEST_F(ReadNumbering, NumbersReadsAndKeepsSequencesAsTheyAre) {
+  const std::string long_read(5000, 'g');
+  spit(path("r.fq"), "@r1 with blanks\tand tabs\nACGT\n+\nIIII\n@r2\nNNac\n+r2\n!!!!\n@r3\n" +
+                         long_read + "\n+\n" + std::string(5000, 'I') + "\n");
+  EXPECT_EQ(chang_fastqfile(path("r.fq"), dir()), 3);
+  EXPECT_EQ(slurp(path("0.fastq")), "1\tACGT\n2\tNNac\n3\t" + long_read + "\n");
+}
+
+TEST_F(ReadNumbering, EmptyCutShortAndCompressedDatasets) {
+  spit(path("empty.fq"), "");
+  EXPECT_EQ(chang_fastqfile(path("empty.fq"), dir()), 0);
+  EXPECT_EQ(slurp(path("0.fastq")), "");
+
+  spit(path("cut.fq"), "@r1\nACGT\n+\nIIII\n@r2\nACGT\n");
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(chang_fastqfile(path("cut.fq"), dir()), 1);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("cut.fq"), std::string::npos);
+
+  const std::string text = "@a\nACGT\n+\nIIII\n@b\nTTTT\n+\nIIII\n";
+  gzFile gz = gzopen(path("r.fq.gz").c_str(), "wb");
+  gzwrite(gz, text.data(), static_cast<unsigned>(text.size()));
+  gzclose(gz);
+  EXPECT_EQ(chang_fastqfile(path("r.fq.gz"), dir()), 2);
+  EXPECT_EQ(slurp(path("0.fastq")), "1\tACGT\n2\tTTTT\n");
+}
+
+}  // namespace
+}  // namespace quilm
