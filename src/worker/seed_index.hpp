@@ -47,6 +47,15 @@ struct SeedIndex {
   std::span<const std::int32_t> bucket(std::int64_t key) const {
     return {positions.data() + bucket_starts[key], static_cast<std::size_t>(seed_counts[key])};
   }
+  // Cache hints for a batch of lookups: what translate(key), then bucket(id)
+  // will read. They change nothing.
+  void prefetch_key(std::int64_t key) const {
+    if (key >= 0) {
+      __builtin_prefetch(seed_counts.data() + key);
+      __builtin_prefetch(bucket_starts.data() + key);
+    }
+  }
+  void prefetch_id(std::int64_t) const {}
 };
 
 struct ReducedSeedIndex {
@@ -63,6 +72,18 @@ struct ReducedSeedIndex {
   std::span<const std::int32_t> bucket(std::int64_t dense) const {
     return {positions.data() + dense_bucket_starts[dense],
             static_cast<std::size_t>(dense_counts[dense])};
+  }
+  void prefetch_key(std::int64_t key) const {
+    if (key >= 0) {
+      __builtin_prefetch(presence.data() + key);
+      __builtin_prefetch(rank.data() + (key >> 2));
+    }
+  }
+  void prefetch_id(std::int64_t dense) const {
+    if (dense >= 0) {
+      __builtin_prefetch(dense_bucket_starts.data() + dense);
+      __builtin_prefetch(dense_counts.data() + dense);
+    }
   }
 };
 

@@ -1,0 +1,55 @@
+// Read mapping of the seed-mapping worker (Parts 3.3, 3.5, 3.6): seeds vote
+// for read starts, candidates are verified from the most votes downward, and
+// the hits of each read go to the segment's result file as mapping result
+// records. One implementation, templated on the index type, serves the full
+// index (quilm_x) and the reduced one (quilm_x_red).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "worker/seed_index.hpp"
+
+namespace quilm {
+
+class OutputFile;
+
+struct MapSettings {
+  int max_read_length = 100;  // only a sizing hint: longer reads are mapped too
+  int max_errors = 2;
+  int indel_toggle = 0;
+  int seed_length = 14;
+  int masked_toggle = 1;
+  int best_toggle = 1;
+  int unidirectional_toggle = 0;
+  int export_all_toggle = 0;
+};
+
+struct MapStats {
+  long reads = 0;
+  long records = 0;
+  double load_seconds = 0;
+  double build_seconds = 0;
+  double map_seconds = 0;
+};
+
+// The two mapping routines of Part 3.1: load the segment, build the index
+// (full, or reduced for quilm_x_red), map every read of the read file and
+// write the result file. Errors throw (IoError, InputError, UsageError).
+MapStats quilm_x(const std::string& segment_path, const std::string& read_path,
+                 const std::string& result_path, const MapSettings& settings);
+MapStats quilm_x_red(const std::string& segment_path, const std::string& read_path,
+                     const std::string& result_path, const MapSettings& settings);
+
+// The read loop alone, on a loaded segment and a built index.
+template <class Index>
+void map_reads(const Segment& segment, const Index& index, const std::string& read_path,
+               OutputFile& out, const MapSettings& settings, MapStats& stats);
+
+extern template void map_reads<SeedIndex>(const Segment&, const SeedIndex&, const std::string&,
+                                          OutputFile&, const MapSettings&, MapStats&);
+extern template void map_reads<ReducedSeedIndex>(const Segment&, const ReducedSeedIndex&,
+                                                 const std::string&, OutputFile&,
+                                                 const MapSettings&, MapStats&);
+
+}  // namespace quilm
