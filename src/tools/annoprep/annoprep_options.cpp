@@ -1,0 +1,68 @@
+#include "tools/annoprep/annoprep_options.hpp"
+
+#include <cstring>
+
+#include "common/errors.hpp"
+
+namespace quilm::annoprep {
+
+const char* const kAnnoprepUsage =
+    "usage: annoprep -F<genome FASTA> -G<annotation> -T<gtf|gff> -W<output folder>\n"
+    "  (each value follows its letter in the same argument, as in -Fgenome.fa)";
+
+AnnoprepOptions param_read(int argc, const char* const* argv) {
+  AnnoprepOptions options;
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (arg[0] != '-' || arg[1] == '\0') continue;
+    // "-F" alone names the option with an empty value.
+    std::string value = std::strlen(arg) >= 3 ? std::string(arg + 2) : std::string();
+    switch (arg[1]) {
+      case 'F':
+        options.genome_path = value;
+        options.has_genome = true;
+        break;
+      case 'G':
+        options.annotation_path = value;
+        options.has_annotation = true;
+        break;
+      case 'T':
+        options.annotation_type = value;
+        options.has_type = true;
+        break;
+      case 'W':
+        options.output_folder = value;
+        options.has_folder = true;
+        break;
+      default:
+        break;
+    }
+  }
+  return options;
+}
+
+namespace {
+
+void require(bool seen, const std::string& value, const char* option, const char* what) {
+  if (!seen)
+    throw UsageError(std::string("missing option ") + option + " (" + what + ")\n" +
+                     kAnnoprepUsage);
+  if (value.empty())
+    throw UsageError(std::string("option ") + option + " has an empty value (" + what + ")\n" +
+                     kAnnoprepUsage);
+}
+
+}  // namespace
+
+AnnotationType checked_annotation_type(const AnnoprepOptions& options) {
+  require(options.has_genome, options.genome_path, "-F", "genome FASTA");
+  require(options.has_annotation, options.annotation_path, "-G", "annotation file");
+  require(options.has_type, options.annotation_type, "-T", "annotation type");
+  require(options.has_folder, options.output_folder, "-W", "output folder");
+  if (options.annotation_type == "gtf") return AnnotationType::kGtf;
+  if (options.annotation_type == "gff") return AnnotationType::kGff;
+  throw UsageError("option -T must be \"gtf\" or \"gff\" (lower case), not \"" +
+                   options.annotation_type + "\"\n" + kAnnoprepUsage);
+}
+
+}  // namespace quilm::annoprep
