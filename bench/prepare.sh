@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Times the preparation of a splice-driver run (read numbering, segmentation,
+# task assignment) on a 200 Mbp genome and 2 million 100-base reads, beside
+# `cat` copying the same two inputs into the work folder.
+#   bench/prepare.sh [build/bin] [runs]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bin=$(cd "${1:-$root/build/bin}" && pwd)
+runs=${2:-3}
+data=${BENCH_DATA:-/tmp/quilm-bench-data}
+mkdir -p "$data"
+[ -f "$data/genome200.fa" ] || python3 "$root/bench/gen_data.py" genome "$data/genome200.fa" 200000000 8
+[ -f "$data/reads2m.fq" ] || python3 "$root/bench/gen_data.py" reads "$data/genome200.fa" "$data/reads2m.fq" 2000000
+work=$(mktemp -d /tmp/quilm-bench-prepare.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+
+for i in $(seq "$runs"); do
+  rm -rf w && mkdir w
+  /usr/bin/time -f "%e %M" -o t.cat sh -c "cat '$data/genome200.fa' > w/g.fa && cat '$data/reads2m.fq' > w/r.fq"
+  cut -d' ' -f1 t.cat >> cat.times
+  rm -rf w
+  # -C1 and -S7: preparation only (a seed length of 7 runs no mapping cycle).
+  /usr/bin/time -f "%e %M" -o t.prep "$bin/quilm2splice" -R"$data/genome200.fa" \
+    -D"$data/reads2m.fq" -O"$work/out" -W"$work/w" -C1 -S7 >/dev/null 2>&1 || true
+  grep -o 'task used : [0-9.]*' config.txt | awk '{print $4}' >> prep.times
+  cut -d' ' -f2 t.prep >> prep.rss
+done
+cat_s=$(median < cat.times)
+prep_s=$(median < prep.times)
+rss_mb=$(( $(median < prep.rss) / 1024 ))
+echo "inputs: $(du -m "$data/genome200.fa" | cut -f1) MB genome, $(du -m "$data/reads2m.fq" | cut -f1) MB reads; cores: $(nproc); runs: $runs"
+echo "cat copy of both inputs:   ${cat_s} s (median)"
+echo "preparation (config.txt):  ${prep_s} s (median), peak RSS ${rss_mb} MB"
+awk -v p="$prep_s" -v c="$cat_s" 'BEGIN {printf "ratio preparation / copy: %.2f (target at most 2)\n", p / c}'
