@@ -9,6 +9,7 @@
 #include "common/output_file.hpp"
 #include "common/paths.hpp"
 #include "common/text_scanner.hpp"
+#include "pipeline/segment_index.hpp"
 
 namespace quilm {
 
@@ -60,15 +61,21 @@ class Segmenter {
   void start_chromosome(const std::string& header_line);
   void add_base(char c) {
     buffer_[fill_++] = c;
-    const auto byte = static_cast<unsigned char>(c);
-    const bool masked = c == 'N' || (masked_toggle_ == 1 && byte > 'Z' && byte < 128);
+    const bool masked = is_masked(c);
     masked_ += masked;
     ++chromosome_position_;
     if (fill_ >= capacity_) segment_full(masked);
   }
+  // A run of bytes without line breaks and headers, added as add_base would
+  // add them one by one, but copied in blocks up to the next full segment.
+  void add_bases(const char* p, std::size_t n);
   int finish();
 
  private:
+  bool is_masked(char c) const {
+    const auto byte = static_cast<unsigned char>(c);
+    return c == 'N' || (masked_toggle_ == 1 && byte > 'Z' && byte < 128);
+  }
   void segment_full(bool last_byte_masked);
   void write_segment(bool print_path);
   void index_line(std::int64_t offset, std::int64_t position);
@@ -89,12 +96,25 @@ class Segmenter {
 };
 
 void Segmenter::index_line(std::int64_t offset, std::int64_t position) {
-  char text[96];
-  int n = std::snprintf(text, sizeof text, "%d %lld %lld %d ", segment_,
-                        static_cast<long long>(offset), static_cast<long long>(position), ordinal_);
-  index_.write(std::string_view(text, static_cast<std::size_t>(n)));
-  index_.write(name_);
-  index_.put('\n');
+  write_segment_index_line(index_, {segment_, offset, position, ordinal_, name_});
+}
+
+void Segmenter::add_bases(const char* p, std::size_t n) {
+  while (n > 0) {
+    // A separator may have taken the last place: one base then still goes
+    // in (the buffer has spare room) before the segment counts as full.
+    const std::size_t room = fill_ < capacity_ ? static_cast<std::size_t>(capacity_ - fill_) : 1;
+    const std::size_t take = n < room ? n : room;
+    std::memcpy(buffer_.get() + fill_, p, take);
+    std::int64_t masked = 0;
+    for (std::size_t i = 0; i < take; ++i) masked += is_masked(p[i]);
+    masked_ += masked;
+    fill_ += static_cast<std::int64_t>(take);
+    chromosome_position_ += static_cast<std::int64_t>(take);
+    p += take;
+    n -= take;
+    if (fill_ >= capacity_) segment_full(is_masked(p[-1]));
+  }
 }
 
 void Segmenter::start_chromosome(const std::string& header_line) {
@@ -155,12 +175,24 @@ int splitfasta(const std::string& ref_path, const std::string& work_folder, int 
     const char* p = in.data();
     const std::size_t n = in.available();
     std::size_t i = 0;
-    for (; i < n; ++i) {
-      const char c = p[i];
-      if (c == '>') break;
-      if (c == '\n' || c == '\r') continue;
-      // Blanks before the first header belong to no chromosome.
-      if (in_chromosome) seg.add_base(c);
+    while (i < n) {
+      const char* nl = static_cast<const char*>(std::memchr(p + i, '\n', n - i));
+      const std::size_t end = nl ? static_cast<std::size_t>(nl - p) : n;
+      const std::size_t len = end - i;
+      // Sequence lines go in one block; a line holding '>' or '\r' byte by byte.
+      if (in_chromosome && !std::memchr(p + i, '>', len) && !std::memchr(p + i, '\r', len)) {
+        seg.add_bases(p + i, len);
+        i = end + (nl ? 1 : 0);
+        continue;
+      }
+      for (; i < end; ++i) {
+        const char c = p[i];
+        if (c == '>') break;
+        // Blanks before the first header belong to no chromosome.
+        if (c != '\r' && in_chromosome) seg.add_base(c);
+      }
+      if (i < end) break;  // a header starts here
+      i = end + (nl ? 1 : 0);
     }
     in.consume(i);
     if (i < n) {  // a header line

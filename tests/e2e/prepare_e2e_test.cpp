@@ -26,7 +26,7 @@ TEST_F(PrepareRun, WritesEveryPreparationFileAndConfigLast) {
   // A long work-folder path, nested and created with its parents.
   std::string work = path(std::string(150, 'w') + "/" + std::string(150, 'v'));
   auto r = run({"-R" + path("ref.fa"), "-D" + path("reads.fq"), "-O" + path("out"), "-W" + work,
-                "-C3", "-S12,8", "-A0", "-M1"});
+                "-C3", "-S7,8", "-A0", "-M1"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("Parameters:\n    Maximum read length: 100\n"), std::string::npos);
   EXPECT_NE(r.out.find("    Export all locations: 0\n"), std::string::npos);
@@ -40,7 +40,7 @@ TEST_F(PrepareRun, WritesEveryPreparationFileAndConfigLast) {
   EXPECT_EQ(slurp(path("out")), "");
   std::string config = slurp(path("config.txt"));
   std::string head = work + "\n" + path("ref.fa") + "\n" + path("out") +
-                     "\n1 2 100 2 0 12 1 1 0 3 1 1\n10 50000 8\n";
+                     "\n1 2 100 2 0 7 1 1 0 3 1 1\n10 50000 8\n";
   ASSERT_EQ(config.substr(0, head.size()), head);
   EXPECT_EQ(config.find("The Time of splited Ref. file and the assigned task used : ", head.size()),
             head.size());

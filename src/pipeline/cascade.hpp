@@ -1,0 +1,32 @@
+// The mapping cascade: one cycle per seed length 14, 12, 10, 8, 6 down to the
+// run's shortest seed, each a launch of the seed-mapping workers followed by
+// the combination of their results.
+#pragma once
+
+#include <string>
+
+#include "common/run_config.hpp"
+#include "pipeline/launch.hpp"
+#include "pipeline/run_report.hpp"
+
+namespace quilm {
+
+struct CascadeSetup {
+  const RunConfig* config = nullptr;
+  Launcher launcher;
+  std::string merged_path;  // where every cycle appends its merged hits
+  const char* program = "";
+  const RunReport* report = nullptr;
+};
+
+// True for the seed lengths that run a cycle (14, 12, 10, 8, 6).
+bool is_cycle_seed(int seed_length);
+
+// Runs the cycles; a seed_length outside the cycle table runs none.
+void run_cascade(const CascadeSetup& setup);
+
+// Checks memory and launches the workers of one stage.
+void launch_stage(const CascadeSetup& setup, const std::string& stage, const char* worker,
+                  int seed_length);
+
+}  // namespace quilm

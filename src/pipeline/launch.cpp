@@ -1,0 +1,144 @@
+#include "pipeline/launch.hpp"
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "common/errors.hpp"
+#include "common/input_file.hpp"
+
+extern char** environ;
+
+namespace quilm {
+
+Launcher read_launcher(const std::string& file) {
+  Launcher launcher;
+  std::error_code ec;
+  if (!std::filesystem::exists(file, ec)) return launcher;
+  InputFile in(file, 1 << 12);
+  std::string line;
+  in.read_line(line);
+  while (!line.empty() && (line.back() == ' ' || line.back() == '\r' || line.back() == '\n'))
+    line.pop_back();
+  if (line.empty()) throw LaunchError("'" + file + "' does not name an MPI launcher on its first line");
+  launcher.use_mpi = true;
+  launcher.path = line;
+  if (in.read_line(line)) {
+    std::size_t at = 0;
+    while (at < line.size()) {
+      while (at < line.size() && (line[at] == ' ' || line[at] == '\t' || line[at] == '\r')) ++at;
+      std::size_t end = at;
+      while (end < line.size() && line[end] != ' ' && line[end] != '\t' && line[end] != '\r') ++end;
+      if (end > at) launcher.extra_args.push_back(line.substr(at, end - at));
+      at = end;
+    }
+  }
+  return launcher;
+}
+
+std::string own_program_folder() {
+  std::error_code ec;
+  auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) throw LaunchError("cannot find the driver's own executable: " + ec.message());
+  return self.parent_path().string();
+}
+
+namespace {
+
+pid_t spawn(const std::vector<std::string>& args, const std::string& stage) {
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  // posix_spawnp searches PATH for a launcher given by name only.
+  int err = posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
+  if (err != 0)
+    throw LaunchError(stage + ": cannot start '" + args[0] + "': " + std::strerror(err));
+  return pid;
+}
+
+// "" for a clean end, else how the process ended.
+std::string describe_status(int status) {
+  if (WIFEXITED(status)) {
+    if (WEXITSTATUS(status) == 0) return "";
+    return "exited with status " + std::to_string(WEXITSTATUS(status));
+  }
+  if (WIFSIGNALED(status))
+    return std::string("was killed by signal ") + std::to_string(WTERMSIG(status)) + " (" +
+           strsignal(WTERMSIG(status)) + ")";
+  return "ended abnormally";
+}
+
+std::string wait_for(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return std::string("cannot be waited for: ") + std::strerror(errno);
+  }
+  return describe_status(status);
+}
+
+// Waits for every process; after the first failure the others are stopped,
+// since the cycle cannot be combined anyway. Returns the first failure.
+std::string wait_for_all(std::vector<pid_t> pids, const std::string& stage,
+                         const std::string& worker) {
+  std::string failure;
+  std::size_t running = pids.size();
+  while (running > 0) {
+    int status = 0;
+    pid_t done = waitpid(-1, &status, 0);
+    if (done < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    for (std::size_t p = 0; p < pids.size(); ++p) {
+      if (pids[p] != done) continue;
+      pids[p] = 0;
+      --running;
+      std::string how = describe_status(status);
+      if (how.empty() || !failure.empty()) break;
+      failure = stage + ": worker process " + std::to_string(p) + " (" + worker + ") " + how;
+      for (pid_t other : pids)
+        if (other > 0) kill(other, SIGTERM);
+      break;
+    }
+  }
+  return failure;
+}
+
+}  // namespace
+
+void launch_workers(const Launcher& launcher, const LaunchRequest& request) {
+  const std::string worker = own_program_folder() + "/" + request.worker;
+  if (::access(worker.c_str(), X_OK) != 0)
+    throw LaunchError(request.stage + ": worker program '" + worker + "' is missing or not executable");
+  const std::string seed = std::to_string(request.seed_length);
+  if (launcher.use_mpi) {
+    std::vector<std::string> args = {launcher.path, "-n", std::to_string(request.processes)};
+    args.insert(args.end(), launcher.extra_args.begin(), launcher.extra_args.end());
+    args.push_back(worker);
+    args.push_back(seed);
+    std::string how = wait_for(spawn(args, request.stage));
+    if (!how.empty())
+      throw LaunchError(request.stage + ": the MPI launcher '" + launcher.path + "' " + how);
+    return;
+  }
+  std::vector<pid_t> pids;
+  std::string failure;
+  for (int p = 0; p < request.processes && failure.empty(); ++p) {
+    try {
+      pids.push_back(spawn({worker, seed, std::to_string(p)}, request.stage));
+    } catch (const LaunchError& e) {
+      failure = e.what();
+      for (pid_t started : pids) kill(started, SIGTERM);
+    }
+  }
+  std::string how = wait_for_all(pids, request.stage, request.worker);
+  if (failure.empty()) failure = how;
+  if (!failure.empty()) throw LaunchError(failure);
+}
+
+}  // namespace quilm

@@ -1,0 +1,43 @@
+// Starting the worker processes of one cycle and waiting for all of them.
+//
+// Without "mpipathway.txt" in the current directory the driver starts
+// `processes` copies of the worker that lies beside its own executable, each
+// with the seed length and its process number. With it, the file's first
+// line names an MPI launcher and an optional second line holds extra launcher
+// arguments; the driver runs "launcher -n <processes> [extra] worker <seed>"
+// and each worker takes its number from the launcher's rank variable.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quilm {
+
+inline constexpr const char* kLauncherFile = "mpipathway.txt";
+
+struct Launcher {
+  bool use_mpi = false;
+  std::string path;                     // the MPI launcher
+  std::vector<std::string> extra_args;  // from the second line
+};
+
+// Reads "mpipathway.txt" when present: the first line without trailing
+// blanks, carriage returns and line feeds; the second split at blanks.
+Launcher read_launcher(const std::string& file = kLauncherFile);
+
+// The folder of the running executable, where the workers lie.
+std::string own_program_folder();
+
+struct LaunchRequest {
+  std::string stage;   // for messages: "mapping cycle with seed 14"
+  std::string worker;  // worker program name: "quilm_x" or "junctor"
+  int seed_length = 0;
+  int processes = 1;
+};
+
+// Runs the workers and waits for all of them. Throws LaunchError naming the
+// stage and the process when a worker (or the launcher) cannot be started,
+// exits with a non-zero status or is ended by a signal.
+void launch_workers(const Launcher& launcher, const LaunchRequest& request);
+
+}  // namespace quilm

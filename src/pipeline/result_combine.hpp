@@ -1,0 +1,28 @@
+// Merging the per-segment results of one mapping cycle: the best hits of
+// every read in chromosome coordinates, and the reads for the next cycle.
+#pragma once
+
+#include <string>
+
+namespace quilm {
+
+struct CombineCounts {
+  int matched = 0;        // reads with a best hit written or counted
+  int multi_matched = 0;  // reads with two or more best hits
+  int next_cycle = 0;     // reads written to the next cycle's file
+  int with_hit = 0;       // reads of the cycle's file that have a hit
+};
+
+// Appends the best hits to `merged_path`, writes "<work_folder>/<seed>.fastq"
+// and the statistics line to config.txt. Returns 1 when the next cycle has
+// reads, else 0. A result file that does not exist is read as empty; a record
+// naming a read outside 1..read_count is an InputError.
+int result_combine(int read_count, int segment_count, const std::string& work_folder,
+                   const std::string& merged_path, int seed_length,
+                   const std::string& cycle_read_path, int max_errors, int indel_toggle,
+                   int export_all_toggle, CombineCounts* counts = nullptr);
+
+// Number of records in a merged mapping file.
+int tongji(const std::string& path);
+
+}  // namespace quilm

@@ -1,0 +1,34 @@
+#include "pipeline/run_report.hpp"
+
+#include <sys/resource.h>
+
+#include <cstdio>
+
+namespace quilm {
+
+void RunReport::stage(const std::string& message) const {
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s: [%.1f s] %s\n", program_.c_str(), clock_.seconds(), message.c_str());
+}
+
+namespace {
+double cpu_seconds(const rusage& u) {
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
+}
+}  // namespace
+
+void RunReport::summary() const {
+  rusage self{}, children{};
+  getrusage(RUSAGE_SELF, &self);
+  getrusage(RUSAGE_CHILDREN, &children);
+  std::fflush(stdout);
+  // ru_maxrss is in KiB; for the children it is the largest single child.
+  std::fprintf(stderr,
+               "%s: finished in %.1f s wall, %.1f s CPU; peak memory: driver %ld MiB, largest "
+               "worker %ld MiB\n",
+               program_.c_str(), clock_.seconds(), cpu_seconds(self) + cpu_seconds(children),
+               self.ru_maxrss / 1024, children.ru_maxrss / 1024);
+}
+
+}  // namespace quilm

@@ -1,0 +1,65 @@
+#include "pipeline/worker_memory.hpp"
+
+#include <cstdio>
+#include <set>
+
+#include "common/errors.hpp"
+#include "common/input_file.hpp"
+#include "common/paths.hpp"
+#include "common/task_table.hpp"
+#include "common/text_scanner.hpp"
+
+namespace quilm {
+
+std::uint64_t estimate_worker_bytes(std::uint64_t segment_bytes, int seed_length, bool reduced) {
+  const std::uint64_t keys = std::uint64_t{1} << (2 * seed_length);
+  const std::uint64_t per_key = reduced ? 5 : 8;
+  constexpr std::uint64_t kBuffers = std::uint64_t{64} << 20;
+  return keys * per_key + 10 * segment_bytes + kBuffers;
+}
+
+std::uint64_t available_memory_bytes() {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen("/proc/meminfo", "r"), &std::fclose);
+  if (!f) return 0;
+  char line[256];
+  unsigned long long kib = 0;
+  while (std::fgets(line, sizeof line, f.get())) {
+    if (std::sscanf(line, "MemAvailable: %llu kB", &kib) == 1) return kib * 1024;
+  }
+  return 0;
+}
+
+void check_worker_memory(const MemoryPlan& plan, const char* program) {
+  const std::uint64_t available = available_memory_bytes();
+  if (available == 0 || plan.concurrent_workers <= 0) return;
+  const std::uint64_t each = estimate_worker_bytes(plan.largest_segment, plan.seed_length, plan.reduced);
+  const std::uint64_t all = each * static_cast<std::uint64_t>(plan.concurrent_workers);
+  if (all <= available) return;
+  constexpr std::uint64_t kMiB = 1 << 20;
+  throw Error(plan.stage + ": " + std::to_string(plan.concurrent_workers) +
+              " worker processes would need about " + std::to_string(all / kMiB) + " MiB (" +
+              std::to_string(each / kMiB) + " MiB each), but only " +
+              std::to_string(available / kMiB) + " MiB are available; run " + program +
+              " with fewer processes (-C), smaller segments (-F)" +
+              (plan.reduced ? std::string() : std::string(" or the reduced seed-14 index (-Y1)")));
+}
+
+void segment_load(const std::string& work_folder, int segment_count,
+                  std::uint64_t& largest_segment, int& busy_processes) {
+  InputFile in(join_path(work_folder, "task.txt"), 1 << 16);
+  TextScanner scan(in);
+  largest_segment = 0;
+  for (int k = 1; k <= segment_count; ++k) {
+    long long number = 0, length = 0, effective = 0;
+    if (scan.read_long(number) != Scan::kOk || scan.read_long(length) != Scan::kOk ||
+        scan.read_long(effective) != Scan::kOk)
+      throw InputError("'" + in.path() + "' has no valid line for segment " + std::to_string(k));
+    if (length > 0 && static_cast<std::uint64_t>(length) > largest_segment) largest_segment = length;
+  }
+  std::set<int> busy;
+  for (int process : read_task_table(work_folder, segment_count))
+    if (process >= 0) busy.insert(process);
+  busy_processes = static_cast<int>(busy.size());
+}
+
+}  // namespace quilm
