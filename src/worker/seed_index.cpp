@@ -9,10 +9,71 @@
 #include <memory>
 #include <new>
 
+#include <sys/mman.h>
+
 #include "common/errors.hpp"
 #include "common/seed_code.hpp"
 
 namespace quilm {
+
+// ---------------------------------------------------------------------------
+// Large tables. Touching fresh memory page by page is slow (a page fault per
+// 4 KiB), so large tables ask for transparent huge pages before they are
+// first written.
+
+namespace {
+
+constexpr std::size_t kHugeThreshold = std::size_t{8} << 20;
+
+void advise_huge(void* data, std::size_t bytes) {
+#ifdef MADV_HUGEPAGE
+  if (bytes < kHugeThreshold) return;
+  const std::uintptr_t page = 4096;
+  std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
+  std::uintptr_t to = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(page - 1);
+  if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#else
+  (void)data;
+  (void)bytes;
+#endif
+}
+
+// v becomes n copies of value, in fresh memory advised for huge pages.
+template <class V>
+void assign_large(V& v, std::size_t n, typename V::value_type value = {}) {
+  V fresh;
+  fresh.reserve(n);
+  advise_huge(fresh.data(), n * sizeof(typename V::value_type));
+  fresh.resize(n, value);
+  v.swap(fresh);
+}
+
+// A zeroed table of plain values from anonymous memory (zero pages, touched
+// lazily), advised for huge pages.
+template <class T>
+class ZeroTable {
+ public:
+  explicit ZeroTable(std::size_t entries) : bytes_(std::max<std::size_t>(entries, 1) * sizeof(T)) {
+    void* p = mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    advise_huge(p, bytes_);
+    data_ = static_cast<T*>(p);
+  }
+  ~ZeroTable() { reset(); }
+  ZeroTable(const ZeroTable&) = delete;
+  ZeroTable& operator=(const ZeroTable&) = delete;
+  T* get() const { return data_; }
+  void reset() {
+    if (data_) munmap(data_, bytes_);
+    data_ = nullptr;
+  }
+
+ private:
+  std::size_t bytes_;
+  T* data_ = nullptr;
+};
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // Segment loading
@@ -36,7 +97,7 @@ Segment load_segment(const std::string& path, int masked_toggle) {
   if (std::fseek(file.get(), 0, SEEK_SET) != 0) throw_io_error("cannot seek in segment file", path);
 
   Segment seg;
-  seg.bases.assign(static_cast<std::size_t>(size) + kSegmentPad, 0);
+  assign_large(seg.bases, static_cast<std::size_t>(size) + kSegmentPad);
   std::size_t got = size > 0 ? std::fread(seg.bases.data(), 1, static_cast<std::size_t>(size), file.get()) : 0;
   if (got != static_cast<std::size_t>(size) || std::ferror(file.get()))
     throw_io_error("cannot read segment file", path);
@@ -147,13 +208,6 @@ void count_seeds(const Segment& segment, int seed_length, std::int32_t* counts) 
   });
 }
 
-template <class T>
-std::unique_ptr<T[], decltype(&std::free)> calloc_table(std::size_t entries) {
-  void* p = std::calloc(entries ? entries : 1, sizeof(T));
-  if (!p) throw std::bad_alloc();
-  return {static_cast<T*>(p), &std::free};
-}
-
 void check_seed_length(int seed_length) {
   if (!seed_length_supported(seed_length))
     throw UsageError("seed length " + std::to_string(seed_length) + " is not between 6 and 14");
@@ -169,14 +223,14 @@ SeedIndex build_seed_index(const Segment& segment, int seed_length) {
   const std::size_t keys = std::size_t{1} << (2 * seed_length);
   SeedIndex index;
   index.seed_length = seed_length;
-  index.seed_counts.assign(keys, 0);
-  index.bucket_starts.assign(keys, 0);
+  assign_large(index.seed_counts, keys);
+  assign_large(index.bucket_starts, keys);
   std::int32_t* counts = index.seed_counts.data();
   count_seeds(segment, seed_length, counts);
 
   index.max_bucket = maxvalue_x(index.seed_counts);
   const std::int64_t total = sumvalue_x(index.seed_counts);
-  index.positions.resize(static_cast<std::size_t>(total));
+  assign_large(index.positions, static_cast<std::size_t>(total));
   std::uint32_t offset = 0;
   std::uint32_t* starts = index.bucket_starts.data();
   for (std::size_t key = 0; key < keys; ++key) {
@@ -223,7 +277,7 @@ ReducedSeedIndex build_reduced_seed_index(const Segment& segment, int seed_lengt
   index.seed_length = seed_length;
 
   // 1. Temporary per-key counts.
-  auto counts_owner = calloc_table<std::int32_t>(keys);
+  ZeroTable<std::int32_t> counts_owner(keys);
   std::int32_t* counts = counts_owner.get();
   count_seeds(segment, seed_length, counts);
 
@@ -240,11 +294,11 @@ ReducedSeedIndex build_reduced_seed_index(const Segment& segment, int seed_lengt
     }
   }
   index.max_bucket = max_bucket;
-  index.positions.resize(static_cast<std::size_t>(total));
+  assign_large(index.positions, static_cast<std::size_t>(total));
 
   // 3. Presence bytes and dense bucket starts.
-  index.presence.assign(keys, 0);
-  index.dense_bucket_starts.resize(present);
+  assign_large(index.presence, keys);
+  assign_large(index.dense_bucket_starts, present);
   {
     std::uint8_t* pres = index.presence.data();
     std::uint32_t* dbs = index.dense_bucket_starts.data();
@@ -262,10 +316,10 @@ ReducedSeedIndex build_reduced_seed_index(const Segment& segment, int seed_lengt
 
   // 4. The count table goes before the rank table comes.
   counts_owner.reset();
-  index.dense_counts.assign(present, 0);
+  assign_large(index.dense_counts, present);
 
   // 5. Rank per group of four keys.
-  index.rank.resize(keys / 4 + 1);
+  assign_large(index.rank, keys / 4 + 1);
   {
     const std::uint8_t* pres = index.presence.data();
     std::int32_t* rank = index.rank.data();
