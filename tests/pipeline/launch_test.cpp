@@ -1,0 +1,42 @@
+#include "pipeline/launch.hpp"
+
+#include "common/errors.hpp"
+#include "pipeline/worker_memory.hpp"
+#include "support/test_support.hpp"
+
+namespace quilm {
+namespace {
+
+class LauncherFile : public test::TempDirTest {};
+
+TEST_F(LauncherFile, FirstLineIsThePathSecondTheExtraArguments) {
+  EXPECT_FALSE(read_launcher(path("absent.txt")).use_mpi);
+  test::spit(path("m.txt"), "/opt/mpi dir/bin/mpirun  \r\n--hostfile hosts\t -x A\r\n");
+  Launcher l = read_launcher(path("m.txt"));
+  EXPECT_TRUE(l.use_mpi);
+  EXPECT_EQ(l.path, "/opt/mpi dir/bin/mpirun");
+  EXPECT_EQ(l.extra_args, (std::vector<std::string>{"--hostfile", "hosts", "-x", "A"}));
+  test::spit(path("empty.txt"), "  \n");
+  EXPECT_THROW(read_launcher(path("empty.txt")), LaunchError);
+}
+
+TEST(WorkerMemory, EstimateGrowsWithSeedAndIndexVariant) {
+  constexpr std::uint64_t kMiB = 1 << 20;
+  const std::uint64_t reduced = estimate_worker_bytes(100 * kMiB, 14, true);
+  const std::uint64_t full = estimate_worker_bytes(100 * kMiB, 14, false);
+  EXPECT_GT(full, reduced + 700 * kMiB);
+  EXPECT_LT(estimate_worker_bytes(100 * kMiB, 12, false), reduced);
+  MemoryPlan plan{"mapping cycle with seed 14", std::uint64_t{1} << 40, 14, false, 4};
+  try {
+    check_worker_memory(plan, "quilm2");
+    FAIL() << "a terabyte segment fitted";
+  } catch (const Error& e) {
+    const std::string text = e.what();
+    EXPECT_NE(text.find("-C"), std::string::npos);
+    EXPECT_NE(text.find("-Y1"), std::string::npos);
+    EXPECT_NE(text.find("available"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace quilm
