@@ -1,0 +1,22 @@
+// One pass over a genome FASTA that yields each chromosome's name and length
+// without holding its sequence.
+#pragma once
+
+#include <string>
+
+#include "common/input_file.hpp"
+
+namespace quilm::refjunc {
+
+// Consumes the genome up to and including its first '>'; throws InputError
+// naming the file when there is none.
+void skip_to_first_header(InputFile& genome);
+
+// With the genome positioned just after a '>': the chromosome name is the
+// first whitespace-delimited word of the header line (empty when the line
+// has none), the length the number of bytes up to the next '>' or the end of
+// the file, carriage returns and line feeds not counted. Returns true when a
+// '>' follows, which is consumed.
+bool chrname_size(InputFile& genome, std::string& name, long long& length);
+
+}  // namespace quilm::refjunc

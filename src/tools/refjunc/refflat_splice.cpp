@@ -1,0 +1,85 @@
+#include "tools/refjunc/refflat_splice.hpp"
+
+#include <optional>
+
+#include "common/errors.hpp"
+#include "common/output_records.hpp"
+#include "tools/refjunc/splice_evidence_record.hpp"
+
+namespace quilm::refjunc {
+namespace {
+
+// The first exon k, walking from 0, with cum(k - 1) < base <= cum(k).
+std::optional<std::size_t> exon_holding(const std::vector<long long>& cumulative, long long base) {
+  long long before = 0;
+  for (std::size_t k = 0; k < cumulative.size(); ++k) {
+    if (before < base && base <= cumulative[k]) return k;
+    before = cumulative[k];
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::vector<int> count_read_hits(const std::string& mapping_output_path) {
+  MappingOutputReader reader(mapping_output_path);
+  MappingOutputRecord record;
+  std::vector<int> counts;
+  while (reader.next(record)) {
+    if (record.read_number < 0)
+      throw InputError("'" + reader.path() + "': negative read number " +
+                       std::to_string(record.read_number));
+    auto r = static_cast<std::size_t>(record.read_number);
+    if (r >= counts.size()) counts.resize(r + 1, 0);
+    ++counts[r];
+  }
+  return counts;
+}
+
+std::vector<SpannedJunction> spanned_junctions(const TranscriptModel& model, long long position,
+                                               long long length) {
+  const std::vector<long long>& cum = model.cumulative;
+  const long long first_base = position + 1;
+  const long long last_base = position + length;
+  std::vector<SpannedJunction> spans;
+  auto first = exon_holding(cum, first_base);
+  auto last = exon_holding(cum, last_base);
+  if (!first || !last || *first >= *last) return spans;
+  for (std::size_t k = *first; k < *last; ++k) {
+    long long before = cum[k] - position;
+    long long after = last_base - cum[k];
+    if (before > 0 && after > 0) spans.push_back({before, k});
+  }
+  return spans;
+}
+
+void refFlattosplice(const TranscriptTable& table, const std::string& transcript_hits_path,
+                     const std::string& refflat_splice_path) {
+  const std::vector<int> hit_counts = count_read_hits(transcript_hits_path);
+  MappingOutputReader reader(transcript_hits_path);
+  OutputFile out(refflat_splice_path);
+  MappingOutputRecord hit;
+  SpliceEvidenceRecord record;
+  while (reader.next(hit)) {
+    const TranscriptModel* model = binary_sort(table, hit.chromosome);
+    if (!model) continue;
+    auto length = static_cast<long long>(hit.sequence.size());
+    for (const SpannedJunction& span : spanned_junctions(*model, hit.position, length)) {
+      SpliceOutputRecord& f = record.fields;
+      f.read_number = hit.read_number;
+      f.sequence = hit.sequence;
+      // The transcript's strand, not the strand the read mapped on.
+      f.strand = model->strand;
+      f.chromosome = model->chromosome;
+      f.split = static_cast<int>(span.bases_before);
+      f.errors = hit.errors;
+      f.first = model->exon_ends[span.exon];
+      f.second = model->exon_starts[span.exon + 1];
+      record.divisor = hit_counts[static_cast<std::size_t>(hit.read_number)];
+      write_splice_evidence_record(out, record);
+    }
+  }
+  out.close();
+}
+
+}  // namespace quilm::refjunc

@@ -1,0 +1,53 @@
+#include "tools/refjunc/refjunc_options.hpp"
+
+#include <charconv>
+#include <string_view>
+
+#include "common/errors.hpp"
+
+namespace quilm::refjunc {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: refjunc -C<genome.fa> -R<refFlat.txt> -F<transcript hits> -O<output base> "
+    "-W<work folder> -N<minimum gap> -X<maximum gap>";
+
+[[noreturn]] void usage_error(const std::string& what) {
+  throw UsageError(what + "\n" + kUsage);
+}
+
+long long parse_gap(char letter, const std::string& text) {
+  std::string_view digits = text;
+  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+  long long value = 0;
+  auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size())
+    usage_error(std::string("option -") + letter + " needs an integer, not '" + text + "'");
+  return value;
+}
+
+}  // namespace
+
+RefjuncOptions param_read(int argc, const char* const* argv) {
+  std::string values[7];
+  constexpr std::string_view kLetters = "CRFOWNX";
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    if (arg.size() < 2 || arg[0] != '-') continue;
+    std::size_t slot = kLetters.find(arg[1]);
+    if (slot != std::string_view::npos) values[slot] = std::string(arg.substr(2));
+  }
+  for (std::size_t slot = 0; slot < kLetters.size(); ++slot)
+    if (values[slot].empty()) usage_error(std::string("missing option -") + kLetters[slot]);
+  RefjuncOptions options;
+  options.genome_path = values[0];
+  options.exon_table_path = values[1];
+  options.transcript_hits = values[2];
+  options.output_base = values[3];
+  options.work_folder = values[4];
+  options.min_gap = parse_gap('N', values[5]);
+  options.max_gap = parse_gap('X', values[6]);
+  return options;
+}
+
+}  // namespace quilm::refjunc

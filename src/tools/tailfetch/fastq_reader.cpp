@@ -1,0 +1,31 @@
+#include "tools/tailfetch/fastq_reader.hpp"
+
+#include <cstdio>
+
+#include "common/errors.hpp"
+
+namespace quilm::tailfetch {
+
+bool FastqReader::next(FastqRecord& record) {
+  if (!scan_.skip_space()) return false;
+  ++record_;
+  scan_.read_line(header_);
+  char plus = 0;
+  bool whole = scan_.read_word(record.sequence) == Scan::kOk && scan_.skip_space() &&
+               scan_.read_char(plus) == Scan::kOk;
+  if (whole && plus != '+')
+    throw InputError("'" + path() + "': FASTQ record " + std::to_string(record_) +
+                     " has no '+' separator line after its sequence");
+  // The rest of the separator line may repeat the header; it is not a quality.
+  if (whole) whole = scan_.read_line(header_) && scan_.read_word(record.quality) == Scan::kOk;
+  if (!whole) {
+    std::fflush(stdout);
+    std::fprintf(stderr,
+                 "tailfetch: warning: '%s': last FASTQ record %ld is cut short and ignored\n",
+                 path().c_str(), record_);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace quilm::tailfetch

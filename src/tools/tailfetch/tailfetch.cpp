@@ -1,0 +1,119 @@
+#include "tools/tailfetch/tailfetch.hpp"
+
+#include <algorithm>
+
+#include "common/errors.hpp"
+#include "common/input_file.hpp"
+#include "common/output_records.hpp"
+#include "tools/tailfetch/fastq_reader.hpp"
+
+namespace quilm::tailfetch {
+namespace {
+
+constexpr std::size_t kPiece = 75;
+// Reads and remainders of this many bases or fewer are not worth mapping.
+constexpr std::size_t kShortest = 41;
+
+void write_record(OutputFile& out, long long read_number, int piece, std::string_view sequence,
+                  std::string_view quality) {
+  out.put('@');
+  out.write_int(read_number);
+  out.put('_');
+  out.write_int(piece);
+  out.put('\n');
+  out.write(sequence);
+  out.write("\n+\n");
+  out.write(quality);
+  out.put('\n');
+}
+
+// Reads one batch from the FASTQ file and writes its unmapped reads; true
+// when the file ended within the batch.
+bool write_batch(FastqReader& reader, OutputFile& out, long long batch, long long batch_reads,
+                 const std::vector<unsigned char>& mapped) {
+  FastqRecord record;
+  for (long long slot = 1; slot <= batch_reads; ++slot) {
+    if (!reader.next(record)) return true;
+    if (!mapped[static_cast<std::size_t>(slot)])
+      write_read_pieces(out, batch * batch_reads + slot, record.sequence, record.quality);
+  }
+  return false;
+}
+
+}  // namespace
+
+TailfetchOptions param_read(int argc, const char* const* argv) {
+  TailfetchOptions o;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    if (arg.size() < 2 || arg[0] != '-') continue;
+    if (arg[1] == 'F') o.fastq_path = arg.substr(2);
+    if (arg[1] == 'R') o.results_path = arg.substr(2);
+    if (arg[1] == 'O') o.output_path = arg.substr(2);
+  }
+  const char* missing = o.fastq_path.empty()     ? "-F"
+                        : o.results_path.empty() ? "-R"
+                        : o.output_path.empty()  ? "-O"
+                                                 : nullptr;
+  if (missing)
+    throw UsageError(std::string("missing option ") + missing +
+                     "\nusage: tailfetch -F<reads.fastq> -R<mapping output> -O<output.fastq>");
+  return o;
+}
+
+void write_read_pieces(OutputFile& out, long long read_number, std::string_view sequence,
+                       std::string_view quality) {
+  static constexpr std::string_view kQuality =
+      "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF";
+  static_assert(kQuality.size() == kPiece);
+  if (sequence.size() <= kShortest) return;
+  if (sequence.size() <= kPiece) {
+    write_record(out, read_number, 1, sequence, quality);
+    return;
+  }
+  int piece = 0;
+  while (sequence.size() >= kPiece) {
+    write_record(out, read_number, ++piece, sequence.substr(0, kPiece), kQuality);
+    sequence.remove_prefix(kPiece);
+  }
+  if (sequence.size() > kShortest)
+    write_record(out, read_number, ++piece, sequence, kQuality.substr(0, sequence.size()));
+}
+
+void scan_batch_results(const std::string& source, const std::string& carried, long long batch,
+                        long long batch_reads, std::vector<unsigned char>& mapped) {
+  std::fill(mapped.begin(), mapped.end(), 0);
+  const long long first = batch * batch_reads;
+  MappingOutputReader reader(source);
+  OutputFile out(carried);
+  MappingOutputRecord record;
+  while (reader.next(record)) {
+    const long long slot = record.read_number - first;
+    if (slot >= 1 && slot <= batch_reads)
+      mapped[static_cast<std::size_t>(slot)] = 1;
+    else
+      write_mapping_output_record(out, record);
+  }
+  out.close();
+}
+
+void run_tailfetch(const TailfetchOptions& options, long long batch_reads) {
+  // Both inputs are opened before anything is written.
+  FastqReader reader(options.fastq_path);
+  InputFile results(options.results_path, 16);
+  const std::string carried[2] = {options.results_path + "_tmp1", options.results_path + "_tmp2"};
+  OutputFile out(options.output_path);
+  create_empty_file(carried[0]);
+  create_empty_file(carried[1]);
+  // Result records are filtered by batch instead of being held in memory;
+  // a batch's reads are streamed, so only its mapped flags are kept.
+  std::vector<unsigned char> mapped(static_cast<std::size_t>(batch_reads) + 1);
+  for (long long batch = 0;; ++batch) {
+    const std::string& source = batch == 0 ? options.results_path : carried[(batch - 1) % 2];
+    scan_batch_results(source, carried[batch % 2], batch, batch_reads, mapped);
+    if (write_batch(reader, out, batch, batch_reads, mapped)) break;
+  }
+  out.close();
+}
+
+}  // namespace quilm::tailfetch

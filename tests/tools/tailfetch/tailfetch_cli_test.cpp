@@ -1,0 +1,53 @@
+#include <filesystem>
+
+#include "support/test_support.hpp"
+
+namespace quilm {
+namespace {
+
+using test::slurp;
+using test::spit;
+
+class TailfetchCliTest : public test::TempDirTest {
+ protected:
+  test::RunResult run(const std::vector<std::string>& args) {
+    return test::run_program_in(dir(), test::program_path("tailfetch"), args);
+  }
+};
+
+TEST_F(TailfetchCliTest, WritesUnmappedReadsAsFastq) {
+  const std::string seq(120, 'A');
+  spit(path("reads.fq"), "@a\n" + seq + "\n+\n" + std::string(120, '#') + "\n@b\n" + seq +
+                             "\n+b\n" + std::string(120, '#') + "\n");
+  spit(path("hits"), "2\t" + seq + "\nR\tchr1\t1\t100\n");
+  test::RunResult result = run({"-Freads.fq", "-Rhits", "-Oout.fq", "-Zignored", "stray"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(slurp(path("out.fq")), "@1_1\n" + seq.substr(0, 75) + "\n+\n" + std::string(75, 'F') +
+                                       "\n@1_2\n" + seq.substr(0, 45) + "\n+\n" +
+                                       std::string(45, 'F') + "\n");
+  EXPECT_EQ(slurp(path("hits_tmp1")), "");
+}
+
+TEST_F(TailfetchCliTest, MissingOptionOrInputWritesNothing) {
+  spit(path("reads.fq"), "@a\nACGT\n+\nIIII\n");
+  std::filesystem::create_directory(path("out"));
+  const std::vector<std::vector<std::string>> calls = {
+      {"-Freads.fq", "-Rhits"},
+      {"-Freads.fq", "-Oout/x.fq"},
+      {"-Rhits", "-Oout/x.fq"},
+      {"-Freads.fq", "-R", "-Oout/x.fq"},
+  };
+  for (const auto& call : calls) {
+    test::RunResult result = run(call);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("usage: tailfetch"), std::string::npos) << result.err;
+  }
+  test::RunResult result = run({"-Freads.fq", "-Rout/none", "-Oout/x.fq"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("out/none"), std::string::npos) << result.err;
+  EXPECT_TRUE(std::filesystem::is_empty(path("out")));
+}
+
+}  // namespace
+}  // namespace quilm
