@@ -85,7 +85,8 @@ TEST_F(TranscriptJunctionsTest, NegativeReadNumberIsRejected) {
 
 TEST_F(TranscriptJunctionsTest, ChromosomeNamesAndLengths) {
   spit(path("genome.fa"),
-       "junk before\n>chr1 primary assembly\r\nACGT\r\nAC\r\n>chr2\tdescribed\n\n>  chr3 x\nAAA");
+       "junk before\n>chr1 primary assembly\r\nACGT\r\nAC\r\n>chr2\tdescribed\n\n>  chr3 x\nAAA>" +
+           std::string(40, 'n'));
   InputFile genome(path("genome.fa"));
   skip_to_first_header(genome);
   std::string name;
@@ -96,9 +97,12 @@ TEST_F(TranscriptJunctionsTest, ChromosomeNamesAndLengths) {
   EXPECT_TRUE(chrname_size(genome, name, length));
   EXPECT_EQ(name, "chr2");
   EXPECT_EQ(length, 0);
-  EXPECT_FALSE(chrname_size(genome, name, length));
+  EXPECT_TRUE(chrname_size(genome, name, length));
   EXPECT_EQ(name, "chr3");
   EXPECT_EQ(length, 3);
+  EXPECT_FALSE(chrname_size(genome, name, length));
+  EXPECT_EQ(name, std::string(40, 'n'));
+  EXPECT_EQ(length, 0);
 
   spit(path("plain.txt"), "ACGT\n");
   InputFile plain(path("plain.txt"));

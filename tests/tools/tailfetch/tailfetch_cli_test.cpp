@@ -17,8 +17,9 @@ class TailfetchCliTest : public test::TempDirTest {
 
 TEST_F(TailfetchCliTest, WritesUnmappedReadsAsFastq) {
   const std::string seq(120, 'A');
-  spit(path("reads.fq"), "@a\n" + seq + "\n+\n" + std::string(120, '#') + "\n@b\n" + seq +
-                             "\n+b\n" + std::string(120, '#') + "\n");
+  spit(path("reads.fq"), "@" + std::string(300, 'a') + "\n" + seq + "\n+\n" +
+                             std::string(120, '#') + "\n@b\n" + seq + "\n+b\n" +
+                             std::string(120, '#') + "\n");
   spit(path("hits"), "2\t" + seq + "\nR\tchr1\t1\t100\n");
   test::RunResult result = run({"-Freads.fq", "-Rhits", "-Oout.fq", "-Zignored", "stray"});
   ASSERT_EQ(result.status, 0) << result.err;

@@ -1,5 +1,7 @@
 #include "tools/tailfetch/tailfetch.hpp"
 
+#include <algorithm>
+
 #include "common/errors.hpp"
 #include "common/output_file.hpp"
 #include "support/test_support.hpp"
@@ -59,6 +61,10 @@ TEST_F(TailfetchTest, PiecesOfAtMost75Bases) {
             record(7, 1, s.substr(0, 75), f75) + record(7, 2, s.substr(75, 45), f75.substr(0, 45)));
   EXPECT_EQ(pieces(s, std::string(150, 'I')),
             record(7, 1, s.substr(0, 75), f75) + record(7, 2, s.substr(75), f75));
+  // No length limit: 1,200 bases make 16 pieces.
+  const std::string long_pieces = pieces(std::string(1200, 'A'), std::string(1200, 'I'));
+  EXPECT_EQ(std::count(long_pieces.begin(), long_pieces.end(), '@'), 16);
+  EXPECT_NE(long_pieces.find("@7_16\n"), std::string::npos);
 }
 
 TEST_F(TailfetchTest, BatchesCarryLaterResultRecords) {
