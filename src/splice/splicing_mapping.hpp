@@ -1,0 +1,27 @@
+// Split-read mapping of the splice stage: every read of a numbered read file
+// is placed on one segment as two parts with an intron between them, and
+// each accepted placement becomes a splice result record.
+#pragma once
+
+#include <string>
+
+namespace quilm {
+
+struct SpliceSettings {
+  int max_read_length = 100;  // sizes the pair lists, not a limit on reads
+  int max_errors = 2;
+  int seed_length = 14;
+  int masked_toggle = 1;
+  int min_gap_distance = 10;  // shortest intron, in bases
+  int max_gap_distance = 50000;
+};
+
+// With the full seed index.
+void splicing_mapping(const std::string& segment_path, const std::string& read_path,
+                      const std::string& result_path, const SpliceSettings& settings);
+
+// With the reduced seed index; writes the same bytes as splicing_mapping.
+void splicing_mapping_red(const std::string& segment_path, const std::string& read_path,
+                          const std::string& result_path, const SpliceSettings& settings);
+
+}  // namespace quilm

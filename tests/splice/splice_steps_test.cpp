@@ -1,0 +1,326 @@
+// The steps of split-read mapping on hand-made inputs: the splice result
+// record, candidate collection, pair formation and the cut scan.
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "common/errors.hpp"
+#include "common/splice_record.hpp"
+#include "splice/splice_candidates.hpp"
+#include "splice/splice_cut.hpp"
+#include "splice/splice_levels.hpp"
+#include "splice/splice_pairs.hpp"
+#include "splice_test_data.hpp"
+#include "support/test_support.hpp"
+#include "worker/seed_index.hpp"
+
+namespace quilm {
+namespace {
+
+class SpliceRecordTest : public test::TempDirTest {};
+
+TEST_F(SpliceRecordTest, WritesTwoLinesAndReadsThemBack) {
+  {
+    OutputFile out(path("1.r"));
+    write_splice_record(out, 7, "ACGTN", "00300", 'R', 2, 1, 0, 1234);
+    write_splice_record(out, 8, "GG", "00", 'F', 1, 0, 5, 6);
+    out.close();
+  }
+  EXPECT_EQ(test::slurp(path("1.r")),
+            "7\tACGTN\t00300\nR\t2\t1\t0\t1234\n8\tGG\t00\nF\t1\t0\t5\t6\n");
+  SpliceRecordReader reader(path("1.r"));
+  SpliceRecord r;
+  ASSERT_TRUE(reader.next(r));
+  EXPECT_EQ(r.read_number, 7);
+  EXPECT_EQ(r.sequence, "ACGTN");
+  EXPECT_EQ(r.signals, "00300");
+  EXPECT_EQ(r.strand, 'R');
+  EXPECT_EQ(r.split, 2);
+  EXPECT_EQ(r.errors, 1);
+  EXPECT_EQ(r.second_position, 1234);
+  ASSERT_TRUE(reader.next(r));
+  EXPECT_EQ(r.first_position, 5);
+  EXPECT_FALSE(reader.next(r));
+
+  test::spit(path("2.r"), "7\tACGT\t0000\nR\t2\t1\t0\n");
+  SpliceRecordReader cut(path("2.r"));
+  EXPECT_THROW(cut.next(r), InputError);
+  test::spit(path("3.r"), "7\tACGT\t0000\nR\tx\t1\t0\t9\n");
+  SpliceRecordReader bad(path("3.r"));
+  EXPECT_THROW(bad.next(r), InputError);
+}
+
+// Candidate collection step by step: a vote counter per start, the first
+// seed's votes appended, every later vote inserted into the sorted list by
+// binary search.
+std::vector<SpliceCandidate> literal_candidates(const SeedIndex& index,
+                                                const std::vector<std::int64_t>& keys, int length,
+                                                int c, std::int64_t max_start,
+                                                std::vector<int>& counters) {
+  std::vector<SpliceCandidate> list;
+  bool append = true;
+  const int n = static_cast<int>(keys.size());
+  for (int j = 0; j < n; ++j) {
+    if (keys[j] < 0) continue;
+    const int offset = j == n - 1 ? length - c : j * c;
+    for (std::int32_t p : index.bucket(keys[j])) {
+      const std::int64_t start = p - offset;
+      if (start < 1 || start > max_start) continue;
+      const int v = ++counters[start];
+      const SpliceCandidate cand{static_cast<std::int32_t>(start), v, j + 1};
+      if (append) {
+        list.push_back(cand);
+        continue;
+      }
+      auto it =
+          std::upper_bound(list.begin(), list.end(), start,
+                           [](std::int64_t s, const SpliceCandidate& x) { return s < x.start; });
+      if (it != list.begin() && std::prev(it)->start == start)
+        std::prev(it)->hits = v;
+      else
+        list.insert(it, cand);
+    }
+    if (!list.empty()) append = false;
+  }
+  for (const auto& cand : list) counters[cand.start] = 0;
+  return list;
+}
+
+class CandidateTest : public test::TempDirTest {};
+
+TEST_F(CandidateTest, MatchTheSeedBySeedInsertionOnRepetitiveSegments) {
+  // Three copies of one stretch with a few changes, so that starts collect
+  // votes from several seeds and first seeds differ between copies.
+  std::string unit = test::random_bases(700, 3);
+  std::string genome = unit + test::random_bases(50, 4) + unit + unit;
+  std::mt19937 rng(11);
+  for (int i = 0; i < 60; ++i) genome[rng() % genome.size()] = "ACGTN"[rng() % 5];
+  test::spit(path("seg.txt"), ">s\n" + genome + "\n");
+  const Segment segment = load_segment(path("seg.txt"), 1);
+  for (int c : {6, 8}) {
+    const SeedIndex index = build_seed_index(segment, c);
+    std::vector<int> counters(segment.length + 1000, 0);
+    std::vector<std::uint64_t> votes;
+    std::vector<SpliceCandidate> got;
+    std::vector<std::int64_t> keys;
+    for (int r = 0; r < 300; ++r) {
+      const int length = c + static_cast<int>(rng() % 90);  // rem = 0 and rem > 0
+      std::string read = genome.substr(rng() % (genome.size() - length), length);
+      if (r % 3 == 0) read = test::reverse_of(read);
+      if (r % 5 == 0) read[rng() % length] = 'N';
+      int rem = 0;
+      transnum_x(read, c, keys, rem);
+      const std::int64_t max_start = static_cast<std::int64_t>(segment.length) - length + r % 2;
+      collect_candidates(index, keys, length, c, max_start, votes, got);
+      ASSERT_EQ(got, literal_candidates(index, keys, length, c, max_start, counters))
+          << "read " << read << " seed " << c;
+    }
+  }
+}
+
+TEST_F(CandidateTest, LastSeedEndsWithTheReadAndStartsStayInBounds) {
+  // 52 bases at seed length 10: six seeds, the last covering bases 42..51.
+  const std::string genome = test::random_bases(400, 5);
+  test::spit(path("seg.txt"), genome);
+  const Segment segment = load_segment(path("seg.txt"), 1);
+  const SeedIndex index = build_seed_index(segment, 10);
+  std::vector<std::int64_t> keys;
+  std::vector<std::uint64_t> votes;
+  std::vector<SpliceCandidate> got;
+  int rem = 0;
+  const std::string read = genome.substr(100, 52);
+  ASSERT_EQ(transnum_x(read, 10, keys, rem), 6);
+  EXPECT_EQ(rem, 2);
+  collect_candidates(index, keys, 52, 10, 400 - 52 + 1, votes, got);
+  EXPECT_EQ(got, (std::vector<SpliceCandidate>{{101, 6, 1}}));
+
+  // A placement whose last base is the segment's last base is allowed only
+  // up to max_start; the reverse complement gets one position less.
+  const std::string tail = genome.substr(400 - 50);
+  transnum_x(tail, 10, keys, rem);
+  collect_candidates(index, keys, 50, 10, 351, votes, got);
+  EXPECT_EQ(got, (std::vector<SpliceCandidate>{{351, 5, 1}}));
+  collect_candidates(index, keys, 50, 10, 350, votes, got);
+  EXPECT_TRUE(got.empty());
+}
+
+// Pair formation on a segment of A's only (no donor anywhere), so that every
+// candidate may give a first part.
+class PairTest : public ::testing::Test {
+ protected:
+  std::string segment = std::string(400, 'A') + std::string(1000, '\0');
+  std::string q = std::string(20, 'A');
+  PairRules rules{5, 4, 2, 100, 200, 1000};
+  std::vector<char> usable;
+  std::vector<SplicePair> pairs;
+
+  std::vector<SplicePair> form(const std::vector<SpliceCandidate>& cands) {
+    form_pairs(cands, q, segment.data(), rules, DonorSet::kForward, usable, pairs);
+    return pairs;
+  }
+};
+
+TEST_F(PairTest, DistanceBoundsAreInclusive) {
+  const std::vector<SplicePair> got =
+      form({{1, 1, 1}, {100, 1, 2}, {101, 1, 2}, {201, 1, 2}, {202, 1, 2}});
+  EXPECT_EQ(got, (std::vector<SplicePair>{{1, 101, 2}, {1, 201, 2}}));
+}
+
+TEST_F(PairTest, NeedLaterFirstSeedAndFirstPartNotFromLastSeed) {
+  EXPECT_TRUE(form({{1, 3, 2}, {150, 3, 2}}).empty());
+  EXPECT_TRUE(form({{1, 3, 4}, {150, 3, 5}}).empty());  // rules.seeds is 4
+  EXPECT_EQ(form({{1, 3, 3}, {150, 3, 4}}), (std::vector<SplicePair>{{1, 150, 6}}));
+}
+
+TEST_F(PairTest, FullListRaisesTheThreshold) {
+  const std::vector<SpliceCandidate> cands{{1, 1, 1}, {101, 1, 2}, {102, 2, 2}, {103, 3, 2}};
+  rules.pair_cap = 2;  // full at hit sum > 1 and > 2; fits at > 3
+  EXPECT_EQ(form(cands), (std::vector<SplicePair>{{1, 103, 4}}));
+  rules.pair_cap = 3;  // exactly full at > 1 still counts as full
+  EXPECT_EQ(form(cands), (std::vector<SplicePair>{{1, 102, 3}, {1, 103, 4}}));
+  rules.pair_cap = 4;
+  EXPECT_EQ(form(cands).size(), 3u);
+  rules.pair_cap = 0;  // a segment without seeds: no pairs, and no endless loop
+  EXPECT_TRUE(form(cands).empty());
+}
+
+TEST(LeadingPart, StopsAtTheFirstDonorBehindTheFirstSeed) {
+  const std::string q(20, 'A');
+  // Mismatches at 3, 4, 11 and 12; GT donors at 3..4 and 11..12.
+  const std::string ref = std::string("AAAGTAAAAAAGTAAAAAAA") + std::string(10, '\0');
+  EXPECT_TRUE(leading_part_fits(q, ref.data(), {1, 1, 1}, 5, 2, DonorSet::kForward));
+  // Behind seed 3 (base 15) the donor at 11 no longer stops the count.
+  EXPECT_FALSE(leading_part_fits(q, ref.data(), {1, 1, 3}, 5, 2, DonorSet::kForward));
+  EXPECT_TRUE(leading_part_fits(q, ref.data(), {1, 1, 3}, 5, 4, DonorSet::kForward));
+
+  // GC ends the first part for the read's own candidates only.
+  const std::string gc = std::string("AAAAATTAAAGCAAAAAAAA") + std::string(10, '\0');
+  EXPECT_TRUE(leading_part_fits(q, gc.data(), {1, 1, 1}, 5, 2, DonorSet::kForward));
+  EXPECT_FALSE(leading_part_fits(q, gc.data(), {1, 1, 1}, 5, 2, DonorSet::kReverse));
+}
+
+// A sequence of N's (N matches only N), split at `a` between two windows
+// that carry the donor right behind base a and the acceptor ending at a.
+struct CutCase {
+  std::string q, w1, w2;
+};
+CutCase single_cut(int length, int a, const std::string& donor, const std::string& acceptor) {
+  CutCase k;
+  k.q.assign(length, 'N');
+  k.w1 = k.q.substr(0, a + 1) + donor + std::string(length - a - 3, 'T');
+  k.w2 = std::string(a - 1, 'T') + acceptor + k.q.substr(a + 1);
+  return k;
+}
+
+struct SignalCase {
+  SignalFamily family;
+  const char* donor;
+  const char* acceptor;
+  char digit;
+};
+
+TEST(CutScan, EachSignalOfBothFamilies) {
+  const SignalCase cases[] = {
+      {SignalFamily::kForward, "GT", "AG", '3'}, {SignalFamily::kForward, "GC", "AG", '2'},
+      {SignalFamily::kForward, "AT", "AC", '2'}, {SignalFamily::kReverse, "CT", "AC", '3'},
+      {SignalFamily::kReverse, "CT", "GC", '2'}, {SignalFamily::kReverse, "GT", "AT", '2'}};
+  CutScratch scratch;
+  std::string signals;
+  SpliceCut cut;
+  for (const SignalCase& sc : cases) {
+    const CutCase k = single_cut(40, 17, sc.donor, sc.acceptor);
+    ASSERT_TRUE(
+        evaluate_pair(k.q, k.w1.data(), k.w2.data(), sc.family, 6, 2, scratch, signals, cut))
+        << sc.donor << "-" << sc.acceptor;
+    EXPECT_EQ(cut.split, 17);
+    EXPECT_EQ(cut.errors, 0);
+    std::string want(40, '0');
+    want[17] = sc.digit;
+    EXPECT_EQ(signals, want);
+    // The other family does not know this pair.
+    const SignalFamily other =
+        sc.family == SignalFamily::kForward ? SignalFamily::kReverse : SignalFamily::kForward;
+    EXPECT_FALSE(evaluate_pair(k.q, k.w1.data(), k.w2.data(), other, 6, 2, scratch, signals, cut));
+    EXPECT_EQ(signals, std::string(40, '0'));
+  }
+}
+
+TEST(CutScan, CutsTooCloseToEitherEndAreMarkedButNotChosen) {
+  CutScratch scratch;
+  std::string signals;
+  SpliceCut cut;
+  // Seed length 6, 40 bases: a first part needs 7 bases (a >= 6), a second
+  // part 6 (a <= 33).
+  for (const auto& [a, chosen] :
+       std::vector<std::pair<int, bool>>{{5, false}, {6, true}, {33, true}, {34, false}}) {
+    const CutCase k = single_cut(40, a, "GT", "AG");
+    EXPECT_EQ(evaluate_pair(k.q, k.w1.data(), k.w2.data(), SignalFamily::kForward, 6, 2, scratch,
+                            signals, cut),
+              chosen)
+        << a;
+    EXPECT_EQ(signals[a], '3') << a;
+    if (chosen) {
+      EXPECT_EQ(cut.split, a);
+    }
+  }
+}
+
+// Two cuts of equal errors: the stretch q[a1+1..a2] matches both windows.
+CutCase two_cuts(int a1, int a2, const std::string& d1, const std::string& ac1,
+                 const std::string& d2, const std::string& ac2) {
+  CutCase k;
+  const std::string middle = d1 + std::string(a2 - a1 - 4, 'N') + ac2;
+  k.q = std::string(a1 + 1, 'N') + middle + std::string(40 - a2 - 1, 'N');
+  k.w1 = k.q.substr(0, a2 + 1) + d2 + std::string(40 - a2 - 3, 'T');
+  k.w2 = std::string(a1 - 1, 'T') + ac1 + k.q.substr(a1 + 1);
+  return k;
+}
+
+TEST(CutScan, EqualErrorsKeepTheEarlierCutUnlessTypeThreeReplacesTypeTwo) {
+  CutScratch scratch;
+  std::string signals;
+  SpliceCut cut;
+  auto split_of = [&](const CutCase& k) {
+    EXPECT_TRUE(evaluate_pair(k.q, k.w1.data(), k.w2.data(), SignalFamily::kForward, 6, 2, scratch,
+                              signals, cut));
+    return cut.split;
+  };
+  EXPECT_EQ(split_of(two_cuts(9, 20, "GC", "AG", "GT", "AG")), 20);
+  EXPECT_EQ(signals, std::string("000000000200000000003") + std::string(19, '0'));
+  EXPECT_EQ(split_of(two_cuts(9, 20, "GT", "AG", "GC", "AG")), 9);
+  EXPECT_EQ(split_of(two_cuts(9, 20, "GC", "AG", "AT", "AC")), 9);
+  EXPECT_EQ(split_of(two_cuts(9, 20, "GT", "AG", "GT", "AG")), 9);
+}
+
+TEST(CutScan, EachPartKeepsWithinATenthMismatched) {
+  CutScratch scratch;
+  std::string signals;
+  SpliceCut cut;
+  CutCase k = single_cut(40, 12, "GT", "AG");
+  k.q[0] = 'A';  // 1 mismatch in a first part of 13 bases: allowed
+  ASSERT_TRUE(evaluate_pair(k.q, k.w1.data(), k.w2.data(), SignalFamily::kForward, 6, 2, scratch,
+                            signals, cut));
+  EXPECT_EQ(cut.split, 12);
+  EXPECT_EQ(cut.errors, 1);
+  k.q[1] = 'A';
+  k.q[2] = 'A';  // three errors: above max_errors
+  EXPECT_FALSE(evaluate_pair(k.q, k.w1.data(), k.w2.data(), SignalFamily::kForward, 6, 2, scratch,
+                             signals, cut));
+  CutCase short_first = single_cut(40, 8, "GT", "AG");
+  short_first.q[0] = 'A';  // 1 mismatch in 9 bases: too many
+  EXPECT_FALSE(evaluate_pair(short_first.q, short_first.w1.data(), short_first.w2.data(),
+                             SignalFamily::kForward, 6, 2, scratch, signals, cut));
+}
+
+TEST(Levels, MinimumHitSum) {
+  EXPECT_EQ(minimum_hit_sum(5, 0, 2), 1);  // 50 bases at seed length 10
+  EXPECT_EQ(minimum_hit_sum(6, 2, 2), 1);  // 52 bases
+  EXPECT_EQ(minimum_hit_sum(3, 0, 2), 0);
+  EXPECT_EQ(minimum_hit_sum(4, 1, 2), 0);
+  EXPECT_EQ(minimum_hit_sum(1000, 0, 2), 996);
+}
+
+}  // namespace
+}  // namespace quilm
