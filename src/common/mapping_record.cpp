@@ -13,6 +13,8 @@ bool MappingRecordReader::next(MappingRecord& r) {
   if (s == Scan::kOk) s = scan_.read_int(r.count);
   if (s == Scan::kOk) s = scan_.read_int(r.errors);
   if (s == Scan::kOk) s = scan_.read_int(r.position);
+  // Workers end every record with a line feed: without it the file was cut.
+  if (s == Scan::kOk) s = scan_.read_line_end();
   if (s != Scan::kOk)
     throw InputError("'" + path() + "': mapping record " + std::to_string(record_) +
                      (s == Scan::kEof ? " is cut short" : " is malformed"));

@@ -84,6 +84,15 @@ Scan TextScanner::read_char(char& c) {
   return Scan::kOk;
 }
 
+Scan TextScanner::read_line_end() {
+  for (;;) {
+    const int c = in_.get();
+    if (c < 0) return Scan::kEof;
+    if (c == '\n') return Scan::kOk;
+    if (c != ' ' && c != '\t' && c != '\r') return Scan::kNoMatch;
+  }
+}
+
 Scan TextScanner::read_to_line_end(std::string& text) {
   text.clear();
   int c = in_.peek();

@@ -36,6 +36,10 @@ class TextScanner {
   // %[^\n]: the bytes up to the line feed, which stays unread; kNoMatch when
   // the line is empty.
   Scan read_to_line_end(std::string& text);
+  // The end of a record's line: blanks, then a line feed, which is consumed.
+  // kEof when the file ends first (a record cut short), kNoMatch when
+  // anything else follows.
+  Scan read_line_end();
   // The rest of the line, line feed consumed; false at the end of the file.
   bool read_line(std::string& line) { return in_.read_line(line); }
   bool at_eof() { return in_.peek() < 0; }

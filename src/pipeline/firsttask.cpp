@@ -32,7 +32,8 @@ void check_inputs(const DriverOptions& o) {
 
 }  // namespace
 
-int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length) {
+int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length,
+              RunLock& lock) {
   print_banner(kind);
   DriverOptions options;
   std::string problem;
@@ -46,6 +47,7 @@ int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_leng
 
   RunConfig& config = options.config;
   check_inputs(options);
+  lock.acquire(kConfigFile, kind == DriverKind::kSplice ? "quilm2splice" : "quilm2");
   make_folders(config.work_folder);
   config.read_count = chang_fastqfile(options.dataset_path, config.work_folder);
   config.segment_count =

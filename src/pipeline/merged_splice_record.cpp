@@ -36,6 +36,7 @@ bool MergedSpliceReader::next(MergedSpliceRecord& r) {
   if (s == Scan::kOk) s = scan_.read_int(h.errors);
   if (s == Scan::kOk) s = scan_.read_long(h.first);
   if (s == Scan::kOk) s = scan_.read_long(h.second);
+  if (s == Scan::kOk) s = scan_.read_line_end();
   if (s != Scan::kOk)
     throw InputError("'" + path() + "': merged splice record " + std::to_string(record_) +
                      (s == Scan::kEof ? " is cut short" : " is malformed"));

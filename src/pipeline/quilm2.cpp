@@ -15,7 +15,8 @@ int run_quilm2(int argc, const char* const* argv) {
   Stopwatch preparation;
   RunReport report("quilm2");
   int seed_length = 0;
-  firsttask(DriverKind::kMappingOnly, argc, argv, seed_length);
+  RunLock lock;
+  firsttask(DriverKind::kMappingOnly, argc, argv, seed_length, lock);
   append_log_line(kConfigFile, "The Time of splited Ref. file and the assigned task used : " +
                                    format_seconds(preparation.seconds()) + " sec\n");
   report.stage("preparation done");

@@ -28,6 +28,15 @@ struct RunResult {
 RunResult run_program_in(const std::string& folder, const std::string& program,
                          const std::vector<std::string>& args);
 
+// Starts a program without waiting for it (stdout and stderr to /dev/null);
+// wait_program() then returns its exit status, or 128 + signal.
+int start_program_in(const std::string& folder, const std::string& program,
+                     const std::vector<std::string>& args);
+int wait_program(int pid);
+
+// Writes an executable shell script.
+void write_script(const std::string& path, const std::string& body);
+
 // A test fixture that gives every test its own empty folder, removed after
 // the test unless it failed (then kept for a look).
 class TempDirTest : public ::testing::Test {
