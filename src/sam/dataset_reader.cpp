@@ -1,0 +1,42 @@
+#include "sam/dataset_reader.hpp"
+
+#include "common/errors.hpp"
+
+namespace quilm::sam {
+
+namespace {
+
+// The first word of the header line, without the leading '@'.
+void header_name(const std::string& header, std::string& name) {
+  std::size_t begin = 0;
+  while (begin < header.size() && is_space(static_cast<unsigned char>(header[begin]))) ++begin;
+  if (begin < header.size() && header[begin] == '@') ++begin;
+  std::size_t end = begin;
+  while (end < header.size() && !is_space(static_cast<unsigned char>(header[end]))) ++end;
+  name.assign(header, begin, end - begin);
+}
+
+}  // namespace
+
+bool DatasetReader::next(DatasetRead& read) {
+  // The same steps as the run's numbering: the header to its line end (an
+  // empty line matches nothing), then three words.
+  if (scan_.read_to_line_end(header_) == Scan::kEof) return false;
+  if (scan_.read_word(read.sequence) == Scan::kEof) return false;
+  if (scan_.read_word(separator_) != Scan::kOk || scan_.read_word(read.quality) != Scan::kOk)
+    return false;
+  scan_.skip_space();
+  ++count_;
+  header_name(header_, read.name);
+  if (read.name.empty()) read.name = std::to_string(count_);
+  const auto where = [&] { return "'" + path() + "': FASTQ record " + std::to_string(count_); };
+  if (read.quality.size() != read.sequence.size())
+    throw InputError(where() + " has " + std::to_string(read.quality.size()) +
+                     " quality values for " + std::to_string(read.sequence.size()) + " bases");
+  if (read.name.size() > 254) throw InputError(where() + " has a name longer than 254 characters");
+  for (char q : read.quality)
+    if (q < '!' || q > '~') throw InputError(where() + " has a quality character out of range");
+  return true;
+}
+
+}  // namespace quilm::sam

@@ -1,0 +1,64 @@
+// Turning a hit into the alignment that SAM records: leftmost position,
+// orientation, CIGAR, edit distance and the MD string of the reference bases.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sam/reference_genome.hpp"
+#include "sam/run_hits.hpp"
+
+namespace quilm::sam {
+
+inline constexpr int kNoAlignment = 1 << 29;
+
+struct Placement {
+  std::int64_t position = 0;  // 0-based leftmost reference base
+  bool reverse = false;       // the reverse complement of the read is aligned
+  std::string sequence;       // the aligned sequence: upper-cased read or its reverse complement
+  std::vector<std::uint32_t> cigar;  // BAM encoding: length << 4 | operation
+  int edit_distance = 0;
+  std::string md;
+};
+
+// Work areas reused from hit to hit.
+struct PlacementWork {
+  std::string upper;
+  std::string reverse;
+  std::vector<std::int32_t> band;
+  std::vector<std::uint8_t> ops;
+};
+
+// A read base matches a reference base when both are the same letter and not
+// N; the reference is already upper-case.
+inline bool same_base(char read_upper, char reference) {
+  return read_upper == reference && reference != 'N';
+}
+
+// A hit of the mapping output: the ungapped placement when it holds no more
+// errors than the run counted, else the best banded alignment around it (a
+// hit of the indel pass carries the candidate start, not the gapped one).
+// False when no placement lies inside the chromosome.
+bool place_mapping_hit(const Hit& hit, std::string_view read, const Chromosome& chromosome,
+                       PlacementWork& work, Placement& out);
+
+// A split hit: first part, intron, second part. The orientation is the one
+// of the read or its reverse complement that fits the reference better, as
+// the strand letter of the record names the splice-signal family instead.
+void place_splice_hit(const Hit& hit, std::string_view read, const Chromosome& chromosome,
+                      PlacementWork& work, Placement& out);
+
+// Glocal edit-distance alignment of `sequence` in the diagonals within
+// `band` of the placement at `position`: every base of the sequence aligned,
+// the reference ends free. Fills position and cigar and returns the edit
+// distance; returns kNoAlignment, leaving `out` alone, when the band holds no
+// alignment inside the chromosome.
+int align_in_band(std::string_view sequence, const Chromosome& chromosome, std::int64_t position,
+                  int band, PlacementWork& work, Placement& out);
+
+// Edit distance and MD string of out.sequence along out.cigar.
+void describe_against_reference(const Chromosome& chromosome, Placement& out);
+
+}  // namespace quilm::sam

@@ -1,0 +1,61 @@
+// The hits of a finished run, gathered from its output files into one compact
+// table sorted by read number, each hit checked against the reference.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sam/reference_genome.hpp"
+
+namespace quilm::sam {
+
+// Which output file a hit came from; it decides the mapping quality.
+enum class HitClass : std::uint8_t { kHigh, kLow, kMulti, kUnclassified };
+
+struct Hit {
+  std::int64_t read_number = 0;
+  std::int64_t first = 0;   // 0-based chromosome position
+  std::int64_t second = 0;  // splice hits: position of the read's first base for the second part
+  std::int32_t chromosome = 0;
+  std::int32_t split = -1;  // splice hits: index of the first part's last base; -1 otherwise
+  std::int32_t errors = 0;
+  std::uint32_t length = 0;         // read length
+  std::uint32_t sequence_hash = 0;  // to catch a dataset that is not the run's
+  std::uint32_t record = 0;         // ordinal of the record in its file, for messages
+  std::uint8_t source = 0;          // index into RunHits::sources
+  HitClass hit_class = HitClass::kHigh;
+  char strand = 'F';
+
+  bool spliced() const { return split >= 0; }
+};
+
+struct HitSource {
+  std::string path;
+  const char* kind;  // "mapping output" or "splice output"
+};
+
+struct RunHits {
+  std::vector<HitSource> sources;
+  std::vector<Hit> hits;  // by read number; a read's hits in file order
+  bool six_files = false;
+};
+
+// Reads "<run>-quilm2high" ... "<run>-splice-mutil" when the first of them
+// exists, else the file <run> as the output of the mapping-only driver.
+// Throws InputError naming the file and record for a hit that does not fit
+// the reference.
+RunHits load_run_hits(const std::string& run, const ReferenceGenome& genome);
+
+// Hash of a read sequence as stored in Hit::sequence_hash.
+std::uint32_t sequence_hash(std::string_view sequence);
+
+// "'<path>': <kind> record <n>" for messages about a hit.
+std::string describe_hit(const RunHits& run, const Hit& hit);
+
+// How far (in bases) a hit of the indel pass may reach past its ungapped
+// placement: the alignment band on each side.
+inline constexpr int kIndelBand = 16;
+
+}  // namespace quilm::sam

@@ -1,0 +1,106 @@
+#include "sam/sam_options.hpp"
+
+#include <charconv>
+#include <string_view>
+
+#include "common/errors.hpp"
+
+namespace quilm::sam {
+
+namespace {
+
+constexpr long kMinSortMemoryMib = 16;
+
+// The value of "-X<value>", or the next argument when the value is not
+// attached ("-X <value>").
+std::string option_value(int argc, const char* const* argv, int& i) {
+  const std::string_view arg = argv[i];
+  if (arg.size() > 2) return std::string(arg.substr(2));
+  if (i + 1 >= argc) throw UsageError(std::string("option ") + argv[i] + " needs a value");
+  return argv[++i];
+}
+
+long parse_sort_memory(std::string_view text) {
+  long value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || value < kMinSortMemoryMib)
+    throw UsageError("--sort-memory needs a whole number of MiB, at least " +
+                     std::to_string(kMinSortMemoryMib) + ", not '" + std::string(text) + "'");
+  return value;
+}
+
+void set_once(std::string& field, std::string value, const char* option) {
+  if (!field.empty()) throw UsageError(std::string("option ") + option + " is given twice");
+  if (value.empty()) throw UsageError(std::string("option ") + option + " needs a value");
+  field = std::move(value);
+}
+
+void parse_argument(int argc, const char* const* argv, int& i, SamOptions& o) {
+  const std::string_view arg = argv[i];
+  constexpr std::string_view kSortMemory = "--sort-memory=";
+  if (arg == "--help" || arg == "-h") {
+    o.help = true;
+  } else if (arg == "--unmapped") {
+    o.unmapped = true;
+  } else if (arg == "--sort") {
+    o.sort = true;
+  } else if (arg.starts_with(kSortMemory)) {
+    o.sort_memory_mib = parse_sort_memory(arg.substr(kSortMemory.size()));
+  } else if (arg.size() >= 2 && arg[0] == '-' && arg[1] != '-') {
+    std::string* fields[] = {&o.reference_path, &o.dataset_path, &o.run_path, &o.output_path};
+    const std::string_view letters = "RDOo";
+    const auto which = letters.find(arg[1]);
+    if (which == std::string_view::npos)
+      throw UsageError("unknown option '" + std::string(arg) + "'");
+    const char option[] = {'-', arg[1], '\0'};
+    set_once(*fields[which], option_value(argc, argv, i), option);
+  } else if (arg == "-") {
+    throw UsageError("'-' stands for stdout only as the value of -o");
+  } else {
+    throw UsageError("unknown argument '" + std::string(arg) + "'");
+  }
+}
+
+void check_complete(const SamOptions& o) {
+  if (o.reference_path.empty()) throw UsageError("the reference (-R) is missing");
+  if (o.dataset_path.empty()) throw UsageError("the dataset (-D) is missing");
+  if (o.run_path.empty()) throw UsageError("the run's output (-O) is missing");
+  if (o.output_path.empty()) throw UsageError("the output (-o) is missing");
+  if (o.sort && !writes_bam(o))
+    throw UsageError("--sort writes an indexed BAM: the output name must end in .bam");
+}
+
+}  // namespace
+
+const char* sam_usage() {
+  return "Usage: quilm2sam -R<reference> -D<dataset> -O<run> -o <output> [--unmapped] [--sort]\n"
+         "                 [--sort-memory=<MiB>]\n"
+         "Writes the hits of a finished run as SAM or BAM.\n"
+         "  -R<reference>       reference FASTA of the run (plain or gzip)\n"
+         "  -D<dataset>         FASTQ dataset of the run (plain or gzip); names and qualities\n"
+         "  -O<run>             output base of a quilm2splice run (its six files), or the\n"
+         "                      output file of a quilm2 run\n"
+         "  -o <output>         BAM when the name ends in .bam, SAM otherwise, '-' for stdout\n"
+         "  --unmapped          add every read without a hit as an unmapped record\n"
+         "  --sort              coordinate-sorted BAM and its .bai index\n"
+         "  --sort-memory=<MiB> memory for sorting before runs spill to disk (default 768)\n"
+         "  --help              this text\n";
+}
+
+bool writes_bam(const SamOptions& options) {
+  const std::string& out = options.output_path;
+  return out.size() > 4 && out.ends_with(".bam");
+}
+
+SamOptions parse_sam_options(int argc, const char* const* argv) {
+  SamOptions o;
+  for (int i = 1; i < argc; ++i) parse_argument(argc, argv, i, o);
+  for (int i = 0; i < argc; ++i) {
+    if (i > 0) o.command_line += ' ';
+    o.command_line += argv[i];
+  }
+  if (!o.help) check_complete(o);
+  return o;
+}
+
+}  // namespace quilm::sam

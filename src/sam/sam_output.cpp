@@ -1,0 +1,88 @@
+#include "sam/sam_output.hpp"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "common/errors.hpp"
+
+namespace quilm::sam {
+
+namespace {
+
+// Tabs and line ends would break the header line.
+std::string header_safe(std::string text) {
+  for (char& c : text)
+    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  return text;
+}
+
+void rename_or_throw(const std::string& from, const std::string& to) {
+  if (std::rename(from.c_str(), to.c_str()) != 0) throw_io_error("cannot create", to);
+}
+
+void write_header(SamOutput& out) {
+  if (sam_hdr_write(out.file.get(), out.header.get()) < 0)
+    throw IoError("cannot write '" + out.path + "'");
+}
+
+}  // namespace
+
+HeaderPtr make_header(const ReferenceGenome& genome, const SamOptions& options) {
+  // Unsorted output holds the reads in dataset order, each with all its hits.
+  std::string text =
+      options.sort ? "@HD\tVN:1.6\tSO:coordinate\n" : "@HD\tVN:1.6\tSO:unsorted\tGO:query\n";
+  for (const Chromosome& chr : genome.chromosomes)
+    text += "@SQ\tSN:" + chr.name + "\tLN:" + std::to_string(chr.bases.size()) + "\n";
+  text += "@PG\tID:quilm2sam\tPN:quilm2sam\tCL:" + header_safe(options.command_line) + "\n";
+  HeaderPtr header(sam_hdr_parse(text.size(), text.c_str()));
+  if (!header) throw InputError("reference '" + genome.path + "' gives no valid SAM header");
+  return header;
+}
+
+SamOutput open_output(const SamOptions& options, HeaderPtr header) {
+  SamOutput out;
+  out.path = options.output_path;
+  out.header = std::move(header);
+  const bool to_stdout = out.path == "-";
+  out.part_path = to_stdout ? "-" : out.path + ".part" + std::to_string(getpid());
+  if (!to_stdout) out.part.paths.push_back(out.part_path);
+  out.file.reset(sam_open(out.part_path.c_str(), writes_bam(options) ? "wb" : "w"));
+  if (!out.file) throw_io_error("cannot create", out.part_path);
+  write_header(out);
+  if (options.sort) {
+    const auto limit = static_cast<std::size_t>(options.sort_memory_mib) << 20;
+    out.sorter = std::make_unique<CoordinateSorter>(make_sorter(out.part_path + ".run", limit));
+  }
+  return out;
+}
+
+void write_record(SamOutput& out, const bam1_t* b) {
+  ++out.records;
+  if (out.sorter) {
+    sorter_add(*out.sorter, out.header.get(), b);
+  } else if (sam_write1(out.file.get(), out.header.get(), b) < 0) {
+    throw IoError("cannot write '" + out.path + "'");
+  }
+}
+
+void finish_output(SamOutput& out) {
+  const bool indexed = out.sorter != nullptr;
+  if (out.sorter) {
+    sorter_finish(*out.sorter, out.header.get(), out.file.get(), out.path);
+    out.sorter.reset();
+  }
+  if (hts_close(out.file.release()) < 0) throw IoError("cannot write '" + out.path + "'");
+  if (out.path == "-") return;
+  const std::string part_index = out.part_path + ".bai";
+  if (indexed) {
+    out.part.paths.push_back(part_index);
+    if (sam_index_build2(out.part_path.c_str(), part_index.c_str(), 0) < 0)
+      throw IoError("cannot index '" + out.path + "'");
+  }
+  rename_or_throw(out.part_path, out.path);
+  if (indexed) rename_or_throw(part_index, out.path + ".bai");
+  out.part.paths.clear();
+}
+
+}  // namespace quilm::sam

@@ -1,0 +1,39 @@
+// The SAM or BAM file being written. Records go to a temporary file beside
+// the output (or into the sorter), which replaces the output only once
+// complete, so a failed conversion leaves an earlier output as it was.
+#pragma once
+
+#include <htslib/sam.h>
+
+#include <memory>
+#include <string>
+
+#include "sam/coordinate_sort.hpp"
+#include "sam/hts_handles.hpp"
+#include "sam/reference_genome.hpp"
+#include "sam/sam_options.hpp"
+
+namespace quilm::sam {
+
+struct SamOutput {
+  std::string path;       // as given; "-" for stdout
+  std::string part_path;  // the file written until finish_output
+  TemporaryFiles part;    // removed unless finish_output renamed it
+  HtsFilePtr file;
+  HeaderPtr header;
+  std::unique_ptr<CoordinateSorter> sorter;  // set with --sort
+  long records = 0;
+};
+
+// @HD with the sort order, one @SQ per chromosome and @PG with the command.
+HeaderPtr make_header(const ReferenceGenome& genome, const SamOptions& options);
+
+// Opens the output and writes the header.
+SamOutput open_output(const SamOptions& options, HeaderPtr header);
+
+void write_record(SamOutput& out, const bam1_t* b);
+
+// Sorts if asked, closes, indexes a sorted BAM and moves the files in place.
+void finish_output(SamOutput& out);
+
+}  // namespace quilm::sam

@@ -1,0 +1,43 @@
+// Building the SAM records of one read: its hits with their flags, mapping
+// quality and tags, or one unmapped record.
+#pragma once
+
+#include <htslib/sam.h>
+
+#include <string>
+
+#include "sam/dataset_reader.hpp"
+#include "sam/read_placement.hpp"
+#include "sam/run_hits.hpp"
+
+namespace quilm::sam {
+
+// Mapping quality of a unique hit of the "low" files.
+inline constexpr int kLowQualityMapq = 10;
+
+// 60 for a unique hit of high quality, kLowQualityMapq for one of low
+// quality, and for a read with several best hits 3 (two), 1 (three or four)
+// or 0 (more). Hits of the mapping-only driver's file are classed here by
+// the run's own rule: high quality up to 0.05 x length + 1.5 errors.
+int mapping_quality(const Hit& hit, int hit_count);
+
+struct RecordWork {
+  std::string quality;  // Phred values in the order of the aligned sequence
+};
+
+struct HitNumbering {
+  int tid = 0;
+  int mapq = 0;
+  int hit_count = 0;  // NH
+  int hit_index = 0;  // HI, from 1; the first hit is the primary one
+};
+
+// Fills `b` with the record of one placed hit; throws std::bad_alloc when
+// htslib cannot grow the record.
+void build_mapped_record(const DatasetRead& read, const Hit& hit, const Placement& placement,
+                         const HitNumbering& numbering, RecordWork& work, bam1_t* b);
+
+// Fills `b` with the record of a read without hits (FLAG 4).
+void build_unmapped_record(const DatasetRead& read, RecordWork& work, bam1_t* b);
+
+}  // namespace quilm::sam
