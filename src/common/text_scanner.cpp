@@ -8,10 +8,13 @@ namespace quilm {
 
 bool TextScanner::skip_space() {
   for (;;) {
-    int c = in_.peek();
-    if (c < 0) return false;
-    if (!is_space(c)) return true;
-    in_.consume(1);
+    if (in_.available() == 0 && !in_.refill()) return false;
+    const char* p = in_.data();
+    const std::size_t n = in_.available();
+    std::size_t i = 0;
+    while (i < n && kSpace[static_cast<unsigned char>(p[i])]) ++i;
+    in_.consume(i);
+    if (i < n) return true;
   }
 }
 
@@ -70,7 +73,7 @@ Scan TextScanner::read_word(std::string& word) {
     const char* p = in_.data();
     std::size_t n = in_.available();
     std::size_t i = 0;
-    while (i < n && !is_space(static_cast<unsigned char>(p[i]))) ++i;
+    while (i < n && !kSpace[static_cast<unsigned char>(p[i])]) ++i;
     word.append(p, i);
     in_.consume(i);
     if (i < n) return Scan::kOk;

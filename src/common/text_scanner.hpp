@@ -4,6 +4,7 @@
 // system is built from these few steps.
 #pragma once
 
+#include <array>
 #include <string>
 
 #include "common/input_file.hpp"
@@ -12,9 +13,15 @@ namespace quilm {
 
 enum class Scan { kOk, kEof, kNoMatch };
 
-inline bool is_space(int c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+// The white space of scanf: blank, tab, line feed, vertical tab, form feed,
+// carriage return.
+inline constexpr std::array<bool, 256> kSpace = [] {
+  std::array<bool, 256> t{};
+  for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'}) t[c] = true;
+  return t;
+}();
+
+inline bool is_space(int c) { return c >= 0 && kSpace[static_cast<unsigned char>(c)]; }
 
 class TextScanner {
  public:
