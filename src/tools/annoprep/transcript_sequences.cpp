@@ -56,9 +56,10 @@ long refMrna_create(const TranscriptTable& table, const std::string& chromosome_
   std::string sequence;
   for (const TranscriptEntry& entry : table.entries) {
     if (!transcript_sequence(table, entry, chromosome_sequence, sequence)) {
-      warnings << "annoprep: warning: transcript '" << entry.id << "' has exons beyond "
-               << table.chromosome << " (" << chromosome_sequence.size()
-               << " bases); only the bases that exist are taken\n";
+      // One write per warning: the stream may be unbuffered stderr.
+      warnings << ("annoprep: warning: transcript '" + entry.id + "' has exons outside " +
+                   table.chromosome + " (" + std::to_string(chromosome_sequence.size()) +
+                   " bases); only the bases that exist are taken\n");
       ++warned;
     }
     mrna.put('>');
