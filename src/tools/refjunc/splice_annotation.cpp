@@ -149,7 +149,7 @@ void run_refjunc(const RefjuncOptions& options) {
   // Every input is opened before anything is written.
   InputFile genome(options.genome_path);
   skip_to_first_header(genome);
-  InputFile split_reads(splice_high_path(options), 16);
+  { InputFile split_reads(splice_high_path(options), 16); }
   TranscriptTable transcripts = stackAS(options.exon_table_path);
   refFlattosplice(transcripts, options.transcript_hits,
                   join_path(options.work_folder, "refFlat-splice"));
