@@ -100,7 +100,7 @@ void scan_batch_results(const std::string& source, const std::string& carried, l
 void run_tailfetch(const TailfetchOptions& options, long long batch_reads) {
   // Both inputs are opened before anything is written.
   FastqReader reader(options.fastq_path);
-  InputFile results(options.results_path, 16);
+  { InputFile results(options.results_path, 16); }
   const std::string carried[2] = {options.results_path + "_tmp1", options.results_path + "_tmp2"};
   OutputFile out(options.output_path);
   create_empty_file(carried[0]);
