@@ -56,6 +56,13 @@ std::string bases(const std::string& chromosome, long start, long end) {
   return records.at(chromosome).substr(start - 1, end - start + 1);
 }
 
+void write_gzip(const std::string& path, const std::string& text) {
+  gzFile gz = gzopen(path.c_str(), "wb");
+  ASSERT_NE(gz, nullptr);
+  gzwrite(gz, text.data(), static_cast<unsigned>(text.size()));
+  gzclose(gz);
+}
+
 const char* const kRefFlat =
     "chrA\tENST00000412713.1\t-\t2\t99312,99398\t98344,98782\t\n"
     "chrA\tENST00000457069.1\t+\t2\t68092,68208\t73210,73862\t\n"
@@ -104,11 +111,7 @@ TEST_F(AnnoprepCliTest, GffRunListsMinusExonsLastLineFirst) {
 TEST_F(AnnoprepCliTest, GzippedAnnotationGivesTheSameFiles) {
   ASSERT_EQ(annoprep(data("mini.gtf"), "gtf").status, 0);
   auto plain = outputs();
-  std::string text = slurp(data("mini.gtf"));
-  gzFile gz = gzopen(path("mini.gtf.gz").c_str(), "wb");
-  ASSERT_NE(gz, nullptr);
-  gzwrite(gz, text.data(), static_cast<unsigned>(text.size()));
-  gzclose(gz);
+  write_gzip(path("mini.gtf.gz"), slurp(data("mini.gtf")));
   ASSERT_EQ(annoprep(path("mini.gtf.gz"), "gtf").status, 0);
   EXPECT_EQ(outputs(), plain);
 }
@@ -136,6 +139,23 @@ TEST_F(AnnoprepCliTest, BadCommandLinesWriteNothing) {
     EXPECT_FALSE(file_exists(path("genome_info"))) << c.message;
     EXPECT_EQ(slurp(path("refFlat.txt")), "earlier run\n");
   }
+}
+
+TEST_F(AnnoprepCliTest, FailureHalfwayKeepsTheEarlierFiles) {
+  ASSERT_EQ(annoprep(data("mini.gtf"), "gtf").status, 0);
+  auto earlier = outputs();
+  // A gzip'd genome cut short fails while the new files are being written.
+  write_gzip(path("cut.fa.gz"), slurp(test::source_path("examples/genome.fa")));
+  std::string packed = slurp(path("cut.fa.gz"));
+  spit(path("cut.fa.gz"), packed.substr(0, packed.size() * 3 / 4));
+  auto run = test::run_program_in(
+      dir(), test::program_path("annoprep"),
+      {"-F" + path("cut.fa.gz"), "-G" + data("mini.gtf"), "-Tgtf", "-W" + dir()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("cut.fa.gz"), std::string::npos) << run.err;
+  EXPECT_EQ(outputs(), earlier);
+  for (const char* name : kOutputs)
+    EXPECT_FALSE(file_exists(path(std::string(name) + ".annoprep-partial"))) << name;
 }
 
 }  // namespace
