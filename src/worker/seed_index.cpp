@@ -1,5 +1,7 @@
 #include "worker/seed_index.hpp"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -8,8 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
-
-#include <sys/mman.h>
+#include <utility>
 
 #include "common/errors.hpp"
 #include "common/seed_code.hpp"
@@ -60,6 +61,9 @@ class ZeroTable {
     data_ = static_cast<T*>(p);
   }
   ~ZeroTable() { reset(); }
+  ZeroTable(ZeroTable&& other) noexcept
+      : bytes_(other.bytes_), data_(std::exchange(other.data_, nullptr)) {}
+  ZeroTable& operator=(ZeroTable&&) = delete;
   ZeroTable(const ZeroTable&) = delete;
   ZeroTable& operator=(const ZeroTable&) = delete;
   T* get() const { return data_; }
@@ -98,7 +102,8 @@ Segment load_segment(const std::string& path, int masked_toggle) {
 
   Segment seg;
   assign_large(seg.bases, static_cast<std::size_t>(size) + kSegmentPad);
-  std::size_t got = size > 0 ? std::fread(seg.bases.data(), 1, static_cast<std::size_t>(size), file.get()) : 0;
+  std::size_t got =
+      size > 0 ? std::fread(seg.bases.data(), 1, static_cast<std::size_t>(size), file.get()) : 0;
   if (got != static_cast<std::size_t>(size) || std::ferror(file.get()))
     throw_io_error("cannot read segment file", path);
 
@@ -136,7 +141,9 @@ Segment load_segment(const std::string& path, int masked_toggle) {
   return seg;
 }
 
-bool seed_length_supported(int seed_length) { return seed_length >= 6 && seed_length <= 14; }
+bool seed_length_supported(int seed_length) {
+  return seed_length >= 6 && seed_length <= 14;
+}
 
 // ---------------------------------------------------------------------------
 // Count tables
@@ -155,26 +162,26 @@ std::int64_t sumvalue_x(std::span<const std::int32_t> counts) {
 }
 
 // ---------------------------------------------------------------------------
-// Seed walk: every window of L valid bases, in ascending order, delivered in
-// batches so that the table accesses of a batch can be prefetched together.
+// Seed walk and partitioning.
+//
+// A direct build touches the 4^L-entry tables at random once per seed, and at
+// L = 14 nearly every such access misses the cache. Instead, the seeds are
+// first grouped by the top bits of their key into parts, each covering a
+// slice of consecutive keys; then the parts are taken in ascending key order
+// and each is counted and counting-sorted on its own, touching only a
+// cache-sized slice of every table. A part keeps its seeds in walk order
+// (ascending position) and the sort is stable, so every bucket comes out
+// exactly as a direct build writes it.
 
 namespace {
 
-constexpr int kBatch = 64;
-
-struct SeedBatch {
-  std::array<std::uint32_t, kBatch> key;
-  std::array<std::int32_t, kBatch> pos;  // 1-based start of the seed
-  int size = 0;
-};
-
-// Calls flush(batch) for every full batch and once more for the rest.
-template <class Flush>
-void walk_seeds(const Segment& segment, int seed_length, Flush&& flush) {
-  const std::uint32_t mask = (seed_length >= 16) ? 0xffffffffu : ((1u << (2 * seed_length)) - 1);
+// Calls on_seed(key, 1-based start) for every window of L valid bases, in
+// ascending order of position.
+template <class OnSeed>
+void for_each_seed(const Segment& segment, int seed_length, OnSeed&& on_seed) {
+  const std::uint32_t mask = (1u << (2 * seed_length)) - 1;
   const unsigned char* s = reinterpret_cast<const unsigned char*>(segment.data());
   const std::size_t n = segment.length;
-  SeedBatch batch;
   std::uint32_t k = 0;
   int run = 0;
   for (std::size_t j = 0; j < n; ++j) {
@@ -185,32 +192,86 @@ void walk_seeds(const Segment& segment, int seed_length, Flush&& flush) {
       continue;
     }
     k = ((k << 2) | static_cast<std::uint32_t>(code)) & mask;
-    if (++run >= seed_length) {
-      batch.key[batch.size] = k;
-      batch.pos[batch.size] = static_cast<std::int32_t>(j) - seed_length + 2;
-      if (++batch.size == kBatch) {
-        flush(batch);
-        batch.size = 0;
-      }
-    }
+    if (++run >= seed_length) on_seed(k, static_cast<std::int32_t>(j) - seed_length + 2);
   }
-  if (batch.size > 0) flush(batch);
 }
 
-inline void prefetch_write(const void* p) { __builtin_prefetch(p, 1, 3); }
-inline void prefetch_read(const void* p) { __builtin_prefetch(p, 0, 3); }
+// Slices of 2^16 keys keep a part's per-key working set (a 4-byte cursor per
+// key) within the second-level cache and let a key's low bits fit 16 bits;
+// every seed length gets at least four parts, so that part boundaries are
+// exercised at every length.
+constexpr int kSliceBits = 16;
+constexpr int kMinPartBits = 2;
 
-// Counting pass into a table of 4^L counts.
-void count_seeds(const Segment& segment, int seed_length, std::int32_t* counts) {
-  walk_seeds(segment, seed_length, [&](const SeedBatch& b) {
-    for (int i = 0; i < b.size; ++i) prefetch_write(counts + b.key[i]);
-    for (int i = 0; i < b.size; ++i) ++counts[b.key[i]];
+// The seeds grouped by part. A part's positions go straight to the final
+// positions table, into the range that the part's buckets will occupy, in
+// walk order; low_keys holds the matching key bits below the part's.
+struct SeedParts {
+  int slice_bits = 0;
+  std::vector<std::size_t> start;  // parts + 1 offsets into positions
+  ZeroTable<std::uint16_t> low_keys;
+
+  std::size_t parts() const { return start.size() - 1; }
+  std::size_t total() const { return start.back(); }
+  std::size_t slice_keys() const { return std::size_t{1} << slice_bits; }
+};
+
+// First walk: the size of every part.
+SeedParts size_parts(const Segment& segment, int seed_length) {
+  const int slice_bits = std::min(kSliceBits, 2 * seed_length - kMinPartBits);
+  std::vector<std::size_t> start((std::size_t{1} << (2 * seed_length - slice_bits)) + 1, 0);
+  for_each_seed(segment, seed_length,
+                [&](std::uint32_t k, std::int32_t) { ++start[(k >> slice_bits) + 1]; });
+  for (std::size_t p = 1; p < start.size(); ++p) start[p] += start[p - 1];
+  const std::size_t total = start.back();
+  return SeedParts{slice_bits, std::move(start), ZeroTable<std::uint16_t>(total)};
+}
+
+// Second walk: every seed to the next free entry of its part.
+void scatter_seeds(const Segment& segment, int seed_length, SeedParts& parts,
+                   std::int32_t* positions) {
+  std::vector<std::size_t> cursor(parts.start.begin(), parts.start.end() - 1);
+  std::uint16_t* low = parts.low_keys.get();
+  const int shift = parts.slice_bits;
+  const std::uint32_t mask = static_cast<std::uint32_t>(parts.slice_keys() - 1);
+  for_each_seed(segment, seed_length, [&](std::uint32_t k, std::int32_t pos) {
+    const std::size_t at = cursor[k >> shift]++;
+    positions[at] = pos;
+    low[at] = static_cast<std::uint16_t>(k & mask);
   });
+}
+
+// Per-key counts of part p into slice.
+void count_part(const SeedParts& parts, std::size_t p, std::vector<std::uint32_t>& slice) {
+  std::fill(slice.begin(), slice.end(), 0u);
+  const std::uint16_t* low = parts.low_keys.get();
+  for (std::size_t i = parts.start[p]; i < parts.start[p + 1]; ++i) ++slice[low[i]];
+}
+
+// Stable counting sort of part p's positions by key; cursor holds each key's
+// bucket offset within the part.
+void sort_part(const SeedParts& parts, std::size_t p, std::vector<std::uint32_t>& cursor,
+               std::vector<std::int32_t>& scratch, std::int32_t* positions) {
+  const std::size_t from = parts.start[p];
+  std::int32_t* part = positions + from;
+  scratch.assign(part, positions + parts.start[p + 1]);
+  const std::uint16_t* low = parts.low_keys.get() + from;
+  for (std::size_t i = 0; i < scratch.size(); ++i) part[cursor[low[i]]++] = scratch[i];
 }
 
 void check_seed_length(int seed_length) {
   if (!seed_length_supported(seed_length))
     throw UsageError("seed length " + std::to_string(seed_length) + " is not between 6 and 14");
+}
+
+// Room for n elements, advised for huge pages; pages are touched only as
+// elements are appended.
+template <class V>
+void reserve_large(V& v, std::size_t n) {
+  V fresh;
+  fresh.reserve(std::max<std::size_t>(n, 1));
+  advise_huge(fresh.data(), n * sizeof(typename V::value_type));
+  v.swap(fresh);
 }
 
 }  // namespace
@@ -225,37 +286,28 @@ SeedIndex build_seed_index(const Segment& segment, int seed_length) {
   index.seed_length = seed_length;
   assign_large(index.seed_counts, keys);
   assign_large(index.bucket_starts, keys);
-  std::int32_t* counts = index.seed_counts.data();
-  count_seeds(segment, seed_length, counts);
 
-  index.max_bucket = maxvalue_x(index.seed_counts);
-  const std::int64_t total = sumvalue_x(index.seed_counts);
-  assign_large(index.positions, static_cast<std::size_t>(total));
-  std::uint32_t offset = 0;
-  std::uint32_t* starts = index.bucket_starts.data();
-  for (std::size_t key = 0; key < keys; ++key) {
-    const std::int32_t c = counts[key];
-    if (c > 0) {
-      starts[key] = offset;
-      counts[key] = 0;
-      offset += static_cast<std::uint32_t>(c);
+  SeedParts parts = size_parts(segment, seed_length);
+  assign_large(index.positions, parts.total());
+  scatter_seeds(segment, seed_length, parts, index.positions.data());
+  std::vector<std::uint32_t> slice(parts.slice_keys());
+  std::vector<std::int32_t> scratch;
+  for (std::size_t p = 0; p < parts.parts(); ++p) {
+    count_part(parts, p, slice);
+    std::int32_t* counts = index.seed_counts.data() + p * slice.size();
+    std::uint32_t* starts = index.bucket_starts.data() + p * slice.size();
+    std::uint32_t offset = 0;
+    for (std::size_t j = 0; j < slice.size(); ++j) {
+      const std::uint32_t c = slice[j];
+      if (c == 0) continue;
+      counts[j] = static_cast<std::int32_t>(c);
+      starts[j] = static_cast<std::uint32_t>(parts.start[p]) + offset;
+      slice[j] = offset;
+      offset += c;
+      index.max_bucket = std::max(index.max_bucket, counts[j]);
     }
+    sort_part(parts, p, slice, scratch, index.positions.data());
   }
-
-  std::int32_t* positions = index.positions.data();
-  walk_seeds(segment, seed_length, [&](const SeedBatch& b) {
-    for (int i = 0; i < b.size; ++i) {
-      prefetch_write(counts + b.key[i]);
-      prefetch_read(starts + b.key[i]);
-    }
-    std::array<std::uint32_t, kBatch> slot;
-    for (int i = 0; i < b.size; ++i) {
-      const std::uint32_t k = b.key[i];
-      slot[i] = starts[k] + static_cast<std::uint32_t>(counts[k]++);
-      prefetch_write(positions + slot[i]);
-    }
-    for (int i = 0; i < b.size; ++i) positions[slot[i]] = b.pos[i];
-  });
   return index;
 }
 
@@ -266,104 +318,88 @@ std::int64_t ReducedSeedIndex::translate(std::int64_t key) const {
   if (key < 0 || presence[static_cast<std::size_t>(key)] != 1) return -1;
   const std::size_t g = static_cast<std::size_t>(key) >> 2;
   std::int64_t dense = rank[g];
-  for (std::size_t m = 4 * g + 1; m <= static_cast<std::size_t>(key); ++m) dense += presence[m] != 0;
+  for (std::size_t m = 4 * g + 1; m <= static_cast<std::size_t>(key); ++m)
+    dense += presence[m] != 0;
   return dense;
 }
+
+namespace {
+
+// One part's dense entries, staged in cache and then appended in one copy.
+struct DenseStage {
+  std::vector<std::uint32_t> starts;
+  std::vector<std::int32_t> counts;
+  std::size_t size = 0;
+};
+
+// Turns the counts of a part's slice into bucket cursors and writes the
+// part's presence bytes, rank entries and dense entries. first_dense is the
+// number of present keys below the part; first_offset its first position.
+// Branch-free, because about one key in four is present, in no pattern.
+void scan_reduced_slice(std::vector<std::uint32_t>& slice, std::uint32_t first_offset,
+                        std::int64_t first_dense, std::uint8_t* pres, std::int32_t* rank,
+                        DenseStage& stage, std::uint32_t& max_count) {
+  std::size_t n = 0;
+  std::uint32_t offset = 0;
+  for (std::size_t g = 0; g < slice.size() / 4; ++g) {
+    for (std::size_t j = 4 * g; j < 4 * g + 4; ++j) {
+      const std::uint32_t c = slice[j];
+      const std::uint32_t present = c != 0;
+      if (j == 4 * g) rank[g] = static_cast<std::int32_t>(first_dense + n + present - 1);
+      pres[j] = static_cast<std::uint8_t>(present);
+      stage.starts[n] = first_offset + offset;
+      stage.counts[n] = static_cast<std::int32_t>(c);
+      n += present;
+      slice[j] = offset;
+      offset += c;
+      max_count = std::max(max_count, c);
+    }
+  }
+  stage.size = n;
+}
+
+// Presence bytes, rank, dense tables and sorted positions, part by part. The
+// dense tables are reserved for the worst case (every seed a different key),
+// of which only the used part is touched.
+void fill_reduced_parts(const SeedParts& parts, ReducedSeedIndex& index) {
+  reserve_large(index.dense_bucket_starts, parts.total());
+  reserve_large(index.dense_counts, parts.total());
+  std::vector<std::uint32_t> slice(parts.slice_keys());
+  DenseStage stage{std::vector<std::uint32_t>(slice.size()),
+                   std::vector<std::int32_t>(slice.size())};
+  std::vector<std::int32_t> scratch;
+  std::uint32_t max_count = 0;
+  for (std::size_t p = 0; p < parts.parts(); ++p) {
+    count_part(parts, p, slice);
+    const std::size_t first_key = p * slice.size();
+    const auto first_dense = static_cast<std::int64_t>(index.dense_counts.size());
+    scan_reduced_slice(slice, static_cast<std::uint32_t>(parts.start[p]), first_dense,
+                       index.presence.data() + first_key, index.rank.data() + first_key / 4, stage,
+                       max_count);
+    index.dense_bucket_starts.insert(index.dense_bucket_starts.end(), stage.starts.begin(),
+                                     stage.starts.begin() + stage.size);
+    index.dense_counts.insert(index.dense_counts.end(), stage.counts.begin(),
+                              stage.counts.begin() + stage.size);
+    sort_part(parts, p, slice, scratch, index.positions.data());
+  }
+  index.rank.back() = static_cast<std::int32_t>(index.dense_counts.size()) - 1;
+  index.max_bucket = static_cast<std::int32_t>(max_count);
+}
+
+}  // namespace
 
 ReducedSeedIndex build_reduced_seed_index(const Segment& segment, int seed_length) {
   check_seed_length(seed_length);
   const std::size_t keys = std::size_t{1} << (2 * seed_length);
   ReducedSeedIndex index;
   index.seed_length = seed_length;
-
-  // 1. Temporary per-key counts.
-  ZeroTable<std::int32_t> counts_owner(keys);
-  std::int32_t* counts = counts_owner.get();
-  count_seeds(segment, seed_length, counts);
-
-  // 2. K, max_bucket (maxvalue_x_red), total.
-  std::size_t present = 0;
-  std::int32_t max_bucket = 0;
-  std::int64_t total = 0;
-  for (std::size_t key = 0; key < keys; ++key) {
-    const std::int32_t c = counts[key];
-    if (c > 0) {
-      ++present;
-      max_bucket = std::max(max_bucket, c);
-      total += c;
-    }
-  }
-  index.max_bucket = max_bucket;
-  assign_large(index.positions, static_cast<std::size_t>(total));
-
-  // 3. Presence bytes and dense bucket starts.
-  assign_large(index.presence, keys);
-  assign_large(index.dense_bucket_starts, present);
   {
-    std::uint8_t* pres = index.presence.data();
-    std::uint32_t* dbs = index.dense_bucket_starts.data();
-    std::uint32_t offset = 0;
-    std::size_t dense = 0;
-    for (std::size_t key = 0; key < keys; ++key) {
-      const std::int32_t c = counts[key];
-      if (c > 0) {
-        pres[key] = 1;
-        dbs[dense++] = offset;
-        offset += static_cast<std::uint32_t>(c);
-      }
-    }
-  }
-
-  // 4. The count table goes before the rank table comes.
-  counts_owner.reset();
-  assign_large(index.dense_counts, present);
-
-  // 5. Rank per group of four keys.
-  assign_large(index.rank, keys / 4 + 1);
-  {
-    const std::uint8_t* pres = index.presence.data();
-    std::int32_t* rank = index.rank.data();
-    std::int32_t c = -1;
-    for (std::size_t g = 0; g < keys / 4; ++g) {
-      const std::uint8_t* p = pres + 4 * g;
-      c += p[0];
-      rank[g] = c;
-      c += p[1] + p[2] + p[3];
-    }
-    rank[keys / 4] = c;
-  }
-
-  // 6. Filling pass: translate, then place each position at its bucket's
-  // cursor; three stages per batch so that the misses of a batch overlap.
-  {
-    const std::uint8_t* pres = index.presence.data();
-    const std::int32_t* rank = index.rank.data();
-    const std::uint32_t* dbs = index.dense_bucket_starts.data();
-    std::int32_t* dc = index.dense_counts.data();
-    std::int32_t* positions = index.positions.data();
-    walk_seeds(segment, seed_length, [&](const SeedBatch& b) {
-      for (int i = 0; i < b.size; ++i) {
-        prefetch_read(pres + b.key[i]);
-        prefetch_read(rank + (b.key[i] >> 2));
-      }
-      std::array<std::uint32_t, kBatch> dense;
-      for (int i = 0; i < b.size; ++i) {
-        const std::uint32_t k = b.key[i];
-        const std::uint32_t g = k >> 2;
-        std::int32_t d = rank[g];
-        for (std::uint32_t m = 4 * g + 1; m <= k; ++m) d += pres[m] != 0;
-        dense[i] = static_cast<std::uint32_t>(d);
-        prefetch_read(dbs + d);
-        prefetch_write(dc + d);
-      }
-      std::array<std::uint32_t, kBatch> slot;
-      for (int i = 0; i < b.size; ++i) {
-        const std::uint32_t d = dense[i];
-        slot[i] = dbs[d] + static_cast<std::uint32_t>(dc[d]++);
-        prefetch_write(positions + slot[i]);
-      }
-      for (int i = 0; i < b.size; ++i) positions[slot[i]] = b.pos[i];
-    });
+    SeedParts parts = size_parts(segment, seed_length);
+    assign_large(index.positions, parts.total());
+    scatter_seeds(segment, seed_length, parts, index.positions.data());
+    assign_large(index.presence, keys);
+    assign_large(index.rank, keys / 4 + 1);
+    fill_reduced_parts(parts, index);
   }
   return index;
 }
