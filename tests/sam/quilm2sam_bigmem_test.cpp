@@ -1,0 +1,59 @@
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "support/test_support.hpp"
+
+namespace quilm {
+namespace {
+
+class Quilm2samExampleTest : public test::TempDirTest {
+ protected:
+  std::string shell_output(const std::string& command) {
+    const std::string out = path("shell.out");
+    const int status = std::system(("cd '" + dir() + "' && (" + command + ") > shell.out").c_str());
+    EXPECT_EQ(status, 0) << command;
+    return test::slurp(out);
+  }
+};
+
+// The bundled example from FASTQ to an indexed BAM in two commands.
+TEST_F(Quilm2samExampleTest, ExampleRunBecomesASortedIndexedBam) {
+  const std::string genome = test::source_path("examples/genome.fa");
+  const std::string reads = test::source_path("examples/reads.fq.gz");
+  test::RunResult run = test::run_program_in(
+      dir(), test::program_path("quilm2splice"),
+      {"-R" + genome, "-D" + reads, "-O" + path("run"), "-W" + path("work"), "-C2", "-S10"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  test::RunResult sam = test::run_program_in(
+      dir(), test::program_path("quilm2sam"),
+      {"-R" + genome, "-D" + reads, "-O" + path("run"), "-o", "run.bam", "--sort", "--unmapped"});
+  ASSERT_EQ(sam.status, 0) << sam.err;
+  ASSERT_TRUE(std::filesystem::exists(path("run.bam.bai")));
+  EXPECT_EQ(shell_output("samtools quickcheck run.bam && echo ok"), "ok\n");
+
+  // Every read once as primary or unmapped; each hit of the six files once.
+  const std::string reads_in_dataset = shell_output("gzip -dc '" + reads + "' | wc -l");
+  const long dataset = std::stol(reads_in_dataset) / 4;
+  EXPECT_EQ(std::stol(shell_output("samtools view -c -F 256 run.bam")), dataset);
+  long hits = 0;
+  for (const char* suffix : {"-quilm2high", "-quilm2low", "-quilm2mutil", "-splice-high",
+                             "-splice-low", "-splice-mutil"})
+    hits += std::stol(shell_output("wc -l < run" + std::string(suffix))) / 2;
+  EXPECT_EQ(std::stol(shell_output("samtools view -c -F 4 run.bam")), hits);
+
+  // The index answers per chromosome, and samtools finds NM and MD right.
+  std::istringstream stats(shell_output("samtools idxstats run.bam"));
+  long mapped = 0;
+  for (std::string name, length, in, out; stats >> name >> length >> in >> out;)
+    mapped += std::stol(in);
+  EXPECT_EQ(mapped, hits);
+  EXPECT_EQ(shell_output("samtools view run.bam > mine.sam && samtools calmd run.bam '" + genome +
+                         "' 2>/dev/null | samtools view | cmp - mine.sam && echo same"),
+            "same\n");
+  EXPECT_EQ(shell_output("samtools view run.bam | awk '$6 ~ /N/' | grep -c XS:A:"),
+            shell_output("samtools view run.bam | awk '$6 ~ /N/' | wc -l"));
+}
+
+}  // namespace
+}  // namespace quilm

@@ -1,0 +1,296 @@
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "sam/sam_test_data.hpp"
+#include "support/test_support.hpp"
+
+namespace quilm {
+namespace {
+
+using test::ExpectedRecord;
+using test::reverse_complement_of;
+using test::slurp;
+using test::spit;
+
+using SamLine = std::vector<std::string>;
+
+std::vector<SamLine> sam_records(const std::string& text) {
+  std::vector<SamLine> records;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '@') continue;
+    SamLine fields;
+    std::istringstream split(line);
+    for (std::string f; std::getline(split, f, '\t');) fields.push_back(f);
+    records.push_back(fields);
+  }
+  return records;
+}
+
+std::string tag(const SamLine& r, const std::string& name) {
+  for (std::size_t i = 11; i < r.size(); ++i)
+    if (r[i].compare(0, 2, name) == 0) return r[i].substr(5);
+  return "(none)";
+}
+
+std::string reversed(std::string s) {
+  return {s.rbegin(), s.rend()};
+}
+
+// Every kind of record, each read with the alignment it must get.
+class Quilm2samCliTest : public test::TempDirTest {
+ protected:
+  void SetUp() override {
+    TempDirTest::SetUp();
+    add_mapping_reads();
+    add_splice_reads();
+    const std::string multi = run_.chr_a.substr(1500, 50);
+    const int m = run_.add(multi);
+    for (auto [chr, pos] : {std::pair{"chrB", 800}, {"chrA", 1500}, {"chrB", 700}})
+      run_.multi += test::SmallRun::mapping(m, multi, 'F', chr, 0, pos);
+    expected_.push_back({"q" + std::to_string(m), 0, "chrB", 801, 1, "50M", 0});
+    unmapped_ = run_.add(test::random_bases(50, 99));
+    spit(path("ref.fa"), run_.fasta());
+    spit(path("reads.fq"), run_.fastq());
+    for (auto [suffix, text] : {std::pair{"-quilm2high", &run_.high},
+                                {"-quilm2low", &run_.low},
+                                {"-quilm2mutil", &run_.multi},
+                                {"-splice-high", &run_.splice_high},
+                                {"-splice-low", &empty_},
+                                {"-splice-mutil", &empty_}})
+      spit(path(std::string("run") + suffix), *text);
+  }
+
+  void add_mapping_reads() {
+    const std::string exact = run_.chr_a.substr(100, 50);
+    run_.high += test::SmallRun::mapping(run_.add(exact), exact, 'F', "chrA", 0, 100);
+    expected_.push_back({"q1", 0, "chrA", 101, 60, "50M", 0});
+    std::string piece = run_.chr_a.substr(300, 50);
+    piece[10] = piece[10] == 'A' ? 'C' : 'A';
+    piece[40] = piece[40] == 'G' ? 'T' : 'G';
+    run_.low += test::SmallRun::mapping(run_.add(reverse_complement_of(piece)),
+                                        reverse_complement_of(piece), 'R', "chrA", 2, 300);
+    expected_.push_back({"q2", 16, "chrA", 301, 10, "50M", 2});
+    // Two bases missing from the read: the seeds of its second part vote for
+    // a start two bases on, and the record keeps that uncorrected start.
+    const std::string deleted = run_.chr_a.substr(500, 20) + run_.chr_a.substr(522, 40);
+    run_.high += test::SmallRun::mapping(run_.add(deleted), deleted, 'F', "chrA", 1, 502);
+    expected_.push_back({"q3", 0, "chrA", 501, 60, "20M2D40M", 2});
+    const char extra = run_.chr_a[729] != 'T' && run_.chr_a[730] != 'T' ? 'T' : 'C';
+    const std::string inserted =
+        reverse_complement_of(run_.chr_a.substr(700, 30) + extra + run_.chr_a.substr(730, 30));
+    run_.high += test::SmallRun::mapping(run_.add(inserted), inserted, 'R', "chrA", 1, 700);
+    expected_.push_back({"q4", 16, "chrA", 701, 60, "30M1I30M", 1});
+  }
+
+  // Both signal families with both read orientations: the strand letter
+  // names the family, while positions and split refer to the sequence that
+  // matched (the read or its reverse complement).
+  void add_splice_reads() {
+    struct Case {
+      const char* chr;
+      long first, second_part;
+      char family;
+      bool reverse;
+    };
+    for (const Case& c : {Case{"chrA", 1000, 1200, 'F', false}, Case{"chrA", 1300, 1450, 'F', true},
+                          Case{"chrB", 100, 400, 'R', true}, Case{"chrB", 450, 600, 'R', false}}) {
+      const std::string& chr = c.chr[3] == 'A' ? run_.chr_a : run_.chr_b;
+      const std::string matched = chr.substr(c.first, 30) + chr.substr(c.second_part, 40);
+      const std::string read = c.reverse ? reverse_complement_of(matched) : matched;
+      const int k = run_.add(read);
+      run_.splice_high +=
+          test::SmallRun::splice(k, read, c.family, c.chr, 29, 0, c.first, c.second_part - 30);
+      const std::string intron = std::to_string(c.second_part - c.first - 30);
+      expected_.push_back({"q" + std::to_string(k), c.reverse ? 16 : 0, c.chr, c.first + 1, 60,
+                           "30M" + intron + "N40M", 0});
+      families_["q" + std::to_string(k)] = c.family == 'F' ? "+" : "-";
+    }
+  }
+
+  test::RunResult run(const std::vector<std::string>& extra) {
+    std::vector<std::string> args = {"-Rref.fa", "-Dreads.fq", "-Orun"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return test::run_program_in(dir(), test::program_path("quilm2sam"), args);
+  }
+  int shell(const std::string& command) {
+    return std::system(("cd '" + dir() + "' && (" + command + ") >/dev/null 2>&1").c_str());
+  }
+
+  test::SmallRun run_;
+  std::string empty_;
+  std::vector<ExpectedRecord> expected_;
+  std::map<std::string, std::string> families_;
+  int unmapped_ = 0;
+};
+
+TEST_F(Quilm2samCliTest, EveryRecordKindFieldByField) {
+  test::RunResult result = run({"-o", "out.sam", "--unmapped"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::vector<SamLine> records = sam_records(slurp(path("out.sam")));
+  ASSERT_EQ(records.size(), expected_.size() + 2 + 1);  // two more hits of the multi read
+  std::map<std::string, SamLine> primary;
+  for (const SamLine& r : records)
+    if ((std::stoi(r[1]) & 256) == 0) primary[r[0]] = r;
+  for (const ExpectedRecord& e : expected_) {
+    SCOPED_TRACE(e.name);
+    const SamLine& r = primary.at(e.name);
+    const int k = std::stoi(e.name.substr(1));
+    const std::string& read = run_.reads[k - 1];
+    EXPECT_EQ(std::stoi(r[1]), e.flag);
+    EXPECT_EQ(r[2], e.chromosome);
+    EXPECT_EQ(std::stol(r[3]), e.pos);
+    EXPECT_EQ(std::stoi(r[4]), e.mapq);
+    EXPECT_EQ(r[5], e.cigar);
+    EXPECT_EQ(r[6] + r[7] + r[8], "*00");
+    EXPECT_EQ(r[9], e.flag & 16 ? reverse_complement_of(read) : read);
+    EXPECT_EQ(std::stoi(tag(r, "NM")), e.nm);
+    EXPECT_EQ(tag(r, "XS"), families_.count(e.name) ? families_[e.name] : "(none)");
+  }
+  // The mismatches and the deletion in MD name the reference bases.
+  EXPECT_EQ(tag(primary.at("q2"), "MD"),
+            "10" + run_.chr_a.substr(310, 1) + "29" + run_.chr_a.substr(340, 1) + "9");
+  EXPECT_EQ(tag(primary.at("q3"), "MD"), "20^" + run_.chr_a.substr(520, 2) + "40");
+  EXPECT_EQ(tag(primary.at("q4"), "MD"), "60");
+}
+
+TEST_F(Quilm2samCliTest, QualitiesFollowTheAlignedStrand) {
+  ASSERT_EQ(run({"-o", "out.sam"}).status, 0);
+  std::map<std::string, SamLine> primary;
+  for (const SamLine& r : sam_records(slurp(path("out.sam")))) primary[r[0]] = r;
+  std::string quality(50, ' ');
+  for (std::size_t i = 0; i < quality.size(); ++i) quality[i] = static_cast<char>('!' + i % 40);
+  EXPECT_EQ(primary.at("q1")[10], quality);
+  EXPECT_EQ(primary.at("q2")[10], reversed(quality));
+}
+
+TEST_F(Quilm2samCliTest, MultiHitReadHasOnePrimaryAndNumberedHits) {
+  ASSERT_EQ(run({"-o", "out.sam"}).status, 0);
+  std::vector<SamLine> hits;
+  for (const SamLine& r : sam_records(slurp(path("out.sam"))))
+    if (r[0] == "q9") hits.push_back(r);
+  ASSERT_EQ(hits.size(), 3u);
+  const std::string where[] = {"chrB801", "chrA1501", "chrB701"};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(hits[i][1], i == 0 ? "0" : "256");
+    EXPECT_EQ(hits[i][2] + hits[i][3], where[i]);
+    EXPECT_EQ(hits[i][4], "1");
+    EXPECT_EQ(tag(hits[i], "NH"), "3");
+    EXPECT_EQ(tag(hits[i], "HI"), std::to_string(i + 1));
+  }
+}
+
+TEST_F(Quilm2samCliTest, UnmappedReadsOnlyOnRequest) {
+  ASSERT_EQ(run({"-o", "plain.sam"}).status, 0);
+  ASSERT_EQ(run({"-o", "all.sam", "--unmapped"}).status, 0);
+  const std::string name = "q" + std::to_string(unmapped_);
+  for (const SamLine& r : sam_records(slurp(path("plain.sam")))) EXPECT_NE(r[0], name);
+  const std::vector<SamLine> all = sam_records(slurp(path("all.sam")));
+  ASSERT_FALSE(all.empty());
+  const SamLine& last = all.back();  // dataset order: the unmapped read comes last
+  EXPECT_EQ(last[0] + " " + last[1] + " " + last[2] + " " + last[3] + " " + last[5],
+            name + " 4 * 0 *");
+  EXPECT_EQ(last[9], run_.reads[unmapped_ - 1]);
+}
+
+TEST_F(Quilm2samCliTest, HeaderAndSamtoolsAcceptTheFiles) {
+  ASSERT_EQ(run({"-o", "out.bam"}).status, 0);
+  EXPECT_EQ(shell("samtools quickcheck out.bam"), 0);
+  EXPECT_EQ(shell("samtools view -H out.bam > header.txt"), 0);
+  const std::string header = slurp(path("header.txt"));
+  EXPECT_NE(header.find("@HD\tVN:1.6\tSO:unsorted"), std::string::npos) << header;
+  EXPECT_NE(header.find("@SQ\tSN:chrA\tLN:2000\n@SQ\tSN:chrB\tLN:1000\n"), std::string::npos);
+  EXPECT_NE(header.find("@PG\tID:quilm2sam\tPN:quilm2sam\tCL:"), std::string::npos);
+  // samtools recomputes NM and MD from the reference: nothing may change.
+  EXPECT_EQ(shell("samtools view out.bam > mine.sam && samtools calmd out.bam ref.fa 2>calmd.err"
+                  " | samtools view > calmd.sam && cmp mine.sam calmd.sam"),
+            0);
+  EXPECT_EQ(slurp(path("calmd.err")), "");
+}
+
+TEST_F(Quilm2samCliTest, SortedBamIsIndexed) {
+  ASSERT_EQ(run({"-o", "sorted.bam", "--sort", "--unmapped"}).status, 0);
+  EXPECT_TRUE(std::filesystem::exists(path("sorted.bam.bai")));
+  EXPECT_EQ(shell("samtools quickcheck sorted.bam"), 0);
+  EXPECT_EQ(shell("samtools idxstats sorted.bam > stats.txt"), 0);
+  EXPECT_EQ(slurp(path("stats.txt")), "chrA\t2000\t7\t0\nchrB\t1000\t4\t0\n*\t0\t0\t1\n");
+  EXPECT_EQ(shell("samtools view sorted.bam chrB:1-500 | cut -f1 > region.txt"), 0);
+  EXPECT_EQ(slurp(path("region.txt")), "q7\nq8\n");
+  for (const auto& entry : std::filesystem::directory_iterator(dir()))
+    EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
+}
+
+TEST_F(Quilm2samCliTest, MappingOnlyOutputIsClassedByHitsAndErrors) {
+  const auto& reads = run_.reads;
+  spit(path("single"), test::SmallRun::mapping(9, reads[8], 'F', "chrB", 0, 800) +
+                           test::SmallRun::mapping(1, reads[0], 'F', "chrA", 0, 100) +
+                           test::SmallRun::mapping(9, reads[8], 'F', "chrA", 0, 1500) +
+                           test::SmallRun::mapping(2, reads[1], 'R', "chrA", 4, 300));
+  const test::RunResult result = test::run_program_in(
+      dir(), test::program_path("quilm2sam"), {"-Rref.fa", "-Dreads.fq", "-Osingle", "-o-"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  std::vector<std::string> summary;
+  for (const SamLine& r : sam_records(result.out))
+    summary.push_back(r[0] + " " + r[1] + " " + r[3] + " " + r[4] + " " + tag(r, "NH"));
+  // 50 bases: high quality up to 4 errors (0.05 x 50 + 1.5 = 4).
+  EXPECT_EQ(summary, (std::vector<std::string>{"q1 0 101 60 1", "q2 16 301 60 1", "q9 0 801 3 2",
+                                               "q9 256 1501 3 2"}));
+}
+
+TEST_F(Quilm2samCliTest, HelpAndUsageErrors) {
+  test::RunResult help = run({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("Usage: quilm2sam"), std::string::npos);
+  for (const auto& args :
+       std::vector<std::vector<std::string>>{{},
+                                             {"--sort", "-o", "out.sam"},
+                                             {"-o", "-", "--sort"},
+                                             {"-o", "x.sam", "--bogus"},
+                                             {"-o", "x.bam", "--sort", "--sort-memory=lots"},
+                                             {"-o"}}) {
+    test::RunResult r = run(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("quilm2sam: error: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Usage: quilm2sam"), std::string::npos) << r.err;
+  }
+}
+
+// Each bad input names the file and the record, and an earlier output stays.
+TEST_F(Quilm2samCliTest, BadInputNamesFileAndRecordAndKeepsOutput) {
+  spit(path("out.sam"), "earlier\n");
+  const std::string good = run_.high;
+  const auto& reads = run_.reads;
+  const std::pair<std::string, std::string> cases[] = {
+      {test::SmallRun::mapping(1, reads[0], 'F', "chrZ", 0, 100), "chromosome 'chrZ'"},
+      {test::SmallRun::mapping(40, reads[0], 'F', "chrA", 0, 100), "names read 40"},
+      {test::SmallRun::mapping(1, reads[0], 'F', "chrA", 0, 1990), "outside chromosome 'chrA'"},
+      {test::SmallRun::mapping(2, reads[0], 'F', "chrA", 0, 100), "differs from read 2"},
+      {"1\tACGT\nF\tchrA\tx\t5\n", "is malformed"},
+  };
+  for (const auto& [record, message] : cases) {
+    spit(path("run-quilm2high"), good + record);
+    test::RunResult r = run({"-o", "out.sam"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("run-quilm2high': mapping output record 4"), std::string::npos) << r.err;
+    EXPECT_EQ(slurp(path("out.sam")), "earlier\n");
+  }
+  spit(path("run-quilm2high"), good);
+  spit(path("run-splice-low"), test::SmallRun::splice(1, reads[0], 'F', "chrB", 20, 0, 500, 980));
+  test::RunResult r = run({"-o", "out.sam"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("run-splice-low': splice output record 1 places the read outside"),
+            std::string::npos)
+      << r.err;
+  std::filesystem::remove(path("run-splice-low"));
+  r = run({"-o", "out.sam"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("run-splice-low"), std::string::npos) << r.err;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir()), {}), 8);
+}
+
+}  // namespace
+}  // namespace quilm

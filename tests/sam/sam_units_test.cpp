@@ -1,0 +1,198 @@
+#include <htslib/sam.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "common/errors.hpp"
+#include "sam/coordinate_sort.hpp"
+#include "sam/dataset_reader.hpp"
+#include "sam/hts_handles.hpp"
+#include "sam/read_placement.hpp"
+#include "sam/reference_genome.hpp"
+#include "sam/sam_records.hpp"
+#include "sam/sam_test_data.hpp"
+#include "support/test_support.hpp"
+
+namespace quilm::sam {
+namespace {
+
+using test::reverse_complement_of;
+
+std::string cigar_text(const Placement& p) {
+  std::string text;
+  for (std::uint32_t c : p.cigar)
+    text += std::to_string(bam_cigar_oplen(c)) + std::string(1, bam_cigar_opchr(c));
+  return text;
+}
+
+Hit mapping_hit(std::int64_t position, char strand, int errors, std::size_t length) {
+  Hit hit;
+  hit.first = position;
+  hit.strand = strand;
+  hit.errors = errors;
+  hit.length = static_cast<std::uint32_t>(length);
+  return hit;
+}
+
+class PlacementTest : public ::testing::Test {
+ protected:
+  Chromosome chr{"chrA", test::random_bases(600, 3)};
+  PlacementWork work;
+  Placement out;
+
+  std::string place(const Hit& hit, const std::string& read) {
+    EXPECT_TRUE(place_mapping_hit(hit, read, chr, work, out));
+    describe_against_reference(chr, out);
+    return std::to_string(out.position) + " " + cigar_text(out) + " NM" +
+           std::to_string(out.edit_distance) + " " + out.md;
+  }
+};
+
+TEST_F(PlacementTest, UngappedHitsKeepTheirPosition) {
+  std::string read = chr.bases.substr(50, 40);
+  EXPECT_EQ(place(mapping_hit(50, 'F', 0, 40), read), "50 40M NM0 40");
+  // Lower case in the read and in the reference compares as upper case.
+  std::transform(read.begin(), read.end(), read.begin(), ::tolower);
+  EXPECT_EQ(place(mapping_hit(50, 'F', 0, 40), read), "50 40M NM0 40");
+  EXPECT_EQ(out.sequence, chr.bases.substr(50, 40));
+  EXPECT_EQ(place(mapping_hit(50, 'R', 0, 40), reverse_complement_of(chr.bases.substr(50, 40))),
+            "50 40M NM0 40");
+  EXPECT_TRUE(out.reverse);
+}
+
+TEST_F(PlacementTest, IndelHitsAreAlignedAroundTheCandidateStart) {
+  const std::string& g = chr.bases;
+  // Deletion of three bases, candidate start three bases late.
+  const std::string deleted = g.substr(200, 15) + g.substr(218, 45);
+  EXPECT_EQ(place(mapping_hit(203, 'F', 1, 60), deleted),
+            "200 15M3D45M NM3 15^" + g.substr(215, 3) + "45");
+  // Two inserted bases that cannot slide along the reference.
+  const std::string extra = {g[325] == 'A' ? 'C' : 'A', g[324] == 'G' ? 'T' : 'G'};
+  EXPECT_EQ(place(mapping_hit(300, 'F', 2, 52), g.substr(300, 25) + extra + g.substr(325, 25)),
+            "300 25M2I25M NM2 50");
+  // A deletion next to a mismatch: MD puts a zero between them.
+  std::string both = g.substr(400, 20) + g.substr(422, 30);
+  for (char c : {'A', 'C', 'G', 'T'})
+    if (c != g[420] && c != g[421] && c != g[422]) both[20] = c;
+  EXPECT_EQ(place(mapping_hit(400, 'F', 2, 50), both),
+            "400 20M2D30M NM3 20^" + g.substr(420, 2) + "0" + g.substr(422, 1) + "29");
+}
+
+TEST_F(PlacementTest, UngappedWinsATieAndNoAlignmentOutsideTheChromosome) {
+  // More mismatches than the record says, but no gap helps: stays ungapped.
+  std::string read = chr.bases.substr(100, 30);
+  read[15] = read[15] == 'A' ? 'C' : 'A';
+  EXPECT_EQ(place(mapping_hit(100, 'F', 0, 30), read).substr(0, 7), "100 30M");
+  // Near the end the alignment may not run past the last base.
+  place(mapping_hit(590, 'F', 2, 15), chr.bases.substr(590, 10) + "ACGTA");
+  EXPECT_LE(out.position + bam_cigar2rlen(static_cast<int>(out.cigar.size()), out.cigar.data()),
+            600);
+}
+
+TEST_F(PlacementTest, SplicedOrientationComesFromTheBases) {
+  const std::string matched = chr.bases.substr(100, 30) + chr.bases.substr(300, 40);
+  Hit hit = mapping_hit(100, 'R', 0, 70);
+  hit.split = 29;
+  hit.second = 270;
+  for (bool reverse : {false, true}) {
+    place_splice_hit(hit, reverse ? reverse_complement_of(matched) : matched, chr, work, out);
+    describe_against_reference(chr, out);
+    EXPECT_EQ(out.reverse, reverse);
+    EXPECT_EQ(cigar_text(out) + " " + out.md, "30M170N40M 70");
+    EXPECT_EQ(out.sequence, matched);
+  }
+}
+
+TEST(MappingQualityTest, ByFileAndHitCount) {
+  Hit hit = mapping_hit(0, 'F', 0, 36);
+  EXPECT_EQ(mapping_quality(hit, 1), 60);
+  hit.hit_class = HitClass::kLow;
+  EXPECT_EQ(mapping_quality(hit, 1), kLowQualityMapq);
+  hit.hit_class = HitClass::kMulti;
+  EXPECT_EQ(mapping_quality(hit, 2), 3);
+  EXPECT_EQ(mapping_quality(hit, 4), 1);
+  EXPECT_EQ(mapping_quality(hit, 5), 0);
+  // The mapping-only file: 36 bases are high quality up to 3 errors.
+  hit.hit_class = HitClass::kUnclassified;
+  hit.errors = 3;
+  EXPECT_EQ(mapping_quality(hit, 1), 60);
+  hit.errors = 4;
+  EXPECT_EQ(mapping_quality(hit, 1), kLowQualityMapq);
+  EXPECT_EQ(mapping_quality(hit, 3), 1);
+}
+
+class SamInputsTest : public test::TempDirTest {};
+
+TEST_F(SamInputsTest, ReferenceNamesAndLengthsFollowTheRun) {
+  test::spit(path("ref.fa"), ">c1 some text\r\nacgT\r\nNN\n>empty\n>c2\nGG\n");
+  const ReferenceGenome g = load_reference(path("ref.fa"));
+  ASSERT_EQ(g.chromosomes.size(), 2u);
+  EXPECT_EQ(g.chromosomes[0].name + "=" + g.chromosomes[0].bases, "c1=ACGTNN");
+  EXPECT_EQ(find_chromosome(g, "c2"), 1);
+  EXPECT_EQ(find_chromosome(g, "empty"), -1);
+  test::spit(path("twice.fa"), ">c1\nAC\n>c1 again\nGT\n");
+  EXPECT_THROW(load_reference(path("twice.fa")), InputError);
+}
+
+TEST_F(SamInputsTest, DatasetRecordsAreCountedAsTheRunCountsThem) {
+  test::spit(path("r.fq"), "@a b\nACGT\n+a\nIIII\n@\nAC\n+\n#(\n@cut\nACGT\n+\n");
+  DatasetReader reader(path("r.fq"));
+  DatasetRead read;
+  ASSERT_TRUE(reader.next(read));
+  EXPECT_EQ(read.name + " " + read.sequence + " " + read.quality, "a ACGT IIII");
+  ASSERT_TRUE(reader.next(read));
+  EXPECT_EQ(read.name, "2");  // no name: the read number stands in
+  EXPECT_FALSE(reader.next(read));
+  EXPECT_EQ(reader.count(), 2);
+  test::spit(path("bad.fq"), "@a\nACGT\n+\nIII\n");
+  DatasetReader bad(path("bad.fq"));
+  try {
+    bad.next(read);
+    FAIL() << "no error";
+  } catch (const InputError& e) {
+    EXPECT_NE(std::string(e.what()).find("bad.fq': FASTQ record 1 has 3 quality"),
+              std::string::npos)
+        << e.what();
+  }
+}
+
+TEST_F(SamInputsTest, SortSpillsRunsAndMergesThemInOrder) {
+  const std::string text = "@HD\tVN:1.6\tSO:coordinate\n@SQ\tSN:a\tLN:100000\n@SQ\tSN:b\tLN:9\n";
+  HeaderPtr header(sam_hdr_parse(text.size(), text.c_str()));
+  auto sorter = std::make_unique<CoordinateSorter>(make_sorter(path("run"), 64 << 10));
+  RecordPtr b = make_record();
+  const std::string seq(60, 'A'), qual(60, 10);
+  const std::uint32_t cigar = 60u << BAM_CIGAR_SHIFT | BAM_CMATCH;
+  for (int i = 0; i < 3000; ++i) {
+    const int tid = i % 7 == 0 ? -1 : i % 5 == 0 ? 1 : 0;
+    const long pos = tid < 0 ? -1 : tid == 1 ? 0 : (i * 7919L) % 99000;
+    const std::string name = "r" + std::to_string(i);
+    ASSERT_GE(bam_set1(b.get(), name.size(), name.c_str(), tid < 0 ? BAM_FUNMAP : 0, tid, pos, 0,
+                       tid < 0 ? 0 : 1, &cigar, -1, -1, 0, 60, seq.c_str(), qual.c_str(), 0),
+              0);
+    sorter_add(*sorter, header.get(), b.get());
+  }
+  EXPECT_GT(sorter->runs.paths.size(), 2u);
+  {
+    HtsFilePtr out(sam_open(path("sorted.bam").c_str(), "wb"));
+    ASSERT_EQ(sam_hdr_write(out.get(), header.get()), 0);
+    sorter_finish(*sorter, header.get(), out.get(), path("sorted.bam"));
+  }
+  HtsFilePtr in(sam_open(path("sorted.bam").c_str(), "rb"));
+  HeaderPtr read_header(sam_hdr_read(in.get()));
+  std::vector<std::pair<std::uint32_t, long>> order;
+  std::vector<int> ties;  // arrival numbers of the records at b:1, which must stay in order
+  while (sam_read1(in.get(), read_header.get(), b.get()) >= 0) {
+    order.emplace_back(static_cast<std::uint32_t>(b->core.tid), b->core.pos);
+    if (b->core.tid == 1) ties.push_back(std::stoi(bam_get_qname(b.get()) + 1));
+  }
+  EXPECT_EQ(order.size(), 3000u);
+  EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+  EXPECT_TRUE(std::is_sorted(ties.begin(), ties.end()));
+  sorter.reset();  // the runs' files go with the sorter
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir()), {}), 1);
+}
+
+}  // namespace
+}  // namespace quilm::sam
