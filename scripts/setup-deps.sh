@@ -12,6 +12,8 @@ have_cmd g++ || need+=(g++)
 have_cmd make || need+=(make)
 have_pkg libgtest-dev || need+=(libgtest-dev)
 have_pkg zlib1g-dev || need+=(zlib1g-dev)
+have_pkg libhts-dev || need+=(libhts-dev)
+have_cmd samtools || need+=(samtools)
 if [ "${QUILM_WITH_MPI:-1}" = 1 ]; then
   have_cmd mpirun || need+=(openmpi-bin)
 fi
