@@ -1,0 +1,87 @@
+// Every program reports a full disk: an output file that is a link to
+// /dev/full fails every write with "No space left on device", and the
+// program must say which file and end with a non-zero status.
+#include <filesystem>
+#include <random>
+
+#include "common/run_config.hpp"
+#include "common/task_table.hpp"
+#include "support/test_support.hpp"
+
+namespace quilm {
+namespace {
+
+using test::spit;
+namespace fs = std::filesystem;
+
+class FullDisk : public test::TempDirTest {
+ protected:
+  void expect_full(const test::RunResult& r, const std::string& file) {
+    EXPECT_NE(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(file), std::string::npos) << r.err;
+  }
+  void full(const std::string& name) { fs::create_symlink("/dev/full", path(name)); }
+  std::string bases(std::size_t n) {
+    std::mt19937 rng(5);
+    std::string s;
+    for (std::size_t i = 0; i < n; ++i) s += "ACGT"[rng() % 4];
+    return s;
+  }
+};
+
+TEST_F(FullDisk, SeedMappingWorker) {
+  const std::string genome = bases(3000);
+  fs::create_directories(path("work"));
+  RunConfig c;
+  c.work_folder = path("work");
+  c.segment_count = 1;
+  c.read_count = 1;
+  c.seed_length = 6;
+  write_run_config(path("config.txt"), c);
+  write_task_table(path("work"), {0});
+  spit(path("work/1.txt"), genome);
+  spit(path("work/8.fastq"), "1\t" + genome.substr(500, 60) + "\n");
+  full("work/1.r");
+  expect_full(test::run_program_in(dir(), test::program_path("quilm_x"), {"6", "0"}), "1.r");
+}
+
+TEST_F(FullDisk, ReadExtraction) {
+  spit(path("reads.fq"), "@a\n" + bases(100) + "\n+\n" + std::string(100, 'I') + "\n");
+  spit(path("hits"), "");
+  expect_full(test::run_program_in(dir(), test::program_path("tailfetch"),
+                                   {"-Freads.fq", "-Rhits", "-O/dev/full"}),
+              "/dev/full");
+}
+
+TEST_F(FullDisk, AnnotationPreparation) {
+  const std::string gtf = test::source_path("tests/tools/annoprep/data/mini.gtf");
+  for (const char* name : {"genome_info", "refFlat.txt", "refMrna_sort.fa"}) {
+    const std::string folder = path(name) + "-run";
+    fs::create_directories(folder);
+    // Files are written under a temporary name and renamed when complete.
+    fs::create_symlink("/dev/full", folder + "/" + name + ".annoprep-partial");
+    auto r = test::run_program_in(folder, test::program_path("annoprep"),
+                                  {"-F" + test::source_path("examples/genome.fa"), "-G" + gtf,
+                                   "-Tgtf", "-W" + folder});
+    EXPECT_NE(r.status, 0) << name << ": " << r.err;
+    EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << name << ": " << r.err;
+  }
+}
+
+TEST_F(FullDisk, JunctionAnnotation) {
+  spit(path("genome.fa"), ">chr1\n" + bases(8000) + "\n");
+  spit(path("refFlat.txt"), "chr1\tT1\t+\t2\t100,700\t200,900\t\n");
+  spit(path("hits"), "");
+  spit(path("run-splice-high"),
+       "10\t" + std::string(50, 'A') + "\nF\tchr1\t19\t0\t1000\t5000\n");
+  fs::create_directories(path("work"));
+  full("work/junction");
+  expect_full(test::run_program_in(dir(), test::program_path("refjunc"),
+                                   {"-Cgenome.fa", "-RrefFlat.txt", "-Fhits", "-Orun", "-Wwork",
+                                    "-N100", "-X10000"}),
+              "junction");
+}
+
+}  // namespace
+}  // namespace quilm
