@@ -1,17 +1,29 @@
 #!/usr/bin/env bash
-# Runs quilm2 end to end with -C2 on a generated 200 Mbp genome in two
-# segments (-F100) and 1 million 100-base reads (mismatches, some unmappable),
-# and reports each stage's time from config.txt, the wall time and the peak
-# memory of every process.
-#   bench/pipeline.sh [build/bin] [cores=2]
+# Runs a driver end to end on a generated 200 Mbp genome in two segments
+# (-F100) and 1 million 100-base reads, and reports each stage's time from
+# config.txt, the wall time and the peak memory of every process.
+#   quilm2:       reads with mismatches, some unmappable
+#   quilm2splice: the genome with gene models, RNA-like reads (a third across
+#                 a junction)
+#   bench/pipeline.sh [build/bin] [cores=2] [quilm2|quilm2splice]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bin=$(cd "${1:-$root/build/bin}" && pwd)
 cores=${2:-2}
+driver=${3:-quilm2}
 data=${BENCH_DATA:-/tmp/quilm-bench-data}
 mkdir -p "$data"
 [ -f "$data/genome200.fa" ] || python3 "$root/bench/gen_data.py" genome "$data/genome200.fa" 200000000 8
-[ -f "$data/reads1m.fq" ] || python3 "$root/bench/gen_data.py" reads "$data/genome200.fa" "$data/reads1m.fq" 1000000 100 0.05
+if [ "$driver" = quilm2splice ]; then
+  if [ ! -f "$data/rna1m.fq" ]; then
+    cp "$data/genome200.fa" "$data/genome200rna.fa"
+    python3 "$root/bench/gen_data.py" rna "$data/genome200rna.fa" "$data/rna1m.fq" 1000000
+  fi
+  genome="$data/genome200rna.fa" reads="$data/rna1m.fq"
+else
+  [ -f "$data/reads1m.fq" ] || python3 "$root/bench/gen_data.py" reads "$data/genome200.fa" "$data/reads1m.fq" 1000000 100 0.05
+  genome="$data/genome200.fa" reads="$data/reads1m.fq"
+fi
 work=$(mktemp -d /tmp/quilm-bench-pipeline.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -23,11 +35,11 @@ cd "$work"
   done
 ) > rss.samples &
 sampler=$!
-/usr/bin/time -f "%e %M" -o driver.time "$bin/quilm2" -R"$data/genome200.fa" -D"$data/reads1m.fq" \
+/usr/bin/time -f "%e %M" -o driver.time "$bin/$driver" -R"$genome" -D"$reads" \
   -O"$work/out" -W"$work/w" -C"$cores" -F100 > console.txt 2> stderr.txt
 kill "$sampler" 2>/dev/null || true
 
-echo "genome 200 Mbp in $(sed -n 4p config.txt | cut -d' ' -f1) segments, 1,000,000 reads, -C$cores, cores: $(nproc)"
+echo "$driver: genome 200 Mbp in $(sed -n 4p config.txt | cut -d' ' -f1) segments, 1,000,000 reads, -C$cores, cores: $(nproc)"
 grep -E 'Time|result' config.txt | sed 's/^/  /'
 echo "wall time: $(cut -d' ' -f1 driver.time) s; driver peak RSS: $(( $(cut -d' ' -f2 driver.time) / 1024 )) MiB"
 awk '{ if ($3 > max[$1 " " $2]) max[$1 " " $2] = $3 }
