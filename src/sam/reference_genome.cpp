@@ -10,13 +10,22 @@ namespace quilm::sam {
 
 namespace {
 
-// Upper-cases and appends the bytes of a run that holds no header, dropping
-// the line ends.
+// Appends the bytes of a run that holds no header, dropping the line ends,
+// and upper-cases them.
 void append_bases(std::string& bases, const char* p, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) {
-    const char c = p[i];
-    if (c == '\n' || c == '\r') continue;
-    bases.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
+  const std::size_t from = bases.size();
+  while (n > 0) {
+    const char* end = static_cast<const char*>(std::memchr(p, '\n', n));
+    std::size_t length = end ? static_cast<std::size_t>(end - p) : n;
+    const std::size_t step = end ? length + 1 : length;
+    if (length > 0 && p[length - 1] == '\r') --length;
+    bases.append(p, length);
+    p += step;
+    n -= step;
+  }
+  for (std::size_t i = from; i < bases.size(); ++i) {
+    char& c = bases[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
 }
 
