@@ -226,7 +226,7 @@ class ReadMapper {
     ++records_;
   }
 
-  // -- best and export-all modes (Parts 3.3, 3.6) ---------------------------
+  // -- best and export-all modes --------------------------------------------
 
   void best_or_export(bool export_all) {
     fwd_.text = read_;
@@ -375,7 +375,7 @@ class ReadMapper {
     }
   }
 
-  // -- first-hit mode (Part 3.6) --------------------------------------------
+  // -- first-hit mode -------------------------------------------------------
 
   void first_hit() {
     fwd_.text = read_;

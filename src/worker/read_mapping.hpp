@@ -1,4 +1,4 @@
-// Read mapping of the seed-mapping worker (Parts 3.3, 3.5, 3.6): seeds vote
+// Read mapping of the seed-mapping worker: seeds vote
 // for read starts, candidates are verified from the most votes downward, and
 // the hits of each read go to the segment's result file as mapping result
 // records. One implementation, templated on the index type, serves the full
@@ -33,7 +33,7 @@ struct MapStats {
   double map_seconds = 0;
 };
 
-// The two mapping routines of Part 3.1: load the segment, build the index
+// The two mapping routines: load the segment, build the index
 // (full, or reduced for quilm_x_red), map every read of the read file and
 // write the result file. Errors throw (IoError, InputError, UsageError).
 MapStats quilm_x(const std::string& segment_path, const std::string& read_path,

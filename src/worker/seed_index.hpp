@@ -60,18 +60,23 @@ struct SeedIndex {
 
 struct ReducedSeedIndex {
   int seed_length = 0;
-  std::vector<std::uint8_t> presence;                 // 4^L: 1 when the key occurs
-  std::vector<std::int32_t> rank;                     // 4^L/4 + 1: present keys in 0..4g, minus 1
-  std::vector<std::uint32_t> dense_bucket_starts;     // K
-  std::vector<std::int32_t> dense_counts;             // K
+  std::vector<std::uint8_t> presence;              // 4^L: 1 when the key occurs
+  std::vector<std::int32_t> rank;                  // 4^L/4 + 1: present keys in 0..4g, minus 1
+  std::vector<std::uint32_t> dense_bucket_starts;  // K
+  std::vector<std::int32_t> dense_counts;          // K
   std::vector<std::int32_t> positions;
   std::int32_t max_bucket = 0;
 
   // Dense index of a present key, -1 for an absent key or for -1.
   std::int64_t translate(std::int64_t key) const;
+  // Buckets lie back to back in dense order, so a bucket ends where the next
+  // one starts: one table line per lookup instead of two (dense_counts[dense]
+  // equals the length computed here).
   std::span<const std::int32_t> bucket(std::int64_t dense) const {
-    return {positions.data() + dense_bucket_starts[dense],
-            static_cast<std::size_t>(dense_counts[dense])};
+    const auto d = static_cast<std::size_t>(dense);
+    const std::size_t end =
+        d + 1 < dense_bucket_starts.size() ? dense_bucket_starts[d + 1] : positions.size();
+    return {positions.data() + dense_bucket_starts[d], end - dense_bucket_starts[d]};
   }
   void prefetch_key(std::int64_t key) const {
     if (key >= 0) {
@@ -80,10 +85,7 @@ struct ReducedSeedIndex {
     }
   }
   void prefetch_id(std::int64_t dense) const {
-    if (dense >= 0) {
-      __builtin_prefetch(dense_bucket_starts.data() + dense);
-      __builtin_prefetch(dense_counts.data() + dense);
-    }
+    if (dense >= 0) __builtin_prefetch(dense_bucket_starts.data() + dense);
   }
 };
 
