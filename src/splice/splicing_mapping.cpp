@@ -25,7 +25,7 @@ struct SpliceWork {
   std::string reverse;
   std::vector<std::int64_t> ids;
   std::vector<std::int64_t> reverse_ids;
-  std::vector<std::uint64_t> votes;
+  CandidateWork collect;
   std::vector<SpliceCandidate> candidates;
   std::vector<SpliceCandidate> reverse_candidates;
   std::vector<char> usable;
@@ -34,9 +34,17 @@ struct SpliceWork {
   LevelWork levels;
 };
 
+// Translates the seed keys of the read and of its reverse complement into
+// index ids; the cache hints go out first so that the misses overlap.
 template <class Index>
-void translate_ids(const Index& index, std::vector<std::int64_t>& ids) {
+void translate_ids(const Index& index, std::vector<std::int64_t>& ids,
+                   std::vector<std::int64_t>& reverse_ids) {
+  for (const std::int64_t key : ids) index.prefetch_key(key);
+  for (const std::int64_t key : reverse_ids) index.prefetch_key(key);
   for (std::int64_t& id : ids) id = index.translate(id);
+  for (std::int64_t& id : reverse_ids) id = index.translate(id);
+  for (const std::int64_t id : ids) index.prefetch_id(id);
+  for (const std::int64_t id : reverse_ids) index.prefetch_id(id);
 }
 
 template <class Index>
@@ -51,13 +59,12 @@ void map_split_read(const Segment& segment, const Index& index, const SpliceSett
   int reverse_rem = 0;
   const int seeds = transnum_x(read.sequence, c, w.ids, rem);
   transnum_x(w.reverse, c, w.reverse_ids, reverse_rem);
-  translate_ids(index, w.ids);
-  translate_ids(index, w.reverse_ids);
+  translate_ids(index, w.ids, w.reverse_ids);
 
   // A reverse-complement placement must end before the segment's last base.
   const std::int64_t last_start = static_cast<std::int64_t>(segment.length) - length + 1;
-  collect_candidates(index, w.ids, length, c, last_start, w.votes, w.candidates);
-  collect_candidates(index, w.reverse_ids, length, c, last_start - 1, w.votes,
+  collect_candidates(index, w.ids, length, c, last_start, w.collect, w.candidates);
+  collect_candidates(index, w.reverse_ids, length, c, last_start - 1, w.collect,
                      w.reverse_candidates);
 
   const PairRules rules{c, seeds, s.max_errors, s.min_gap_distance, s.max_gap_distance, pair_cap};

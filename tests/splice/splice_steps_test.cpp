@@ -102,7 +102,7 @@ TEST_F(CandidateTest, MatchTheSeedBySeedInsertionOnRepetitiveSegments) {
   for (int c : {6, 8}) {
     const SeedIndex index = build_seed_index(segment, c);
     std::vector<int> counters(segment.length + 1000, 0);
-    std::vector<std::uint64_t> votes;
+    CandidateWork votes;
     std::vector<SpliceCandidate> got;
     std::vector<std::int64_t> keys;
     for (int r = 0; r < 300; ++r) {
@@ -127,7 +127,7 @@ TEST_F(CandidateTest, LastSeedEndsWithTheReadAndStartsStayInBounds) {
   const Segment segment = load_segment(path("seg.txt"), 1);
   const SeedIndex index = build_seed_index(segment, 10);
   std::vector<std::int64_t> keys;
-  std::vector<std::uint64_t> votes;
+  CandidateWork votes;
   std::vector<SpliceCandidate> got;
   int rem = 0;
   const std::string read = genome.substr(100, 52);
