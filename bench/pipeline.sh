@@ -28,20 +28,22 @@ work=$(mktemp -d /tmp/quilm-bench-pipeline.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
-# Samples the resident memory of every worker process while the run goes on.
-(
-  while sleep 0.5; do
-    ps -C quilm_x,junctor -o pid=,comm=,rss= 2>/dev/null || true
-  done
-) > rss.samples &
-sampler=$!
-/usr/bin/time -f "%e %M" -o driver.time "$bin/$driver" -R"$genome" -D"$reads" \
-  -O"$work/out" -W"$work/w" -C"$cores" -F100 > console.txt 2> stderr.txt
-kill "$sampler" 2>/dev/null || true
+# The driver runs in the background; the resident memory of its worker
+# processes (its children) is sampled while the run goes on.
+start=$(date +%s.%N)
+"$bin/$driver" -R"$genome" -D"$reads" -O"$work/out" -W"$work/w" -C"$cores" -F100 \
+  > console.txt 2> stderr.txt &
+driver_pid=$!
+while kill -0 "$driver_pid" 2>/dev/null; do
+  ps --ppid "$driver_pid" -o pid=,comm=,rss= 2>/dev/null >> rss.samples || true
+  sleep 0.5
+done
+wait "$driver_pid"
+end=$(date +%s.%N)
 
 echo "$driver: genome 200 Mbp in $(sed -n 4p config.txt | cut -d' ' -f1) segments, 1,000,000 reads, -C$cores, cores: $(nproc)"
 grep -E 'Time|result' config.txt | sed 's/^/  /'
-echo "wall time: $(cut -d' ' -f1 driver.time) s; driver peak RSS: $(( $(cut -d' ' -f2 driver.time) / 1024 )) MiB"
+awk -v a="$start" -v b="$end" 'BEGIN {printf "wall time: %.1f s\n", b - a}'
 awk '{ if ($3 > max[$1 " " $2]) max[$1 " " $2] = $3 }
      END { for (p in max) printf "  worker %s: peak RSS %d MiB\n", p, max[p] / 1024 }' rss.samples | sort
 tail -1 stderr.txt
