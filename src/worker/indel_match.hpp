@@ -1,4 +1,4 @@
-// indel_match_x (Part 3.4): banded local alignment of a read against a window
+// indel_match_x: banded local alignment of a read against a window
 // of segment bases, with a fixed band of 2E + 1 diagonals.
 #pragma once
 

@@ -1,4 +1,4 @@
-// The seed-mapping worker program (Part 3.1): configuration, task table, the
+// The seed-mapping worker program: configuration, task table, the
 // read file of the cycle, one result file per assigned segment.
 #pragma once
 

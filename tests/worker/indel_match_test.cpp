@@ -1,4 +1,4 @@
-// indel_match_x (Part 3.4): the mismatch, insertion, deletion and end cases,
+// indel_match_x: the mismatch, insertion, deletion and end cases,
 // the early give-up, and windows cut at the segment's start.
 #include <string>
 #include <vector>

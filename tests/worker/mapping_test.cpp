@@ -1,4 +1,4 @@
-// Read mapping (Parts 3.3, 3.5, 3.6): hand-made cases of the best, export-all
+// Read mapping: hand-made cases of the best, export-all
 // and first-hit modes, and generated segments with repeats on which the full
 // and the reduced index must both write exactly the records of a literal
 // reading of the Parts (tests/worker/reference_mapper.hpp).

@@ -1,4 +1,4 @@
-// The built quilm_x program (Part 3.1): a hand-made config.txt and
+// The built quilm_x program: a hand-made config.txt and
 // taskmpi.txt, two process numbers, a skipped negative entry, the reduced
 // index at seed 14, and the error exits.
 #include <random>

@@ -1,4 +1,5 @@
-// A literal, slow reading of Parts 3.3, 3.4 and 3.6 for the tests: direct
+// A literal, slow reading of the mapping rules (best, export-all, first-hit,
+// indel passes) for the tests: direct
 // hit counters over the segment, MapCandidate entries whose hits are cleared
 // by scanning the list, the table of written starts, a naive seed lookup.
 // The worker's own mapping code must write exactly the same records.

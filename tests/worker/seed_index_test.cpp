@@ -1,5 +1,5 @@
-// Seed keys, buckets and positions of the seed index unit (Part 3.2) and of
-// its reduced variant (Part 3.5), checked against a literal reading of the
+// Seed keys, buckets and positions of the seed index unit and of
+// its reduced variant, checked against a literal reading of the
 // steps on small segments.
 #include <random>
 #include <string>
