@@ -1,6 +1,7 @@
 #include "pipeline/segment_index.hpp"
 
 #include <algorithm>
+#include <limits>
 
 #include "common/errors.hpp"
 #include "common/input_file.hpp"
@@ -22,6 +23,16 @@ void write_segment_index_line(OutputFile& out, const SegmentIndexLine& line) {
   out.put('\n');
 }
 
+namespace {
+
+// Offsets and positions that a segmentation can write: never negative, and
+// small enough that a result's position converted with them cannot overflow.
+bool plausible_coordinate(long long value) {
+  return value >= 0 && value <= std::numeric_limits<std::int64_t>::max() / 2;
+}
+
+}  // namespace
+
 SegmentIndex::SegmentIndex(const std::string& work_folder, int segment_count)
     : path_(join_path(work_folder, "fast_index.txt")),
       first_(segment_count + 2, 0),
@@ -37,7 +48,8 @@ SegmentIndex::SegmentIndex(const std::string& work_folder, int segment_count)
     if (s == Scan::kOk) s = scan.read_long(position);
     if (s == Scan::kOk) s = scan.read_int(line.ordinal);
     if (s == Scan::kOk) s = scan.read_word(line.name);
-    if (s != Scan::kOk || line.segment < 1 || line.segment > segment_count)
+    if (s != Scan::kOk || line.segment < 1 || line.segment > segment_count ||
+        !plausible_coordinate(offset) || !plausible_coordinate(position))
       throw InputError("'" + path_ + "': line " + std::to_string(n) + " is malformed");
     line.offset = offset;
     line.position = position;

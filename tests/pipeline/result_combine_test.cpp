@@ -92,6 +92,16 @@ TEST_F(ResultCombine, ForeignOrDamagedResultsAreErrors) {
   EXPECT_THROW(combine(1), InputError);
 }
 
+// An index line with a negative or enormous offset or position cannot come
+// from a segmentation; converting a hit with it would overflow.
+TEST_F(ResultCombine, ImpossibleIndexCoordinatesAreErrors) {
+  spit(path("1.r"), "1\tAAAA\nF\t1\t0\t5\n");
+  spit(path("fast_index.txt"), "1 -9223372036854775807 0 1 chrA\n");
+  EXPECT_THROW(combine(1), InputError);
+  spit(path("fast_index.txt"), "1 0 9223372036854775807 1 chrA\n");
+  EXPECT_THROW(combine(1), InputError);
+}
+
 TEST_F(ResultCombine, TongjiCountsMergedRecords) {
   spit(path("m"), "1\tAC\nF\tchr1\t0\t5\n2\tGG\nR\tchr2\t1\t7\n");
   EXPECT_EQ(tongji(path("m")), 2);
