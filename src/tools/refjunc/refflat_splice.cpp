@@ -1,5 +1,7 @@
 #include "tools/refjunc/refflat_splice.hpp"
 
+#include <algorithm>
+#include <limits>
 #include <optional>
 
 #include "common/errors.hpp"
@@ -26,9 +28,10 @@ std::vector<int> count_read_hits(const std::string& mapping_output_path) {
   MappingOutputRecord record;
   std::vector<int> counts;
   while (reader.next(record)) {
-    if (record.read_number < 0)
-      throw InputError("'" + reader.path() + "': negative read number " +
-                       std::to_string(record.read_number));
+    // Read numbers are the run's int read numbers; larger ones cannot index a table.
+    if (record.read_number < 0 || record.read_number > std::numeric_limits<int>::max())
+      throw InputError("'" + reader.path() + "': read number " +
+                       std::to_string(record.read_number) + " is out of range");
     auto r = static_cast<std::size_t>(record.read_number);
     if (r >= counts.size()) counts.resize(r + 1, 0);
     ++counts[r];
@@ -39,9 +42,13 @@ std::vector<int> count_read_hits(const std::string& mapping_output_path) {
 std::vector<SpannedJunction> spanned_junctions(const TranscriptModel& model, long long position,
                                                long long length) {
   const std::vector<long long>& cum = model.cumulative;
+  std::vector<SpannedJunction> spans;
+  // A start outside the transcript spans nothing; returning here also keeps
+  // the sums below in range for any position a record may hold.
+  if (cum.empty() || position < 0 || position > *std::max_element(cum.begin(), cum.end()))
+    return spans;
   const long long first_base = position + 1;
   const long long last_base = position + length;
-  std::vector<SpannedJunction> spans;
   auto first = exon_holding(cum, first_base);
   auto last = exon_holding(cum, last_base);
   if (!first || !last || *first >= *last) return spans;

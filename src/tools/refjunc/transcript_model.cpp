@@ -13,6 +13,8 @@ namespace {
   throw InputError("'" + path + "': exon table line " + std::to_string(line) + " " + what);
 }
 
+constexpr long long kMaxCoordinate = 1LL << 40;
+
 char strand_letter(char strand) {
   if (strand == '+') return 'F';
   if (strand == '-') return 'R';
@@ -29,6 +31,10 @@ void read_exons(TextScanner& scan, long line, int count, TranscriptModel& model)
     if (scan.read_long(start) != Scan::kOk || scan.read_char(comma) != Scan::kOk || comma != ',' ||
         scan.read_long(end) != Scan::kOk)
       bad_line(scan.path(), line, "has fewer exon fields 'start,end' than its count");
+    // Far beyond any genome; keeps exon lengths and their sums from overflowing.
+    if (start < -kMaxCoordinate || start > kMaxCoordinate || end < -kMaxCoordinate ||
+        end > kMaxCoordinate)
+      bad_line(scan.path(), line, "has an exon coordinate out of range");
     model.exon_starts.push_back(start);
     model.exon_ends.push_back(end);
     length += end - start + 1;

@@ -83,6 +83,24 @@ TEST_F(TranscriptJunctionsTest, NegativeReadNumberIsRejected) {
   EXPECT_THROW(count_read_hits(path("hits")), InputError);
 }
 
+TEST_F(TranscriptJunctionsTest, ReadNumberBeyondTheRunIsRejected) {
+  spit(path("hits"), hit(1, 10, "T1", 0, 95) + "4000000000\tAAAA\nR\tT1\t0\t95\n");
+  EXPECT_THROW(count_read_hits(path("hits")), InputError);
+}
+
+TEST_F(TranscriptJunctionsTest, ExonCoordinateOutOfRangeIsRejected) {
+  spit(path("refFlat.txt"), "chr1\tT1\t+\t1\t-9223372036854775807,9223372036854775807\t\n");
+  EXPECT_THROW(stackAS(path("refFlat.txt")), InputError);
+}
+
+TEST_F(TranscriptJunctionsTest, HitFarPastTheTranscriptSpansNothing) {
+  spit(path("refFlat.txt"), "chr1\tT1\t+\t2\t1,100\t700,799\t\n");
+  const TranscriptTable table = stackAS(path("refFlat.txt"));
+  EXPECT_TRUE(spanned_junctions(table[0], 9223372036854775807LL, 10).empty());
+  EXPECT_TRUE(spanned_junctions(table[0], -9223372036854775807LL, 10).empty());
+  EXPECT_EQ(spanned_junctions(table[0], 95, 10).size(), 1u);
+}
+
 TEST_F(TranscriptJunctionsTest, ChromosomeNamesAndLengths) {
   spit(path("genome.fa"),
        "junk before\n>chr1 primary assembly\r\nACGT\r\nAC\r\n>chr2\tdescribed\n\n>  chr3 x\nAAA>" +
