@@ -17,6 +17,10 @@ have_cmd samtools || need+=(samtools)
 if [ "${QUILM_WITH_MPI:-1}" = 1 ]; then
   have_cmd mpirun || need+=(openmpi-bin)
 fi
+# Only `make fuzz` needs clang (libFuzzer comes with it).
+if [ "${QUILM_WITH_CLANG:-0}" = 1 ]; then
+  have_cmd clang++ || need+=(clang)
+fi
 
 [ ${#need[@]} -eq 0 ] && exit 0
 

@@ -1,0 +1,29 @@
+// The final merge over a work folder made from the input:
+//   <read_count> ==== quilm2.tmp ==== splice.tmp
+// and the record counts of the six files it wrote.
+#include <cstddef>
+#include <cstdint>
+
+#include "common/paths.hpp"
+#include "fuzz_params.hpp"
+#include "fuzz_support.hpp"
+#include "pipeline/result_combine.hpp"
+#include "pipeline/splice_stage.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace quilm;
+  const auto parts = fuzz::split_parts(fuzz::as_text(data, size), 3);
+  const auto p = fuzz::read_params(parts[0], {{0, 200}});
+  fuzz::ScratchDir dir;
+  const std::string work = dir.folder();
+  fuzz::write_file(join_path(work, "quilm2.tmp"), parts[1]);
+  fuzz::write_file(join_path(work, "splice.tmp"), parts[2]);
+  const std::string out = join_path(work, "result");
+  fuzz::refuse_cleanly([&] {
+    compare_quilm2splice(out, work, p[0]);
+    for (const char* suffix : {"-quilm2high", "-quilm2low", "-quilm2mutil"}) tongji(out + suffix);
+    for (const char* suffix : {"-splice-high", "-splice-low", "-splice-mutil"})
+      splice_tongji(out + suffix);
+  });
+  return 0;
+}

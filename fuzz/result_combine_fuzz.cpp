@@ -1,0 +1,30 @@
+// A mapping cycle's combination over a work folder made from the input:
+//   <read_count> <segment_count> <seed> <max_errors> <indel> <export_all>
+//   ==== fast_index.txt ==== 1.r ==== 2.r ==== the cycle's read file
+// then the record count of the merged file it appended to.
+#include <cstddef>
+#include <cstdint>
+
+#include "common/paths.hpp"
+#include "fuzz_params.hpp"
+#include "fuzz_support.hpp"
+#include "pipeline/result_combine.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace quilm;
+  const auto parts = fuzz::split_parts(fuzz::as_text(data, size), 5);
+  const auto p = fuzz::read_params(parts[0], {{0, 200}, {0, 3}, {1, 14}, {0, 5}, {0, 1}, {0, 2}});
+  fuzz::ScratchDir dir;
+  const std::string work = dir.folder();
+  fuzz::write_file(join_path(work, "fast_index.txt"), parts[1]);
+  fuzz::write_file(numbered_path(work, 1, ".r"), parts[2]);
+  fuzz::write_file(numbered_path(work, 2, ".r"), parts[3]);
+  fuzz::write_file(join_path(work, "cycle.fastq"), parts[4]);
+  const std::string merged = join_path(work, "quilm2.tmp");
+  fuzz::refuse_cleanly([&] {
+    result_combine(p[0], p[1], work, merged, p[2], join_path(work, "cycle.fastq"), p[3], p[4],
+                   p[5]);
+    tongji(merged);
+  });
+  return 0;
+}
