@@ -58,7 +58,7 @@ std::vector<std::int32_t> bucket_of(const Index& index, std::int64_t key) {
   return {span.begin(), span.end()};
 }
 
-TEST_F(SeedIndexTest, SpecExampleTwoSeedsAcrossAnN) {
+TEST_F(SeedIndexTest, TwoSeedsAcrossAnN) {
   Segment seg = segment_of("ACGTACNACGTAC");
   EXPECT_EQ(seg.length, 13u);
   SeedIndex full = build_seed_index(seg, 6);
