@@ -10,7 +10,6 @@
 #include "common/splice_record.hpp"
 #include "splice/splice_candidates.hpp"
 #include "splice/splice_cut.hpp"
-#include "splice/splice_levels.hpp"
 #include "splice/splice_pairs.hpp"
 #include "splice_test_data.hpp"
 #include "support/test_support.hpp"
@@ -312,14 +311,6 @@ TEST(CutScan, EachPartKeepsWithinATenthMismatched) {
   short_first.q[0] = 'A';  // 1 mismatch in 9 bases: too many
   EXPECT_FALSE(evaluate_pair(short_first.q, short_first.w1.data(), short_first.w2.data(),
                              SignalFamily::kForward, 6, 2, scratch, signals, cut));
-}
-
-TEST(Levels, MinimumHitSum) {
-  EXPECT_EQ(minimum_hit_sum(5, 0, 2), 1);  // 50 bases at seed length 10
-  EXPECT_EQ(minimum_hit_sum(6, 2, 2), 1);  // 52 bases
-  EXPECT_EQ(minimum_hit_sum(3, 0, 2), 0);
-  EXPECT_EQ(minimum_hit_sum(4, 1, 2), 0);
-  EXPECT_EQ(minimum_hit_sum(1000, 0, 2), 996);
 }
 
 }  // namespace
