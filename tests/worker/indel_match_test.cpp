@@ -93,7 +93,8 @@ TEST(IndelMatch, WindowCutAtSegmentStartAndZeroBytesPastTheEnd) {
   EXPECT_EQ(run(kRead, kRead.substr(0, 16), 2, e), 1);
   EXPECT_EQ(e, 1);
   // One mismatch at the read's first base costs half a point: nothing.
-  std::string read = "N" + kRead.substr(1);
+  std::string read = kRead;
+  read[0] = 'N';
   EXPECT_EQ(run(read, window_around(kRead), 2, e), 1);
   EXPECT_EQ(e, 0);
 }
