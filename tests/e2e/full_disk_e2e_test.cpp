@@ -6,6 +6,7 @@
 
 #include "common/run_config.hpp"
 #include "common/task_table.hpp"
+#include "splice/splice_test_data.hpp"
 #include "support/test_support.hpp"
 
 namespace quilm {
@@ -44,6 +45,25 @@ TEST_F(FullDisk, SeedMappingWorker) {
   spit(path("work/8.fastq"), "1\t" + genome.substr(500, 60) + "\n");
   full("work/1.r");
   expect_full(test::run_program_in(dir(), test::program_path("quilm_x"), {"6", "0"}), "1.r");
+}
+
+TEST_F(FullDisk, SplitReadWorker) {
+  std::string genome = test::random_bases(3000, 17);
+  test::place_intron(genome, 1000, 700, "GT", "AG");
+  fs::create_directories(path("work"));
+  RunConfig c;
+  c.work_folder = path("work");
+  c.segment_count = 1;
+  c.read_count = 4;
+  c.max_read_length = 60;
+  c.has_splice_line = true;
+  c.splice_seed_length = 10;
+  write_run_config(path("config.txt"), c);
+  write_task_table(path("work"), {0});
+  spit(path("work/1.txt"), genome);
+  spit(path("work/splice0.fastq"), "4\t" + test::junction_read(genome, 1000, 700, 20, 30) + "\n");
+  full("work/1.r");
+  expect_full(test::run_program_in(dir(), test::program_path("junctor"), {"10", "0"}), "1.r");
 }
 
 TEST_F(FullDisk, ReadExtraction) {
