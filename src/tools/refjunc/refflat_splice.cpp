@@ -26,17 +26,23 @@ std::optional<std::size_t> exon_holding(const std::vector<long long>& cumulative
 std::vector<int> count_read_hits(const std::string& mapping_output_path) {
   MappingOutputReader reader(mapping_output_path);
   MappingOutputRecord record;
-  std::vector<int> counts;
+  // The read numbers of all records, sorted: a read's hit count is the length
+  // of its run. Memory follows the records, not the largest read number.
+  std::vector<int> numbers;
   while (reader.next(record)) {
-    // Read numbers are the run's int read numbers; larger ones cannot index a table.
     if (record.read_number < 0 || record.read_number > std::numeric_limits<int>::max())
       throw InputError("'" + reader.path() + "': read number " +
                        std::to_string(record.read_number) + " is out of range");
-    auto r = static_cast<std::size_t>(record.read_number);
-    if (r >= counts.size()) counts.resize(r + 1, 0);
-    ++counts[r];
+    numbers.push_back(static_cast<int>(record.read_number));
   }
-  return counts;
+  std::sort(numbers.begin(), numbers.end());
+  return numbers;
+}
+
+int hits_of_read(const std::vector<int>& sorted_numbers, long long read_number) {
+  auto range = std::equal_range(sorted_numbers.begin(), sorted_numbers.end(),
+                                static_cast<int>(read_number));
+  return static_cast<int>(range.second - range.first);
 }
 
 std::vector<SpannedJunction> spanned_junctions(const TranscriptModel& model, long long position,
@@ -82,7 +88,7 @@ void refFlattosplice(const TranscriptTable& table, const std::string& transcript
       f.errors = hit.errors;
       f.first = model->exon_ends[span.exon];
       f.second = model->exon_starts[span.exon + 1];
-      record.divisor = hit_counts[static_cast<std::size_t>(hit.read_number)];
+      record.divisor = hits_of_read(hit_counts, hit.read_number);
       write_splice_evidence_record(out, record);
     }
   }

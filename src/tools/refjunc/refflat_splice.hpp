@@ -10,9 +10,13 @@
 
 namespace quilm::refjunc {
 
-// Number of records of each read number in a mapping output (index = read
-// number). Throws InputError for a negative read number.
+// The read numbers of every record of a mapping output, sorted, from which
+// hits_of_read counts a read's records. Throws InputError for a read number
+// outside 0..INT_MAX.
 std::vector<int> count_read_hits(const std::string& mapping_output_path);
+
+// Records of a read among the sorted read numbers of count_read_hits.
+int hits_of_read(const std::vector<int>& sorted_numbers, long long read_number);
 
 // The junctions that a read of `length` bases at 0-based transcript position
 // `position` spans: for each, the read bases before it and the exon k before it.

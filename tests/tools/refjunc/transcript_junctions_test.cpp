@@ -88,6 +88,17 @@ TEST_F(TranscriptJunctionsTest, ReadNumberBeyondTheRunIsRejected) {
   EXPECT_THROW(count_read_hits(path("hits")), InputError);
 }
 
+TEST_F(TranscriptJunctionsTest, HitCountsFollowTheRecordsNotTheLargestReadNumber) {
+  // A read numbered two billion must not size a table by its number.
+  spit(path("hits"), hit(2000000000, 10, "T1", 0, 95) + hit(7, 10, "T1", 0, 95) +
+                         hit(2000000000, 10, "T1", 0, 95));
+  const std::vector<int> numbers = count_read_hits(path("hits"));
+  EXPECT_EQ(numbers.size(), 3u);
+  EXPECT_EQ(hits_of_read(numbers, 2000000000), 2);
+  EXPECT_EQ(hits_of_read(numbers, 7), 1);
+  EXPECT_EQ(hits_of_read(numbers, 8), 0);
+}
+
 TEST_F(TranscriptJunctionsTest, ExonCoordinateOutOfRangeIsRejected) {
   spit(path("refFlat.txt"), "chr1\tT1\t+\t1\t-9223372036854775807,9223372036854775807\t\n");
   EXPECT_THROW(stackAS(path("refFlat.txt")), InputError);
