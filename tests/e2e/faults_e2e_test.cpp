@@ -46,11 +46,14 @@ class Faults : public test::TempDirTest {
 };
 
 TEST_F(Faults, BigmemWorkerKilledInTheMiddleOfACycle) {
-  // The worker itself (exec keeps its pid) is killed after a second.
+  // The worker itself (exec keeps its pid) is killed as soon as it has
+  // created its result file, while it builds its index.
   const std::string bin = path("bin");
   fs::create_directories(bin);
   fs::copy_file(test::program_path("quilm2splice"), bin + "/quilm2splice");
-  test::write_script(bin + "/quilm_x", "(sleep 1; kill -KILL $$) &\nexec \"" +
+  fs::create_symlink(test::program_path("junctor"), bin + "/junctor");
+  test::write_script(bin + "/quilm_x", "(while [ ! -e \"" + path("work/1.r") +
+                                           "\" ]; do sleep 0.01; done; kill -KILL $$) &\nexec \"" +
                                            test::program_path("quilm_x") + "\" \"$@\"\n");
   expect_failed_run(run(bin + "/quilm2splice"), "killed by signal 9");
 }
@@ -79,7 +82,7 @@ TEST_F(Faults, SecondRunInTheSameDirectoryStopsAtOnce) {
       dir(), slow,
       {"-R" + test::source_path("examples/genome.fa"),
        "-D" + test::source_path("examples/reads.fq.gz"), "-O" + path("run"), "-W" + path("work"),
-       "-C1", "-S7,7"});
+       "-C1", "-S14,7"});
   for (int i = 0; i < 100 && !file_exists(path("work/taskmpi.txt")); ++i) usleep(50000);
   auto second = test::run_program_in(
       dir(), test::program_path("quilm2"),
