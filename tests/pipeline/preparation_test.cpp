@@ -145,6 +145,15 @@ TEST_F(ReadNumbering, NumbersReadsAndKeepsSequencesAsTheyAre) {
   EXPECT_EQ(slurp(path("0.fastq")), "1\tACGT\n2\tNNac\n3\t" + long_read + "\n");
 }
 
+TEST_F(ReadNumbering, IrregularRecordsReadTheSameAsPlainOnes) {
+  // CR LF line ends, blank lines between records and trailing blanks take the
+  // word-by-word path; the plain records around them do not.
+  spit(path("r.fq"), "@a\nACGT\n+\nIIII\n@b\r\nCCCC\r\n+\r\nIIII\r\n\n\n@c\nGGTT \n+\nIIII\n"
+                     "@d\nAAAA\n+\nIIII\n");
+  EXPECT_EQ(chang_fastqfile(path("r.fq"), dir()), 4);
+  EXPECT_EQ(slurp(path("0.fastq")), "1\tACGT\n2\tCCCC\n3\tGGTT\n4\tAAAA\n");
+}
+
 TEST_F(ReadNumbering, EmptyCutShortAndCompressedDatasets) {
   spit(path("empty.fq"), "");
   EXPECT_EQ(chang_fastqfile(path("empty.fq"), dir()), 0);
