@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "common/errors.hpp"
+#include "common/huge_pages.hpp"
 #include "common/input_file.hpp"
 #include "common/output_file.hpp"
 #include "common/paths.hpp"
@@ -56,7 +57,9 @@ class Segmenter {
         masked_toggle_(masked_toggle),
         buffer_(new char[static_cast<std::size_t>(capacity_) + 3000]),
         index_(join_path(work_folder, "fast_index.txt"), OutputFile::Mode::kTruncate, 1 << 16),
-        tasks_(join_path(work_folder, "task.txt"), OutputFile::Mode::kTruncate, 1 << 16) {}
+        tasks_(join_path(work_folder, "task.txt"), OutputFile::Mode::kTruncate, 1 << 16) {
+    advise_huge(buffer_.get(), static_cast<std::size_t>(capacity_) + 3000);
+  }
 
   void start_chromosome(const std::string& header_line);
   void add_base(char c) {

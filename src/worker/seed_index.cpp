@@ -13,31 +13,15 @@
 #include <utility>
 
 #include "common/errors.hpp"
+#include "common/huge_pages.hpp"
 #include "common/seed_code.hpp"
 
 namespace quilm {
 
 // ---------------------------------------------------------------------------
-// Large tables. Touching fresh memory page by page is slow (a page fault per
-// 4 KiB), so large tables ask for transparent huge pages before they are
-// first written.
+// Large tables, advised for huge pages before they are first written.
 
 namespace {
-
-constexpr std::size_t kHugeThreshold = std::size_t{8} << 20;
-
-void advise_huge(void* data, std::size_t bytes) {
-#ifdef MADV_HUGEPAGE
-  if (bytes < kHugeThreshold) return;
-  const std::uintptr_t page = 4096;
-  std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
-  std::uintptr_t to = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(page - 1);
-  if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-#else
-  (void)data;
-  (void)bytes;
-#endif
-}
 
 // v becomes n copies of value, in fresh memory advised for huge pages.
 template <class V>
