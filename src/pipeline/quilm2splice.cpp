@@ -4,8 +4,8 @@
 #include "common/paths.hpp"
 #include "common/run_config.hpp"
 #include "pipeline/cascade.hpp"
+#include "pipeline/driver_run.hpp"
 #include "pipeline/drivers.hpp"
-#include "pipeline/firsttask.hpp"
 #include "pipeline/splice_stage.hpp"
 #include "pipeline/stopwatch.hpp"
 
@@ -40,37 +40,24 @@ void run_splice_stage(const CascadeSetup& setup) {
 }  // namespace
 
 int run_quilm2splice(int argc, const char* const* argv) {
-  Stopwatch run;
-  Stopwatch preparation;
-  RunReport report("quilm2splice");
-  int seed_length = 0;
-  RunLock lock;
-  firsttask(DriverKind::kSplice, argc, argv, seed_length, lock);
-  append_log_line(kConfigFile, "The Time of splited Ref. file and the assigned task used : " +
-                                   format_seconds(preparation.seconds()) + " sec\n");
-  report.stage("preparation done");
-
-  CascadeSetup setup;
-  setup.launcher = read_launcher();
-  const RunConfig config = read_run_config(kConfigFile, true);
-  setup.config = &config;
-  setup.merged_path = join_path(config.work_folder, "quilm2.tmp");
-  setup.program = "quilm2splice";
-  setup.report = &report;
-  create_empty_file(setup.merged_path);
-  run_cascade(setup);
+  DriverRun run("quilm2splice");
+  start_driver_run(run, DriverKind::kSplice, argc, argv);
+  const RunConfig& config = run.config;
+  run.setup.merged_path = join_path(config.work_folder, "quilm2.tmp");
+  create_empty_file(run.setup.merged_path);
+  run_cascade(run.setup);
   append_log_line(kConfigFile,
-                  "The total Time of Quilm2 : " + format_seconds(run.seconds()) + " sec\n");
+                  "The total Time of Quilm2 : " + format_seconds(run.clock.seconds()) + " sec\n");
 
   Stopwatch splice;
-  run_splice_stage(setup);
+  run_splice_stage(run.setup);
   append_log_line(kConfigFile,
                   "The total Time of splice : " + format_seconds(splice.seconds()) + " sec\n");
   std::fputs("pemu2splice", stdout);
   std::fflush(stdout);
   compare_quilm2splice(config.output_path, config.work_folder, config.read_count);
-  report.stage("the six output files are written");
-  report.summary();
+  run.report.stage("the six output files are written");
+  run.report.summary();
   return 0;
 }
 

@@ -1,0 +1,21 @@
+#include "pipeline/driver_run.hpp"
+
+#include "pipeline/firsttask.hpp"
+
+namespace quilm {
+
+void start_driver_run(DriverRun& run, DriverKind kind, int argc, const char* const* argv) {
+  Stopwatch preparation;
+  int seed_length = 0;
+  firsttask(kind, argc, argv, seed_length, run.lock);
+  append_log_line(kConfigFile, "The Time of splited Ref. file and the assigned task used : " +
+                                   format_seconds(preparation.seconds()) + " sec\n");
+  run.report.stage("preparation done");
+  run.setup.launcher = read_launcher();
+  run.config = read_run_config(kConfigFile, kind == DriverKind::kSplice);
+  run.setup.config = &run.config;
+  run.setup.program = kind == DriverKind::kSplice ? "quilm2splice" : "quilm2";
+  run.setup.report = &run.report;
+}
+
+}  // namespace quilm

@@ -1,0 +1,28 @@
+// What both drivers do before their cascade: the preparation with its time
+// line, the run lock, the launcher, and config.txt read back.
+#pragma once
+
+#include <memory>
+
+#include "common/run_config.hpp"
+#include "pipeline/cascade.hpp"
+#include "pipeline/options.hpp"
+#include "pipeline/run_lock.hpp"
+#include "pipeline/run_report.hpp"
+#include "pipeline/stopwatch.hpp"
+
+namespace quilm {
+
+struct DriverRun {
+  explicit DriverRun(const char* program) : report(program) {}
+  Stopwatch clock;  // the whole run
+  RunReport report;
+  RunLock lock;
+  RunConfig config;  // as read back from config.txt
+  CascadeSetup setup;
+};
+
+// Prepares the run and fills `run`; setup.merged_path is left to the driver.
+void start_driver_run(DriverRun& run, DriverKind kind, int argc, const char* const* argv);
+
+}  // namespace quilm
