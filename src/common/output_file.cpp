@@ -45,7 +45,9 @@ void OutputFile::flush() {
   write_all(buf_.data(), n);
 }
 
-void OutputFile::write_slow(std::string_view text) { write_block(text.data(), text.size()); }
+void OutputFile::write_slow(std::string_view text) {
+  write_block(text.data(), text.size());
+}
 
 void OutputFile::write_block(const char* data, std::size_t size) {
   if (size <= buf_.size() - used_) {

@@ -14,10 +14,10 @@ void write_run_config(const std::string& path, const RunConfig& c) {
     out.write(*line);
     out.put('\n');
   }
-  const int twelve[] = {c.segment_count,  c.read_count,         c.max_read_length,
-                        c.max_errors,     c.indel_toggle,       c.seed_length,
-                        c.masked_toggle,  c.best_toggle,        c.unidirectional_toggle,
-                        c.cpu_cores,      c.memory_reduction_toggle, c.export_all_toggle};
+  const int twelve[] = {
+      c.segment_count,         c.read_count,  c.max_read_length,         c.max_errors,
+      c.indel_toggle,          c.seed_length, c.masked_toggle,           c.best_toggle,
+      c.unidirectional_toggle, c.cpu_cores,   c.memory_reduction_toggle, c.export_all_toggle};
   for (std::size_t i = 0; i < std::size(twelve); ++i) {
     if (i > 0) out.put(' ');
     out.write_int(twelve[i]);
@@ -57,10 +57,10 @@ RunConfig read_run_config(const std::string& path, bool want_splice_line) {
   read_path_line(in, c.ref_path, "reference");
   read_path_line(in, c.output_path, "output");
   TextScanner scan(in);
-  int* const twelve[] = {&c.segment_count,  &c.read_count,    &c.max_read_length,
-                         &c.max_errors,     &c.indel_toggle,  &c.seed_length,
-                         &c.masked_toggle,  &c.best_toggle,   &c.unidirectional_toggle,
-                         &c.cpu_cores,      &c.memory_reduction_toggle, &c.export_all_toggle};
+  int* const twelve[] = {
+      &c.segment_count,         &c.read_count,  &c.max_read_length,         &c.max_errors,
+      &c.indel_toggle,          &c.seed_length, &c.masked_toggle,           &c.best_toggle,
+      &c.unidirectional_toggle, &c.cpu_cores,   &c.memory_reduction_toggle, &c.export_all_toggle};
   read_ints(scan, twelve, std::size(twelve), "parameter");
   if (want_splice_line) {
     int* const three[] = {&c.min_gap_distance, &c.max_gap_distance, &c.splice_seed_length};
@@ -70,7 +70,9 @@ RunConfig read_run_config(const std::string& path, bool want_splice_line) {
   return c;
 }
 
-void append_log_line(const std::string& path, std::string_view line) { append_text(path, line); }
+void append_log_line(const std::string& path, std::string_view line) {
+  append_text(path, line);
+}
 
 std::string format_seconds(double seconds) {
   char text[64];

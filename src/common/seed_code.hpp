@@ -21,7 +21,9 @@ inline constexpr std::array<std::int8_t, 256> kBaseCode = [] {
   return t;
 }();
 
-inline int base_code(char c) { return kBaseCode[static_cast<unsigned char>(c)]; }
+inline int base_code(char c) {
+  return kBaseCode[static_cast<unsigned char>(c)];
+}
 
 // Reversed, then A<->T and C<->G; every other byte unchanged.
 void reverse_complement(std::string_view read, std::string& out);

@@ -35,11 +35,16 @@ void write_task_table(const std::string& work_folder, const std::vector<int>& as
 
 std::string cycle_read_file(const std::string& work_folder, int seed_length) {
   switch (seed_length) {
-    case 14: return join_path(work_folder, "0.fastq");
-    case 12: return join_path(work_folder, "14.fastq");
-    case 10: return join_path(work_folder, "12.fastq");
-    case 8: return join_path(work_folder, "10.fastq");
-    case 6: return join_path(work_folder, "8.fastq");
+    case 14:
+      return join_path(work_folder, "0.fastq");
+    case 12:
+      return join_path(work_folder, "14.fastq");
+    case 10:
+      return join_path(work_folder, "12.fastq");
+    case 8:
+      return join_path(work_folder, "10.fastq");
+    case 6:
+      return join_path(work_folder, "8.fastq");
     default:
       throw UsageError("seed length " + std::to_string(seed_length) +
                        " is not one of 14, 12, 10, 8, 6");
@@ -80,7 +85,8 @@ WorkerArgs parse_worker_args(int argc, char** argv) {
       return args;
     }
   }
-  throw UsageError("no process number: give it as the second argument or run under an MPI launcher");
+  throw UsageError(
+      "no process number: give it as the second argument or run under an MPI launcher");
 }
 
 }  // namespace quilm

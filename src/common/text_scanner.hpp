@@ -21,7 +21,9 @@ inline constexpr std::array<bool, 256> kSpace = [] {
   return t;
 }();
 
-inline bool is_space(int c) { return c >= 0 && kSpace[static_cast<unsigned char>(c)]; }
+inline bool is_space(int c) {
+  return c >= 0 && kSpace[static_cast<unsigned char>(c)];
+}
 
 class TextScanner {
  public:

@@ -33,15 +33,15 @@ void launch_stage(const CascadeSetup& setup, const std::string& stage, const cha
   if (!setup.launcher.use_mpi || setup.launcher.extra_args.empty())
     check_worker_memory(plan, setup.program);
   setup.report->stage(stage + ": starting " + std::to_string(c.cpu_cores) + " " + worker +
-                      " processes" + (setup.launcher.use_mpi ? " through " + setup.launcher.path : ""));
+                      " processes" +
+                      (setup.launcher.use_mpi ? " through " + setup.launcher.path : ""));
   launch_workers(setup.launcher, {stage, worker, seed_length, c.cpu_cores});
 }
 
 void run_cascade(const CascadeSetup& setup) {
   const RunConfig& c = *setup.config;
   if (!is_cycle_seed(c.seed_length)) {
-    setup.report->stage("seed length " + std::to_string(c.seed_length) +
-                        " runs no mapping cycle");
+    setup.report->stage("seed length " + std::to_string(c.seed_length) + " runs no mapping cycle");
     return;
   }
   for (int seed : kCycleSeeds) {
@@ -51,9 +51,9 @@ void run_cascade(const CascadeSetup& setup) {
     append_log_line(kConfigFile, "The Time of mapping " + std::to_string(seed) +
                                      " seed used : " + format_seconds(cycle.seconds()) + " sec\n");
     CombineCounts counts;
-    int more = result_combine(c.read_count, c.segment_count, c.work_folder, setup.merged_path,
-                              seed, cycle_read_file(c.work_folder, seed), c.max_errors,
-                              c.indel_toggle, c.export_all_toggle, &counts);
+    int more = result_combine(c.read_count, c.segment_count, c.work_folder, setup.merged_path, seed,
+                              cycle_read_file(c.work_folder, seed), c.max_errors, c.indel_toggle,
+                              c.export_all_toggle, &counts);
     setup.report->stage(stage + ": " + std::to_string(counts.matched) + " reads matched, " +
                         std::to_string(counts.next_cycle) + " left for the next cycle");
     if (seed == c.seed_length) break;

@@ -17,8 +17,14 @@ namespace {
 // Classes of a read's best hits; 1 means no hit yet.
 enum : std::uint8_t {
   kNone = 1,
-  kMapHigh = 2, kMapHighMulti = 3, kMapLow = 4, kMapLowMulti = 5,
-  kSpliceHigh = 6, kSpliceHighMulti = 7, kSpliceLow = 8, kSpliceLowMulti = 9,
+  kMapHigh = 2,
+  kMapHighMulti = 3,
+  kMapLow = 4,
+  kMapLowMulti = 5,
+  kSpliceHigh = 6,
+  kSpliceHighMulti = 7,
+  kSpliceLow = 8,
+  kSpliceLowMulti = 9,
 };
 
 // High quality: at most 5% of the read's bases wrong, plus 1.5.
@@ -64,7 +70,8 @@ void compare_quilm2splice(const std::string& output_path, const std::string& wor
   MergedSpliceRecord s;
   {
     MappingOutputReader in(mapped_path);
-    while (in.next(m)) t.consider(mapped_path, m.read_number, m.errors, m.sequence.size(), kMapHigh);
+    while (in.next(m))
+      t.consider(mapped_path, m.read_number, m.errors, m.sequence.size(), kMapHigh);
   }
   {
     MergedSpliceReader in(spliced_path);
@@ -79,10 +86,10 @@ void compare_quilm2splice(const std::string& output_path, const std::string& wor
     while (in.next(m)) {
       if (m.errors != t.best[m.read_number]) continue;
       const std::uint8_t st = t.state[m.read_number];
-      OutputFile* out = st == kMapHigh  ? &map_high
-                        : st == kMapLow ? &map_low
+      OutputFile* out = st == kMapHigh                                ? &map_high
+                        : st == kMapLow                               ? &map_low
                         : (st == kMapHighMulti || st == kMapLowMulti) ? &map_multi
-                                                                        : nullptr;
+                                                                      : nullptr;
       if (out) write_mapping_output_record(*out, m);
     }
   }
@@ -91,10 +98,10 @@ void compare_quilm2splice(const std::string& output_path, const std::string& wor
     while (in.next(s)) {
       if (s.hit.errors != t.best[s.hit.read_number]) continue;
       const std::uint8_t st = t.state[s.hit.read_number];
-      OutputFile* out = st == kSpliceHigh  ? &splice_high
-                        : st == kSpliceLow ? &splice_low
+      OutputFile* out = st == kSpliceHigh                                   ? &splice_high
+                        : st == kSpliceLow                                  ? &splice_low
                         : (st == kSpliceHighMulti || st == kSpliceLowMulti) ? &splice_multi
-                                                                              : nullptr;
+                                                                            : nullptr;
       if (out) write_splice_output_record(*out, s.hit);
     }
   }

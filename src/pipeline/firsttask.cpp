@@ -32,8 +32,7 @@ void check_inputs(const DriverOptions& o) {
 
 }  // namespace
 
-int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length,
-              RunLock& lock) {
+int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length, RunLock& lock) {
   print_banner(kind);
   DriverOptions options;
   std::string problem;

@@ -10,7 +10,6 @@ namespace quilm {
 // Returns cpu_cores and stores seed_length. A refused command line prints
 // the fatal line on stdout and throws UsageError with the reason. Once the
 // inputs are found usable, `lock` is taken on config.txt for the whole run.
-int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length,
-              RunLock& lock);
+int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length, RunLock& lock);
 
 }  // namespace quilm

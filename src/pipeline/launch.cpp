@@ -24,7 +24,8 @@ Launcher read_launcher(const std::string& file) {
   in.read_line(line);
   while (!line.empty() && (line.back() == ' ' || line.back() == '\r' || line.back() == '\n'))
     line.pop_back();
-  if (line.empty()) throw LaunchError("'" + file + "' does not name an MPI launcher on its first line");
+  if (line.empty())
+    throw LaunchError("'" + file + "' does not name an MPI launcher on its first line");
   launcher.use_mpi = true;
   launcher.path = line;
   if (in.read_line(line)) {
@@ -114,7 +115,8 @@ std::string wait_for_all(std::vector<pid_t> pids, const std::string& stage,
 void launch_workers(const Launcher& launcher, const LaunchRequest& request) {
   const std::string worker = own_program_folder() + "/" + request.worker;
   if (::access(worker.c_str(), X_OK) != 0)
-    throw LaunchError(request.stage + ": worker program '" + worker + "' is missing or not executable");
+    throw LaunchError(request.stage + ": worker program '" + worker +
+                      "' is missing or not executable");
   const std::string seed = std::to_string(request.seed_length);
   if (launcher.use_mpi) {
     std::vector<std::string> args = {launcher.path, "-n", std::to_string(request.processes)};

@@ -15,8 +15,8 @@ void write_merged_splice_record(OutputFile& out, const MergedSpliceRecord& r) {
   out.put(h.strand);
   out.put('\t');
   out.write(h.chromosome);
-  for (long long v : {static_cast<long long>(h.split), static_cast<long long>(h.errors), h.first,
-                      h.second}) {
+  for (long long v :
+       {static_cast<long long>(h.split), static_cast<long long>(h.errors), h.first, h.second}) {
     out.put('\t');
     out.write_int(v);
   }

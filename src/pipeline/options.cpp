@@ -54,32 +54,68 @@ bool parse_seed_pair(const std::string& text, DriverOptions& o, GivenFlags& g) {
 int* numeric_target(DriverKind kind, char letter, DriverOptions& o, GivenFlags& g, bool*& flag) {
   RunConfig& c = o.config;
   switch (letter) {
-    case 'L': flag = &g.L; return &c.max_read_length;
-    case 'E': flag = &g.E; return &c.max_errors;
-    case 'I': flag = &g.I; return &c.indel_toggle;
-    case 'M': flag = &g.M; return &c.masked_toggle;
-    case 'B': flag = &g.B; return &c.best_toggle;
-    case 'U': flag = &g.U; return &c.unidirectional_toggle;
-    case 'C': flag = &g.C; return &c.cpu_cores;
-    case 'F': flag = &g.F; return &o.segment_size_mb;
-    case 'Y': flag = &g.Y; return &c.memory_reduction_toggle;
-    case 'A': flag = &g.A; return &o.export_all_option;
-    case 'S': flag = &g.S; return &c.seed_length;  // mapping-only driver: one number
-    case 'N': if (kind != DriverKind::kSplice) return nullptr;
-      flag = &g.N; return &c.min_gap_distance;
-    case 'X': if (kind != DriverKind::kSplice) return nullptr;
-      flag = &g.X; return &c.max_gap_distance;
-    default: return nullptr;
+    case 'L':
+      flag = &g.L;
+      return &c.max_read_length;
+    case 'E':
+      flag = &g.E;
+      return &c.max_errors;
+    case 'I':
+      flag = &g.I;
+      return &c.indel_toggle;
+    case 'M':
+      flag = &g.M;
+      return &c.masked_toggle;
+    case 'B':
+      flag = &g.B;
+      return &c.best_toggle;
+    case 'U':
+      flag = &g.U;
+      return &c.unidirectional_toggle;
+    case 'C':
+      flag = &g.C;
+      return &c.cpu_cores;
+    case 'F':
+      flag = &g.F;
+      return &o.segment_size_mb;
+    case 'Y':
+      flag = &g.Y;
+      return &c.memory_reduction_toggle;
+    case 'A':
+      flag = &g.A;
+      return &o.export_all_option;
+    case 'S':
+      flag = &g.S;
+      return &c.seed_length;  // mapping-only driver: one number
+    case 'N':
+      if (kind != DriverKind::kSplice) return nullptr;
+      flag = &g.N;
+      return &c.min_gap_distance;
+    case 'X':
+      if (kind != DriverKind::kSplice) return nullptr;
+      flag = &g.X;
+      return &c.max_gap_distance;
+    default:
+      return nullptr;
   }
 }
 
 std::string* path_target(char letter, DriverOptions& o, GivenFlags& g) {
   switch (letter) {
-    case 'R': g.R = true; return &o.config.ref_path;
-    case 'D': g.D = true; return &o.dataset_path;
-    case 'O': g.O = true; return &o.config.output_path;
-    case 'W': g.W = true; return &o.config.work_folder;
-    default: return nullptr;
+    case 'R':
+      g.R = true;
+      return &o.config.ref_path;
+    case 'D':
+      g.D = true;
+      return &o.dataset_path;
+    case 'O':
+      g.O = true;
+      return &o.config.output_path;
+    case 'W':
+      g.W = true;
+      return &o.config.work_folder;
+    default:
+      return nullptr;
   }
 }
 
@@ -117,7 +153,10 @@ bool read_arguments(DriverKind kind, int argc, const char* const* argv, DriverOp
 
 bool check_values(const DriverOptions& o, const GivenFlags& g, std::string& problem) {
   const RunConfig& c = o.config;
-  struct Need { bool ok; const char* what; };
+  struct Need {
+    bool ok;
+    const char* what;
+  };
   const Need needs[] = {
       {!c.work_folder.empty(), "-W (work folder) is missing or empty"},
       {!c.ref_path.empty(), "-R (reference) is missing or empty"},

@@ -78,8 +78,8 @@ int chang_fastqfile(const std::string& dataset_path, const std::string& work_fol
     if (head == Scan::kEof) break;
     if (head != Scan::kOk || header[0] != '@')
       bad_record(dataset_path, count + 1, "does not begin with an '@' header line");
-    if (scan.read_word(sequence) == Scan::kEof ||
-        scan.read_word(separator) != Scan::kOk || scan.read_word(quality) != Scan::kOk) {
+    if (scan.read_word(sequence) == Scan::kEof || scan.read_word(separator) != Scan::kOk ||
+        scan.read_word(quality) != Scan::kOk) {
       std::fprintf(stderr, "warning: the last record of '%s' is cut short and was not counted\n",
                    dataset_path.c_str());
       break;

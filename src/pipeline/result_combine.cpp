@@ -100,8 +100,8 @@ void next_cycle_pass(const std::string& work_folder, int seed_length, int read_c
     }
     // Without indels a read goes on only while a shorter seed can still hold
     // an exact seed among at most max_errors mismatches.
-    const bool pass = indel_toggle == 1 ||
-                      static_cast<long>(read.sequence.size()) / seed_length <= max_errors;
+    const bool pass =
+        indel_toggle == 1 || static_cast<long>(read.sequence.size()) / seed_length <= max_errors;
     if (!pass) continue;
     write_numbered_read(next, read.number, read.sequence);
     ++counts.next_cycle;
@@ -123,12 +123,12 @@ int result_combine(int read_count, int segment_count, const std::string& work_fo
              counts);
   next_cycle_pass(work_folder, seed_length, read_count, cycle_read_path, max_errors, indel_toggle,
                   best, counts);
-  append_log_line(kConfigFile, "The " + std::to_string(seed_length) +
-                                   " seed mapping result,match read numeber: " +
-                                   std::to_string(counts.matched) +
-                                   ", multi_match number: " + std::to_string(counts.multi_matched) +
-                                   ",next_match number: " + std::to_string(counts.next_cycle) +
-                                   ",match number:" + std::to_string(counts.with_hit) + "\n");
+  append_log_line(kConfigFile,
+                  "The " + std::to_string(seed_length) +
+                      " seed mapping result,match read numeber: " + std::to_string(counts.matched) +
+                      ", multi_match number: " + std::to_string(counts.multi_matched) +
+                      ",next_match number: " + std::to_string(counts.next_cycle) +
+                      ",match number:" + std::to_string(counts.with_hit) + "\n");
   if (counts_out) *counts_out = counts;
   return counts.next_cycle > 0 ? 1 : 0;
 }

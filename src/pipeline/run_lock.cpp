@@ -24,8 +24,8 @@ void RunLock::acquire(const std::string& path, const char* program) {
     std::error_code ec;
     const std::string here = std::filesystem::current_path(ec).string();
     if (err == EWOULDBLOCK)
-      throw Error("another run is using '" + path + "' in " + here + "; wait for it to end or start " +
-                  program + " in another directory");
+      throw Error("another run is using '" + path + "' in " + here +
+                  "; wait for it to end or start " + program + " in another directory");
     throw IoError(describe_errno("cannot lock the run log", path, err));
   }
   fd_ = fd;

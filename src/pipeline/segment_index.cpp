@@ -66,9 +66,8 @@ const SegmentIndexLine& SegmentIndex::locate(int segment, std::int64_t offset) c
     // one before the first whose offset exceeds `offset`.
     auto begin = lines_.begin() + static_cast<std::ptrdiff_t>(first_[segment]);
     auto end = lines_.begin() + static_cast<std::ptrdiff_t>(last_[segment]);
-    auto after = std::upper_bound(begin, end, offset, [](std::int64_t o, const SegmentIndexLine& l) {
-      return o < l.offset;
-    });
+    auto after = std::upper_bound(
+        begin, end, offset, [](std::int64_t o, const SegmentIndexLine& l) { return o < l.offset; });
     if (after != begin) return *(after - 1);
   }
   throw InputError("'" + path_ + "' places no chromosome at offset " + std::to_string(offset) +

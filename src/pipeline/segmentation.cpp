@@ -19,8 +19,7 @@ std::string chromosome_name(const std::string& header_line) {
   while (begin < header_line.size() && is_space(static_cast<unsigned char>(header_line[begin])))
     ++begin;
   std::size_t end = begin;
-  while (end < header_line.size() && !is_space(static_cast<unsigned char>(header_line[end])))
-    ++end;
+  while (end < header_line.size() && !is_space(static_cast<unsigned char>(header_line[end]))) ++end;
   return header_line.substr(begin, end - begin);
 }
 
@@ -30,7 +29,8 @@ void check_fasta(const std::string& ref_path) {
   while (c >= 0 && is_space(c)) c = in.get();
   if (c < 0) throw InputError("reference '" + ref_path + "' is empty");
   if (c != '>')
-    throw InputError("reference '" + ref_path + "' is not a FASTA file (it does not start with '>')");
+    throw InputError("reference '" + ref_path +
+                     "' is not a FASTA file (it does not start with '>')");
   // Skip header lines; the first byte of any other line is sequence.
   std::string line;
   for (;;) {

@@ -96,7 +96,12 @@ void merge_split_hits(const std::string& work_folder, int segment_count, int rea
       const SegmentIndexLine& second = index.locate(s, r.second_position);
       // Parts on different chromosomes are counted but cannot be written.
       if (first.ordinal != second.ordinal) return;
-      out.hit = {r.read_number, r.sequence, r.strand, first.name, r.split, r.errors,
+      out.hit = {r.read_number,
+                 r.sequence,
+                 r.strand,
+                 first.name,
+                 r.split,
+                 r.errors,
                  r.first_position - first.offset + first.position,
                  r.second_position - second.offset + second.position};
       out.signals = r.signals;

@@ -23,8 +23,7 @@ struct SpliceCombineCounts {
 // statistics line to config.txt. Returns 1 when a read was left, else 0.
 int splice_result_combine(int read_count, int segment_count, const std::string& work_folder,
                           const std::string& merged_path, int seed,
-                          const std::string& read_file_path,
-                          SpliceCombineCounts* counts = nullptr);
+                          const std::string& read_file_path, SpliceCombineCounts* counts = nullptr);
 
 // Number of records in a splice output file.
 int splice_tongji(const std::string& path);

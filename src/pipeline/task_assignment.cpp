@@ -58,8 +58,8 @@ std::vector<int> assign_segments(std::vector<double> weights, int cpu_cores) {
 }
 
 void task_fenpei(const std::string& work_folder, int segment_count, int cpu_cores) {
-  write_task_table(work_folder, assign_segments(segment_weights(work_folder, segment_count),
-                                                cpu_cores));
+  write_task_table(work_folder,
+                   assign_segments(segment_weights(work_folder, segment_count), cpu_cores));
 }
 
 }  // namespace quilm

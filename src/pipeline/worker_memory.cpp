@@ -32,7 +32,8 @@ std::uint64_t available_memory_bytes() {
 void check_worker_memory(const MemoryPlan& plan, const char* program) {
   const std::uint64_t available = available_memory_bytes();
   if (available == 0 || plan.concurrent_workers <= 0) return;
-  const std::uint64_t each = estimate_worker_bytes(plan.largest_segment, plan.seed_length, plan.reduced);
+  const std::uint64_t each =
+      estimate_worker_bytes(plan.largest_segment, plan.seed_length, plan.reduced);
   const std::uint64_t all = each * static_cast<std::uint64_t>(plan.concurrent_workers);
   if (all <= available) return;
   constexpr std::uint64_t kMiB = 1 << 20;
@@ -44,8 +45,8 @@ void check_worker_memory(const MemoryPlan& plan, const char* program) {
               (plan.reduced ? std::string() : std::string(" or the reduced seed-14 index (-Y1)")));
 }
 
-void segment_load(const std::string& work_folder, int segment_count,
-                  std::uint64_t& largest_segment, int& busy_processes) {
+void segment_load(const std::string& work_folder, int segment_count, std::uint64_t& largest_segment,
+                  int& busy_processes) {
   InputFile in(join_path(work_folder, "task.txt"), 1 << 16);
   TextScanner scan(in);
   largest_segment = 0;
@@ -54,7 +55,8 @@ void segment_load(const std::string& work_folder, int segment_count,
     if (scan.read_long(number) != Scan::kOk || scan.read_long(length) != Scan::kOk ||
         scan.read_long(effective) != Scan::kOk)
       throw InputError("'" + in.path() + "' has no valid line for segment " + std::to_string(k));
-    if (length > 0 && static_cast<std::uint64_t>(length) > largest_segment) largest_segment = length;
+    if (length > 0 && static_cast<std::uint64_t>(length) > largest_segment)
+      largest_segment = length;
   }
   std::set<int> busy;
   for (int process : read_task_table(work_folder, segment_count))

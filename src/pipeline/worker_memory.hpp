@@ -30,7 +30,7 @@ void check_worker_memory(const MemoryPlan& plan, const char* program);
 
 // Largest segment length from "task.txt" and the number of processes that
 // map at least one segment (from "taskmpi.txt").
-void segment_load(const std::string& work_folder, int segment_count,
-                  std::uint64_t& largest_segment, int& busy_processes);
+void segment_load(const std::string& work_folder, int segment_count, std::uint64_t& largest_segment,
+                  int& busy_processes);
 
 }  // namespace quilm

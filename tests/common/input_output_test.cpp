@@ -16,7 +16,8 @@ class InputOutputTest : public test::TempDirTest {};
 void write_gzip(const std::string& path, const std::string& text) {
   gzFile gz = gzopen(path.c_str(), "wb");
   ASSERT_NE(gz, nullptr);
-  ASSERT_EQ(gzwrite(gz, text.data(), static_cast<unsigned>(text.size())), static_cast<int>(text.size()));
+  ASSERT_EQ(gzwrite(gz, text.data(), static_cast<unsigned>(text.size())),
+            static_cast<int>(text.size()));
   gzclose(gz);
 }
 
@@ -29,7 +30,8 @@ TEST_F(InputOutputTest, PlainAndGzipFilesReadTheSameLines) {
     std::string line;
     std::vector<std::string> lines;
     while (in.read_line(line)) lines.push_back(line);
-    EXPECT_EQ(lines, (std::vector<std::string>{"first line", "second\r", "", "last without line feed"}))
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"first line", "second\r", "", "last without line feed"}))
         << name;
   }
   EXPECT_FALSE(is_gzip_file(path("plain.txt")));

@@ -14,7 +14,7 @@ using test::spit;
 
 namespace fs = std::filesystem;
 
-const char* const kOutputs[] = {"-quilm2high", "-quilm2low",  "-quilm2mutil",
+const char* const kOutputs[] = {"-quilm2high",  "-quilm2low",  "-quilm2mutil",
                                 "-splice-high", "-splice-low", "-splice-mutil"};
 
 class Faults : public test::TempDirTest {
@@ -26,7 +26,8 @@ class Faults : public test::TempDirTest {
     fs::create_directories(bin);
     fs::copy_file(test::program_path("quilm2splice"), bin + "/quilm2splice",
                   fs::copy_options::overwrite_existing);
-    if (!file_exists(bin + "/junctor")) fs::create_symlink(test::program_path("junctor"), bin + "/junctor");
+    if (!file_exists(bin + "/junctor"))
+      fs::create_symlink(test::program_path("junctor"), bin + "/junctor");
     test::write_script(bin + "/quilm_x", before + "\n\"" + test::program_path("quilm_x") +
                                              "\" \"$@\"\nstatus=$?\n" + after + "\nexit $status\n");
     return bin + "/quilm2splice";
@@ -69,26 +70,24 @@ TEST_F(Faults, BigmemResultFileCutMidRecord) {
 }
 
 TEST_F(Faults, BigmemResultRecordOfAReadBeyondTheRun) {
-  expect_failed_run(
-      run(driver_with_wrapper("", "printf '999999\\tACGT\\nF\\t1\\t0\\t5\\n' >> \"" +
-                                      path("work/1.r") + "\"")),
-      "999999");
+  expect_failed_run(run(driver_with_wrapper("", "printf '999999\\tACGT\\nF\\t1\\t0\\t5\\n' >> \"" +
+                                                    path("work/1.r") + "\"")),
+                    "999999");
 }
 
 TEST_F(Faults, SecondRunInTheSameDirectoryStopsAtOnce) {
   // The first run's worker waits, so the first driver holds the lock.
   const std::string slow = driver_with_wrapper("sleep 4", "");
-  const int first = test::start_program_in(
-      dir(), slow,
-      {"-R" + test::source_path("examples/genome.fa"),
-       "-D" + test::source_path("examples/reads.fq.gz"), "-O" + path("run"), "-W" + path("work"),
-       "-C1", "-S14,7"});
+  const int first =
+      test::start_program_in(dir(), slow,
+                             {"-R" + test::source_path("examples/genome.fa"),
+                              "-D" + test::source_path("examples/reads.fq.gz"), "-O" + path("run"),
+                              "-W" + path("work"), "-C1", "-S14,7"});
   for (int i = 0; i < 100 && !file_exists(path("work/taskmpi.txt")); ++i) usleep(50000);
-  auto second = test::run_program_in(
-      dir(), test::program_path("quilm2"),
-      {"-R" + test::source_path("examples/genome.fa"),
-       "-D" + test::source_path("examples/reads.fq.gz"), "-O" + path("other"),
-       "-W" + path("work2"), "-C1"});
+  auto second = test::run_program_in(dir(), test::program_path("quilm2"),
+                                     {"-R" + test::source_path("examples/genome.fa"),
+                                      "-D" + test::source_path("examples/reads.fq.gz"),
+                                      "-O" + path("other"), "-W" + path("work2"), "-C1"});
   EXPECT_EQ(second.status, 1);
   EXPECT_NE(second.err.find("another run is using"), std::string::npos) << second.err;
   EXPECT_FALSE(file_exists(path("work2")));
@@ -125,18 +124,18 @@ TEST_F(Faults, FullDiskIsReportedByTheDrivers) {
 
 TEST_F(Faults, DatasetThatIsNotFastqIsRefusedByRecord) {
   spit(path("notfastq.fq"), "@r1\nACGT\n+\nIIII\n>r2\nACGT\n+\nIIII\n");
-  auto r = test::run_program_in(dir(), test::program_path("quilm2splice"),
-                                {"-R" + test::source_path("examples/genome.fa"),
-                                 "-D" + path("notfastq.fq"), "-O" + path("run"),
-                                 "-W" + path("work"), "-C1"});
+  auto r = test::run_program_in(
+      dir(), test::program_path("quilm2splice"),
+      {"-R" + test::source_path("examples/genome.fa"), "-D" + path("notfastq.fq"),
+       "-O" + path("run"), "-W" + path("work"), "-C1"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("record 2"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("notfastq.fq"), std::string::npos) << r.err;
   spit(path("noplus.fq"), "@r1\nACGT\nIIII\n@r2\n");
-  r = test::run_program_in(dir(), test::program_path("quilm2splice"),
-                           {"-R" + test::source_path("examples/genome.fa"),
-                            "-D" + path("noplus.fq"), "-O" + path("run"), "-W" + path("work"),
-                            "-C1"});
+  r = test::run_program_in(
+      dir(), test::program_path("quilm2splice"),
+      {"-R" + test::source_path("examples/genome.fa"), "-D" + path("noplus.fq"), "-O" + path("run"),
+       "-W" + path("work"), "-C1"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("'+'"), std::string::npos) << r.err;
 }

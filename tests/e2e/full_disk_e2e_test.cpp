@@ -81,9 +81,9 @@ TEST_F(FullDisk, AnnotationPreparation) {
     fs::create_directories(folder);
     // Files are written under a temporary name and renamed when complete.
     fs::create_symlink("/dev/full", folder + "/" + name + ".annoprep-partial");
-    auto r = test::run_program_in(folder, test::program_path("annoprep"),
-                                  {"-F" + test::source_path("examples/genome.fa"), "-G" + gtf,
-                                   "-Tgtf", "-W" + folder});
+    auto r = test::run_program_in(
+        folder, test::program_path("annoprep"),
+        {"-F" + test::source_path("examples/genome.fa"), "-G" + gtf, "-Tgtf", "-W" + folder});
     EXPECT_NE(r.status, 0) << name << ": " << r.err;
     EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << name << ": " << r.err;
   }
@@ -93,8 +93,7 @@ TEST_F(FullDisk, JunctionAnnotation) {
   spit(path("genome.fa"), ">chr1\n" + bases(8000) + "\n");
   spit(path("refFlat.txt"), "chr1\tT1\t+\t2\t100,700\t200,900\t\n");
   spit(path("hits"), "");
-  spit(path("run-splice-high"),
-       "10\t" + std::string(50, 'A') + "\nF\tchr1\t19\t0\t1000\t5000\n");
+  spit(path("run-splice-high"), "10\t" + std::string(50, 'A') + "\nF\tchr1\t19\t0\t1000\t5000\n");
   fs::create_directories(path("work"));
   full("work/junction");
   expect_full(test::run_program_in(dir(), test::program_path("refjunc"),

@@ -136,8 +136,13 @@ TEST_F(BigmemPipeline, OutputsDoNotDependOnProcessesOrLaunchWay) {
   }
   fq.close();
   auto args = [&](const std::string& folder, const std::string& cores) {
-    return std::vector<std::string>{"-R" + path("g.fa"), "-D" + path("r.fq"), "-O" + folder + "/o",
-                                    "-W" + folder + "/w", "-F1", "-S12", cores};
+    return std::vector<std::string>{"-R" + path("g.fa"),
+                                    "-D" + path("r.fq"),
+                                    "-O" + folder + "/o",
+                                    "-W" + folder + "/w",
+                                    "-F1",
+                                    "-S12",
+                                    cores};
   };
   const std::string driver = test::program_path("quilm2splice");
   ASSERT_EQ(run(path("one"), driver, args(path("one"), "-C1")).status, 0);
@@ -152,7 +157,8 @@ TEST_F(BigmemPipeline, OutputsDoNotDependOnProcessesOrLaunchWay) {
   const char* mpirun = "/usr/bin/mpirun";
   if (!file_exists(mpirun)) GTEST_SKIP() << "no MPI launcher installed (openmpi-bin)";
   std::filesystem::create_directories(path("mpi"));
-  spit(path("mpi/mpipathway.txt"), std::string(mpirun) + "  \r\n--allow-run-as-root --oversubscribe\n");
+  spit(path("mpi/mpipathway.txt"),
+       std::string(mpirun) + "  \r\n--allow-run-as-root --oversubscribe\n");
   auto r = run(path("mpi"), driver, args(path("mpi"), "-C3"));
   ASSERT_EQ(r.status, 0) << r.err;
   for (const char* f : {"w/quilm2.tmp", "w/14.fastq", "w/12.fastq"})

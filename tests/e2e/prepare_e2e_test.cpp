@@ -54,7 +54,8 @@ TEST_F(PrepareRun, RefusedCommandLinesWriteNothing) {
   EXPECT_NE(none.out.find("Fatal error: parameter invalid (filename input error?)\n"),
             std::string::npos);
 
-  auto bad_number = run({"-R" + path("ref.fa"), "-D" + path("reads.fq"), "-Oout", "-Wwork", "-C4a"});
+  auto bad_number =
+      run({"-R" + path("ref.fa"), "-D" + path("reads.fq"), "-Oout", "-Wwork", "-C4a"});
   EXPECT_EQ(bad_number.status, 1);
   EXPECT_NE(bad_number.err.find("-C"), std::string::npos);
   EXPECT_FALSE(file_exists(path("config.txt")));

@@ -32,7 +32,8 @@ TEST_F(BigmemWholeRun, ReadsLandInTheRightOutputFileAtTheRightPlace) {
   EXPECT_EQ(r.out.substr(r.out.size() - 11), "pemu2splice");
   const std::string config = test::slurp(path("config.txt"));
   EXPECT_NE(config.find("The Time of splice mapping 14 seed used : "), std::string::npos);
-  EXPECT_NE(config.find("The 14 seed splice mapping result,match read numeber: "), std::string::npos);
+  EXPECT_NE(config.find("The 14 seed splice mapping result,match read numeber: "),
+            std::string::npos);
   EXPECT_NE(config.find("The total Time of splice : "), std::string::npos);
 
   std::map<int, std::vector<Hit>> hits;
@@ -71,7 +72,8 @@ TEST_F(BigmemWholeRun, ReadsLandInTheRightOutputFileAtTheRightPlace) {
       const auto& f = h[0].fields;
       const long pos = std::stol(t[2]);
       spliced_wrong += f[1] != t[1] || std::stol(f[4]) != pos ||
-                       std::stol(f[5]) != pos + std::stol(m[2]) || std::stoi(f[2]) != std::stoi(m[1]) - 1;
+                       std::stol(f[5]) != pos + std::stol(m[2]) ||
+                       std::stoi(f[2]) != std::stoi(m[1]) - 1;
     }
   }
   EXPECT_GT(linear, 3000);

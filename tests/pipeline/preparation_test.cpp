@@ -85,11 +85,12 @@ TEST_F(Segmentation, MaskedCountsAndCaseKept) {
 TEST_F(Segmentation, HeaderNameIsItsFirstWordAndLongLinesWork) {
   const std::string long_name(300, 'x');
   const std::string seq(5000, 'A');
-  EXPECT_EQ(splitfasta([&] {
-              spit(path("ref.fa"), ">" + long_name + " described\there\n" + seq + "\n");
-              return path("ref.fa");
-            }(),
-                       dir(), 100, 1 << 20, 1),
+  EXPECT_EQ(splitfasta(
+                [&] {
+                  spit(path("ref.fa"), ">" + long_name + " described\there\n" + seq + "\n");
+                  return path("ref.fa");
+                }(),
+                dir(), 100, 1 << 20, 1),
             1);
   EXPECT_EQ(index(), "1 0 0 1 " + long_name + "\n1 5000 5000 1 " + long_name + "\n");
 }
@@ -148,8 +149,9 @@ TEST_F(ReadNumbering, NumbersReadsAndKeepsSequencesAsTheyAre) {
 TEST_F(ReadNumbering, IrregularRecordsReadTheSameAsPlainOnes) {
   // CR LF line ends, blank lines between records and trailing blanks take the
   // word-by-word path; the plain records around them do not.
-  spit(path("r.fq"), "@a\nACGT\n+\nIIII\n@b\r\nCCCC\r\n+\r\nIIII\r\n\n\n@c\nGGTT \n+\nIIII\n"
-                     "@d\nAAAA\n+\nIIII\n");
+  spit(path("r.fq"),
+       "@a\nACGT\n+\nIIII\n@b\r\nCCCC\r\n+\r\nIIII\r\n\n\n@c\nGGTT \n+\nIIII\n"
+       "@d\nAAAA\n+\nIIII\n");
   EXPECT_EQ(chang_fastqfile(path("r.fq"), dir()), 4);
   EXPECT_EQ(slurp(path("0.fastq")), "1\tACGT\n2\tCCCC\n3\tGGTT\n4\tAAAA\n");
 }

@@ -22,8 +22,9 @@ class ResultCombine : public test::TempDirTest {
     // inside chrB at its position 40.
     spit(path("fast_index.txt"),
          "1 0 0 1 chrA\n1 50 0 2 chrB\n1 100 50 2 chrB\n2 0 40 2 chrB\n2 60 100 2 chrB\n");
-    spit(path("0.fastq"), "1\tAAAAAAAAAA\n2\tCCCCCCCCCC\n3\tGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGG\n"
-                          "4\tGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGG\n");
+    spit(path("0.fastq"),
+         "1\tAAAAAAAAAA\n2\tCCCCCCCCCC\n3\tGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGG\n"
+         "4\tGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGG\n");
   }
   void TearDown() override {
     ASSERT_EQ(chdir(old_cwd_), 0);

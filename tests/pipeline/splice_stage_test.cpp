@@ -31,8 +31,9 @@ class SpliceStage : public test::TempDirTest {
 TEST_F(SpliceStage, ReadsWithTwoOrMoreErrorsOrNoHitEnterTheSpliceStage) {
   spit(path("0.fastq"), "1\tAAAA\n2\tCCCC\n3\tGGGG\n4\tTTTT\n");
   // Read 1: 1 error; read 2: 2 errors; read 3: none; read 4: last record counts.
-  spit(path("quilm2.tmp"), "1\tAAAA\nF\tc\t1\t5\n2\tCCCC\nR\tc\t2\t9\n"
-                           "4\tTTTT\nF\tc\t0\t1\n4\tTTTT\nF\tc\t2\t7\n");
+  spit(path("quilm2.tmp"),
+       "1\tAAAA\nF\tc\t1\t5\n2\tCCCC\nR\tc\t2\t9\n"
+       "4\tTTTT\nF\tc\t0\t1\n4\tTTTT\nF\tc\t2\t7\n");
   splice_chang_fastqfile(dir(), 4);
   EXPECT_EQ(slurp(path("splice0.fastq")), "2\tCCCC\n3\tGGGG\n4\tTTTT\n");
   spit(path("quilm2.tmp"), "7\tAAAA\nF\tc\t1\t5\n");
@@ -50,9 +51,9 @@ TEST_F(SpliceStage, CombinationKeepsBestSplitHitsAndConvertsPositions) {
        "5\tTTTT\t0000\nF\t0\t0\t1\t2\n"      // split 0: ignored
        "6\tCCCC\t0000\nF\t1\t0\t-1\t2\n");   // negative placement: ignored
   SpliceCombineCounts counts;
-  EXPECT_EQ(splice_result_combine(6, 1, dir(), path("splice.tmp"), 14, path("splice0.fastq"),
-                                  &counts),
-            1);
+  EXPECT_EQ(
+      splice_result_combine(6, 1, dir(), path("splice.tmp"), 14, path("splice0.fastq"), &counts),
+      1);
   EXPECT_EQ(slurp(path("splice.tmp")),
             "2\tACGT\t0120\nR\tchrA\t2\t0\t20\t60\n2\tACGT\t0120\nF\tchrB\t2\t0\t20\t210\n");
   EXPECT_EQ(counts.match_records, 3);
@@ -74,12 +75,13 @@ class FinalMerge : public test::TempDirTest {
 TEST_F(FinalMerge, LowestErrorsWinAndSpliceHitsNeedStrictlyFewer) {
   const std::string r100(100, 'A');
   spit(path("quilm2.tmp"),
-       "1\t" + r100 + "\nF\tc1\t2\t10\n" +  // read 1: beaten by a 1-error splice hit
-       "2\t" + r100 + "\nF\tc1\t1\t20\n" +  // read 2: tie with a splice hit, mapping stays
-       "3\t" + r100 + "\nF\tc1\t0\t30\n3\t" + r100 + "\nR\tc2\t0\t40\n" +  // two best: mutil
-       "4\t" + r100 + "\nF\tc1\t3\t50\n4\t" + r100 + "\nF\tc1\t1\t60\n");  // worse first: dropped
-  spit(path("splice.tmp"), "1\t" + r100 + "\t0\nF\tc1\t40\t1\t5\t500\n" +
-                               "2\t" + r100 + "\t0\nR\tc1\t40\t1\t6\t600\n");
+       "1\t" + r100 + "\nF\tc1\t2\t10\n" +      // read 1: beaten by a 1-error splice hit
+           "2\t" + r100 + "\nF\tc1\t1\t20\n" +  // read 2: tie with a splice hit, mapping stays
+           "3\t" + r100 + "\nF\tc1\t0\t30\n3\t" + r100 + "\nR\tc2\t0\t40\n" +  // two best: mutil
+           "4\t" + r100 + "\nF\tc1\t3\t50\n4\t" + r100 +
+           "\nF\tc1\t1\t60\n");  // worse first: dropped
+  spit(path("splice.tmp"),
+       "1\t" + r100 + "\t0\nF\tc1\t40\t1\t5\t500\n" + "2\t" + r100 + "\t0\nR\tc1\t40\t1\t6\t600\n");
   merge(4);
   EXPECT_EQ(out("-quilm2high"), "2\t" + r100 + "\nF\tc1\t1\t20\n4\t" + r100 + "\nF\tc1\t1\t60\n");
   EXPECT_EQ(out("-quilm2mutil"), "3\t" + r100 + "\nF\tc1\t0\t30\n3\t" + r100 + "\nR\tc2\t0\t40\n");
@@ -93,8 +95,8 @@ TEST_F(FinalMerge, LowestErrorsWinAndSpliceHitsNeedStrictlyFewer) {
 TEST_F(FinalMerge, QualityThresholdFollowsReadLength) {
   const std::string r36(36, 'A'), r20(20, 'C');
   // 0.05 * 36 + 1.5 = 3.3: 3 errors high, 4 low; 0.05 * 20 + 1.5 = 2.5: 3 errors low.
-  spit(path("quilm2.tmp"), "1\t" + r36 + "\nF\tc\t3\t1\n2\t" + r36 + "\nF\tc\t4\t2\n" +
-                               "3\t" + r20 + "\nF\tc\t2\t3\n4\t" + r20 + "\nF\tc\t3\t4\n");
+  spit(path("quilm2.tmp"), "1\t" + r36 + "\nF\tc\t3\t1\n2\t" + r36 + "\nF\tc\t4\t2\n" + "3\t" +
+                               r20 + "\nF\tc\t2\t3\n4\t" + r20 + "\nF\tc\t3\t4\n");
   spit(path("splice.tmp"), "");
   merge(4);
   EXPECT_EQ(out("-quilm2high"), "1\t" + r36 + "\nF\tc\t3\t1\n3\t" + r20 + "\nF\tc\t2\t3\n");

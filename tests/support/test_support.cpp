@@ -11,7 +11,9 @@
 
 namespace quilm::test {
 
-std::string program_path(const std::string& name) { return std::string(QUILM_BIN_DIR) + "/" + name; }
+std::string program_path(const std::string& name) {
+  return std::string(QUILM_BIN_DIR) + "/" + name;
+}
 
 std::string source_path(const std::string& relative) {
   return std::string(QUILM_SOURCE_DIR) + "/" + relative;
@@ -31,7 +33,9 @@ void spit(const std::string& path, const std::string& text) {
   if (!out) ADD_FAILURE() << "cannot write " << path;
 }
 
-bool file_exists(const std::string& path) { return std::filesystem::exists(path); }
+bool file_exists(const std::string& path) {
+  return std::filesystem::exists(path);
+}
 
 RunResult run_program_in(const std::string& folder, const std::string& program,
                          const std::vector<std::string>& args) {
