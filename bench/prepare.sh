@@ -22,9 +22,9 @@ for i in $(seq "$runs"); do
   /usr/bin/time -f "%e %M" -o t.cat sh -c "cat '$data/genome200.fa' > w/g.fa && cat '$data/reads2m.fq' > w/r.fq"
   cut -d' ' -f1 t.cat >> cat.times
   rm -rf w
-  # -C1 and -S7: preparation only (a seed length of 7 runs no mapping cycle).
+  # -C1 and -S7,7: preparation only (seed lengths of 7 run no mapping cycle and no splice stage).
   /usr/bin/time -f "%e %M" -o t.prep "$bin/quilm2splice" -R"$data/genome200.fa" \
-    -D"$data/reads2m.fq" -O"$work/out" -W"$work/w" -C1 -S7 >/dev/null 2>&1 || true
+    -D"$data/reads2m.fq" -O"$work/out" -W"$work/w" -C1 -S7,7 >/dev/null 2>&1 || true
   grep -o 'task used : [0-9.]*' config.txt | awk '{print $4}' >> prep.times
   cut -d' ' -f2 t.prep >> prep.rss
 done
