@@ -37,19 +37,18 @@ bool file_exists(const std::string& path) {
   return std::filesystem::exists(path);
 }
 
-RunResult run_program_in(const std::string& folder, const std::string& program,
-                         const std::vector<std::string>& args) {
-  char out_name[] = "/tmp/quilm-out-XXXXXX";
-  char err_name[] = "/tmp/quilm-err-XXXXXX";
-  int out_fd = mkstemp(out_name);
-  int err_fd = mkstemp(err_name);
-  RunResult result;
+namespace {
+
+// Forks a child that runs the program in the folder with the given standard
+// output and error (stdin from /dev/null); returns its pid.
+pid_t spawn_in(const std::string& folder, const std::string& program,
+               const std::vector<std::string>& args, int out_fd, int err_fd) {
   pid_t pid = fork();
   if (pid == 0) {
-    dup2(out_fd, 1);
-    dup2(err_fd, 2);
-    int null_fd = open("/dev/null", O_RDONLY);
+    int null_fd = open("/dev/null", O_RDWR);
     dup2(null_fd, 0);
+    dup2(out_fd < 0 ? null_fd : out_fd, 1);
+    dup2(err_fd < 0 ? null_fd : err_fd, 2);
     if (chdir(folder.c_str()) != 0) _exit(126);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
@@ -58,9 +57,19 @@ RunResult run_program_in(const std::string& folder, const std::string& program,
     execv(program.c_str(), argv.data());
     _exit(127);
   }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return pid;
+}
+
+}  // namespace
+
+RunResult run_program_in(const std::string& folder, const std::string& program,
+                         const std::vector<std::string>& args) {
+  char out_name[] = "/tmp/quilm-out-XXXXXX";
+  char err_name[] = "/tmp/quilm-err-XXXXXX";
+  int out_fd = mkstemp(out_name);
+  int err_fd = mkstemp(err_name);
+  RunResult result;
+  result.status = wait_program(spawn_in(folder, program, args, out_fd, err_fd));
   close(out_fd);
   close(err_fd);
   result.out = slurp(out_name);
@@ -72,21 +81,7 @@ RunResult run_program_in(const std::string& folder, const std::string& program,
 
 int start_program_in(const std::string& folder, const std::string& program,
                      const std::vector<std::string>& args) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    int null_fd = open("/dev/null", O_RDWR);
-    dup2(null_fd, 0);
-    dup2(null_fd, 1);
-    dup2(null_fd, 2);
-    if (chdir(folder.c_str()) != 0) _exit(126);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
-  return pid;
+  return spawn_in(folder, program, args, -1, -1);
 }
 
 int wait_program(int pid) {
