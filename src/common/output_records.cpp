@@ -4,7 +4,11 @@
 
 namespace quilm {
 
-void write_mapping_output_record(OutputFile& out, const MappingOutputRecord& r) {
+namespace {
+
+// The fields both output records begin with: read, sequence, strand, chromosome.
+template <typename Record>
+void write_leading_fields(OutputFile& out, const Record& r) {
   out.write_int(r.read_number);
   out.put('\t');
   out.write(r.sequence);
@@ -12,6 +16,12 @@ void write_mapping_output_record(OutputFile& out, const MappingOutputRecord& r) 
   out.put(r.strand);
   out.put('\t');
   out.write(r.chromosome);
+}
+
+}  // namespace
+
+void write_mapping_output_record(OutputFile& out, const MappingOutputRecord& r) {
+  write_leading_fields(out, r);
   out.put('\t');
   out.write_int(r.errors);
   out.put('\t');
@@ -20,13 +30,7 @@ void write_mapping_output_record(OutputFile& out, const MappingOutputRecord& r) 
 }
 
 void write_splice_output_fields(OutputFile& out, const SpliceOutputRecord& r) {
-  out.write_int(r.read_number);
-  out.put('\t');
-  out.write(r.sequence);
-  out.put('\n');
-  out.put(r.strand);
-  out.put('\t');
-  out.write(r.chromosome);
+  write_leading_fields(out, r);
   out.put('\t');
   out.write_int(r.split);
   out.put('\t');

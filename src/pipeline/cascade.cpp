@@ -19,7 +19,7 @@ bool is_cycle_seed(int seed_length) {
 }
 
 void launch_stage(const CascadeSetup& setup, const std::string& stage, const char* worker,
-                  int seed_length) {
+                  int seed_length, const std::string& time_line) {
   const RunConfig& c = *setup.config;
   MemoryPlan plan;
   plan.stage = stage;
@@ -35,7 +35,10 @@ void launch_stage(const CascadeSetup& setup, const std::string& stage, const cha
   setup.report->stage(stage + ": starting " + std::to_string(c.cpu_cores) + " " + worker +
                       " processes" +
                       (setup.launcher.use_mpi ? " through " + setup.launcher.path : ""));
+  Stopwatch clock;
   launch_workers(setup.launcher, {stage, worker, seed_length, c.cpu_cores});
+  append_log_line(kConfigFile, time_line + std::to_string(seed_length) +
+                                   " seed used : " + format_seconds(clock.seconds()) + " sec\n");
 }
 
 void run_cascade(const CascadeSetup& setup) {
@@ -46,10 +49,7 @@ void run_cascade(const CascadeSetup& setup) {
   }
   for (int seed : kCycleSeeds) {
     const std::string stage = "mapping cycle with seed " + std::to_string(seed);
-    Stopwatch cycle;
-    launch_stage(setup, stage, "quilm_x", seed);
-    append_log_line(kConfigFile, "The Time of mapping " + std::to_string(seed) +
-                                     " seed used : " + format_seconds(cycle.seconds()) + " sec\n");
+    launch_stage(setup, stage, "quilm_x", seed, "The Time of mapping ");
     CombineCounts counts;
     int more = result_combine(c.read_count, c.segment_count, c.work_folder, setup.merged_path, seed,
                               cycle_read_file(c.work_folder, seed), c.max_errors, c.indel_toggle,

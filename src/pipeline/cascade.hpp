@@ -25,8 +25,9 @@ bool is_cycle_seed(int seed_length);
 // Runs the cycles; a seed_length outside the cycle table runs none.
 void run_cascade(const CascadeSetup& setup);
 
-// Checks memory and launches the workers of one stage.
+// Checks memory, launches the workers of one stage and appends its time
+// line "<time_line><seed> seed used : <seconds> sec" to config.txt.
 void launch_stage(const CascadeSetup& setup, const std::string& stage, const char* worker,
-                  int seed_length);
+                  int seed_length, const std::string& time_line);
 
 }  // namespace quilm

@@ -26,10 +26,7 @@ void run_splice_stage(const CascadeSetup& setup) {
     return;
   }
   const std::string stage = "splice stage with seed " + std::to_string(seed);
-  Stopwatch clock;
-  launch_stage(setup, stage, "junctor", seed);
-  append_log_line(kConfigFile, "The Time of splice mapping " + std::to_string(seed) +
-                                   " seed used : " + format_seconds(clock.seconds()) + " sec\n");
+  launch_stage(setup, stage, "junctor", seed, "The Time of splice mapping ");
   SpliceCombineCounts counts;
   splice_result_combine(c.read_count, c.segment_count, c.work_folder, merged, seed,
                         join_path(c.work_folder, "splice0.fastq"), &counts);
