@@ -15,13 +15,17 @@ namespace quilm {
 
 namespace {
 
+// The dataset is read and the read file written in blocks that stay in the
+// second-level cache between the kernel's copies and the scan.
+constexpr std::size_t kPrepBlock = std::size_t{256} << 10;
+
 // True when a line holds white space (blank, tab, CR, ...); written without
 // an early exit so that the compiler can vectorise it.
 bool has_space(const char* begin, const char* end) {
-  unsigned found = 0;
+  unsigned char found = 0;
   for (const char* c = begin; c < end; ++c) {
     const auto b = static_cast<unsigned char>(*c);
-    found |= static_cast<unsigned>(b == ' ') | static_cast<unsigned>(b - 9u < 5u);
+    found |= static_cast<unsigned char>((b == ' ') | (static_cast<unsigned char>(b - 9) < 5));
   }
   return found != 0;
 }
@@ -58,9 +62,9 @@ bool take_plain_record(InputFile& in, std::string_view& sequence) {
 }  // namespace
 
 int chang_fastqfile(const std::string& dataset_path, const std::string& work_folder) {
-  InputFile in(dataset_path);
+  InputFile in(dataset_path, kPrepBlock);
   TextScanner scan(in);
-  OutputFile out(join_path(work_folder, "0.fastq"));
+  OutputFile out(join_path(work_folder, "0.fastq"), OutputFile::Mode::kTruncate, kPrepBlock);
   std::string header, sequence, separator, quality;
   int count = 0;
   scan.skip_space();  // blank lines before the first record

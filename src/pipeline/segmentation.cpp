@@ -46,6 +46,42 @@ void check_fasta(const std::string& ref_path) {
 
 namespace {
 
+// The reference is read in blocks that stay in the second-level cache
+// between the kernel's copy and the scan over them.
+constexpr std::size_t kReadBlock = std::size_t{256} << 10;
+
+// Masked characters in a run: 'N', and with soft masking also the bytes
+// above 'Z' below 128. Byte-wide branch-free sums over pieces of at most 255
+// bytes, so that the loops vectorise.
+std::int64_t count_masked(const char* p, std::size_t n, bool soft) {
+  std::int64_t count = 0;
+  while (n > 0) {
+    const std::size_t m = n < 255 ? n : 255;
+    unsigned char piece = 0;
+    if (soft) {
+      for (std::size_t i = 0; i < m; ++i) {
+        const auto b = static_cast<unsigned char>(p[i]);
+        piece += static_cast<unsigned char>((b == 'N') | (static_cast<unsigned char>(b - 91) < 37));
+      }
+    } else {
+      for (std::size_t i = 0; i < m; ++i) piece += static_cast<unsigned char>(p[i] == 'N');
+    }
+    count += piece;
+    p += m;
+    n -= m;
+  }
+  return count;
+}
+
+// True when a line holds a header start or a carriage return, which the
+// byte-by-byte path handles.
+bool needs_bytewise(const char* p, std::size_t n) {
+  unsigned char found = 0;
+  for (std::size_t i = 0; i < n; ++i)
+    found |= static_cast<unsigned char>((p[i] == '>') | (p[i] == '\r'));
+  return found != 0;
+}
+
 // State of one pass over the FASTA.
 class Segmenter {
  public:
@@ -109,9 +145,7 @@ void Segmenter::add_bases(const char* p, std::size_t n) {
     const std::size_t room = fill_ < capacity_ ? static_cast<std::size_t>(capacity_ - fill_) : 1;
     const std::size_t take = n < room ? n : room;
     std::memcpy(buffer_.get() + fill_, p, take);
-    std::int64_t masked = 0;
-    for (std::size_t i = 0; i < take; ++i) masked += is_masked(p[i]);
-    masked_ += masked;
+    masked_ += count_masked(p, take, masked_toggle_ == 1);
     fill_ += static_cast<std::int64_t>(take);
     chromosome_position_ += static_cast<std::int64_t>(take);
     p += take;
@@ -169,7 +203,7 @@ int Segmenter::finish() {
 
 int splitfasta(const std::string& ref_path, const std::string& work_folder, int overlap,
                std::int64_t segment_size, int masked_toggle) {
-  InputFile in(ref_path);
+  InputFile in(ref_path, kReadBlock);
   Segmenter seg(work_folder, overlap, segment_size, masked_toggle);
   bool in_chromosome = false;
   std::string header;
@@ -183,7 +217,7 @@ int splitfasta(const std::string& ref_path, const std::string& work_folder, int 
       const std::size_t end = nl ? static_cast<std::size_t>(nl - p) : n;
       const std::size_t len = end - i;
       // Sequence lines go in one block; a line holding '>' or '\r' byte by byte.
-      if (in_chromosome && !std::memchr(p + i, '>', len) && !std::memchr(p + i, '\r', len)) {
+      if (in_chromosome && !needs_bytewise(p + i, len)) {
         seg.add_bases(p + i, len);
         i = end + (nl ? 1 : 0);
         continue;

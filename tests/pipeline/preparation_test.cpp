@@ -82,6 +82,21 @@ TEST_F(Segmentation, MaskedCountsAndCaseKept) {
   EXPECT_EQ(tasks(), "1 13 10\n2 5 2\n");
 }
 
+TEST_F(Segmentation, MaskedCountsOfLongLinesMatchACountByCharacter) {
+  // Lines far longer than the counting pieces, with every byte class: upper
+  // and lower case, 'N', the characters around 'Z' and bytes above 127.
+  std::string seq;
+  for (int i = 0; i < 1300; ++i) seq += "ACGTNacgtnZ[`{\x7f\x80\xc3"[(i * 7 + i / 13) % 17];
+  for (int toggle = 0; toggle <= 1; ++toggle) {
+    long long masked = 0;
+    for (unsigned char b : seq) masked += b == 'N' || (toggle == 1 && b > 'Z' && b < 128);
+    spit(path("ref.fa"), ">c\n" + seq.substr(0, 700) + "\n" + seq.substr(700) + "\n");
+    EXPECT_EQ(splitfasta(path("ref.fa"), dir(), 100, 1 << 20, toggle), 1);
+    EXPECT_EQ(tasks(), "1 1300 " + std::to_string(1300 - masked) + "\n");
+    EXPECT_EQ(segment(1), seq);
+  }
+}
+
 TEST_F(Segmentation, HeaderNameIsItsFirstWordAndLongLinesWork) {
   const std::string long_name(300, 'x');
   const std::string seq(5000, 'A');
