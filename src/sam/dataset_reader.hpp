@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "common/input_file.hpp"
 #include "common/text_scanner.hpp"
@@ -28,6 +29,9 @@ class DatasetReader {
   bool next(DatasetRead& read);
 
  private:
+  // Counts the read, names it and checks its qualities.
+  void finish(std::string_view header, DatasetRead& read);
+
   InputFile in_;
   TextScanner scan_;
   std::string header_;

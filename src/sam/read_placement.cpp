@@ -20,8 +20,7 @@ void upper_case(std::string_view read, std::string& out) {
 
 // Mismatches of an ungapped placement, or kUnreachable when it leaves the
 // chromosome.
-int ungapped_mismatches(std::string_view sequence, const std::string& bases,
-                        std::int64_t position) {
+int ungapped_mismatches(std::string_view sequence, std::string_view bases, std::int64_t position) {
   if (position < 0 || position + static_cast<std::int64_t>(sequence.size()) >
                           static_cast<std::int64_t>(bases.size()))
     return kUnreachable;
@@ -46,7 +45,7 @@ void place_ungapped(std::int64_t position, Placement& out) {
 }
 
 // Mismatches of the split placement of a sequence.
-int split_mismatches(std::string_view sequence, const Hit& hit, const std::string& bases) {
+int split_mismatches(std::string_view sequence, const Hit& hit, std::string_view bases) {
   const auto first = static_cast<std::size_t>(hit.split) + 1;
   return ungapped_mismatches(sequence.substr(0, first), bases, hit.first) +
          ungapped_mismatches(sequence.substr(first), bases, hit.second + hit.split + 1);

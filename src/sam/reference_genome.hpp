@@ -2,7 +2,10 @@
 // way the run's segmentation names and measures them.
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -11,12 +14,15 @@ namespace quilm::sam {
 struct Chromosome {
   std::string name;
   // Every byte of the record but CR and LF, upper-cased: positions count
-  // exactly as in the run, and masked bases compare like plain ones.
-  std::string bases;
+  // exactly as in the run, and masked bases compare like plain ones. The
+  // bytes live in the genome's storage.
+  std::string_view bases;
 };
 
 struct ReferenceGenome {
   std::string path;
+  std::unique_ptr<char[]> storage;  // all chromosomes' bases, one after another
+  std::size_t capacity = 0;
   std::vector<Chromosome> chromosomes;
   std::unordered_map<std::string, int> index;  // name -> ordinal
 };
