@@ -81,7 +81,7 @@ void trace_back(std::string_view seq, const char* window, const Band& b, const s
 
 int align_in_band(std::string_view seq, const Chromosome& chromosome, std::int64_t position,
                   int band, PlacementWork& work, Placement& out) {
-  const auto size = static_cast<std::int64_t>(chromosome.bases.size());
+  const std::int64_t size = chromosome.length;
   const auto n = static_cast<std::int64_t>(seq.size());
   Band b;
   b.start = position - band < 0 ? 0 : position - band;
@@ -91,7 +91,8 @@ int align_in_band(std::string_view seq, const Chromosome& chromosome, std::int64
   b.width = 2 * band + 1;
   work.band.resize(static_cast<std::size_t>((n + 1) * b.width));
   std::int32_t* cost = work.band.data();
-  const char* window = chromosome.bases.data() + b.start;
+  const char* window =
+      chromosome.fetch(b.start, static_cast<std::size_t>(b.end - b.start), work.window).data();
   fill_band(seq, window, b, cost);
   // The cheapest end, nearest to the ungapped diagonal on a tie.
   const std::int32_t* last = cost + n * b.width;

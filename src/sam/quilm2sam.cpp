@@ -38,7 +38,7 @@ void place(Conversion& c, const Hit& hit) {
     throw InputError(describe_hit(c.run, hit) + " places the read outside chromosome '" +
                      chromosome.name + "'");
   }
-  describe_against_reference(chromosome, c.placement);
+  describe_against_reference(chromosome, c.placement_work, c.placement);
 }
 
 void write_hits(Conversion& c, HitIterator first, HitIterator last, const std::string& dataset) {

@@ -20,12 +20,12 @@ void upper_case(std::string_view read, std::string& out) {
 
 // Mismatches of an ungapped placement, or kUnreachable when it leaves the
 // chromosome.
-int ungapped_mismatches(std::string_view sequence, std::string_view bases, std::int64_t position) {
-  if (position < 0 || position + static_cast<std::int64_t>(sequence.size()) >
-                          static_cast<std::int64_t>(bases.size()))
+int ungapped_mismatches(std::string_view sequence, const Chromosome& chromosome,
+                        std::int64_t position, std::string& buffer) {
+  if (position < 0 || position + static_cast<std::int64_t>(sequence.size()) > chromosome.length)
     return kUnreachable;
   int count = 0;
-  const char* ref = bases.data() + position;
+  const std::string_view ref = chromosome.fetch(position, sequence.size(), buffer);
   for (std::size_t i = 0; i < sequence.size(); ++i) count += !same_base(sequence[i], ref[i]);
   return count;
 }
@@ -45,10 +45,12 @@ void place_ungapped(std::int64_t position, Placement& out) {
 }
 
 // Mismatches of the split placement of a sequence.
-int split_mismatches(std::string_view sequence, const Hit& hit, std::string_view bases) {
+int split_mismatches(std::string_view sequence, const Hit& hit, const Chromosome& chromosome,
+                     std::string& buffer) {
   const auto first = static_cast<std::size_t>(hit.split) + 1;
-  return ungapped_mismatches(sequence.substr(0, first), bases, hit.first) +
-         ungapped_mismatches(sequence.substr(first), bases, hit.second + hit.split + 1);
+  return ungapped_mismatches(sequence.substr(0, first), chromosome, hit.first, buffer) +
+         ungapped_mismatches(sequence.substr(first), chromosome, hit.second + hit.split + 1,
+                             buffer);
 }
 
 }  // namespace
@@ -63,7 +65,7 @@ bool place_mapping_hit(const Hit& hit, std::string_view read, const Chromosome& 
   } else {
     out.sequence.assign(work.upper);
   }
-  const int ungapped = ungapped_mismatches(out.sequence, chromosome.bases, hit.first);
+  const int ungapped = ungapped_mismatches(out.sequence, chromosome, hit.first, work.window);
   if (ungapped <= hit.errors) {
     place_ungapped(hit.first, out);
     return true;
@@ -79,8 +81,8 @@ void place_splice_hit(const Hit& hit, std::string_view read, const Chromosome& c
                       PlacementWork& work, Placement& out) {
   upper_case(read, work.upper);
   reverse_complement(work.upper, work.reverse);
-  out.reverse = split_mismatches(work.reverse, hit, chromosome.bases) <
-                split_mismatches(work.upper, hit, chromosome.bases);
+  out.reverse = split_mismatches(work.reverse, hit, chromosome, work.window) <
+                split_mismatches(work.upper, hit, chromosome, work.window);
   out.sequence.assign(out.reverse ? work.reverse : work.upper);
   out.position = hit.first;
   out.cigar.clear();
@@ -91,10 +93,10 @@ void place_splice_hit(const Hit& hit, std::string_view read, const Chromosome& c
   push_cigar(out.cigar, BAM_CMATCH, length - first);
 }
 
-void describe_against_reference(const Chromosome& chromosome, Placement& out) {
+void describe_against_reference(const Chromosome& chromosome, PlacementWork& work, Placement& out) {
   out.md.clear();
   out.edit_distance = 0;
-  const char* ref = chromosome.bases.data() + out.position;
+  std::int64_t position = out.position;
   const char* seq = out.sequence.data();
   int run = 0;  // matching bases since the last MD entry
   const auto flush_run = [&] {
@@ -107,26 +109,28 @@ void describe_against_reference(const Chromosome& chromosome, Placement& out) {
     const std::uint32_t op = entry & BAM_CIGAR_MASK;
     const std::uint32_t length = entry >> BAM_CIGAR_SHIFT;
     if (op == BAM_CMATCH) {
-      for (std::uint32_t i = 0; i < length; ++i, ++ref, ++seq) {
-        if (same_base(*seq, *ref)) {
+      const std::string_view ref = chromosome.fetch(position, length, work.window);
+      for (std::uint32_t i = 0; i < length; ++i, ++seq) {
+        if (same_base(*seq, ref[i])) {
           ++run;
           continue;
         }
         flush_run();
-        out.md.push_back(*ref);
+        out.md.push_back(ref[i]);
         ++out.edit_distance;
       }
+      position += length;
     } else if (op == BAM_CINS) {
       seq += length;
       out.edit_distance += static_cast<int>(length);
     } else if (op == BAM_CDEL) {
       flush_run();
       out.md.push_back('^');
-      out.md.append(ref, length);
-      ref += length;
+      out.md.append(chromosome.fetch(position, length, work.window));
+      position += length;
       out.edit_distance += static_cast<int>(length);
     } else if (op == BAM_CREF_SKIP) {
-      ref += length;
+      position += length;
     }
   }
   flush_run();

@@ -25,6 +25,7 @@ struct Placement {
 
 // Work areas reused from hit to hit.
 struct PlacementWork {
+  std::string window;  // reference bases of the current placement
   std::string upper;
   std::string reverse;
   std::vector<std::int32_t> band;
@@ -59,6 +60,6 @@ int align_in_band(std::string_view sequence, const Chromosome& chromosome, std::
                   int band, PlacementWork& work, Placement& out);
 
 // Edit distance and MD string of out.sequence along out.cigar.
-void describe_against_reference(const Chromosome& chromosome, Placement& out);
+void describe_against_reference(const Chromosome& chromosome, PlacementWork& work, Placement& out);
 
 }  // namespace quilm::sam

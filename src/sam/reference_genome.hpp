@@ -3,26 +3,32 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "sam/packed_bases.hpp"
+
 namespace quilm::sam {
 
 struct Chromosome {
   std::string name;
-  // Every byte of the record but CR and LF, upper-cased: positions count
-  // exactly as in the run, and masked bases compare like plain ones. The
-  // bytes live in the genome's storage.
-  std::string_view bases;
+  std::int64_t length = 0;
+  std::int64_t offset = 0;             // of its first base among the genome's bases
+  const PackedBases* bases = nullptr;  // the genome's bases
+
+  // Bases [start, start + n) of the chromosome, upper-cased, held in
+  // `buffer`; the range must lie within the chromosome. Every byte of the
+  // record but CR and LF counts, so positions are the run's positions.
+  std::string_view fetch(std::int64_t start, std::size_t n, std::string& buffer) const;
 };
 
 struct ReferenceGenome {
   std::string path;
-  std::unique_ptr<char[]> storage;  // all chromosomes' bases, one after another
-  std::size_t capacity = 0;
+  std::unique_ptr<PackedBases> bases = std::make_unique<PackedBases>();
   std::vector<Chromosome> chromosomes;
   std::unordered_map<std::string, int> index;  // name -> ordinal
 };
@@ -31,6 +37,10 @@ struct ReferenceGenome {
 // chromosome twice. Chromosomes without bases are left out: no hit can lie
 // on them and a SAM header cannot declare them.
 ReferenceGenome load_reference(const std::string& path);
+
+// Appends a chromosome of the given bytes (no line ends); one without bases
+// is left out. Throws InputError when the name is taken.
+void add_chromosome(ReferenceGenome& genome, std::string name, std::string_view bases);
 
 // The ordinal of a chromosome, or -1.
 int find_chromosome(const ReferenceGenome& genome, const std::string& name);

@@ -32,7 +32,7 @@ int check_common(const RunHits& run, const Hit& hit, const std::string& chromoso
 
 [[noreturn]] void throw_outside(const RunHits& run, const Hit& hit, const Chromosome& chr) {
   throw InputError(describe_hit(run, hit) + " places the read outside chromosome '" + chr.name +
-                   "' (" + std::to_string(chr.bases.size()) + " bases)");
+                   "' (" + std::to_string(chr.length) + " bases)");
 }
 
 void read_mapping_file(RunHits& run, HitClass hit_class, const ReferenceGenome& genome) {
@@ -54,7 +54,7 @@ void read_mapping_file(RunHits& run, HitClass hit_class, const ReferenceGenome& 
             hit_class,
             record.strand};
     hit.chromosome = check_common(run, hit, record.chromosome, genome);
-    const auto size = static_cast<std::int64_t>(genome.chromosomes[hit.chromosome].bases.size());
+    const auto size = static_cast<std::int64_t>(genome.chromosomes[hit.chromosome].length);
     // A hit of the indel pass may reach a little past its ungapped placement.
     if (hit.first < 0 || hit.first >= size || hit.first + hit.length > size + kIndelBand)
       throw_outside(run, hit, genome.chromosomes[hit.chromosome]);
@@ -87,7 +87,7 @@ void read_splice_file(RunHits& run, HitClass hit_class, const ReferenceGenome& g
                        " for a read of " + std::to_string(hit.length) + " bases");
     if (hit.second <= hit.first)
       throw InputError(describe_hit(run, hit) + " has its second part before its first");
-    const auto size = static_cast<std::int64_t>(genome.chromosomes[hit.chromosome].bases.size());
+    const auto size = static_cast<std::int64_t>(genome.chromosomes[hit.chromosome].length);
     if (hit.first < 0 || hit.second + hit.length > size)
       throw_outside(run, hit, genome.chromosomes[hit.chromosome]);
     run.hits.push_back(hit);

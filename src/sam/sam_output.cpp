@@ -33,7 +33,7 @@ HeaderPtr make_header(const ReferenceGenome& genome, const SamOptions& options) 
   std::string text =
       options.sort ? "@HD\tVN:1.6\tSO:coordinate\n" : "@HD\tVN:1.6\tSO:unsorted\tGO:query\n";
   for (const Chromosome& chr : genome.chromosomes)
-    text += "@SQ\tSN:" + chr.name + "\tLN:" + std::to_string(chr.bases.size()) + "\n";
+    text += "@SQ\tSN:" + chr.name + "\tLN:" + std::to_string(chr.length) + "\n";
   text += "@PG\tID:quilm2sam\tPN:quilm2sam\tCL:" + header_safe(options.command_line) + "\n";
   HeaderPtr header(sam_hdr_parse(text.size(), text.c_str()));
   if (!header) throw InputError("reference '" + genome.path + "' gives no valid SAM header");
