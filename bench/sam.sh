@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Converts the outputs of a quilm2splice run (generated 200 Mbp genome in two
 # segments, 1 million 100-base reads, -C2 -F100, as bench/pipeline.sh) with
-# quilm2sam: unsorted BAM, coordinate-sorted BAM with index, and for
+# quilm2sam: unsorted BAM (the hits alone, and with --unmapped the whole
+# dataset), coordinate-sorted BAM with index, and for
 # comparison `samtools sort` (one thread, 768 MiB) of the same records.
 # Reports wall time, CPU time, records per second and peak memory.
 #   bench/sam.sh [build/bin]
@@ -45,6 +46,9 @@ echo "records: $hits hits of 1,000,000 reads; machine: $(nproc) cores, load $(cu
 
 echo "unsorted BAM:          $(timed "$bin/quilm2sam" "${args[@]}" -o "$out/u.bam")"
 echo "  $(awk -v n="$hits" -v w="$(wall)" -v c="$(cpu)" 'BEGIN { printf "%.0f records/s wall, %.0f records/s per CPU second", n / w, n / c }')"
+echo "unsorted BAM, --unmapped: $(timed "$bin/quilm2sam" "${args[@]}" -o "$out/a.bam" --unmapped)"
+all=$(grep -o '[0-9]* records written' "$out/stderr" | cut -d' ' -f1)
+echo "  $all records (the whole dataset): $(awk -v n="$all" -v w="$(wall)" -v c="$(cpu)" 'BEGIN { printf "%.0f records/s wall, %.0f records/s per CPU second", n / w, n / c }')"
 echo "unsorted SAM:          $(timed "$bin/quilm2sam" "${args[@]}" -o "$out/u.sam")"
 echo "sorted BAM + index:    $(timed "$bin/quilm2sam" "${args[@]}" -o "$out/s.bam" --sort)"
 ours=$(wall)
