@@ -1,11 +1,12 @@
 #include "pipeline/segmentation.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "common/errors.hpp"
-#include "common/huge_pages.hpp"
 #include "common/input_file.hpp"
 #include "common/output_file.hpp"
 #include "common/paths.hpp"
@@ -82,7 +83,9 @@ bool needs_bytewise(const char* p, std::size_t n) {
   return found != 0;
 }
 
-// State of one pass over the FASTA.
+// State of one pass over the FASTA. A segment is written as it fills, in
+// blocks that are still in the cache; the buffer holds the unwritten bytes
+// and at least the last `overlap` characters, which the next segment repeats.
 class Segmenter {
  public:
   Segmenter(const std::string& work_folder, int overlap, std::int64_t segment_size,
@@ -91,15 +94,14 @@ class Segmenter {
         overlap_(overlap),
         capacity_(segment_size + overlap),
         masked_toggle_(masked_toggle),
-        buffer_(new char[static_cast<std::size_t>(capacity_) + 3000]),
+        buffer_size_(static_cast<std::size_t>(overlap) + kWriteBlock),
+        buffer_(new char[buffer_size_]),
         index_(join_path(work_folder, "fast_index.txt"), OutputFile::Mode::kTruncate, 1 << 16),
-        tasks_(join_path(work_folder, "task.txt"), OutputFile::Mode::kTruncate, 1 << 16) {
-    advise_huge(buffer_.get(), static_cast<std::size_t>(capacity_) + 3000);
-  }
+        tasks_(join_path(work_folder, "task.txt"), OutputFile::Mode::kTruncate, 1 << 16) {}
 
   void start_chromosome(const std::string& header_line);
   void add_base(char c) {
-    buffer_[fill_++] = c;
+    put(c);
     const bool masked = is_masked(c);
     masked_ += masked;
     ++chromosome_position_;
@@ -111,10 +113,19 @@ class Segmenter {
   int finish();
 
  private:
+  static constexpr std::size_t kWriteBlock = std::size_t{256} << 10;
+
   bool is_masked(char c) const {
     const auto byte = static_cast<unsigned char>(c);
     return c == 'N' || (masked_toggle_ == 1 && byte > 'Z' && byte < 128);
   }
+  void put(char c) {
+    if (held_ == buffer_size_) spill();
+    buffer_[held_++] = c;
+    ++fill_;
+  }
+  void spill();
+  void write_pending();
   void segment_full(bool last_byte_masked);
   void write_segment(bool print_path);
   void index_line(std::int64_t offset, std::int64_t position);
@@ -123,10 +134,14 @@ class Segmenter {
   std::int64_t overlap_;
   std::int64_t capacity_;  // sequence characters a segment holds when full
   int masked_toggle_;
+  std::size_t buffer_size_;
   std::unique_ptr<char[]> buffer_;
+  std::optional<OutputFile> segment_file_;  // opened at the first write
   OutputFile index_;
   OutputFile tasks_;
-  std::int64_t fill_ = 0;
+  std::int64_t fill_ = 0;    // characters in the current segment
+  std::size_t held_ = 0;     // of which the last `held_` are in the buffer,
+  std::size_t written_ = 0;  // and the buffer's first `written_` are in the file
   std::int64_t masked_ = 0;
   std::int64_t chromosome_position_ = 0;
   int segment_ = 1;
@@ -138,14 +153,33 @@ void Segmenter::index_line(std::int64_t offset, std::int64_t position) {
   write_segment_index_line(index_, {segment_, offset, position, ordinal_, name_});
 }
 
+void Segmenter::write_pending() {
+  if (!segment_file_)
+    segment_file_.emplace(numbered_path(folder_, segment_, ".txt"), OutputFile::Mode::kTruncate,
+                          std::size_t{1} << 16);
+  segment_file_->write_block(buffer_.get() + written_, held_ - written_);
+  written_ = held_;
+}
+
+// Writes what the buffer holds and keeps the last `overlap` characters.
+void Segmenter::spill() {
+  write_pending();
+  const std::size_t keep = std::min(held_, static_cast<std::size_t>(overlap_));
+  std::memmove(buffer_.get(), buffer_.get() + held_ - keep, keep);
+  held_ = keep;
+  written_ = keep;
+}
+
 void Segmenter::add_bases(const char* p, std::size_t n) {
   while (n > 0) {
+    if (held_ == buffer_size_) spill();
     // A separator may have taken the last place: one base then still goes
-    // in (the buffer has spare room) before the segment counts as full.
+    // in before the segment counts as full.
     const std::size_t room = fill_ < capacity_ ? static_cast<std::size_t>(capacity_ - fill_) : 1;
-    const std::size_t take = n < room ? n : room;
-    std::memcpy(buffer_.get() + fill_, p, take);
+    const std::size_t take = std::min({n, room, buffer_size_ - held_});
+    std::memcpy(buffer_.get() + held_, p, take);
     masked_ += count_masked(p, take, masked_toggle_ == 1);
+    held_ += take;
     fill_ += static_cast<std::int64_t>(take);
     chromosome_position_ += static_cast<std::int64_t>(take);
     p += take;
@@ -156,7 +190,7 @@ void Segmenter::add_bases(const char* p, std::size_t n) {
 
 void Segmenter::start_chromosome(const std::string& header_line) {
   // The separator joins chromosomes; it is not masked and never fills a segment.
-  if (ordinal_ != 0) buffer_[fill_++] = 'N';
+  if (ordinal_ != 0) put('N');
   ++ordinal_;
   chromosome_position_ = 0;
   name_ = chromosome_name(header_line);
@@ -164,10 +198,10 @@ void Segmenter::start_chromosome(const std::string& header_line) {
 }
 
 void Segmenter::write_segment(bool print_path) {
-  const std::string path = numbered_path(folder_, segment_, ".txt");
-  OutputFile out(path, OutputFile::Mode::kTruncate, 1 << 16);
-  out.write_block(buffer_.get(), static_cast<std::size_t>(fill_));
-  out.close();
+  write_pending();
+  const std::string path = segment_file_->path();
+  segment_file_->close();
+  segment_file_.reset();
   if (print_path) std::puts(path.c_str());
   index_line(fill_, chromosome_position_);
   char text[64];
@@ -180,10 +214,13 @@ void Segmenter::segment_full(bool last_byte_masked) {
   write_segment(true);
   ++segment_;
   // The next segment repeats the last `overlap` characters, but only those
-  // of the current chromosome.
+  // of the current chromosome; the buffer still holds them.
   const std::int64_t k = chromosome_position_ < overlap_ ? chromosome_position_ : overlap_;
   index_line(0, chromosome_position_ - k);
-  std::memmove(buffer_.get(), buffer_.get() + fill_ - k, static_cast<std::size_t>(k));
+  const auto carried = static_cast<std::size_t>(k);
+  std::memmove(buffer_.get(), buffer_.get() + held_ - carried, carried);
+  held_ = carried;
+  written_ = 0;
   fill_ = k;
   // The masked share of the carried characters is estimated from the last byte.
   masked_ = last_byte_masked ? k : 0;

@@ -1,5 +1,7 @@
 #include <zlib.h>
 
+#include <random>
+
 #include "common/errors.hpp"
 #include "pipeline/read_preparation.hpp"
 #include "pipeline/segmentation.hpp"
@@ -95,6 +97,34 @@ TEST_F(Segmentation, MaskedCountsOfLongLinesMatchACountByCharacter) {
     EXPECT_EQ(tasks(), "1 1300 " + std::to_string(1300 - masked) + "\n");
     EXPECT_EQ(segment(1), seq);
   }
+}
+
+TEST_F(Segmentation, LargeSegmentsWrittenInBlocksKeepEveryCharacter) {
+  // Segments far larger than the write blocks, so that the carried overlap
+  // and the chromosome boundary fall between blocks.
+  std::mt19937 rng(11);
+  const auto bases = [&](std::size_t n) {
+    std::string s(n, 'A');
+    for (char& c : s) c = "ACGTacgtN"[rng() % 9];
+    return s;
+  };
+  const std::string c1 = bases(700000), c2 = bases(900000);
+  std::string fasta = ">c1\n";
+  for (std::size_t i = 0; i < c1.size(); i += 70) fasta += c1.substr(i, 70) + "\n";
+  fasta += ">c2\n";
+  for (std::size_t i = 0; i < c2.size(); i += 61) fasta += c2.substr(i, 61) + "\n";
+  spit(path("ref.fa"), fasta);
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(splitfasta(path("ref.fa"), dir(), 100, 500000, 0), 4);
+  testing::internal::GetCapturedStdout();
+  const std::string expected[] = {c1.substr(0, 500100),
+                                  c1.substr(500000) + "N" + c2.substr(0, 300099),
+                                  c2.substr(299999, 500100), c2.substr(799999)};
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(segment(k + 1), expected[k]) << "segment " << k + 1;
+  EXPECT_EQ(index(),
+            "1 0 0 1 c1\n1 500100 500100 1 c1\n2 0 500000 1 c1\n2 200001 0 2 c2\n"
+            "2 500100 300099 2 c2\n3 0 299999 2 c2\n3 500100 800099 2 c2\n"
+            "4 0 799999 2 c2\n4 100001 900000 2 c2\n");
 }
 
 TEST_F(Segmentation, HeaderNameIsItsFirstWordAndLongLinesWork) {
