@@ -18,6 +18,11 @@
 
 namespace quilm {
 
+// Streams that are scanned once as they are read or written go in blocks
+// that stay in the second-level cache between the kernel's copy and the scan.
+inline constexpr std::size_t kCacheBlock =
+    QUILM_IO_BLOCK < (std::size_t{256} << 10) ? QUILM_IO_BLOCK : (std::size_t{256} << 10);
+
 class InputFile {
  public:
   static constexpr std::size_t kDefaultBlock = QUILM_IO_BLOCK;

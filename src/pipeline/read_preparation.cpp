@@ -16,10 +16,6 @@ namespace quilm {
 
 namespace {
 
-// The dataset is read and the read file written in blocks that stay in the
-// second-level cache between the kernel's copies and the scan.
-constexpr std::size_t kPrepBlock = std::size_t{256} << 10;
-
 [[noreturn]] void bad_record(const std::string& path, int record, const char* problem) {
   throw InputError("'" + path + "': FASTQ record " + std::to_string(record) + " " + problem);
 }
@@ -27,9 +23,9 @@ constexpr std::size_t kPrepBlock = std::size_t{256} << 10;
 }  // namespace
 
 int chang_fastqfile(const std::string& dataset_path, const std::string& work_folder) {
-  InputFile in(dataset_path, kPrepBlock);
+  InputFile in(dataset_path, kCacheBlock);
   TextScanner scan(in);
-  OutputFile out(join_path(work_folder, "0.fastq"), OutputFile::Mode::kTruncate, kPrepBlock);
+  OutputFile out(join_path(work_folder, "0.fastq"), OutputFile::Mode::kTruncate, kCacheBlock);
   std::string header, sequence, separator, quality;
   int count = 0;
   scan.skip_space();  // blank lines before the first record

@@ -47,10 +47,6 @@ void check_fasta(const std::string& ref_path) {
 
 namespace {
 
-// The reference is read in blocks that stay in the second-level cache
-// between the kernel's copy and the scan over them.
-constexpr std::size_t kReadBlock = std::size_t{256} << 10;
-
 // Masked characters in a run: 'N', and with soft masking also the bytes
 // above 'Z' below 128. Byte-wide branch-free sums over pieces of at most 255
 // bytes, so that the loops vectorise.
@@ -94,7 +90,7 @@ class Segmenter {
         overlap_(overlap),
         capacity_(segment_size + overlap),
         masked_toggle_(masked_toggle),
-        buffer_size_(static_cast<std::size_t>(overlap) + kWriteBlock),
+        buffer_size_(static_cast<std::size_t>(overlap) + kCacheBlock),
         buffer_(new char[buffer_size_]),
         index_(join_path(work_folder, "fast_index.txt"), OutputFile::Mode::kTruncate, 1 << 16),
         tasks_(join_path(work_folder, "task.txt"), OutputFile::Mode::kTruncate, 1 << 16) {}
@@ -113,8 +109,6 @@ class Segmenter {
   int finish();
 
  private:
-  static constexpr std::size_t kWriteBlock = std::size_t{256} << 10;
-
   bool is_masked(char c) const {
     const auto byte = static_cast<unsigned char>(c);
     return c == 'N' || (masked_toggle_ == 1 && byte > 'Z' && byte < 128);
@@ -240,7 +234,7 @@ int Segmenter::finish() {
 
 int splitfasta(const std::string& ref_path, const std::string& work_folder, int overlap,
                std::int64_t segment_size, int masked_toggle) {
-  InputFile in(ref_path, kReadBlock);
+  InputFile in(ref_path, kCacheBlock);
   Segmenter seg(work_folder, overlap, segment_size, masked_toggle);
   bool in_chromosome = false;
   std::string header;
