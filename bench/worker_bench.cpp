@@ -66,8 +66,8 @@ int main(int argc, char** argv) {
   if (reduced) {
     ReducedSeedIndex index = build_reduced_seed_index(seg, L);
     std::printf("build %.3f s (cpu %.3f s) peak %ld KiB\n", since(t), cpu_seconds() - c0, peak_kib());
-    std::printf("index %zu positions, %zu keys present, max bucket %d\n", index.positions.size(),
-                index.dense_counts.size(), index.max_bucket);
+    std::printf("index %zu positions, %zu keys present, max bucket %d\n", index.position_count,
+                index.key_count, index.max_bucket);
     std::fflush(stdout);
     run_modes(seg, index, argv[2], L, argc, argv, result.c_str());
   } else {

@@ -28,6 +28,7 @@ void launch_stage(const CascadeSetup& setup, const std::string& stage, const cha
   int busy = 0;
   segment_load(c.work_folder, c.segment_count, plan.largest_segment, busy);
   plan.concurrent_workers = busy < c.cpu_cores ? busy : c.cpu_cores;
+  plan.shared_index = !setup.index_store.empty();
   // Extra launcher arguments may spread the workers over other machines,
   // whose memory this machine cannot see.
   if (!setup.launcher.use_mpi || setup.launcher.extra_args.empty())

@@ -17,6 +17,7 @@ struct CascadeSetup {
   std::string merged_path;  // where every cycle appends its merged hits
   const char* program = "";
   const RunReport* report = nullptr;
+  std::string index_store;  // where the workers keep seed indexes; empty: off
 };
 
 // True for the seed lengths that run a cycle (14, 12, 10, 8, 6).

@@ -10,6 +10,7 @@
 #include "common/output_file.hpp"
 #include "common/paths.hpp"
 #include "common/run_config.hpp"
+#include "common/store_setting.hpp"
 #include "pipeline/read_preparation.hpp"
 #include "pipeline/segmentation.hpp"
 #include "pipeline/task_assignment.hpp"
@@ -48,6 +49,7 @@ int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_leng
   check_inputs(options);
   lock.acquire(kConfigFile, kind == DriverKind::kSplice ? "quilm2splice" : "quilm2");
   make_folders(config.work_folder);
+  write_index_store_setting(config.work_folder, index_store_folder(options));
   config.read_count = chang_fastqfile(options.dataset_path, config.work_folder);
   config.segment_count =
       splitfasta(config.ref_path, config.work_folder, config.max_read_length,

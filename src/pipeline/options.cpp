@@ -3,7 +3,10 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <vector>
+
+#include "common/store_setting.hpp"
 
 namespace quilm {
 
@@ -119,6 +122,26 @@ std::string* path_target(char letter, DriverOptions& o, GivenFlags& g) {
   }
 }
 
+// Options beyond the one-letter ones: "--name" or "--name=value", one argument.
+bool read_long_option(const std::string& arg, DriverOptions& o, std::string& problem) {
+  static constexpr std::string_view kStore = "--index-store=";
+  if (arg.starts_with(kStore)) {
+    o.index_store = arg.substr(kStore.size());
+    o.index_store_off = false;
+    if (o.index_store.empty()) {
+      problem = "option --index-store=<folder>: the folder is empty";
+      return false;
+    }
+    return true;
+  }
+  if (arg == "--no-index-store") {
+    o.index_store_off = true;
+    return true;
+  }
+  problem = "unknown option '" + arg + "'";
+  return false;
+}
+
 // Reads the arguments in order; false with a reason on the first bad one.
 bool read_arguments(DriverKind kind, int argc, const char* const* argv, DriverOptions& o,
                     GivenFlags& g, std::string& problem) {
@@ -127,6 +150,10 @@ bool read_arguments(DriverKind kind, int argc, const char* const* argv, DriverOp
     if (arg[0] != '-') {
       problem = std::string("argument '") + arg + "' is not an option (-<letter><value>)";
       return false;
+    }
+    if (arg[1] == '-') {
+      if (!read_long_option(arg, o, problem)) return false;
+      continue;
     }
     const char letter = arg[1];
     const std::string value = std::strlen(arg) > 2 ? std::string(arg + 2) : std::string();
@@ -205,6 +232,12 @@ void apply_defaults(DriverKind kind, DriverOptions& o, const GivenFlags& g) {
 }
 
 }  // namespace
+
+std::string index_store_folder(const DriverOptions& options) {
+  if (options.index_store_off) return {};
+  if (!options.index_store.empty()) return options.index_store;
+  return default_index_store(options.config.work_folder);
+}
 
 int param_read(DriverKind kind, int argc, const char* const* argv, DriverOptions& options,
                std::string& problem) {

@@ -14,7 +14,14 @@ struct DriverOptions {
   std::string dataset_path;
   int segment_size_mb = 100;
   int export_all_option = 0;  // the -A value as given (the echo shows it)
+  // Seed index store: --index-store=<folder> (default: "index" in the work
+  // folder), --no-index-store to build every index in memory.
+  std::string index_store;
+  bool index_store_off = false;
 };
+
+// The store folder of a run: empty when it is off.
+std::string index_store_folder(const DriverOptions& options);
 
 // The fatal line that every refused command line ends with.
 inline constexpr const char* kFatalParameterMessage =

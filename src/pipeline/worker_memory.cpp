@@ -1,5 +1,6 @@
 #include "pipeline/worker_memory.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 
@@ -11,11 +12,24 @@
 
 namespace quilm {
 
-std::uint64_t estimate_worker_bytes(std::uint64_t segment_bytes, int seed_length, bool reduced) {
+std::uint64_t estimate_index_bytes(std::uint64_t segment_bytes, int seed_length, bool reduced) {
   const std::uint64_t keys = std::uint64_t{1} << (2 * seed_length);
-  const std::uint64_t per_key = reduced ? 5 : 8;
+  const std::uint64_t key_tables = reduced ? (keys + 383) / 384 * 64 : 4 * (keys + 1);
+  const std::uint64_t dense = reduced ? 4 * std::min(keys, segment_bytes) : 0;
+  return key_tables + 4 * segment_bytes + dense;
+}
+
+std::uint64_t estimate_private_bytes(std::uint64_t segment_bytes) {
   constexpr std::uint64_t kBuffers = std::uint64_t{64} << 20;
-  return keys * per_key + 10 * segment_bytes + kBuffers;
+  return 3 * segment_bytes + kBuffers;
+}
+
+std::uint64_t estimate_machine_bytes(std::uint64_t segment_bytes, int seed_length, bool reduced,
+                                     int workers, bool shared_index) {
+  const std::uint64_t index = estimate_index_bytes(segment_bytes, seed_length, reduced);
+  const std::uint64_t n = workers > 0 ? static_cast<std::uint64_t>(workers) : 0;
+  const std::uint64_t indexes = shared_index ? 2 * index : n * index;
+  return indexes + n * estimate_private_bytes(segment_bytes);
 }
 
 std::uint64_t available_memory_bytes() {
@@ -32,16 +46,19 @@ std::uint64_t available_memory_bytes() {
 void check_worker_memory(const MemoryPlan& plan, const char* program) {
   const std::uint64_t available = available_memory_bytes();
   if (available == 0 || plan.concurrent_workers <= 0) return;
-  const std::uint64_t each =
-      estimate_worker_bytes(plan.largest_segment, plan.seed_length, plan.reduced);
-  const std::uint64_t all = each * static_cast<std::uint64_t>(plan.concurrent_workers);
+  const std::uint64_t all =
+      estimate_machine_bytes(plan.largest_segment, plan.seed_length, plan.reduced,
+                             plan.concurrent_workers, plan.shared_index);
   if (all <= available) return;
   constexpr std::uint64_t kMiB = 1 << 20;
+  const std::uint64_t index =
+      estimate_index_bytes(plan.largest_segment, plan.seed_length, plan.reduced);
   throw Error(plan.stage + ": " + std::to_string(plan.concurrent_workers) +
-              " worker processes would need about " + std::to_string(all / kMiB) + " MiB (" +
-              std::to_string(each / kMiB) + " MiB each), but only " +
-              std::to_string(available / kMiB) + " MiB are available; run " + program +
-              " with fewer processes (-C), smaller segments (-F)" +
+              " worker processes would need about " + std::to_string(all / kMiB) +
+              " MiB (a seed index of " + std::to_string(index / kMiB) + " MiB " +
+              (plan.shared_index ? "shared through the index store" : "in every process") +
+              "), but only " + std::to_string(available / kMiB) + " MiB are available; run " +
+              program + " with fewer processes (-C), smaller segments (-F)" +
               (plan.reduced ? std::string() : std::string(" or the reduced seed-14 index (-Y1)")));
 }
 

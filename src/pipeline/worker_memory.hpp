@@ -6,12 +6,21 @@
 
 namespace quilm {
 
-// Estimated peak bytes of one worker that indexes a segment of
-// `segment_bytes` with seeds of `seed_length`, with the reduced index or the
-// full one. The key tables dominate: 4^L keys take 8 bytes each in the full
-// index and 5 in the reduced one (its build peak); per segment byte come the
-// sequence, positions, vote counters and candidate lists.
-std::uint64_t estimate_worker_bytes(std::uint64_t segment_bytes, int seed_length, bool reduced);
+// Estimated bytes of the seed index of a segment of `segment_bytes` with
+// seeds of `seed_length`: the key tables (4 bytes per key in the full index,
+// a 64-byte line per 384 keys in the reduced one), 4 bytes per seed for the
+// positions and, in the reduced index, up to 4 more per present key.
+std::uint64_t estimate_index_bytes(std::uint64_t segment_bytes, int seed_length, bool reduced);
+
+// Estimated bytes of one worker besides the index: the segment, its seeds'
+// key bits while an index is built, stream buffers and work areas.
+std::uint64_t estimate_private_bytes(std::uint64_t segment_bytes);
+
+// Peak bytes of `workers` processes on one machine. With the index store,
+// a stored index is mapped once for the machine, plus one private copy of
+// the process that builds it; without it, every process builds its own.
+std::uint64_t estimate_machine_bytes(std::uint64_t segment_bytes, int seed_length, bool reduced,
+                                     int workers, bool shared_index);
 
 // MemAvailable of /proc/meminfo in bytes, or 0 when unknown.
 std::uint64_t available_memory_bytes();
@@ -22,6 +31,7 @@ struct MemoryPlan {
   int seed_length = 14;
   bool reduced = true;
   int concurrent_workers = 1;
+  bool shared_index = true;  // the index store is on
 };
 
 // Throws Error with both figures and the ways out when the workers that run

@@ -6,6 +6,7 @@
 #include "common/errors.hpp"
 #include "common/paths.hpp"
 #include "common/run_config.hpp"
+#include "common/store_setting.hpp"
 #include "splice/splicing_mapping.hpp"
 
 namespace quilm {
@@ -42,9 +43,13 @@ void run_junctor(const WorkerArgs& args) {
   // maps), are skipped.
   const std::vector<int> tasks = read_task_table(config.work_folder, config.segment_count);
   const std::string read_path = join_path(config.work_folder, kSpliceReadFile);
-  const SpliceSettings settings{config.max_read_length,  config.max_errors,
-                                args.seed_length,        config.masked_toggle,
-                                config.min_gap_distance, config.max_gap_distance};
+  const SpliceSettings settings{config.max_read_length,
+                                config.max_errors,
+                                args.seed_length,
+                                config.masked_toggle,
+                                config.min_gap_distance,
+                                config.max_gap_distance,
+                                read_index_store_setting(config.work_folder)};
   const SpliceVariant variant =
       choose_splice_variant(args.seed_length, config.memory_reduction_toggle);
   for (int k = 1; k <= config.segment_count; ++k) {

@@ -11,6 +11,7 @@
 #include "splice/splice_candidates.hpp"
 #include "splice/splice_levels.hpp"
 #include "splice/splice_pairs.hpp"
+#include "worker/index_store.hpp"
 #include "worker/seed_index.hpp"
 
 namespace quilm {
@@ -113,7 +114,8 @@ void splicing_mapping(const std::string& segment_path, const std::string& read_p
   // the index is built.
   NumberedReadReader reads(read_path);
   const Segment segment = load_segment(segment_path, settings.masked_toggle);
-  const SeedIndex index = build_seed_index(segment, settings.seed_length);
+  const SeedIndex index = obtain_seed_index(segment, settings.seed_length, settings.masked_toggle,
+                                            settings.index_store);
   map_split_reads(segment, index, settings, reads, result_path);
 }
 
@@ -122,7 +124,8 @@ void splicing_mapping_red(const std::string& segment_path, const std::string& re
   check_settings(settings);
   NumberedReadReader reads(read_path);
   const Segment segment = load_segment(segment_path, settings.masked_toggle);
-  const ReducedSeedIndex index = build_reduced_seed_index(segment, settings.seed_length);
+  const ReducedSeedIndex index = obtain_reduced_seed_index(
+      segment, settings.seed_length, settings.masked_toggle, settings.index_store);
   map_split_reads(segment, index, settings, reads, result_path);
 }
 

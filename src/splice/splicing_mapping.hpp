@@ -14,6 +14,7 @@ struct SpliceSettings {
   int masked_toggle = 1;
   int min_gap_distance = 10;  // shortest intron, in bases
   int max_gap_distance = 50000;
+  std::string index_store;  // folder of stored seed indexes; empty: build in memory
 };
 
 // With the full seed index.

@@ -6,6 +6,7 @@
 #include "common/errors.hpp"
 #include "common/paths.hpp"
 #include "common/run_config.hpp"
+#include "common/store_setting.hpp"
 #include "common/task_table.hpp"
 #include "worker/read_mapping.hpp"
 
@@ -32,6 +33,7 @@ int quilm_x_main(int argc, char** argv) {
   settings.best_toggle = config.best_toggle;
   settings.unidirectional_toggle = config.unidirectional_toggle;
   settings.export_all_toggle = config.export_all_toggle;
+  settings.index_store = read_index_store_setting(config.work_folder);
 
   for (int k = 1; k <= config.segment_count; ++k) {
     if (tasks[static_cast<std::size_t>(k - 1)] != args.process_number) continue;

@@ -12,6 +12,7 @@
 #include "common/output_file.hpp"
 #include "common/seed_code.hpp"
 #include "worker/indel_match.hpp"
+#include "worker/index_store.hpp"
 
 namespace quilm {
 
@@ -133,10 +134,17 @@ class ReadMapper {
     read_ = &read;
     n_ = static_cast<int>(read.size());
     switch (mode_) {
-      case Mode::kBest: best_or_export(false); break;
-      case Mode::kExportAll: best_or_export(true); break;
-      case Mode::kFirstHit: first_hit(); break;
-      case Mode::kNone: break;
+      case Mode::kBest:
+        best_or_export(false);
+        break;
+      case Mode::kExportAll:
+        best_or_export(true);
+        break;
+      case Mode::kFirstHit:
+        first_hit();
+        break;
+      case Mode::kNone:
+        break;
     }
   }
 
@@ -144,9 +152,7 @@ class ReadMapper {
   // -- preparation ----------------------------------------------------------
 
   // Seed keys of the strand's text (S seeds, rem).
-  int seeds_of(Strand& st) {
-    return transnum_x(*st.text, L_, st.keys, rem_);
-  }
+  int seeds_of(Strand& st) { return transnum_x(*st.text, L_, st.keys, rem_); }
 
   // Votes of the first `voting` seeds of a read with S seeds; starts must lie
   // in (0, upper) (upper < 0: no upper bound).
@@ -212,7 +218,8 @@ class ReadMapper {
     if (from < 0) from = 0;
     const std::size_t len = static_cast<std::size_t>(n_) + 2 * static_cast<std::size_t>(E_);
     window_.resize(len);
-    const std::int64_t inside = std::clamp<std::int64_t>(N_ - from, 0, static_cast<std::int64_t>(len));
+    const std::int64_t inside =
+        std::clamp<std::int64_t>(N_ - from, 0, static_cast<std::int64_t>(len));
     if (inside > 0) std::memcpy(window_.data(), seg_ + from, static_cast<std::size_t>(inside));
     if (static_cast<std::size_t>(inside) < len)
       std::memset(window_.data() + inside, 0, len - static_cast<std::size_t>(inside));
@@ -241,10 +248,14 @@ class ReadMapper {
     const std::int64_t upper = N_ - n_;
     if (upper <= 1) return;  // no start with 0 < start < N - n
     collect(fwd_, S, S, upper);
-    if (both_) collect(rev_, S, S, upper);
-    else rev_.list.clear();
-    if (export_all) export_all_search(S);
-    else best_search(S);
+    if (both_)
+      collect(rev_, S, S, upper);
+    else
+      rev_.list.clear();
+    if (export_all)
+      export_all_search(S);
+    else
+      best_search(S);
   }
 
   void best_search(int S) {
@@ -344,8 +355,10 @@ class ReadMapper {
         }
         if (found) break;
         if (tentative) {
-          if (rem_ == 0 && S - best >= 2) T = std::max(T, S - best - 1);
-          else if (rem_ > 0 && S - best >= 3) T = std::max(T, S - best - 2);
+          if (rem_ == 0 && S - best >= 2)
+            T = std::max(T, S - best - 1);
+          else if (rem_ > 0 && S - best >= 3)
+            T = std::max(T, S - best - 2);
         }
       }
     }
@@ -481,7 +494,7 @@ MapStats run_mapping(const std::string& segment_path, const std::string& read_pa
   Segment segment = load_segment(segment_path, settings.masked_toggle);
   stats.load_seconds = seconds_since(t0);
   t0 = Clock::now();
-  Index index = build(segment, settings.seed_length);
+  Index index = build(segment, settings);
   stats.build_seconds = seconds_since(t0);
   t0 = Clock::now();
   map_reads(segment, index, read_path, out, settings, stats);
@@ -515,13 +528,19 @@ template void map_reads<ReducedSeedIndex>(const Segment&, const ReducedSeedIndex
 MapStats quilm_x(const std::string& segment_path, const std::string& read_path,
                  const std::string& result_path, const MapSettings& settings) {
   return run_mapping<SeedIndex>(segment_path, read_path, result_path, settings,
-                                build_seed_index);
+                                [](const Segment& segment, const MapSettings& s) {
+                                  return obtain_seed_index(segment, s.seed_length, s.masked_toggle,
+                                                           s.index_store);
+                                });
 }
 
 MapStats quilm_x_red(const std::string& segment_path, const std::string& read_path,
                      const std::string& result_path, const MapSettings& settings) {
-  return run_mapping<ReducedSeedIndex>(segment_path, read_path, result_path, settings,
-                                       build_reduced_seed_index);
+  return run_mapping<ReducedSeedIndex>(
+      segment_path, read_path, result_path, settings,
+      [](const Segment& segment, const MapSettings& s) {
+        return obtain_reduced_seed_index(segment, s.seed_length, s.masked_toggle, s.index_store);
+      });
 }
 
 }  // namespace quilm

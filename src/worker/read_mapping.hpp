@@ -23,6 +23,7 @@ struct MapSettings {
   int best_toggle = 1;
   int unidirectional_toggle = 0;
   int export_all_toggle = 0;
+  std::string index_store;  // folder of stored seed indexes; empty: build in memory
 };
 
 struct MapStats {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include "common/errors.hpp"
 #include "common/huge_pages.hpp"
 #include "common/seed_code.hpp"
+#include "worker/index_image.hpp"
 
 namespace quilm {
 
@@ -33,35 +35,31 @@ void assign_large(V& v, std::size_t n, typename V::value_type value = {}) {
   v.swap(fresh);
 }
 
-// A zeroed table of plain values from anonymous memory (zero pages, touched
-// lazily), advised for huge pages.
-template <class T>
-class ZeroTable {
- public:
-  explicit ZeroTable(std::size_t entries) : bytes_(std::max<std::size_t>(entries, 1) * sizeof(T)) {
-    void* p = mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) throw std::bad_alloc();
-    advise_huge(p, bytes_);
-    data_ = static_cast<T*>(p);
-  }
-  ~ZeroTable() { reset(); }
-  ZeroTable(ZeroTable&& other) noexcept
-      : bytes_(other.bytes_), data_(std::exchange(other.data_, nullptr)) {}
-  ZeroTable& operator=(ZeroTable&&) = delete;
-  ZeroTable(const ZeroTable&) = delete;
-  ZeroTable& operator=(const ZeroTable&) = delete;
-  T* get() const { return data_; }
-  void reset() {
-    if (data_) munmap(data_, bytes_);
-    data_ = nullptr;
-  }
-
- private:
-  std::size_t bytes_;
-  T* data_ = nullptr;
-};
-
 }  // namespace
+
+IndexMemory::~IndexMemory() {
+  if (data_) munmap(data_, bytes_);
+}
+
+IndexMemory::IndexMemory(IndexMemory&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)), bytes_(std::exchange(other.bytes_, 0)) {}
+
+IndexMemory& IndexMemory::operator=(IndexMemory&& other) noexcept {
+  if (this != &other) {
+    if (data_) munmap(data_, bytes_);
+    data_ = std::exchange(other.data_, nullptr);
+    bytes_ = std::exchange(other.bytes_, 0);
+  }
+  return *this;
+}
+
+IndexMemory IndexMemory::anonymous(std::size_t bytes) {
+  const std::size_t size = std::max<std::size_t>(bytes, 1);
+  void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  advise_huge(p, size);
+  return IndexMemory(p, size);
+}
 
 // ---------------------------------------------------------------------------
 // Segment loading
@@ -130,22 +128,6 @@ bool seed_length_supported(int seed_length) {
 }
 
 // ---------------------------------------------------------------------------
-// Count tables
-
-std::int32_t maxvalue_x(std::span<const std::int32_t> counts) {
-  std::int32_t best = 0;
-  for (std::int32_t c : counts) best = std::max(best, c);
-  return best;
-}
-
-std::int64_t sumvalue_x(std::span<const std::int32_t> counts) {
-  std::int64_t sum = 0;
-  for (std::int32_t c : counts)
-    if (c > 0) sum += c;
-  return sum;
-}
-
-// ---------------------------------------------------------------------------
 // Seed walk and partitioning.
 //
 // A direct build touches the 4^L-entry tables at random once per seed, and at
@@ -193,7 +175,8 @@ constexpr int kMinPartBits = 2;
 struct SeedParts {
   int slice_bits = 0;
   std::vector<std::size_t> start;  // parts + 1 offsets into positions
-  ZeroTable<std::uint16_t> low_keys;
+  IndexMemory low_keys;            // 16 low key bits per seed
+  std::uint16_t* low() const { return reinterpret_cast<std::uint16_t*>(low_keys.data()); }
 
   std::size_t parts() const { return start.size() - 1; }
   std::size_t total() const { return start.back(); }
@@ -208,14 +191,14 @@ SeedParts size_parts(const Segment& segment, int seed_length) {
                 [&](std::uint32_t k, std::int32_t) { ++start[(k >> slice_bits) + 1]; });
   for (std::size_t p = 1; p < start.size(); ++p) start[p] += start[p - 1];
   const std::size_t total = start.back();
-  return SeedParts{slice_bits, std::move(start), ZeroTable<std::uint16_t>(total)};
+  return SeedParts{slice_bits, std::move(start), IndexMemory::anonymous(2 * total)};
 }
 
 // Second walk: every seed to the next free entry of its part.
 void scatter_seeds(const Segment& segment, int seed_length, SeedParts& parts,
                    std::int32_t* positions) {
   std::vector<std::size_t> cursor(parts.start.begin(), parts.start.end() - 1);
-  std::uint16_t* low = parts.low_keys.get();
+  std::uint16_t* low = parts.low();
   const int shift = parts.slice_bits;
   const std::uint32_t mask = static_cast<std::uint32_t>(parts.slice_keys() - 1);
   for_each_seed(segment, seed_length, [&](std::uint32_t k, std::int32_t pos) {
@@ -228,7 +211,7 @@ void scatter_seeds(const Segment& segment, int seed_length, SeedParts& parts,
 // Per-key counts of part p into slice.
 void count_part(const SeedParts& parts, std::size_t p, std::vector<std::uint32_t>& slice) {
   std::fill(slice.begin(), slice.end(), 0u);
-  const std::uint16_t* low = parts.low_keys.get();
+  const std::uint16_t* low = parts.low();
   for (std::size_t i = parts.start[p]; i < parts.start[p + 1]; ++i) ++slice[low[i]];
 }
 
@@ -239,7 +222,7 @@ void sort_part(const SeedParts& parts, std::size_t p, std::vector<std::uint32_t>
   const std::size_t from = parts.start[p];
   std::int32_t* part = positions + from;
   scratch.assign(part, positions + parts.start[p + 1]);
-  const std::uint16_t* low = parts.low_keys.get() + from;
+  const std::uint16_t* low = parts.low() + from;
   for (std::size_t i = 0; i < scratch.size(); ++i) part[cursor[low[i]]++] = scratch[i];
 }
 
@@ -248,144 +231,131 @@ void check_seed_length(int seed_length) {
     throw UsageError("seed length " + std::to_string(seed_length) + " is not between 6 and 14");
 }
 
-// Room for n elements, advised for huge pages; pages are touched only as
-// elements are appended.
-template <class V>
-void reserve_large(V& v, std::size_t n) {
-  V fresh;
-  fresh.reserve(std::max<std::size_t>(n, 1));
-  advise_huge(fresh.data(), n * sizeof(typename V::value_type));
-  v.swap(fresh);
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// Full index
+// Full index: one start per key, written slice by slice in key order.
 
 SeedIndex build_seed_index(const Segment& segment, int seed_length) {
   check_seed_length(seed_length);
-  const std::size_t keys = std::size_t{1} << (2 * seed_length);
-  SeedIndex index;
-  index.seed_length = seed_length;
-  assign_large(index.seed_counts, keys);
-  assign_large(index.bucket_starts, keys);
-
   SeedParts parts = size_parts(segment, seed_length);
-  assign_large(index.positions, parts.total());
-  scatter_seeds(segment, seed_length, parts, index.positions.data());
+  IndexMemory image = allocate_index_image(seed_length, IndexVariant::kFull, parts.total());
+  IndexHeader& h = image_header(image.data());
+  auto* starts = reinterpret_cast<std::uint32_t*>(image.data() + h.starts_offset);
+  auto* positions = reinterpret_cast<std::int32_t*>(image.data() + h.positions_offset);
+  scatter_seeds(segment, seed_length, parts, positions);
   std::vector<std::uint32_t> slice(parts.slice_keys());
   std::vector<std::int32_t> scratch;
+  std::uint32_t max_count = 0;
   for (std::size_t p = 0; p < parts.parts(); ++p) {
     count_part(parts, p, slice);
-    std::int32_t* counts = index.seed_counts.data() + p * slice.size();
-    std::uint32_t* starts = index.bucket_starts.data() + p * slice.size();
-    std::uint32_t offset = 0;
+    std::uint32_t* out = starts + p * slice.size();
+    std::uint32_t offset = static_cast<std::uint32_t>(parts.start[p]);
     for (std::size_t j = 0; j < slice.size(); ++j) {
       const std::uint32_t c = slice[j];
-      if (c == 0) continue;
-      counts[j] = static_cast<std::int32_t>(c);
-      starts[j] = static_cast<std::uint32_t>(parts.start[p]) + offset;
-      slice[j] = offset;
+      out[j] = offset;
+      slice[j] = offset - static_cast<std::uint32_t>(parts.start[p]);
       offset += c;
-      index.max_bucket = std::max(index.max_bucket, counts[j]);
+      max_count = std::max(max_count, c);
     }
-    sort_part(parts, p, slice, scratch, index.positions.data());
+    sort_part(parts, p, slice, scratch, positions);
   }
-  return index;
+  starts[h.start_count - 1] = static_cast<std::uint32_t>(parts.total());
+  h.max_bucket = static_cast<std::int32_t>(max_count);
+  return attach_seed_index(std::move(image));
 }
 
 // ---------------------------------------------------------------------------
-// Reduced index
-
-std::int64_t ReducedSeedIndex::translate(std::int64_t key) const {
-  if (key < 0 || presence[static_cast<std::size_t>(key)] != 1) return -1;
-  const std::size_t g = static_cast<std::size_t>(key) >> 2;
-  std::int64_t dense = rank[g];
-  for (std::size_t m = 4 * g + 1; m <= static_cast<std::size_t>(key); ++m)
-    dense += presence[m] != 0;
-  return dense;
-}
+// Reduced index: key lines and dense starts, streamed in key order.
 
 namespace {
 
-// One part's dense entries, staged in cache and then appended in one copy.
-struct DenseStage {
-  std::vector<std::uint32_t> starts;
-  std::vector<std::int32_t> counts;
-  std::size_t size = 0;
+// Takes the presence words of consecutive keys, 64 at a time, and writes
+// them as key lines with their running counts.
+class KeyLineWriter {
+ public:
+  explicit KeyLineWriter(KeyLine* lines) : lines_(lines) {}
+  void push(std::uint64_t word) {
+    KeyLine& line = lines_[line_];
+    if (word_ == 0) line.base = static_cast<std::uint32_t>(present_);
+    line.within[word_] = static_cast<std::uint16_t>(present_ - line.base);
+    line.words[word_] = word;
+    present_ += static_cast<std::uint64_t>(std::popcount(word));
+    if (++word_ == kWordsPerLine) {
+      word_ = 0;
+      ++line_;
+    }
+  }
+  // Pads the last line with absent keys.
+  void finish() {
+    while (word_ != 0) push(0);
+  }
+  std::uint64_t present() const { return present_; }
+
+ private:
+  KeyLine* lines_;
+  std::size_t line_ = 0;
+  int word_ = 0;
+  std::uint64_t present_ = 0;
 };
 
-// Turns the counts of a part's slice into bucket cursors and writes the
-// part's presence bytes, rank entries and dense entries. first_dense is the
-// number of present keys below the part; first_offset its first position.
-// Branch-free, because about one key in four is present, in no pattern.
+// Turns the counts of a part's slice into bucket cursors, pushes its
+// presence words and appends its dense starts. Branch-free, because about
+// one key in four is present, in no pattern.
 void scan_reduced_slice(std::vector<std::uint32_t>& slice, std::uint32_t first_offset,
-                        std::int64_t first_dense, std::uint8_t* pres, std::int32_t* rank,
-                        DenseStage& stage, std::uint32_t& max_count) {
+                        KeyLineWriter& lines, std::uint32_t* dense, std::uint32_t& max_count) {
   std::size_t n = 0;
   std::uint32_t offset = 0;
-  for (std::size_t g = 0; g < slice.size() / 4; ++g) {
-    for (std::size_t j = 4 * g; j < 4 * g + 4; ++j) {
+  for (std::size_t w = 0; w < slice.size() / kKeysPerWord; ++w) {
+    std::uint64_t word = 0;
+    for (int b = 0; b < kKeysPerWord; ++b) {
+      const std::size_t j = w * kKeysPerWord + static_cast<std::size_t>(b);
       const std::uint32_t c = slice[j];
-      const std::uint32_t present = c != 0;
-      if (j == 4 * g) rank[g] = static_cast<std::int32_t>(first_dense + n + present - 1);
-      pres[j] = static_cast<std::uint8_t>(present);
-      stage.starts[n] = first_offset + offset;
-      stage.counts[n] = static_cast<std::int32_t>(c);
+      const std::uint64_t present = c != 0;
+      word |= present << b;
+      dense[n] = first_offset + offset;
       n += present;
       slice[j] = offset;
       offset += c;
       max_count = std::max(max_count, c);
     }
+    lines.push(word);
   }
-  stage.size = n;
-}
-
-// Presence bytes, rank, dense tables and sorted positions, part by part. The
-// dense tables are reserved for the worst case (every seed a different key),
-// of which only the used part is touched.
-void fill_reduced_parts(const SeedParts& parts, ReducedSeedIndex& index) {
-  reserve_large(index.dense_bucket_starts, parts.total());
-  reserve_large(index.dense_counts, parts.total());
-  std::vector<std::uint32_t> slice(parts.slice_keys());
-  DenseStage stage{std::vector<std::uint32_t>(slice.size()),
-                   std::vector<std::int32_t>(slice.size())};
-  std::vector<std::int32_t> scratch;
-  std::uint32_t max_count = 0;
-  for (std::size_t p = 0; p < parts.parts(); ++p) {
-    count_part(parts, p, slice);
-    const std::size_t first_key = p * slice.size();
-    const auto first_dense = static_cast<std::int64_t>(index.dense_counts.size());
-    scan_reduced_slice(slice, static_cast<std::uint32_t>(parts.start[p]), first_dense,
-                       index.presence.data() + first_key, index.rank.data() + first_key / 4, stage,
-                       max_count);
-    index.dense_bucket_starts.insert(index.dense_bucket_starts.end(), stage.starts.begin(),
-                                     stage.starts.begin() + stage.size);
-    index.dense_counts.insert(index.dense_counts.end(), stage.counts.begin(),
-                              stage.counts.begin() + stage.size);
-    sort_part(parts, p, slice, scratch, index.positions.data());
-  }
-  index.rank.back() = static_cast<std::int32_t>(index.dense_counts.size()) - 1;
-  index.max_bucket = static_cast<std::int32_t>(max_count);
 }
 
 }  // namespace
 
 ReducedSeedIndex build_reduced_seed_index(const Segment& segment, int seed_length) {
   check_seed_length(seed_length);
-  const std::size_t keys = std::size_t{1} << (2 * seed_length);
-  ReducedSeedIndex index;
-  index.seed_length = seed_length;
-  {
-    SeedParts parts = size_parts(segment, seed_length);
-    assign_large(index.positions, parts.total());
-    scatter_seeds(segment, seed_length, parts, index.positions.data());
-    assign_large(index.presence, keys);
-    assign_large(index.rank, keys / 4 + 1);
-    fill_reduced_parts(parts, index);
+  SeedParts parts = size_parts(segment, seed_length);
+  IndexMemory image = allocate_index_image(seed_length, IndexVariant::kReduced, parts.total());
+  IndexHeader& h = image_header(image.data());
+  auto* positions = reinterpret_cast<std::int32_t*>(image.data() + h.positions_offset);
+  auto* dense = reinterpret_cast<std::uint32_t*>(image.data() + h.starts_offset);
+  scatter_seeds(segment, seed_length, parts, positions);
+  KeyLineWriter lines(reinterpret_cast<KeyLine*>(image.data() + h.lines_offset));
+  // One spare entry per slice: the branch-free scan writes a start for every
+  // key and advances only past present ones.
+  std::vector<std::uint32_t> slice(parts.slice_keys());
+  std::vector<std::uint32_t> stage(slice.size());
+  std::vector<std::int32_t> scratch;
+  std::uint32_t max_count = 0;
+  for (std::size_t p = 0; p < parts.parts(); ++p) {
+    count_part(parts, p, slice);
+    const std::uint64_t before = lines.present();
+    scan_reduced_slice(slice, static_cast<std::uint32_t>(parts.start[p]), lines, stage.data(),
+                       max_count);
+    std::copy(stage.begin(), stage.begin() + static_cast<std::ptrdiff_t>(lines.present() - before),
+              dense + before);
+    sort_part(parts, p, slice, scratch, positions);
   }
-  return index;
+  lines.finish();
+  const std::uint64_t keys = lines.present();
+  dense[keys] = static_cast<std::uint32_t>(parts.total());
+  h.start_count = keys + 1;
+  h.image_bytes = h.starts_offset + 4 * h.start_count;
+  h.max_bucket = static_cast<std::int32_t>(max_count);
+  return attach_reduced_seed_index(std::move(image));
 }
 
 // ---------------------------------------------------------------------------

@@ -2,14 +2,23 @@
 // length L (6..14), the ascending 1-based start positions of the key in the
 // segment. Both workers (seed mapping and split-read mapping) use this unit.
 //
-// The full index addresses its buckets directly by key; the reduced one keeps
-// buckets only for the keys present in the segment and reaches them through
-// a presence byte per key and a rank per group of four keys. Both offer the
-// same two calls, so the mapping code is written once for both:
+// An index is one flat image: a header page, then page-aligned tables of
+// fixed-width entries. The same bytes serve a freshly built index in memory
+// and a stored one mapped read-only from a file (index_image.hpp), so nothing
+// is parsed or copied when a stored index is used.
+//
+// The full index addresses its buckets directly: one monotone start table of
+// 4^L + 1 entries, bucket k from starts[k] to starts[k + 1]. The reduced one
+// keeps starts only for the keys present in the segment and reaches them
+// through key lines: 384 keys per 64-byte line, six presence words, the
+// number of present keys before the line and before each word, so that a
+// lookup reads one line. Both offer the same calls, so the mapping code is
+// written once for both:
 //   translate(key) -> id, or -1 when the seed casts no vote
 //   bucket(id)     -> the positions of that id
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -36,66 +45,104 @@ Segment load_segment(const std::string& path, int masked_toggle);
 // Seed lengths the indexes support.
 bool seed_length_supported(int seed_length);
 
+// A mapped region (anonymous memory or a file), unmapped on destruction.
+class IndexMemory {
+ public:
+  IndexMemory() = default;
+  IndexMemory(void* data, std::size_t bytes) : data_(data), bytes_(bytes) {}
+  ~IndexMemory();
+  IndexMemory(IndexMemory&& other) noexcept;
+  IndexMemory& operator=(IndexMemory&& other) noexcept;
+  IndexMemory(const IndexMemory&) = delete;
+  IndexMemory& operator=(const IndexMemory&) = delete;
+
+  // Fresh zero-filled anonymous memory, advised for huge pages.
+  static IndexMemory anonymous(std::size_t bytes);
+
+  std::uint8_t* data() const { return static_cast<std::uint8_t*>(data_); }
+  std::size_t size() const { return bytes_; }
+
+ private:
+  void* data_ = nullptr;
+  std::size_t bytes_ = 0;
+};
+
+inline constexpr int kKeysPerWord = 64;
+inline constexpr int kWordsPerLine = 6;
+inline constexpr int kKeysPerLine = kKeysPerWord * kWordsPerLine;
+
+// Presence of 384 consecutive keys and the number of present keys before
+// each of its words, in one cache line.
+struct alignas(64) KeyLine {
+  std::uint64_t words[kWordsPerLine];
+  std::uint32_t base;                   // present keys before the line
+  std::uint16_t within[kWordsPerLine];  // present keys in the line before word w
+};
+static_assert(sizeof(KeyLine) == 64);
+
+inline std::size_t key_line_count(int seed_length) {
+  const std::size_t keys = std::size_t{1} << (2 * seed_length);
+  return (keys + kKeysPerLine - 1) / kKeysPerLine;
+}
+
 struct SeedIndex {
+  IndexMemory memory;  // owns the tables
   int seed_length = 0;
-  std::vector<std::int32_t> seed_counts;     // 4^L: occurrences of each key
-  std::vector<std::uint32_t> bucket_starts;  // 4^L: offset of each key's bucket
-  std::vector<std::int32_t> positions;       // all buckets, ascending key order
-  std::int32_t max_bucket = 0;               // largest count of any key
+  std::int32_t max_bucket = 0;            // largest count of any key
+  const std::uint32_t* starts = nullptr;  // 4^L + 1, monotone
+  const std::int32_t* positions = nullptr;
+  std::size_t position_count = 0;
 
   std::int64_t translate(std::int64_t key) const { return key; }
   std::span<const std::int32_t> bucket(std::int64_t key) const {
-    return {positions.data() + bucket_starts[key], static_cast<std::size_t>(seed_counts[key])};
+    const auto k = static_cast<std::size_t>(key);
+    return {positions + starts[k], starts[k + 1] - starts[k]};
   }
   // Cache hints for a batch of lookups: what translate(key), then bucket(id)
   // will read. They change nothing.
   void prefetch_key(std::int64_t key) const {
-    if (key >= 0) {
-      __builtin_prefetch(seed_counts.data() + key);
-      __builtin_prefetch(bucket_starts.data() + key);
-    }
+    if (key >= 0) __builtin_prefetch(starts + key);
   }
   void prefetch_id(std::int64_t) const {}
 };
 
 struct ReducedSeedIndex {
+  IndexMemory memory;
   int seed_length = 0;
-  std::vector<std::uint8_t> presence;              // 4^L: 1 when the key occurs
-  std::vector<std::int32_t> rank;                  // 4^L/4 + 1: present keys in 0..4g, minus 1
-  std::vector<std::uint32_t> dense_bucket_starts;  // K
-  std::vector<std::int32_t> dense_counts;          // K
-  std::vector<std::int32_t> positions;
   std::int32_t max_bucket = 0;
+  const KeyLine* lines = nullptr;
+  const std::uint32_t* dense_starts = nullptr;  // K + 1, monotone
+  std::size_t key_count = 0;                    // K: keys present in the segment
+  const std::int32_t* positions = nullptr;
+  std::size_t position_count = 0;
 
-  // Dense index of a present key, -1 for an absent key or for -1.
-  std::int64_t translate(std::int64_t key) const;
-  // Buckets lie back to back in dense order, so a bucket ends where the next
-  // one starts: one table line per lookup instead of two (dense_counts[dense]
-  // equals the length computed here).
+  // Dense index of a present key (the number of present keys below it), -1
+  // for an absent key or for -1.
+  std::int64_t translate(std::int64_t key) const {
+    if (key < 0) return -1;
+    const auto k = static_cast<std::uint64_t>(key);
+    const KeyLine& line = lines[k / kKeysPerLine];
+    const unsigned bit = static_cast<unsigned>(k % kKeysPerLine);
+    const std::uint64_t word = line.words[bit / kKeysPerWord];
+    const unsigned b = bit % kKeysPerWord;
+    if (((word >> b) & 1) == 0) return -1;
+    return std::int64_t{line.base} + line.within[bit / kKeysPerWord] +
+           std::popcount(word & ((std::uint64_t{1} << b) - 1));
+  }
   std::span<const std::int32_t> bucket(std::int64_t dense) const {
     const auto d = static_cast<std::size_t>(dense);
-    const std::size_t end =
-        d + 1 < dense_bucket_starts.size() ? dense_bucket_starts[d + 1] : positions.size();
-    return {positions.data() + dense_bucket_starts[d], end - dense_bucket_starts[d]};
+    return {positions + dense_starts[d], dense_starts[d + 1] - dense_starts[d]};
   }
   void prefetch_key(std::int64_t key) const {
-    if (key >= 0) {
-      __builtin_prefetch(presence.data() + key);
-      __builtin_prefetch(rank.data() + (key >> 2));
-    }
+    if (key >= 0) __builtin_prefetch(lines + static_cast<std::uint64_t>(key) / kKeysPerLine);
   }
   void prefetch_id(std::int64_t dense) const {
-    if (dense >= 0) __builtin_prefetch(dense_bucket_starts.data() + dense);
+    if (dense >= 0) __builtin_prefetch(dense_starts + dense);
   }
 };
 
 SeedIndex build_seed_index(const Segment& segment, int seed_length);
 ReducedSeedIndex build_reduced_seed_index(const Segment& segment, int seed_length);
-
-// Largest entry of a count table (0 when empty or all non-positive).
-std::int32_t maxvalue_x(std::span<const std::int32_t> counts);
-// Sum of the positive entries of a count table.
-std::int64_t sumvalue_x(std::span<const std::int32_t> counts);
 
 // Seed keys of one read: ceil(n / L) seeds, seed i at i*L except the last,
 // which ends with the read; -1 for a seed holding anything but A, C, G, T.

@@ -20,12 +20,18 @@ TEST_F(LauncherFile, FirstLineIsThePathSecondTheExtraArguments) {
   EXPECT_THROW(read_launcher(path("empty.txt")), LaunchError);
 }
 
-TEST(WorkerMemory, EstimateGrowsWithSeedAndIndexVariant) {
+TEST(WorkerMemory, SharedIndexCountsOncePerMachine) {
   constexpr std::uint64_t kMiB = 1 << 20;
-  const std::uint64_t reduced = estimate_worker_bytes(100 * kMiB, 14, true);
-  const std::uint64_t full = estimate_worker_bytes(100 * kMiB, 14, false);
-  EXPECT_GT(full, reduced + 700 * kMiB);
-  EXPECT_LT(estimate_worker_bytes(100 * kMiB, 12, false), reduced);
+  const std::uint64_t reduced = estimate_index_bytes(100 * kMiB, 14, true);
+  const std::uint64_t full = estimate_index_bytes(100 * kMiB, 14, false);
+  EXPECT_GT(full, reduced + 500 * kMiB);
+  EXPECT_LT(estimate_index_bytes(100 * kMiB, 12, false), reduced);
+  // Eight processes sharing a stored index need less than eight private ones,
+  // and adding a process adds only its private part.
+  const std::uint64_t shared8 = estimate_machine_bytes(100 * kMiB, 14, false, 8, true);
+  EXPECT_LT(shared8, estimate_machine_bytes(100 * kMiB, 14, false, 8, false));
+  EXPECT_EQ(estimate_machine_bytes(100 * kMiB, 14, false, 9, true) - shared8,
+            estimate_private_bytes(100 * kMiB));
   MemoryPlan plan{"mapping cycle with seed 14", std::uint64_t{1} << 40, 14, false, 4};
   try {
     check_worker_memory(plan, "quilm2");

@@ -1,0 +1,32 @@
+// The seed index store: a folder of index images, one file per segment
+// content, seed length, variant and masked toggle, shared by the stages of
+// a run, by later runs and by several processes (also on several machines
+// sharing the folder). A worker maps a stored image read-only; when there is
+// none, or it does not match the segment, the worker builds the index and
+// publishes it atomically (written under a temporary name, then renamed),
+// while other workers asking for the same index wait for it on a lock file.
+// A store that cannot be written is reported once and the index is used
+// from memory.
+#pragma once
+
+#include <string>
+
+#include "worker/index_image.hpp"
+#include "worker/seed_index.hpp"
+
+namespace quilm {
+
+// SHA-256 of the segment's bases as loaded.
+SegmentHash segment_hash(const Segment& segment);
+
+// The file name of an index in the store.
+std::string stored_index_name(const IndexIdentity& identity);
+
+// The index of a loaded segment: from the store folder `store`, or built
+// (and stored) when missing or unusable. An empty `store` builds in memory.
+SeedIndex obtain_seed_index(const Segment& segment, int seed_length, int masked_toggle,
+                            const std::string& store);
+ReducedSeedIndex obtain_reduced_seed_index(const Segment& segment, int seed_length,
+                                           int masked_toggle, const std::string& store);
+
+}  // namespace quilm
