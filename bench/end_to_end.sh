@@ -134,11 +134,15 @@ if [ "$peer" = 1 ]; then
   done
   printf "  %-28s %7.2f s  %7.2f s CPU\n" "hisat2-build + hisat2" "$peer_total" "$peer_cpu"
   echo
-  awk -v f="$fresh" -v r="$rerun" -v p="$peer_total" -v m="$(col peer_map 2)" 'BEGIN {
-    printf "ratio ours/peer, fresh work folder: %.2f (target <= 0.6)\n", f / p
-    printf "ratio ours/peer, store reused:      %.2f (target <= 0.4)\n", r / p
+  fresh_cpu=$(awk '$1 == "ours_fresh" {print $3 + $4}' "$times" | median)
+  rerun_cpu=$(awk '$1 == "ours_rerun" {print $3 + $4}' "$times" | median)
+  awk -v f="$fresh" -v r="$rerun" -v p="$peer_total" -v m="$(col peer_map 2)" \
+      -v fc="$fresh_cpu" -v rc="$rerun_cpu" -v pc="$peer_cpu" 'BEGIN {
+    printf "ratio ours/peer, fresh work folder: %.2f (target <= 0.6); by CPU time %.2f\n", f / p, fc / pc
+    printf "ratio ours/peer, store reused:      %.2f (target <= 0.4); by CPU time %.2f\n", r / p, rc / pc
     printf "(rerun against hisat2 mapping alone, its index kept: %.2f)\n", r / m }'
 fi
+echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 echo
 last=$scratch/ours$runs

@@ -138,7 +138,7 @@ for s in $sizes; do
 done
 
 echo
-echo "$driver -S14 $extra, $reads_n reads of 100 bases, medians of $runs runs (store reused when the build has one)"
+echo "$driver -S14${extra:+ $extra}, $reads_n reads of 100 bases, medians of $runs runs (store reused when the build has one)"
 awk -v n="$reads_n" -v sizes="$sizes" -v fs="$segments" '
   function med(key,   m, i, j, t, a) {
     m = split(vals[key], a, " ")

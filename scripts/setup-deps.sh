@@ -13,6 +13,7 @@ have_cmd make || need+=(make)
 have_pkg libgtest-dev || need+=(libgtest-dev)
 have_pkg zlib1g-dev || need+=(zlib1g-dev)
 have_pkg libhts-dev || need+=(libhts-dev)
+have_pkg libssl-dev || need+=(libssl-dev)
 have_cmd samtools || need+=(samtools)
 if [ "${QUILM_WITH_MPI:-1}" = 1 ]; then
   have_cmd mpirun || need+=(openmpi-bin)
