@@ -35,7 +35,7 @@ fi
 CXX=${CXX:-g++}
 "$CXX" -O2 -o "$BENCH_DIR/worker_gen" bench/worker_gen.cpp
 "$CXX" -O2 -std=c++20 -I src -o "$BENCH_DIR/worker_bench" bench/worker_bench.cpp \
-  "$BUILD/src/libquilm.a" -lz
+  "$BUILD/src/libquilm.a" -lcrypto -lz
 
 SEG=$BENCH_DIR/1.txt
 RD=$BENCH_DIR/0.fastq

@@ -170,12 +170,13 @@ Index obtain(const Segment& segment, IndexIdentity id, const std::string& store,
          "stored");
     return built;
   }
-  // The stored copy replaces the private one, so that all processes of this
-  // machine share one copy of the tables.
+  // The stored copy replaces the private one (freed first, so that the two
+  // never take memory at once), and all processes of this machine share it.
+  built = Index();
   std::string ignored;
   if (IndexMemory image = map_file(path, ignored); image.size() == bytes)
     return attach(std::move(image));
-  return built;
+  return build(segment, id.seed_length);
 }
 
 }  // namespace
