@@ -468,7 +468,8 @@ constexpr std::size_t kStreamBlock = std::size_t{20} << 20;
 
 template <class Index, class Build>
 MapStats run_mapping(const std::string& segment_path, const std::string& read_path,
-                     const std::string& result_path, const MapSettings& settings, Build build) {
+                     const std::string& result_path, const MapSettings& settings, ReadSlice slice,
+                     Build build) {
   MapStats stats;
   if (!seed_length_supported(settings.seed_length))
     throw UsageError("seed length " + std::to_string(settings.seed_length) +
@@ -484,7 +485,7 @@ MapStats run_mapping(const std::string& segment_path, const std::string& read_pa
   Index index = build(segment, settings.seed_length);
   stats.build_seconds = seconds_since(t0);
   t0 = Clock::now();
-  map_reads(segment, index, read_path, out, settings, stats);
+  map_reads(segment, index, read_path, out, settings, stats, slice);
   out.close();
   stats.map_seconds = seconds_since(t0);
   return stats;
@@ -494,10 +495,10 @@ MapStats run_mapping(const std::string& segment_path, const std::string& read_pa
 
 template <class Index>
 void map_reads(const Segment& segment, const Index& index, const std::string& read_path,
-               OutputFile& out, const MapSettings& settings, MapStats& stats) {
+               OutputFile& out, const MapSettings& settings, MapStats& stats, ReadSlice slice) {
   ReadMapper<Index> mapper(segment, index, out, settings);
   if (!mapper.maps_anything()) return;
-  NumberedReadReader reader(read_path);
+  NumberedReadReader reader(read_path, slice);
   NumberedRead read;
   while (reader.next(read)) {
     mapper.map(read.number, read.sequence);
@@ -507,20 +508,21 @@ void map_reads(const Segment& segment, const Index& index, const std::string& re
 }
 
 template void map_reads<SeedIndex>(const Segment&, const SeedIndex&, const std::string&,
-                                   OutputFile&, const MapSettings&, MapStats&);
+                                   OutputFile&, const MapSettings&, MapStats&, ReadSlice);
 template void map_reads<ReducedSeedIndex>(const Segment&, const ReducedSeedIndex&,
                                           const std::string&, OutputFile&, const MapSettings&,
-                                          MapStats&);
+                                          MapStats&, ReadSlice);
 
 MapStats quilm_x(const std::string& segment_path, const std::string& read_path,
-                 const std::string& result_path, const MapSettings& settings) {
-  return run_mapping<SeedIndex>(segment_path, read_path, result_path, settings,
+                 const std::string& result_path, const MapSettings& settings, ReadSlice slice) {
+  return run_mapping<SeedIndex>(segment_path, read_path, result_path, settings, slice,
                                 build_seed_index);
 }
 
 MapStats quilm_x_red(const std::string& segment_path, const std::string& read_path,
-                     const std::string& result_path, const MapSettings& settings) {
-  return run_mapping<ReducedSeedIndex>(segment_path, read_path, result_path, settings,
+                     const std::string& result_path, const MapSettings& settings,
+                     ReadSlice slice) {
+  return run_mapping<ReducedSeedIndex>(segment_path, read_path, result_path, settings, slice,
                                        build_reduced_seed_index);
 }
 
