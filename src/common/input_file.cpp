@@ -32,6 +32,7 @@ InputFile::~InputFile() {
 }
 
 bool InputFile::refill() {
+  buffer_offset_ += end_;
   pos_ = 0;
   end_ = 0;
   int n = gzread(gz_, buf_.data(), static_cast<unsigned>(buf_.size()));
@@ -45,6 +46,18 @@ bool InputFile::refill() {
   }
   end_ = static_cast<std::size_t>(n);
   return n > 0;
+}
+
+void InputFile::seek(std::uint64_t offset) {
+  if (gzseek(gz_, static_cast<z_off_t>(offset), SEEK_SET) < 0) {
+    int errnum = 0;
+    const char* msg = gzerror(gz_, &errnum);
+    if (errnum == Z_ERRNO) throw_io_error("cannot seek in", path_);
+    throw IoError("cannot seek in '" + path_ + "': " + (msg ? msg : "seek failed"));
+  }
+  buffer_offset_ = offset;
+  pos_ = 0;
+  end_ = 0;
 }
 
 bool InputFile::read_line(std::string& line) {

@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -60,6 +61,12 @@ class InputFile {
   void consume(std::size_t n) { pos_ += n; }
   bool refill();
 
+  // Offset of the next unread byte (of the decompressed bytes for a gzip
+  // file), and a jump to an offset; throws IoError naming the file when the
+  // jump fails.
+  std::uint64_t offset() const { return buffer_offset_ + pos_; }
+  void seek(std::uint64_t offset);
+
  private:
   std::string path_;
   gzFile gz_ = nullptr;
@@ -67,6 +74,7 @@ class InputFile {
   std::vector<char> buf_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
+  std::uint64_t buffer_offset_ = 0;  // file offset of buf_[0]
 };
 
 // True when the file starts with the gzip magic bytes.

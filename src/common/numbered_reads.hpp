@@ -2,6 +2,7 @@
 // It carries the reads of every mapping cycle and of the splice stage.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,17 +17,39 @@ struct NumberedRead {
   std::string sequence;
 };
 
+// Slice `index` (0-based) of `count` of a read file of `size` bytes: the
+// records whose line starts in [index * size / count, (index + 1) * size /
+// count); the last slice runs to the end of the file. The slices of one count
+// cut the file at line starts only, so every record lies in exactly one of
+// them, and each process can find its slice from the file size alone.
+struct ReadSlice {
+  int index = 0;
+  int count = 1;
+};
+
+// The byte range [begin, end) of a slice: both are line starts (or the end
+// of the file); end is UINT64_MAX for the last slice. Throws IoError naming
+// the file when it cannot be read, UsageError for an invalid slice.
+struct ByteRange {
+  std::uint64_t begin = 0;
+  std::uint64_t end = UINT64_MAX;
+};
+ByteRange slice_byte_range(const std::string& path, ReadSlice slice);
+
 class NumberedReadReader {
  public:
-  explicit NumberedReadReader(const std::string& path) : in_(path), scan_(in_) {}
+  // Reads the whole file, or only the records of one slice of it.
+  explicit NumberedReadReader(const std::string& path, ReadSlice slice = {});
   const std::string& path() const { return in_.path(); }
-  // The next record; false at the end of the file. A malformed record throws
-  // InputError naming the file and the record.
+  // The next record; false at the end of the file or of the slice. A
+  // malformed record throws InputError naming the file and the record.
   bool next(NumberedRead& read);
 
  private:
   InputFile in_;
   TextScanner scan_;
+  std::uint64_t end_ = UINT64_MAX;
+  std::string where_;  // names the slice in messages
   long record_ = 0;
 };
 

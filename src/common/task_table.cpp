@@ -1,13 +1,16 @@
 #include "common/task_table.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "common/errors.hpp"
 #include "common/input_file.hpp"
 #include "common/output_file.hpp"
 #include "common/paths.hpp"
+#include "common/seed_lengths.hpp"
 #include "common/text_scanner.hpp"
 
 namespace quilm {
@@ -34,21 +37,12 @@ void write_task_table(const std::string& work_folder, const std::vector<int>& as
 }
 
 std::string cycle_read_file(const std::string& work_folder, int seed_length) {
-  switch (seed_length) {
-    case 14:
-      return join_path(work_folder, "0.fastq");
-    case 12:
-      return join_path(work_folder, "14.fastq");
-    case 10:
-      return join_path(work_folder, "12.fastq");
-    case 8:
-      return join_path(work_folder, "10.fastq");
-    case 6:
-      return join_path(work_folder, "8.fastq");
-    default:
-      throw UsageError("seed length " + std::to_string(seed_length) +
-                       " is not one of 14, 12, 10, 8, 6");
-  }
+  require_cascade_seed(seed_length);
+  // The first cycle reads the prepared dataset, every later one the file of
+  // the reads that the cycle before it passed on.
+  if (seed_length == kCascadeSeeds[0]) return join_path(work_folder, "0.fastq");
+  const int* cycle = std::find(std::begin(kCascadeSeeds), std::end(kCascadeSeeds), seed_length);
+  return numbered_path(work_folder, *(cycle - 1), ".fastq");
 }
 
 namespace {

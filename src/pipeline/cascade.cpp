@@ -1,54 +1,101 @@
 #include "pipeline/cascade.hpp"
 
+#include <algorithm>
+
 #include "common/paths.hpp"
+#include "common/seed_lengths.hpp"
+#include "common/share_plan.hpp"
 #include "common/task_table.hpp"
+#include "pipeline/read_sharing.hpp"
 #include "pipeline/result_combine.hpp"
 #include "pipeline/stopwatch.hpp"
+#include "pipeline/task_assignment.hpp"
 #include "pipeline/worker_memory.hpp"
 
 namespace quilm {
 
 namespace {
-constexpr int kCycleSeeds[] = {14, 12, 10, 8, 6};
+
+// How many idle processes may help with the reads of a segment: those that
+// fit in memory beside the busy ones (every worker holds a segment's index),
+// all of them when the memory cannot be judged here.
+int helpers_that_fit(const CascadeSetup& setup, const MemoryPlan& plan, int busy) {
+  const int idle = std::max(0, setup.config->cpu_cores - busy);
+  if (setup.launcher.use_mpi && !setup.launcher.extra_args.empty()) return idle;
+  const std::uint64_t available = available_memory_bytes();
+  // A helper maps the stored index of the segment it helps with; without
+  // the store it builds its own.
+  std::uint64_t each = estimate_private_bytes(plan.largest_segment);
+  if (setup.index_store.empty())
+    each += estimate_index_bytes(plan.largest_segment, plan.seed_length, plan.reduced);
+  if (available == 0 || each == 0) return idle;
+  const std::uint64_t fit = available / each;
+  return fit <= static_cast<std::uint64_t>(busy)
+             ? 0
+             : static_cast<int>(std::min<std::uint64_t>(idle, fit - busy));
 }
 
-bool is_cycle_seed(int seed_length) {
-  for (int s : kCycleSeeds)
-    if (s == seed_length) return true;
-  return false;
+// Writes the stage's share plan (an empty one when nothing is shared or the
+// stage maps nothing) and clears stale part files.
+SharePlan plan_stage(const CascadeSetup& setup, const MemoryPlan& memory, int busy,
+                     IndexVariant variant) {
+  const RunConfig& c = *setup.config;
+  SharePlan plan;
+  if (variant != IndexVariant::kNone && busy < c.cpu_cores && c.segment_count > 0)
+    plan = plan_read_sharing(read_task_table(c.work_folder, c.segment_count),
+                             segment_weights(c.work_folder, c.segment_count), c.cpu_cores,
+                             helpers_that_fit(setup, memory, busy));
+  write_share_plan(c.work_folder, plan);
+  remove_slice_parts(c.work_folder, plan);
+  return plan;
 }
+
+std::string sharing_note(const SharePlan& plan) {
+  if (plan.empty()) return "";
+  int helpers = 0;
+  for (const SharedSegment& s : plan) helpers += static_cast<int>(s.processes.size()) - 1;
+  return "; " + std::to_string(helpers) + " of them help with the reads of " +
+         std::to_string(plan.size()) + (plan.size() == 1 ? " segment" : " segments");
+}
+
+}  // namespace
 
 void launch_stage(const CascadeSetup& setup, const std::string& stage, const char* worker,
                   int seed_length, const std::string& time_line) {
   const RunConfig& c = *setup.config;
-  MemoryPlan plan;
-  plan.stage = stage;
-  plan.seed_length = seed_length;
-  plan.reduced = seed_length == 14 && c.memory_reduction_toggle == 1;
+  const IndexVariant variant = index_variant(seed_length, c.memory_reduction_toggle);
+  MemoryPlan memory;
+  memory.stage = stage;
+  memory.seed_length = seed_length;
+  memory.reduced = variant == IndexVariant::kReduced;
   int busy = 0;
-  segment_load(c.work_folder, c.segment_count, plan.largest_segment, busy);
-  plan.concurrent_workers = busy < c.cpu_cores ? busy : c.cpu_cores;
-  plan.shared_index = !setup.index_store.empty();
+  segment_load(c.work_folder, c.segment_count, memory.largest_segment, busy);
+  const SharePlan plan = plan_stage(setup, memory, busy, variant);
+  memory.concurrent_workers = std::min(busy, c.cpu_cores);
+  for (const SharedSegment& s : plan)
+    memory.concurrent_workers += static_cast<int>(s.processes.size()) - 1;
+  memory.shared_index = !setup.index_store.empty();
   // Extra launcher arguments may spread the workers over other machines,
   // whose memory this machine cannot see.
   if (!setup.launcher.use_mpi || setup.launcher.extra_args.empty())
-    check_worker_memory(plan, setup.program);
-  setup.report->stage(stage + ": starting " + std::to_string(c.cpu_cores) + " " + worker +
-                      " processes" +
-                      (setup.launcher.use_mpi ? " through " + setup.launcher.path : ""));
+    check_worker_memory(memory, setup.program);
+  setup.report->stage(
+      stage + ": starting " + std::to_string(c.cpu_cores) + " " + worker + " processes" +
+      (setup.launcher.use_mpi ? " through " + setup.launcher.path : "") + sharing_note(plan));
   Stopwatch clock;
   launch_workers(setup.launcher, {stage, worker, seed_length, c.cpu_cores});
+  join_slice_parts(c.work_folder, plan, stage);
   append_log_line(kConfigFile, time_line + std::to_string(seed_length) +
                                    " seed used : " + format_seconds(clock.seconds()) + " sec\n");
 }
 
 void run_cascade(const CascadeSetup& setup) {
   const RunConfig& c = *setup.config;
-  if (!is_cycle_seed(c.seed_length)) {
+  if (!is_cascade_seed(c.seed_length)) {
     setup.report->stage("seed length " + std::to_string(c.seed_length) + " runs no mapping cycle");
     return;
   }
-  for (int seed : kCycleSeeds) {
+  for (int seed : kCascadeSeeds) {
     const std::string stage = "mapping cycle with seed " + std::to_string(seed);
     launch_stage(setup, stage, "quilm_x", seed, "The Time of mapping ");
     CombineCounts counts;

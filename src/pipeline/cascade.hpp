@@ -20,14 +20,12 @@ struct CascadeSetup {
   std::string index_store;  // where the workers keep seed indexes; empty: off
 };
 
-// True for the seed lengths that run a cycle (14, 12, 10, 8, 6).
-bool is_cycle_seed(int seed_length);
-
 // Runs the cycles; a seed_length outside the cycle table runs none.
 void run_cascade(const CascadeSetup& setup);
 
-// Checks memory, launches the workers of one stage and appends its time
-// line "<time_line><seed> seed used : <seconds> sec" to config.txt.
+// Plans the sharing of reads, checks memory, launches the workers of one
+// stage, joins the part files of shared segments and appends the stage's
+// time line "<time_line><seed> seed used : <seconds> sec" to config.txt.
 void launch_stage(const CascadeSetup& setup, const std::string& stage, const char* worker,
                   int seed_length, const std::string& time_line);
 

@@ -3,6 +3,7 @@
 #include "common/output_file.hpp"
 #include "common/paths.hpp"
 #include "common/run_config.hpp"
+#include "common/seed_lengths.hpp"
 #include "pipeline/cascade.hpp"
 #include "pipeline/driver_run.hpp"
 #include "pipeline/drivers.hpp"
@@ -21,7 +22,7 @@ void run_splice_stage(const CascadeSetup& setup) {
   const std::string merged = join_path(c.work_folder, "splice.tmp");
   create_empty_file(merged);
   const int seed = c.splice_seed_length;
-  if (!is_cycle_seed(seed)) {
+  if (!is_cascade_seed(seed)) {
     setup.report->stage("splice seed length " + std::to_string(seed) + " runs no splice stage");
     return;
   }

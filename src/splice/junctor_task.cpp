@@ -5,18 +5,13 @@
 
 #include "common/errors.hpp"
 #include "common/paths.hpp"
-#include "common/run_config.hpp"
+#include "common/seed_lengths.hpp"
+#include "common/share_plan.hpp"
 #include "common/store_setting.hpp"
-#include "splice/splicing_mapping.hpp"
 
 namespace quilm {
 
 namespace {
-
-bool is_splice_seed_length(int seed_length) {
-  return seed_length == 14 || seed_length == 12 || seed_length == 10 || seed_length == 8 ||
-         seed_length == 6;
-}
 
 RunConfig read_splice_config() {
   RunConfig config = read_run_config(kConfigFile, true);
@@ -28,38 +23,29 @@ RunConfig read_splice_config() {
 
 }  // namespace
 
-SpliceVariant choose_splice_variant(int seed_length, int memory_reduction_toggle) {
-  if (seed_length == 14 && memory_reduction_toggle == 1) return SpliceVariant::kReduced;
-  if (seed_length <= 13 || memory_reduction_toggle == 0) return SpliceVariant::kFull;
-  return SpliceVariant::kNone;
+SpliceSettings splice_settings(const RunConfig& config, int seed_length) {
+  return {config.max_read_length,  config.max_errors,
+          seed_length,             config.masked_toggle,
+          config.min_gap_distance, config.max_gap_distance,
+          read_index_store_setting(config.work_folder)};
 }
 
 void run_junctor(const WorkerArgs& args) {
-  if (!is_splice_seed_length(args.seed_length))
-    throw UsageError("seed length " + std::to_string(args.seed_length) +
-                     " is not one of 14, 12, 10, 8, 6");
+  require_cascade_seed(args.seed_length);
   const RunConfig config = read_splice_config();
   // Entries of other processes, and negative ones (segments that no process
   // maps), are skipped.
   const std::vector<int> tasks = read_task_table(config.work_folder, config.segment_count);
+  const SharePlan plan = read_share_plan(config.work_folder, config.segment_count);
   const std::string read_path = join_path(config.work_folder, kSpliceReadFile);
-  const SpliceSettings settings{config.max_read_length,
-                                config.max_errors,
-                                args.seed_length,
-                                config.masked_toggle,
-                                config.min_gap_distance,
-                                config.max_gap_distance,
-                                read_index_store_setting(config.work_folder)};
-  const SpliceVariant variant =
-      choose_splice_variant(args.seed_length, config.memory_reduction_toggle);
-  for (int k = 1; k <= config.segment_count; ++k) {
-    if (tasks[k - 1] != args.process_number) continue;
-    const std::string segment_path = numbered_path(config.work_folder, k, ".txt");
-    const std::string result_path = numbered_path(config.work_folder, k, ".r");
-    if (variant == SpliceVariant::kReduced)
-      splicing_mapping_red(segment_path, read_path, result_path, settings);
-    else if (variant == SpliceVariant::kFull)
-      splicing_mapping(segment_path, read_path, result_path, settings);
+  const SpliceSettings settings = splice_settings(config, args.seed_length);
+  const IndexVariant variant = index_variant(args.seed_length, config.memory_reduction_toggle);
+  for (const SegmentJob& job : worker_jobs(config.work_folder, tasks, plan, args.process_number)) {
+    const std::string segment_path = numbered_path(config.work_folder, job.segment, ".txt");
+    if (variant == IndexVariant::kReduced)
+      splicing_mapping_red(segment_path, read_path, job.result_path, settings, job.slice);
+    else if (variant == IndexVariant::kFull)
+      splicing_mapping(segment_path, read_path, job.result_path, settings, job.slice);
   }
 }
 

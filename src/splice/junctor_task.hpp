@@ -1,16 +1,18 @@
 // The splice worker's task loop: the run configuration, the task table, and
-// the split-read mapping of every segment assigned to this process.
+// the split-read mapping of every segment (or slice of the reads of a shared
+// segment) assigned to this process.
 #pragma once
 
+#include "common/run_config.hpp"
 #include "common/task_table.hpp"
+#include "splice/splicing_mapping.hpp"
 
 namespace quilm {
 
 inline constexpr const char* kSpliceReadFile = "splice0.fastq";
 
-// How a segment is mapped for a seed length and memory_reduction_toggle.
-enum class SpliceVariant { kFull, kReduced, kNone };
-SpliceVariant choose_splice_variant(int seed_length, int memory_reduction_toggle);
+// The split-read settings of a run for the splice seed `seed_length`.
+SpliceSettings splice_settings(const RunConfig& config, int seed_length);
 
 // Runs in the current directory (where config.txt lies). Throws UsageError
 // for a seed length other than 14, 12, 10, 8, 6, and InputError or IoError

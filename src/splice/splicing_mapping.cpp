@@ -8,6 +8,7 @@
 #include "common/numbered_reads.hpp"
 #include "common/output_file.hpp"
 #include "common/seed_code.hpp"
+#include "common/seed_lengths.hpp"
 #include "splice/splice_candidates.hpp"
 #include "splice/splice_levels.hpp"
 #include "splice/splice_pairs.hpp"
@@ -98,8 +99,7 @@ void map_split_reads(const Segment& segment, const Index& index, const SpliceSet
 }
 
 void check_settings(const SpliceSettings& s) {
-  if (!seed_length_supported(s.seed_length))
-    throw UsageError("seed length " + std::to_string(s.seed_length) + " is not supported");
+  require_indexable_seed(s.seed_length);
   if (s.max_read_length < 1)
     throw UsageError("maximum read length " + std::to_string(s.max_read_length) +
                      " is not positive");
@@ -108,11 +108,12 @@ void check_settings(const SpliceSettings& s) {
 }  // namespace
 
 void splicing_mapping(const std::string& segment_path, const std::string& read_path,
-                      const std::string& result_path, const SpliceSettings& settings) {
+                      const std::string& result_path, const SpliceSettings& settings,
+                      ReadSlice slice) {
   check_settings(settings);
   // The read file is opened first so that a missing one is reported before
   // the index is built.
-  NumberedReadReader reads(read_path);
+  NumberedReadReader reads(read_path, slice);
   const Segment segment = load_segment(segment_path, settings.masked_toggle);
   const SeedIndex index = obtain_seed_index(segment, settings.seed_length, settings.masked_toggle,
                                             settings.index_store);
@@ -120,9 +121,10 @@ void splicing_mapping(const std::string& segment_path, const std::string& read_p
 }
 
 void splicing_mapping_red(const std::string& segment_path, const std::string& read_path,
-                          const std::string& result_path, const SpliceSettings& settings) {
+                          const std::string& result_path, const SpliceSettings& settings,
+                          ReadSlice slice) {
   check_settings(settings);
-  NumberedReadReader reads(read_path);
+  NumberedReadReader reads(read_path, slice);
   const Segment segment = load_segment(segment_path, settings.masked_toggle);
   const ReducedSeedIndex index = obtain_reduced_seed_index(
       segment, settings.seed_length, settings.masked_toggle, settings.index_store);

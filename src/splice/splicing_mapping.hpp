@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "common/numbered_reads.hpp"
+
 namespace quilm {
 
 struct SpliceSettings {
@@ -17,12 +19,14 @@ struct SpliceSettings {
   std::string index_store;  // folder of stored seed indexes; empty: build in memory
 };
 
-// With the full seed index.
+// With the full seed index; maps the whole read file or one slice of it.
 void splicing_mapping(const std::string& segment_path, const std::string& read_path,
-                      const std::string& result_path, const SpliceSettings& settings);
+                      const std::string& result_path, const SpliceSettings& settings,
+                      ReadSlice slice = {});
 
 // With the reduced seed index; writes the same bytes as splicing_mapping.
 void splicing_mapping_red(const std::string& segment_path, const std::string& read_path,
-                          const std::string& result_path, const SpliceSettings& settings);
+                          const std::string& result_path, const SpliceSettings& settings,
+                          ReadSlice slice = {});
 
 }  // namespace quilm

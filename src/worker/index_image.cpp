@@ -57,7 +57,7 @@ IndexHeader plan_header(int seed_length, IndexVariant variant, std::uint64_t pos
   h.format_version = kIndexFormatVersion;
   h.header_bytes = sizeof(IndexHeader);
   h.seed_length = static_cast<std::uint32_t>(seed_length);
-  h.variant = static_cast<std::uint32_t>(variant);
+  h.variant = stored_variant(variant);
   h.position_count = position_count;
   std::uint64_t at = kIndexPage;
   if (variant == IndexVariant::kFull) {
@@ -137,7 +137,7 @@ std::string check_header(const IndexHeader& h, std::size_t bytes, const IndexIde
   if (h.header_bytes != sizeof(IndexHeader) || h.header_checksum != header_checksum_of(h))
     return "damaged header";
   if (h.seed_length != static_cast<std::uint32_t>(want.seed_length) ||
-      h.variant != static_cast<std::uint32_t>(want.variant))
+      h.variant != stored_variant(want.variant))
     return "built for another seed length or index variant";
   if (h.masked_toggle != want.masked_toggle) return "built with another masked toggle";
   if (h.segment_length != want.segment_length ||
@@ -208,7 +208,7 @@ bool positions_inside(const std::int32_t* positions, std::uint64_t count, std::u
 std::string check_index_image(const std::uint8_t* data, std::size_t bytes,
                               const IndexIdentity& expected) {
   if (bytes < kIndexPage) return "shorter than its header (truncated?)";
-  if (!seed_length_supported(expected.seed_length)) return "unsupported seed length";
+  if (!is_indexable_seed(expected.seed_length)) return "unsupported seed length";
   const IndexHeader& h = image_header(data);
   if (std::string why = check_header(h, bytes, expected); !why.empty()) return why;
   if (checksum(data + kIndexPage, bytes - kIndexPage) != h.table_checksum)

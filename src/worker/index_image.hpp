@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/seed_lengths.hpp"
 #include "worker/seed_index.hpp"
 
 namespace quilm {
@@ -24,7 +25,12 @@ inline constexpr std::size_t kIndexPage = 4096;
 inline constexpr std::uint32_t kIndexFormatVersion = 1;
 inline constexpr char kIndexMagic[8] = {'Q', 'L', 'M', 'S', 'E', 'E', 'D', 'X'};
 
-enum class IndexVariant : std::uint32_t { kFull = 1, kReduced = 2 };
+// How the header records the variant.
+inline constexpr std::uint32_t kStoredFull = 1;
+inline constexpr std::uint32_t kStoredReduced = 2;
+inline std::uint32_t stored_variant(IndexVariant variant) {
+  return variant == IndexVariant::kFull ? kStoredFull : kStoredReduced;
+}
 
 using SegmentHash = std::array<std::uint8_t, 32>;
 

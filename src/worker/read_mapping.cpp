@@ -11,6 +11,7 @@
 #include "common/numbered_reads.hpp"
 #include "common/output_file.hpp"
 #include "common/seed_code.hpp"
+#include "common/seed_lengths.hpp"
 #include "worker/indel_match.hpp"
 #include "worker/index_store.hpp"
 
@@ -481,11 +482,10 @@ constexpr std::size_t kStreamBlock = std::size_t{20} << 20;
 
 template <class Index, class Build>
 MapStats run_mapping(const std::string& segment_path, const std::string& read_path,
-                     const std::string& result_path, const MapSettings& settings, Build build) {
+                     const std::string& result_path, const MapSettings& settings, ReadSlice slice,
+                     Build build) {
   MapStats stats;
-  if (!seed_length_supported(settings.seed_length))
-    throw UsageError("seed length " + std::to_string(settings.seed_length) +
-                     " is not between 6 and 14");
+  require_indexable_seed(settings.seed_length);
   // Open the files first, so that a missing read file or an unwritable
   // result file is reported before the index is built.
   { NumberedReadReader probe(read_path); }
@@ -497,7 +497,7 @@ MapStats run_mapping(const std::string& segment_path, const std::string& read_pa
   Index index = build(segment, settings);
   stats.build_seconds = seconds_since(t0);
   t0 = Clock::now();
-  map_reads(segment, index, read_path, out, settings, stats);
+  map_reads(segment, index, read_path, out, settings, stats, slice);
   out.close();
   stats.map_seconds = seconds_since(t0);
   return stats;
@@ -507,10 +507,10 @@ MapStats run_mapping(const std::string& segment_path, const std::string& read_pa
 
 template <class Index>
 void map_reads(const Segment& segment, const Index& index, const std::string& read_path,
-               OutputFile& out, const MapSettings& settings, MapStats& stats) {
+               OutputFile& out, const MapSettings& settings, MapStats& stats, ReadSlice slice) {
   ReadMapper<Index> mapper(segment, index, out, settings);
   if (!mapper.maps_anything()) return;
-  NumberedReadReader reader(read_path);
+  NumberedReadReader reader(read_path, slice);
   NumberedRead read;
   while (reader.next(read)) {
     mapper.map(read.number, read.sequence);
@@ -520,14 +520,14 @@ void map_reads(const Segment& segment, const Index& index, const std::string& re
 }
 
 template void map_reads<SeedIndex>(const Segment&, const SeedIndex&, const std::string&,
-                                   OutputFile&, const MapSettings&, MapStats&);
+                                   OutputFile&, const MapSettings&, MapStats&, ReadSlice);
 template void map_reads<ReducedSeedIndex>(const Segment&, const ReducedSeedIndex&,
                                           const std::string&, OutputFile&, const MapSettings&,
-                                          MapStats&);
+                                          MapStats&, ReadSlice);
 
 MapStats quilm_x(const std::string& segment_path, const std::string& read_path,
-                 const std::string& result_path, const MapSettings& settings) {
-  return run_mapping<SeedIndex>(segment_path, read_path, result_path, settings,
+                 const std::string& result_path, const MapSettings& settings, ReadSlice slice) {
+  return run_mapping<SeedIndex>(segment_path, read_path, result_path, settings, slice,
                                 [](const Segment& segment, const MapSettings& s) {
                                   return obtain_seed_index(segment, s.seed_length, s.masked_toggle,
                                                            s.index_store);
@@ -535,9 +535,10 @@ MapStats quilm_x(const std::string& segment_path, const std::string& read_path,
 }
 
 MapStats quilm_x_red(const std::string& segment_path, const std::string& read_path,
-                     const std::string& result_path, const MapSettings& settings) {
+                     const std::string& result_path, const MapSettings& settings,
+                     ReadSlice slice) {
   return run_mapping<ReducedSeedIndex>(
-      segment_path, read_path, result_path, settings,
+      segment_path, read_path, result_path, settings, slice,
       [](const Segment& segment, const MapSettings& s) {
         return obtain_reduced_seed_index(segment, s.seed_length, s.masked_toggle, s.index_store);
       });

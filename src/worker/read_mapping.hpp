@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/numbered_reads.hpp"
 #include "worker/seed_index.hpp"
 
 namespace quilm {
@@ -35,22 +36,24 @@ struct MapStats {
 };
 
 // The two mapping routines: load the segment, build the index
-// (full, or reduced for quilm_x_red), map every read of the read file and
-// write the result file. Errors throw (IoError, InputError, UsageError).
+// (full, or reduced for quilm_x_red), map every read of the read file (or of
+// one slice of it) and write the result file. Errors throw (IoError,
+// InputError, UsageError).
 MapStats quilm_x(const std::string& segment_path, const std::string& read_path,
-                 const std::string& result_path, const MapSettings& settings);
+                 const std::string& result_path, const MapSettings& settings, ReadSlice slice = {});
 MapStats quilm_x_red(const std::string& segment_path, const std::string& read_path,
-                     const std::string& result_path, const MapSettings& settings);
+                     const std::string& result_path, const MapSettings& settings,
+                     ReadSlice slice = {});
 
 // The read loop alone, on a loaded segment and a built index.
 template <class Index>
 void map_reads(const Segment& segment, const Index& index, const std::string& read_path,
-               OutputFile& out, const MapSettings& settings, MapStats& stats);
+               OutputFile& out, const MapSettings& settings, MapStats& stats, ReadSlice slice = {});
 
 extern template void map_reads<SeedIndex>(const Segment&, const SeedIndex&, const std::string&,
-                                          OutputFile&, const MapSettings&, MapStats&);
+                                          OutputFile&, const MapSettings&, MapStats&, ReadSlice);
 extern template void map_reads<ReducedSeedIndex>(const Segment&, const ReducedSeedIndex&,
                                                  const std::string&, OutputFile&,
-                                                 const MapSettings&, MapStats&);
+                                                 const MapSettings&, MapStats&, ReadSlice);
 
 }  // namespace quilm

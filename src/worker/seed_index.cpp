@@ -16,6 +16,7 @@
 #include "common/errors.hpp"
 #include "common/huge_pages.hpp"
 #include "common/seed_code.hpp"
+#include "common/seed_lengths.hpp"
 #include "worker/index_image.hpp"
 
 namespace quilm {
@@ -123,9 +124,6 @@ Segment load_segment(const std::string& path, int masked_toggle) {
   return seg;
 }
 
-bool seed_length_supported(int seed_length) {
-  return seed_length >= 6 && seed_length <= 14;
-}
 
 // ---------------------------------------------------------------------------
 // Seed walk and partitioning.
@@ -226,10 +224,6 @@ void sort_part(const SeedParts& parts, std::size_t p, std::vector<std::uint32_t>
   for (std::size_t i = 0; i < scratch.size(); ++i) part[cursor[low[i]]++] = scratch[i];
 }
 
-void check_seed_length(int seed_length) {
-  if (!seed_length_supported(seed_length))
-    throw UsageError("seed length " + std::to_string(seed_length) + " is not between 6 and 14");
-}
 
 }  // namespace
 
@@ -237,7 +231,7 @@ void check_seed_length(int seed_length) {
 // Full index: one start per key, written slice by slice in key order.
 
 SeedIndex build_seed_index(const Segment& segment, int seed_length) {
-  check_seed_length(seed_length);
+  require_indexable_seed(seed_length);
   SeedParts parts = size_parts(segment, seed_length);
   IndexMemory image = allocate_index_image(seed_length, IndexVariant::kFull, parts.total());
   IndexHeader& h = image_header(image.data());
@@ -326,7 +320,7 @@ void scan_reduced_slice(std::vector<std::uint32_t>& slice, std::uint32_t first_o
 }  // namespace
 
 ReducedSeedIndex build_reduced_seed_index(const Segment& segment, int seed_length) {
-  check_seed_length(seed_length);
+  require_indexable_seed(seed_length);
   SeedParts parts = size_parts(segment, seed_length);
   IndexMemory image = allocate_index_image(seed_length, IndexVariant::kReduced, parts.total());
   IndexHeader& h = image_header(image.data());

@@ -42,9 +42,6 @@ struct Segment {
 // any other value gives an empty segment. Throws IoError when unreadable.
 Segment load_segment(const std::string& path, int masked_toggle);
 
-// Seed lengths the indexes support.
-bool seed_length_supported(int seed_length);
-
 // A mapped region (anonymous memory or a file), unmapped on destruction.
 class IndexMemory {
  public:

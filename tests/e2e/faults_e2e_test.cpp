@@ -75,6 +75,15 @@ TEST_F(Faults, BigmemResultRecordOfAReadBeyondTheRun) {
                     "999999");
 }
 
+TEST_F(Faults, BigmemPartFileOfASharedSegmentLost) {
+  // Two processes share the one segment; the part file of the second is
+  // lost after its worker ended cleanly.
+  const std::string part = path("work/1.r.part1");
+  auto r = run(driver_with_wrapper("", "[ \"$2\" = 1 ] && rm -f \"" + part + "\""), "-C2");
+  expect_failed_run(r, "'" + part + "' of segment 1 (slice 2 of 2, worker process 1) is missing");
+  EXPECT_FALSE(file_exists(path("work/1.r")));
+}
+
 TEST_F(Faults, SecondRunInTheSameDirectoryStopsAtOnce) {
   // The first run's worker waits, so the first driver holds the lock.
   const std::string slow = driver_with_wrapper("sleep 4", "");

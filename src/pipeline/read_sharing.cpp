@@ -1,0 +1,111 @@
+#include "pipeline/read_sharing.hpp"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "common/errors.hpp"
+#include "common/output_file.hpp"
+#include "common/paths.hpp"
+
+namespace quilm {
+
+namespace {
+
+std::vector<int> idle_processes(const std::vector<int>& tasks, int cpu_cores, int max_helpers) {
+  std::vector<bool> busy(cpu_cores > 0 ? cpu_cores : 0, false);
+  for (int process : tasks)
+    if (process >= 0 && process < cpu_cores) busy[process] = true;
+  std::vector<int> idle;
+  for (int p = 0; p < cpu_cores && static_cast<int>(idle.size()) < max_helpers; ++p)
+    if (!busy[p]) idle.push_back(p);
+  return idle;
+}
+
+}  // namespace
+
+SharePlan plan_read_sharing(const std::vector<int>& tasks, const std::vector<double>& weights,
+                            int cpu_cores, int max_helpers) {
+  SharePlan all;
+  for (int k = 1; k <= static_cast<int>(tasks.size()); ++k) {
+    const double weight = k < static_cast<int>(weights.size()) ? weights[k] : 0;
+    if (tasks[k - 1] >= 0 && weight > 0) all.push_back({k, {tasks[k - 1]}});
+  }
+  if (all.empty()) return {};
+  for (int helper : idle_processes(tasks, cpu_cores, max_helpers)) {
+    SharedSegment* chosen = nullptr;
+    double greatest = 0;
+    for (SharedSegment& s : all) {
+      const double per_slice = weights[s.segment] / static_cast<double>(s.processes.size());
+      if (per_slice > greatest) {  // strictly: equal shares keep the lower segment
+        greatest = per_slice;
+        chosen = &s;
+      }
+    }
+    chosen->processes.push_back(helper);
+  }
+  SharePlan plan;
+  for (SharedSegment& s : all)
+    if (s.processes.size() > 1) plan.push_back(std::move(s));
+  return plan;
+}
+
+void remove_slice_parts(const std::string& work_folder, const SharePlan& plan) {
+  for (const SharedSegment& s : plan) {
+    for (int j = 0; j < static_cast<int>(s.processes.size()); ++j) {
+      const std::string part = slice_part_path(work_folder, s.segment, j);
+      std::error_code ec;
+      std::filesystem::remove(part, ec);
+      if (ec) throw IoError("cannot remove '" + part + "': " + ec.message());
+    }
+  }
+}
+
+namespace {
+
+void append_file(OutputFile& out, const std::string& path, std::vector<char>& buffer) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
+  if (!in) throw_io_error("cannot open", path);
+  for (;;) {
+    const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), in.get());
+    if (n > 0) out.write_block(buffer.data(), n);
+    if (n < buffer.size()) break;
+  }
+  if (std::ferror(in.get())) throw_io_error("cannot read", path);
+}
+
+void join_segment(const std::string& work_folder, const SharedSegment& s, const std::string& stage,
+                  std::vector<char>& buffer) {
+  const int slices = static_cast<int>(s.processes.size());
+  std::vector<std::string> parts;
+  for (int j = 0; j < slices; ++j) {
+    parts.push_back(slice_part_path(work_folder, s.segment, j));
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(parts.back(), ec))
+      throw LaunchError(stage + ": the part file '" + parts.back() + "' of segment " +
+                        std::to_string(s.segment) + " (slice " + std::to_string(j + 1) + " of " +
+                        std::to_string(slices) + ", worker process " +
+                        std::to_string(s.processes[j]) + ") is missing");
+  }
+  // Blocks as large as the buffer bypass the output buffer.
+  OutputFile out(numbered_path(work_folder, s.segment, ".r"), OutputFile::Mode::kTruncate, 1 << 16);
+  for (const std::string& part : parts) append_file(out, part, buffer);
+  out.close();
+  for (const std::string& part : parts) {
+    std::error_code ec;
+    std::filesystem::remove(part, ec);
+    if (ec) throw IoError("cannot remove '" + part + "': " + ec.message());
+  }
+}
+
+}  // namespace
+
+void join_slice_parts(const std::string& work_folder, const SharePlan& plan,
+                      const std::string& stage) {
+  if (plan.empty()) return;
+  std::vector<char> buffer(std::size_t{4} << 20);
+  for (const SharedSegment& s : plan) join_segment(work_folder, s, stage, buffer);
+}
+
+}  // namespace quilm
