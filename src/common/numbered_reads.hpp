@@ -2,6 +2,8 @@
 // It carries the reads of every mapping cycle and of the splice stage.
 #pragma once
 
+#include <exception>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -29,6 +31,21 @@ class NumberedReadReader {
   TextScanner scan_;
   long record_ = 0;
 };
+
+// Reads up to slots.size() records into slots[i].read; returns how many. A
+// malformed record does not throw here: its error is left in `failure`, so
+// that the caller can first finish the reads before it, then raise it.
+template <class Slot>
+std::size_t read_batch(NumberedReadReader& reader, std::span<Slot> slots,
+                       std::exception_ptr& failure) {
+  std::size_t count = 0;
+  try {
+    while (count < slots.size() && reader.next(slots[count].read)) ++count;
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  return count;
+}
 
 inline void write_numbered_read(OutputFile& out, int number, std::string_view sequence) {
   out.write_int(number);
