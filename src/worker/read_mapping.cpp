@@ -103,8 +103,6 @@ struct BatchRead {
   std::size_t reverse_seeds = 0;
 };
 
-constexpr std::size_t kBatchReads = 32;
-
 using Clock = std::chrono::steady_clock;
 double seconds_since(Clock::time_point t) {
   return std::chrono::duration<double>(Clock::now() - t).count();
@@ -528,7 +526,7 @@ void map_reads(const Segment& segment, const Index& index, const std::string& re
   ReadMapper<Index> mapper(segment, index, out, settings);
   if (!mapper.maps_anything()) return;
   NumberedReadReader reader(read_path);
-  std::vector<BatchRead> batch(kBatchReads);
+  std::vector<BatchRead> batch(kLookupBatchReads);
   for (;;) {
     std::exception_ptr failure;
     const std::size_t count = read_batch(reader, std::span(batch), failure);

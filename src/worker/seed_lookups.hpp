@@ -31,6 +31,10 @@ inline std::int64_t reverse_complement_key(std::int64_t key, int seed_length) {
 void reverse_seed_keys(std::span<const std::int64_t> forward, std::string_view reverse,
                        int seed_length, std::vector<std::int64_t>& out);
 
+// Reads per batch of lookups: enough misses in flight to hide the memory
+// latency, few enough that the prefetched lines stay in the cache until used.
+inline constexpr std::size_t kLookupBatchReads = 32;
+
 // The index lookups of the seeds of a batch of reads (one or two strands per
 // read), made stage by stage over the whole batch so that their cache misses
 // overlap instead of following one another: every key's table entries are
