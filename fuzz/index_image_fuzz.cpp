@@ -16,7 +16,8 @@ namespace {
 quilm::IndexIdentity claimed_identity(const quilm::IndexHeader& h) {
   quilm::IndexIdentity id;
   id.seed_length = 6 + static_cast<int>(h.seed_length % 3);
-  id.variant = h.variant == quilm::kStoredFull ? quilm::IndexVariant::kFull : quilm::IndexVariant::kReduced;
+  id.variant =
+      h.variant == quilm::kStoredFull ? quilm::IndexVariant::kFull : quilm::IndexVariant::kReduced;
   id.masked_toggle = h.masked_toggle;
   id.segment_length = h.segment_length;
   std::memcpy(id.segment_hash.data(), h.segment_hash, id.segment_hash.size());

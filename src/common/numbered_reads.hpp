@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -52,6 +54,21 @@ class NumberedReadReader {
   std::string where_;  // names the slice in messages
   long record_ = 0;
 };
+
+// Reads up to slots.size() records into slots[i].read; returns how many. A
+// malformed record does not throw here: its error is left in `failure`, so
+// that the caller can first finish the reads before it, then raise it.
+template <class Slot>
+std::size_t read_batch(NumberedReadReader& reader, std::span<Slot> slots,
+                       std::exception_ptr& failure) {
+  std::size_t count = 0;
+  try {
+    while (count < slots.size() && reader.next(slots[count].read)) ++count;
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  return count;
+}
 
 inline void write_numbered_read(OutputFile& out, int number, std::string_view sequence) {
   out.write_int(number);

@@ -24,9 +24,12 @@ RunConfig read_splice_config() {
 }  // namespace
 
 SpliceSettings splice_settings(const RunConfig& config, int seed_length) {
-  return {config.max_read_length,  config.max_errors,
-          seed_length,             config.masked_toggle,
-          config.min_gap_distance, config.max_gap_distance,
+  return {config.max_read_length,
+          config.max_errors,
+          seed_length,
+          config.masked_toggle,
+          config.min_gap_distance,
+          config.max_gap_distance,
           read_index_store_setting(config.work_folder)};
 }
 

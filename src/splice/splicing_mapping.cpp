@@ -1,6 +1,8 @@
 #include "splice/splicing_mapping.hpp"
 
 #include <cstdint>
+#include <exception>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "splice/splice_pairs.hpp"
 #include "worker/index_store.hpp"
 #include "worker/seed_index.hpp"
+#include "worker/seed_lookups.hpp"
 
 namespace quilm {
 
@@ -21,12 +24,22 @@ namespace {
 
 constexpr std::size_t kResultBlock = 20'000'000;
 
+// One read of a batch, and what the batch's preparation found for it.
+struct SplitBatchRead {
+  NumberedRead read;
+  std::string reverse;  // its reverse complement
+  int seeds = 0;        // 0 when the read is shorter than a seed
+  int rem = 0;
+  std::size_t forward_seeds = 0;  // lookup numbers of the seeds of each strand
+  std::size_t reverse_seeds = 0;
+};
+
 // Work areas of one segment's mapping, grown to the largest read and then
 // reused, so that the read loop allocates nothing in the steady state.
 struct SpliceWork {
-  std::string reverse;
-  std::vector<std::int64_t> ids;
-  std::vector<std::int64_t> reverse_ids;
+  std::vector<std::int64_t> keys;
+  std::vector<std::int64_t> reverse_keys;
+  SeedLookups lookups;
   CandidateWork collect;
   std::vector<SpliceCandidate> candidates;
   std::vector<SpliceCandidate> reverse_candidates;
@@ -36,46 +49,35 @@ struct SpliceWork {
   LevelWork levels;
 };
 
-// Translates the seed keys of the read and of its reverse complement into
-// index ids; the cache hints go out first so that the misses overlap.
-template <class Index>
-void translate_ids(const Index& index, std::vector<std::int64_t>& ids,
-                   std::vector<std::int64_t>& reverse_ids) {
-  for (const std::int64_t key : ids) index.prefetch_key(key);
-  for (const std::int64_t key : reverse_ids) index.prefetch_key(key);
-  for (std::int64_t& id : ids) id = index.translate(id);
-  for (std::int64_t& id : reverse_ids) id = index.translate(id);
-  for (const std::int64_t id : ids) index.prefetch_id(id);
-  for (const std::int64_t id : reverse_ids) index.prefetch_id(id);
+// Seed keys of the read and of its reverse complement, queued for lookup.
+void queue_seeds(SplitBatchRead& b, int seed_length, SpliceWork& w) {
+  b.seeds = transnum_x(b.read.sequence, seed_length, w.keys, b.rem);
+  if (b.seeds == 0) return;  // no complete seed
+  reverse_complement(b.read.sequence, b.reverse);
+  reverse_seed_keys(w.keys, b.reverse, seed_length, w.reverse_keys);
+  b.forward_seeds = w.lookups.add(w.keys);
+  b.reverse_seeds = w.lookups.add(w.reverse_keys);
 }
 
-template <class Index>
-void map_split_read(const Segment& segment, const Index& index, const SpliceSettings& s,
-                    std::int64_t pair_cap, const NumberedRead& read, SpliceWork& w,
-                    OutputFile& out) {
-  const int length = static_cast<int>(read.sequence.size());
+void map_split_read(const Segment& segment, const SpliceSettings& s, std::int64_t pair_cap,
+                    const SplitBatchRead& b, SpliceWork& w, OutputFile& out) {
+  if (b.seeds == 0) return;
+  const int length = static_cast<int>(b.read.sequence.size());
   const int c = s.seed_length;
-  if (length < c) return;  // no complete seed
-  reverse_complement(read.sequence, w.reverse);
-  int rem = 0;
-  int reverse_rem = 0;
-  const int seeds = transnum_x(read.sequence, c, w.ids, rem);
-  transnum_x(w.reverse, c, w.reverse_ids, reverse_rem);
-  translate_ids(index, w.ids, w.reverse_ids);
-
   // A reverse-complement placement must end before the segment's last base.
   const std::int64_t last_start = static_cast<std::int64_t>(segment.length) - length + 1;
-  collect_candidates(index, w.ids, length, c, last_start, w.collect, w.candidates);
-  collect_candidates(index, w.reverse_ids, length, c, last_start - 1, w.collect,
+  collect_candidates(w.lookups.buckets(b.forward_seeds), length, c, last_start, w.collect,
+                     w.candidates);
+  collect_candidates(w.lookups.buckets(b.reverse_seeds), length, c, last_start - 1, w.collect,
                      w.reverse_candidates);
 
-  const PairRules rules{c, seeds, s.max_errors, s.min_gap_distance, s.max_gap_distance, pair_cap};
-  form_pairs(w.candidates, read.sequence, segment.data(), rules, DonorSet::kForward, w.usable,
+  const PairRules rules{c, b.seeds, s.max_errors, s.min_gap_distance, s.max_gap_distance, pair_cap};
+  form_pairs(w.candidates, b.read.sequence, segment.data(), rules, DonorSet::kForward, w.usable,
              w.pairs);
-  form_pairs(w.reverse_candidates, w.reverse, segment.data(), rules, DonorSet::kReverse, w.usable,
+  form_pairs(w.reverse_candidates, b.reverse, segment.data(), rules, DonorSet::kReverse, w.usable,
              w.reverse_pairs);
 
-  const SplitRead split{read.number, read.sequence, w.reverse, seeds, rem};
+  const SplitRead split{b.read.number, b.read.sequence, b.reverse, b.seeds, b.rem};
   write_split_records(split, segment.data(), w.pairs, w.reverse_pairs, c, s.max_errors, w.levels,
                       out);
 }
@@ -87,14 +89,26 @@ std::int64_t pair_capacity(std::int32_t max_bucket, const SpliceSettings& s) {
   return std::int64_t{max_bucket} * (per_read + 1) * (per_read + 2);
 }
 
+// Reads are taken in batches: the seeds of the whole batch are looked up
+// first, then its reads are mapped in order.
 template <class Index>
 void map_split_reads(const Segment& segment, const Index& index, const SpliceSettings& s,
                      NumberedReadReader& reads, const std::string& result_path) {
   OutputFile out(result_path, OutputFile::Mode::kTruncate, kResultBlock);
   const std::int64_t pair_cap = pair_capacity(index.max_bucket, s);
   SpliceWork work;
-  NumberedRead read;
-  while (reads.next(read)) map_split_read(segment, index, s, pair_cap, read, work, out);
+  std::vector<SplitBatchRead> batch(kLookupBatchReads);
+  for (;;) {
+    std::exception_ptr failure;
+    const std::size_t count = read_batch(reads, std::span(batch), failure);
+    const auto part = std::span(batch).first(count);
+    work.lookups.clear();
+    for (SplitBatchRead& b : part) queue_seeds(b, s.seed_length, work);
+    work.lookups.look_up(index);
+    for (const SplitBatchRead& b : part) map_split_read(segment, s, pair_cap, b, work, out);
+    if (failure) std::rethrow_exception(failure);
+    if (count < batch.size()) break;
+  }
   out.close();
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <exception>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "common/seed_lengths.hpp"
 #include "worker/indel_match.hpp"
 #include "worker/index_store.hpp"
+#include "worker/seed_lookups.hpp"
 
 namespace quilm {
 
@@ -88,10 +91,18 @@ struct Candidate {
 struct Strand {
   char name = 'F';
   const std::string* text = nullptr;  // the read or its reverse complement
-  std::vector<std::int64_t> keys;
-  std::vector<std::int64_t> ids;
   std::vector<Candidate> list;
   VoteTable votes;
+};
+
+// One read of a batch, and what the batch's preparation found for it.
+struct BatchRead {
+  NumberedRead read;
+  std::string reverse;            // its reverse complement, when that strand is searched
+  int seeds = 0;                  // S; 0 when the read has nothing to look up
+  int rem = 0;                    // n mod L
+  std::size_t forward_seeds = 0;  // lookup numbers of the voting seeds of each strand
+  std::size_t reverse_seeds = 0;
 };
 
 using Clock = std::chrono::steady_clock;
@@ -130,58 +141,55 @@ class ReadMapper {
 
   long records() const { return records_; }
 
-  void map(int number, const std::string& read) {
-    number_ = number;
-    read_ = &read;
-    n_ = static_cast<int>(read.size());
-    switch (mode_) {
-      case Mode::kBest:
-        best_or_export(false);
-        break;
-      case Mode::kExportAll:
-        best_or_export(true);
-        break;
-      case Mode::kFirstHit:
-        first_hit();
-        break;
-      case Mode::kNone:
-        break;
-    }
+  // Looks up the seeds of all reads of the batch first, then maps the reads
+  // in order.
+  void map_batch(std::span<BatchRead> batch) {
+    lookups_.clear();
+    for (BatchRead& b : batch) prepare(b);
+    lookups_.look_up(index_);
+    for (BatchRead& b : batch) map(b);
   }
 
  private:
   // -- preparation ----------------------------------------------------------
 
-  // Seed keys of the strand's text (S seeds, rem).
-  int seeds_of(Strand& st) { return transnum_x(*st.text, L_, st.keys, rem_); }
+  // Seed keys of the read and, when searched, of its reverse complement,
+  // queued for lookup.
+  void prepare(BatchRead& b) {
+    const std::string& read = b.read.sequence;
+    const int S = transnum_x(read, L_, keys_, b.rem);
+    b.seeds = 0;
+    if (S == 0) return;  // shorter than a seed: no seed, no hit
+    // The best and export-all modes need a start with 0 < start < N - n.
+    if (mode_ != Mode::kFirstHit && N_ - static_cast<std::int64_t>(read.size()) <= 1) return;
+    b.seeds = S;
+    const auto voting =
+        static_cast<std::size_t>(mode_ == Mode::kFirstHit ? first_hit_voting(S) : S);
+    b.forward_seeds = lookups_.add(std::span(keys_).first(voting));
+    if (!both_) return;
+    reverse_complement(read, b.reverse);
+    reverse_seed_keys(keys_, b.reverse, L_, reverse_keys_);
+    b.reverse_seeds = lookups_.add(std::span(reverse_keys_).first(voting));
+  }
 
-  // Votes of the first `voting` seeds of a read with S seeds; starts must lie
-  // in (0, upper) (upper < 0: no upper bound).
-  void collect(Strand& st, int S, int voting, std::int64_t upper) {
+  // With indels on, a first-hit search of a read of more than 9 seeds lets
+  // only its first E + 1 seeds vote (when E < S).
+  bool first_hit_reduces(int S) const { return S > 9 && indel_ && E_ < S; }
+  int first_hit_voting(int S) const { return first_hit_reduces(S) ? E_ + 1 : S; }
+
+  // Votes of the seeds whose buckets are given (the first of the read's S
+  // seeds); starts must lie in (0, upper) (upper < 0: no upper bound).
+  void collect(Strand& st, int S, std::span<const SeedLookups::Bucket> buckets,
+               std::int64_t upper) {
     st.list.clear();
-    st.ids.resize(static_cast<std::size_t>(voting));
-    for (int i = 0; i < voting; ++i) index_.prefetch_key(st.keys[i]);
-    for (int i = 0; i < voting; ++i) {
-      st.ids[i] = index_.translate(st.keys[i]);
-      index_.prefetch_id(st.ids[i]);
-    }
     std::size_t total = 0;
-    spans_.resize(static_cast<std::size_t>(voting));
-    for (int i = 0; i < voting; ++i) {
-      if (st.ids[i] < 0) {
-        spans_[i] = {};
-        continue;
-      }
-      spans_[i] = index_.bucket(st.ids[i]);
-      if (!spans_[i].empty()) __builtin_prefetch(spans_[i].data());
-      total += spans_[i].size();
-    }
+    for (const SeedLookups::Bucket& b : buckets) total += b.size();
     st.votes.begin(total);
     if (total == 0) return;
     st.list.reserve(total);
-    for (int i = 0; i < voting; ++i) {
-      const std::int64_t off = seed_read_position(i, S, n_, L_);
-      for (std::int32_t p : spans_[i]) {
+    for (std::size_t i = 0; i < buckets.size(); ++i) {
+      const std::int64_t off = seed_read_position(static_cast<int>(i), S, n_, L_);
+      for (std::int32_t p : buckets[i]) {
         const std::int64_t start = p - off;
         if (start <= 0) continue;
         if (upper >= 0 && start >= upper) continue;
@@ -191,9 +199,11 @@ class ReadMapper {
     }
   }
 
-  int threshold(int S) const {
-    if (rem_ == 0) return S - E_ >= 2 ? S - E_ - 1 : 0;
-    return S - E_ >= 3 ? S - E_ - 2 : 0;
+  // The lowest vote level that is not visited when a read of S seeds may
+  // have `errors` errors.
+  int threshold(int S, int errors) const {
+    if (rem_ == 0) return S - errors >= 2 ? S - errors - 1 : 0;
+    return S - errors >= 3 ? S - errors - 2 : 0;
   }
 
   // -- comparisons ----------------------------------------------------------
@@ -234,225 +244,230 @@ class ReadMapper {
     ++records_;
   }
 
-  // -- best and export-all modes --------------------------------------------
+  // -- the passes that all modes share ---------------------------------------
 
-  void best_or_export(bool export_all) {
+  // Entries with all S votes, in list order, forward strand first: written
+  // with 0 errors without comparing bases; every one, or only the first.
+  // True when something was written.
+  bool perfect_pass(std::span<Strand* const> strands, int S, bool every) {
+    bool wrote = false;
+    for (Strand* st : strands)
+      for (const Candidate& c : st->list) {
+        if (c.hits != static_cast<std::uint32_t>(S)) continue;
+        write(st->name, 0, c.start);
+        if (!every) return true;
+        wrote = true;
+      }
+    return wrote;
+  }
+
+  enum class Compare { kVerify, kAlign };
+
+  // The level search: for d = first_d, first_d + 1, ... while the vote level
+  // S - d lies above rules.floor (which the rules may raise), the entries of
+  // each strand with exactly S - d votes, in list order, forward strand
+  // first, are compared with their strand's text (mismatches, or the banded
+  // alignment), and every one within E errors goes to the mode's rules.
+  // True as soon as the rules end the read's search; otherwise what
+  // rules.finish() says after the last level.
+  template <class Rules>
+  bool search_levels(Rules& rules, Compare how, std::span<Strand* const> strands, int S,
+                     int first_d = 1) {
+    for (int d = first_d; S - d > rules.floor; ++d) {
+      const auto level = static_cast<std::uint32_t>(S - d);
+      for (Strand* st : strands) {
+        rules.begin_strand();
+        for (const Candidate& c : st->list) {
+          if (c.hits != level) continue;
+          if constexpr (Rules::kClears)
+            if (st->votes.cleared(c.slot)) continue;
+          const int e =
+              how == Compare::kVerify ? verify(*st->text, c.start) : align(*st->text, c.start);
+          if (e < 0 || e > E_) continue;
+          if (rules.take(*st, c, e, d)) return true;
+        }
+      }
+      if (rules.end_level(d)) return true;
+    }
+    return rules.finish();
+  }
+
+  // A hit of the (mismatch) level search that needs no better one: one
+  // error, fewer errors than missing votes, or as many when the seeds tile
+  // the read exactly.
+  bool decisive(int e, int d) const { return e == 1 || e < d || (rem_ == 0 && e == d); }
+
+  // -- best mode -------------------------------------------------------------
+
+  // A decisive hit is written and ends the search. Otherwise the hit with
+  // the fewest errors (the first met among equals) is kept, and written at
+  // the end of a level once its count is at most d, or after the last level.
+  // In the indel pass no hit is decisive and the kept one is written at the
+  // end of its level.
+  struct BestRules {
+    static constexpr bool kClears = false;
+    ReadMapper& m;
+    bool indel;
+    int floor;
+    int best;
+    std::int64_t start = 0;
+    char strand = 'F';
+
+    void begin_strand() {}
+    bool take(const Strand& st, const Candidate& c, int e, int d) {
+      if (!indel && m.decisive(e, d)) {
+        m.write(st.name, e, c.start);
+        return true;
+      }
+      if (e < best) {
+        best = e;
+        start = c.start;
+        strand = st.name;
+      }
+      return false;
+    }
+    bool end_level(int d) { return (indel || best <= d) && finish(); }
+    bool finish() {
+      if (start == 0) return false;
+      m.write(strand, best, start);
+      return true;
+    }
+  };
+
+  void best_search(std::span<Strand* const> strands, int S) {
+    if (perfect_pass(strands, S, false)) return;
+    BestRules level{*this, false, threshold(S, E_), E_ + 1};
+    if (search_levels(level, Compare::kVerify, strands, S) || !indel_) return;
+    BestRules gapped{*this, true, 0, E_ + 1};
+    search_levels(gapped, Compare::kAlign, strands, S);
+  }
+
+  // -- export-all mode -------------------------------------------------------
+
+  // Level search: a decisive hit is written and marks the read found, which
+  // ends the search after its level; a hit with fewer errors than every
+  // earlier one is written as tentative and raises the floor. The entries of
+  // a written start are cleared, so that no lower level writes it again.
+  // Indel pass: every alignment with fewer errors than the level's best so
+  // far is written, once per start and strand at that level (up to 100
+  // starts remembered); the pass ends after the first level that accepted one.
+  struct ExportRules {
+    static constexpr bool kClears = true;
+    ReadMapper& m;
+    bool indel;
+    int floor;
+    int best;
+    int seeds;
+    bool found = false;  // in the indel pass: an alignment was accepted
+    bool tentative = false;
+
+    void begin_strand() {
+      if (indel) m.written_.clear();
+    }
+    bool take(Strand& st, const Candidate& c, int e, int d) {
+      if (indel) {
+        accept_alignment(st, c, e);
+        return false;
+      }
+      if (m.decisive(e, d)) {
+        found = true;
+      } else if (e < best) {
+        tentative = true;
+        best = e;
+      } else {
+        return false;
+      }
+      m.write(st.name, e, c.start);
+      st.votes.clear(c.slot);
+      return false;
+    }
+    void accept_alignment(const Strand& st, const Candidate& c, int e) {
+      if (e >= best) return;
+      best = e;
+      found = true;
+      auto& written = m.written_;
+      if (std::find(written.begin(), written.end(), c.start) != written.end()) return;
+      m.write(st.name, e, c.start);
+      if (written.size() < 100) written.push_back(c.start);
+    }
+    bool end_level(int) {
+      if (found) return true;
+      if (tentative && !indel) floor = std::max(floor, m.threshold(seeds, best));
+      return false;
+    }
+    bool finish() { return found; }
+  };
+
+  void export_all_search(std::span<Strand* const> strands, int S) {
+    if (perfect_pass(strands, S, true)) return;
+    ExportRules level{*this, false, threshold(S, E_), E_ + 1, S};
+    if (search_levels(level, Compare::kVerify, strands, S) || !indel_) return;
+    ExportRules gapped{*this, true, 0, E_ + 1, S};
+    search_levels(gapped, Compare::kAlign, strands, S);
+  }
+
+  // -- first-hit mode ---------------------------------------------------------
+
+  // The first hit within E errors is written and ends the search.
+  struct FirstHitRules {
+    static constexpr bool kClears = false;
+    ReadMapper& m;
+    int floor;
+
+    void begin_strand() {}
+    bool take(const Strand& st, const Candidate& c, int e, int) {
+      m.write(st.name, e, c.start);
+      return true;
+    }
+    bool end_level(int) { return false; }
+    bool finish() { return false; }
+  };
+
+  // One search on one strand, the seeds of the whole read S_all; true when
+  // it wrote a record.
+  bool first_hit_search(Strand& st, int S_all, std::span<const SeedLookups::Bucket> buckets) {
+    collect(st, S_all, buckets, -1);
+    const int S = static_cast<int>(buckets.size());
+    Strand* const one[] = {&st};
+    if (first_hit_reduces(S_all)) {
+      // The voting seeds no longer cover the read: a start on which all of
+      // them agree is verified before it is written.
+      FirstHitRules perfect{*this, S - 1};
+      if (search_levels(perfect, Compare::kVerify, one, S, 0)) return true;
+    } else if (perfect_pass(one, S, false)) {
+      return true;
+    }
+    FirstHitRules level{*this, threshold(S, E_)};
+    if (search_levels(level, Compare::kVerify, one, S)) return true;
+    FirstHitRules gapped{*this, 0};
+    return indel_ && search_levels(gapped, Compare::kAlign, one, S);
+  }
+
+  // -- one read ----------------------------------------------------------------
+
+  void map(const BatchRead& b) {
+    if (b.seeds == 0) return;
+    number_ = b.read.number;
+    read_ = &b.read.sequence;
+    n_ = static_cast<int>(read_->size());
+    rem_ = b.rem;
     fwd_.text = read_;
-    const int S = seeds_of(fwd_);
-    if (S == 0) return;  // shorter than a seed: no seed, no hit
-    if (both_) {
-      reverse_complement(*read_, rc_);
-      rev_.text = &rc_;
-      int rem_r = 0;
-      transnum_x(rc_, L_, rev_.keys, rem_r);
+    rev_.text = &b.reverse;
+    const int S = b.seeds;
+    if (mode_ == Mode::kFirstHit) {
+      if (first_hit_search(fwd_, S, lookups_.buckets(b.forward_seeds))) return;
+      if (both_) first_hit_search(rev_, S, lookups_.buckets(b.reverse_seeds));
+      return;
     }
     const std::int64_t upper = N_ - n_;
-    if (upper <= 1) return;  // no start with 0 < start < N - n
-    collect(fwd_, S, S, upper);
-    if (both_)
-      collect(rev_, S, S, upper);
+    collect(fwd_, S, lookups_.buckets(b.forward_seeds), upper);
+    if (both_) collect(rev_, S, lookups_.buckets(b.reverse_seeds), upper);
+    Strand* const strands[] = {&fwd_, &rev_};
+    const std::span<Strand* const> searched(strands, both_ ? 2 : 1);
+    if (mode_ == Mode::kExportAll)
+      export_all_search(searched, S);
     else
-      rev_.list.clear();
-    if (export_all)
-      export_all_search(S);
-    else
-      best_search(S);
-  }
-
-  void best_search(int S) {
-    const std::uint32_t US = static_cast<std::uint32_t>(S);
-    for (const Candidate& c : fwd_.list)
-      if (c.hits == US) return write('F', 0, c.start);
-    if (both_)
-      for (const Candidate& c : rev_.list)
-        if (c.hits == US) return write('R', 0, c.start);
-
-    int T = threshold(S);
-    if (T < S - 1) {
-      int best = E_ + 1;
-      std::int64_t best_start = 0;
-      char best_strand = 'F';
-      for (int d = 1; S - d > T; ++d) {
-        const std::uint32_t l = static_cast<std::uint32_t>(S - d);
-        for (Strand* st : {&fwd_, &rev_}) {
-          if (st == &rev_ && (!both_ || rev_.list.empty())) break;
-          for (const Candidate& c : st->list) {
-            if (c.hits != l) continue;
-            const int e = verify(*st->text, c.start);
-            if (e > E_) continue;
-            if (e == 1 || e < d || (rem_ == 0 && e == d)) return write(st->name, e, c.start);
-            if (e < best) {
-              best = e;
-              best_start = c.start;
-              best_strand = st->name;
-            }
-          }
-        }
-        if (best_start > 0 && best <= d) return write(best_strand, best, best_start);
-      }
-      if (best_start > 0) return write(best_strand, best, best_start);
-    }
-
-    if (indel_ && S - 1 >= 1) {
-      int best = E_ + 1;
-      std::int64_t best_start = 0;
-      char best_strand = 'F';
-      for (int l = S - 1; l >= 1; --l) {
-        const std::uint32_t ul = static_cast<std::uint32_t>(l);
-        for (Strand* st : {&fwd_, &rev_}) {
-          if (st == &rev_ && (!both_ || rev_.list.empty())) break;
-          for (const Candidate& c : st->list) {
-            if (c.hits != ul) continue;
-            const int e = align(*st->text, c.start);
-            if (e >= 0 && e < best) {
-              best = e;
-              best_start = c.start;
-              best_strand = st->name;
-            }
-          }
-        }
-        if (best_start > 0) return write(best_strand, best, best_start);
-      }
-    }
-  }
-
-  void export_all_search(int S) {
-    const std::uint32_t US = static_cast<std::uint32_t>(S);
-    bool perfect = false;
-    for (Strand* st : {&fwd_, &rev_}) {
-      if (st == &rev_ && !both_) break;
-      for (const Candidate& c : st->list)
-        if (c.hits == US) {
-          write(st->name, 0, c.start);
-          perfect = true;
-        }
-    }
-    if (perfect) return;
-
-    int T = threshold(S);
-    bool found = false;
-    if (T < S - 1) {
-      int best = E_ + 1;
-      bool tentative = false;
-      for (int d = 1; S - d > T; ++d) {
-        const std::uint32_t l = static_cast<std::uint32_t>(S - d);
-        for (Strand* st : {&fwd_, &rev_}) {
-          if (st == &rev_ && (!both_ || rev_.list.empty())) break;
-          for (const Candidate& c : st->list) {
-            if (c.hits != l || st->votes.cleared(c.slot)) continue;
-            const int e = verify(*st->text, c.start);
-            if (e > E_) continue;
-            if (e == 1 || e < d || (rem_ == 0 && e == d)) {
-              write(st->name, e, c.start);
-              st->votes.clear(c.slot);
-              found = true;
-            } else if (e < best) {
-              write(st->name, e, c.start);
-              st->votes.clear(c.slot);
-              tentative = true;
-              best = e;
-            }
-          }
-        }
-        if (found) break;
-        if (tentative) {
-          if (rem_ == 0 && S - best >= 2)
-            T = std::max(T, S - best - 1);
-          else if (rem_ > 0 && S - best >= 3)
-            T = std::max(T, S - best - 2);
-        }
-      }
-    }
-
-    if (!found && indel_ && S - 1 >= 1) {
-      for (int l = S - 1; l >= 1; --l) {
-        const std::uint32_t ul = static_cast<std::uint32_t>(l);
-        int best = E_ + 1;
-        bool accepted = false;
-        for (Strand* st : {&fwd_, &rev_}) {
-          if (st == &rev_ && (!both_ || rev_.list.empty())) break;
-          written_.clear();
-          for (const Candidate& c : st->list) {
-            if (c.hits != ul || st->votes.cleared(c.slot)) continue;
-            const int e = align(*st->text, c.start);
-            if (e < 0 || e >= best) continue;
-            best = e;
-            accepted = true;
-            if (std::find(written_.begin(), written_.end(), c.start) == written_.end()) {
-              write(st->name, e, c.start);
-              if (written_.size() < 100) written_.push_back(c.start);
-            }
-          }
-        }
-        if (accepted) break;
-      }
-    }
-  }
-
-  // -- first-hit mode -------------------------------------------------------
-
-  void first_hit() {
-    fwd_.text = read_;
-    if (first_hit_search(fwd_)) return;
-    if (!both_) return;
-    reverse_complement(*read_, rc_);
-    rev_.text = &rc_;
-    first_hit_search(rev_);
-  }
-
-  // One search on one string; true when it wrote a record.
-  bool first_hit_search(Strand& st) {
-    const int S_all = seeds_of(st);
-    if (S_all == 0) return false;
-    int S = S_all;
-    const bool reduced = S_all > 9 && indel_ && E_ < S_all;
-    if (reduced) S = E_ + 1;
-    collect(st, S_all, S, -1);
-    const std::uint32_t US = static_cast<std::uint32_t>(S);
-
-    for (const Candidate& c : st.list) {
-      if (c.hits != US) continue;
-      if (!reduced) {
-        write(st.name, 0, c.start);
-        return true;
-      }
-      // The reduced seeds no longer cover the read: verify before writing.
-      const int e = verify(*st.text, c.start);
-      if (e <= E_) {
-        write(st.name, e, c.start);
-        return true;
-      }
-    }
-
-    const int T = threshold(S);
-    if (T < S - 1) {
-      for (int l = S - 1; l > T; --l) {
-        const std::uint32_t ul = static_cast<std::uint32_t>(l);
-        for (const Candidate& c : st.list) {
-          if (c.hits != ul) continue;
-          const int e = verify(*st.text, c.start);
-          if (e <= E_) {
-            write(st.name, e, c.start);
-            return true;
-          }
-        }
-      }
-    }
-
-    if (indel_ && S - 1 >= 1) {
-      for (int l = S - 1; l >= 1; --l) {
-        const std::uint32_t ul = static_cast<std::uint32_t>(l);
-        for (const Candidate& c : st.list) {
-          if (c.hits != ul) continue;
-          const int e = align(*st.text, c.start);
-          if (e >= 0) {
-            write(st.name, e, c.start);
-            return true;
-          }
-        }
-      }
-    }
-    return false;
+      best_search(searched, S);
   }
 
   const char* seg_;
@@ -469,9 +484,10 @@ class ReadMapper {
   const std::string* read_ = nullptr;
   int n_ = 0;
   int rem_ = 0;
-  std::string rc_;
   Strand fwd_, rev_;
-  std::vector<std::span<const std::int32_t>> spans_;
+  SeedLookups lookups_;
+  std::vector<std::int64_t> keys_;
+  std::vector<std::int64_t> reverse_keys_;
   std::vector<char> window_;
   std::vector<std::int32_t> band_;
   std::vector<std::int32_t> written_;
@@ -511,10 +527,14 @@ void map_reads(const Segment& segment, const Index& index, const std::string& re
   ReadMapper<Index> mapper(segment, index, out, settings);
   if (!mapper.maps_anything()) return;
   NumberedReadReader reader(read_path, slice);
-  NumberedRead read;
-  while (reader.next(read)) {
-    mapper.map(read.number, read.sequence);
-    ++stats.reads;
+  std::vector<BatchRead> batch(kLookupBatchReads);
+  for (;;) {
+    std::exception_ptr failure;
+    const std::size_t count = read_batch(reader, std::span(batch), failure);
+    mapper.map_batch(std::span(batch).first(count));
+    stats.reads += static_cast<long>(count);
+    if (failure) std::rethrow_exception(failure);
+    if (count < batch.size()) break;
   }
   stats.records += mapper.records();
 }
@@ -535,8 +555,7 @@ MapStats quilm_x(const std::string& segment_path, const std::string& read_path,
 }
 
 MapStats quilm_x_red(const std::string& segment_path, const std::string& read_path,
-                     const std::string& result_path, const MapSettings& settings,
-                     ReadSlice slice) {
+                     const std::string& result_path, const MapSettings& settings, ReadSlice slice) {
   return run_mapping<ReducedSeedIndex>(
       segment_path, read_path, result_path, settings, slice,
       [](const Segment& segment, const MapSettings& s) {

@@ -124,7 +124,6 @@ Segment load_segment(const std::string& path, int masked_toggle) {
   return seg;
 }
 
-
 // ---------------------------------------------------------------------------
 // Seed walk and partitioning.
 //
@@ -223,7 +222,6 @@ void sort_part(const SeedParts& parts, std::size_t p, std::vector<std::uint32_t>
   const std::uint16_t* low = parts.low() + from;
   for (std::size_t i = 0; i < scratch.size(); ++i) part[cursor[low[i]]++] = scratch[i];
 }
-
 
 }  // namespace
 

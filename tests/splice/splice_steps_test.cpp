@@ -14,6 +14,7 @@
 #include "splice_test_data.hpp"
 #include "support/test_support.hpp"
 #include "worker/seed_index.hpp"
+#include "worker/seed_lookups.hpp"
 
 namespace quilm {
 namespace {
@@ -87,7 +88,20 @@ std::vector<SpliceCandidate> literal_candidates(const SeedIndex& index,
   return list;
 }
 
-class CandidateTest : public test::TempDirTest {};
+class CandidateTest : public test::TempDirTest {
+ protected:
+  // The buckets of a sequence's seeds, looked up as the worker does.
+  std::span<const SeedLookups::Bucket> buckets(const SeedIndex& index,
+                                               const std::vector<std::int64_t>& keys) {
+    lookups_.clear();
+    const std::size_t strand = lookups_.add(keys);
+    lookups_.look_up(index);
+    return lookups_.buckets(strand);
+  }
+
+ private:
+  SeedLookups lookups_;
+};
 
 TEST_F(CandidateTest, MatchTheSeedBySeedInsertionOnRepetitiveSegments) {
   // Three copies of one stretch with a few changes, so that starts collect
@@ -112,7 +126,7 @@ TEST_F(CandidateTest, MatchTheSeedBySeedInsertionOnRepetitiveSegments) {
       int rem = 0;
       transnum_x(read, c, keys, rem);
       const std::int64_t max_start = static_cast<std::int64_t>(segment.length) - length + r % 2;
-      collect_candidates(index, keys, length, c, max_start, votes, got);
+      collect_candidates(buckets(index, keys), length, c, max_start, votes, got);
       ASSERT_EQ(got, literal_candidates(index, keys, length, c, max_start, counters))
           << "read " << read << " seed " << c;
     }
@@ -132,16 +146,16 @@ TEST_F(CandidateTest, LastSeedEndsWithTheReadAndStartsStayInBounds) {
   const std::string read = genome.substr(100, 52);
   ASSERT_EQ(transnum_x(read, 10, keys, rem), 6);
   EXPECT_EQ(rem, 2);
-  collect_candidates(index, keys, 52, 10, 400 - 52 + 1, votes, got);
+  collect_candidates(buckets(index, keys), 52, 10, 400 - 52 + 1, votes, got);
   EXPECT_EQ(got, (std::vector<SpliceCandidate>{{101, 6, 1}}));
 
   // A placement whose last base is the segment's last base is allowed only
   // up to max_start; the reverse complement gets one position less.
   const std::string tail = genome.substr(400 - 50);
   transnum_x(tail, 10, keys, rem);
-  collect_candidates(index, keys, 50, 10, 351, votes, got);
+  collect_candidates(buckets(index, keys), 50, 10, 351, votes, got);
   EXPECT_EQ(got, (std::vector<SpliceCandidate>{{351, 5, 1}}));
-  collect_candidates(index, keys, 50, 10, 350, votes, got);
+  collect_candidates(buckets(index, keys), 50, 10, 350, votes, got);
   EXPECT_TRUE(got.empty());
 }
 

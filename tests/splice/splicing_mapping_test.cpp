@@ -138,6 +138,22 @@ TEST_F(SplicingMappingTest, ReducedIndexWritesTheSameBytes) {
   }
 }
 
+TEST_F(SplicingMappingTest, MalformedRecordKeepsTheRecordsOfTheReadsBeforeIt) {
+  // Reads are looked up in batches: the reads before a malformed record are
+  // still mapped and written, whatever their place in a batch.
+  const std::string plus = test::junction_read(genome, 1000, 500, 25, 25);
+  const std::vector<std::string> reads(45, plus);
+  const std::string want = run(reads, genome);
+  ASSERT_FALSE(want.empty());
+  std::string text;
+  for (std::size_t i = 0; i < reads.size(); ++i)
+    text += std::to_string(i + 1) + "\t" + reads[i] + "\n";
+  test::spit(path("splice0.fastq"), text + "x\n46\t" + plus + "\n");
+  EXPECT_THROW(splicing_mapping(path("1.txt"), path("splice0.fastq"), path("bad.r"), settings),
+               InputError);
+  EXPECT_EQ(test::slurp(path("bad.r")), want);
+}
+
 TEST_F(SplicingMappingTest, UnusableInputIsReported) {
   test::spit(path("1.txt"), genome);
   test::spit(path("reads"), "1\tACGT\nx\n");

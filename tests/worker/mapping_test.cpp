@@ -46,8 +46,8 @@ class MappingTest : public test::TempDirTest {
     return s;
   }
   static std::string rec(int number, const std::string& read, char strand, int errors, int pos) {
-    return std::to_string(number) + "\t" + read + "\n" + strand + "\t1\t" +
-           std::to_string(errors) + "\t" + std::to_string(pos) + "\n";
+    return std::to_string(number) + "\t" + read + "\n" + strand + "\t1\t" + std::to_string(errors) +
+           "\t" + std::to_string(pos) + "\n";
   }
 };
 
@@ -69,8 +69,8 @@ std::string rc(const std::string& s) {
 TEST_F(MappingTest, BestPerfectPassPrefersForward) {
   std::mt19937 rng(1);
   std::string read = random_bases(rng, 24);
-  std::string seg = random_bases(rng, 50) + rc(read) + random_bases(rng, 50) + read +
-                    random_bases(rng, 50);
+  std::string seg =
+      random_bases(rng, 50) + rc(read) + random_bases(rng, 50) + read + random_bases(rng, 50);
   EXPECT_EQ(map(seg, {{5, read}}, settings(6, 2)), rec(5, read, 'F', 0, 124));
 }
 
@@ -86,12 +86,14 @@ TEST_F(MappingTest, BestSegmentBoundaries) {
   std::mt19937 rng(3);
   std::string seg = random_bases(rng, 200);
   // Start 1 is found.
-  EXPECT_EQ(map(seg, {{1, seg.substr(0, 30)}}, settings(6, 2)), rec(1, seg.substr(0, 30), 'F', 0, 0));
+  EXPECT_EQ(map(seg, {{1, seg.substr(0, 30)}}, settings(6, 2)),
+            rec(1, seg.substr(0, 30), 'F', 0, 0));
   // Start must stay below N - n: a read ending on the last base, or on the
   // one before it, is not found; ending two bases earlier it is.
   EXPECT_EQ(map(seg, {{1, seg.substr(170, 30)}}, settings(6, 2)), "");
   EXPECT_EQ(map(seg, {{1, seg.substr(169, 30)}}, settings(6, 2)), "");
-  EXPECT_EQ(map(seg, {{1, seg.substr(168, 30)}}, settings(6, 2)), rec(1, seg.substr(168, 30), 'F', 0, 168));
+  EXPECT_EQ(map(seg, {{1, seg.substr(168, 30)}}, settings(6, 2)),
+            rec(1, seg.substr(168, 30), 'F', 0, 168));
 }
 
 TEST_F(MappingTest, BestReadWithAnN) {
@@ -160,7 +162,7 @@ TEST_F(MappingTest, ExportAllTentativeHitThenBetterOne) {
   };
   std::string x = mutate(read, {36, 39});  // the last seed (34..39) loses its vote
   std::string y = mutate(read, {37, 38});
-  std::string z = mutate(read, {34});      // seeds 5 (30..35) and 6 lose theirs
+  std::string z = mutate(read, {34});  // seeds 5 (30..35) and 6 lose theirs
   std::string seg = random_bases(rng, 20) + x + random_bases(rng, 20) + y + random_bases(rng, 20) +
                     z + random_bases(rng, 20);
   EXPECT_EQ(map(seg, {{1, read}}, settings(6, 2, 1, 1)),
@@ -238,7 +240,9 @@ Generated generate(unsigned seed, int length) {
   const std::string unit = random_bases(rng, 40);
   while (static_cast<int>(s.size()) < length) {
     switch (rng() % 8) {
-      case 0: s += std::string(1 + rng() % 12, 'N'); break;
+      case 0:
+        s += std::string(1 + rng() % 12, 'N');
+        break;
       case 1: {  // soft-masked stretch
         std::string low = random_bases(rng, 10 + rng() % 40);
         for (char& c : low) c = static_cast<char>(c - 'A' + 'a');
@@ -255,8 +259,11 @@ Generated generate(unsigned seed, int length) {
         s += copy;
         break;
       }
-      case 4: s += unit; break;  // exact tandem-ish repeat
-      default: s += random_bases(rng, 20 + rng() % 100);
+      case 4:
+        s += unit;
+        break;  // exact tandem-ish repeat
+      default:
+        s += random_bases(rng, 20 + rng() % 100);
     }
   }
   const int N = static_cast<int>(s.size());
@@ -284,8 +291,7 @@ Generated generate(unsigned seed, int length) {
   return g;
 }
 
-class GeneratedMappingTest : public MappingTest,
-                             public ::testing::WithParamInterface<int> {};
+class GeneratedMappingTest : public MappingTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(GeneratedMappingTest, FullAndReducedEqualTheLiteralReading) {
   const int L = GetParam();
@@ -299,10 +305,10 @@ TEST_P(GeneratedMappingTest, FullAndReducedEqualTheLiteralReading) {
             test::RefSettings rs{E, L, indel, mode == 2 ? 0 : 1, uni, mode == 1 ? 1 : 0};
             test::ReferenceMapper ref(g.segment, rs);
             std::string want = ref.map_all(g.reads);
-            std::string got = map(g.segment, g.reads,
-                                  settings(L, E, rs.best, rs.export_all, uni, indel));
-            ASSERT_EQ(got, want) << "L=" << L << " seed=" << seed << " mode=" << mode
-                                 << " E=" << E << " indel=" << indel << " uni=" << uni;
+            std::string got =
+                map(g.segment, g.reads, settings(L, E, rs.best, rs.export_all, uni, indel));
+            ASSERT_EQ(got, want) << "L=" << L << " seed=" << seed << " mode=" << mode << " E=" << E
+                                 << " indel=" << indel << " uni=" << uni;
           }
   }
 }
@@ -317,6 +323,23 @@ TEST_F(MappingTest, OtherToggleValuesMapNothing) {
   MapSettings s = settings(6, 2);
   s.masked_toggle = 3;  // empty segment
   EXPECT_EQ(map(seg, reads, s), "");
+}
+
+TEST_F(MappingTest, MalformedRecordKeepsTheRecordsOfTheReadsBeforeIt) {
+  // Reads are looked up in batches: the reads before a malformed record are
+  // still mapped and written, whatever their place in a batch.
+  std::mt19937 rng(14);
+  std::string seg = random_bases(rng, 3000);
+  Reads reads;
+  for (int r = 1; r <= 45; ++r) reads.push_back({r, seg.substr(40 * r, 30 + r % 7)});
+  const std::string want = map(seg, reads, settings(8, 2));
+  ASSERT_FALSE(want.empty());
+  std::string text;
+  for (const auto& r : reads) text += std::to_string(r.first) + "\t" + r.second + "\n";
+  test::spit(path("bad.fastq"), text + "46 ACGT\nx\n47\t" + seg.substr(0, 30) + "\n");
+  EXPECT_THROW(quilm_x(path("1.txt"), path("bad.fastq"), path("bad.r"), settings(8, 2)),
+               InputError);
+  EXPECT_EQ(test::slurp(path("bad.r")), want);  // read 46 is shorter than a seed
 }
 
 TEST_F(MappingTest, MissingFilesThrow) {
