@@ -88,14 +88,21 @@ void join_segment(const std::string& work_folder, const SharedSegment& s, const 
                         std::to_string(slices) + ", worker process " +
                         std::to_string(s.processes[j]) + ") is missing");
   }
-  // Blocks as large as the buffer bypass the output buffer.
-  OutputFile out(numbered_path(work_folder, s.segment, ".r"), OutputFile::Mode::kTruncate, 1 << 16);
-  for (const std::string& part : parts) append_file(out, part, buffer);
+  // The later parts are appended to the first, which then replaces the
+  // segment's result file in one rename: only the later slices are copied,
+  // and the result file is never seen half-joined. Blocks as large as the
+  // buffer bypass the output buffer.
+  OutputFile out(parts.front(), OutputFile::Mode::kAppend, 1 << 16);
+  for (std::size_t j = 1; j < parts.size(); ++j) append_file(out, parts[j], buffer);
   out.close();
-  for (const std::string& part : parts) {
-    std::error_code ec;
-    std::filesystem::remove(part, ec);
-    if (ec) throw IoError("cannot remove '" + part + "': " + ec.message());
+  const std::string result = numbered_path(work_folder, s.segment, ".r");
+  std::error_code ec;
+  std::filesystem::rename(parts.front(), result, ec);
+  if (ec)
+    throw IoError("cannot rename '" + parts.front() + "' to '" + result + "': " + ec.message());
+  for (std::size_t j = 1; j < parts.size(); ++j) {
+    std::filesystem::remove(parts[j], ec);
+    if (ec) throw IoError("cannot remove '" + parts[j] + "': " + ec.message());
   }
 }
 
