@@ -1,5 +1,5 @@
-// End-to-end runs of the drivers with their seed-14 workers (about 1.3 GiB
-// per worker process): few, and labelled bigmem.
+// End-to-end runs of the drivers with their seed-14 workers (the reduced
+// index: about 130 MiB per worker process on these genomes).
 #include <sys/stat.h>
 #include <zlib.h>
 

@@ -1,5 +1,5 @@
 // The whole splice pipeline on the bundled example, scored against the true
-// origin of its simulated reads (seed-14 workers: labelled bigmem).
+// origin of its simulated reads.
 #include <map>
 #include <regex>
 #include <sstream>

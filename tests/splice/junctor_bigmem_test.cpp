@@ -1,5 +1,5 @@
 // Seed length 14: the reduced index writes the same splice result bytes as
-// the full one (which alone takes 3 GiB of key tables).
+// the full one (which alone takes 1 GiB of key tables).
 #include <random>
 #include <string>
 #include <vector>

@@ -1,5 +1,5 @@
-// Seed 14 (bigmem: the full index takes 2 GiB of key tables, the reduced
-// one 1.25 GiB while it is built): both index variants write byte-identical
+// Seed 14 (bigmem: the full index takes 1 GiB of key tables and its
+// positions): both index variants write byte-identical
 // records in all three selection modes, and the built program maps with the
 // reduced index by default.
 #include <random>
