@@ -17,82 +17,16 @@
 #include "worker/indel_match.hpp"
 #include "worker/index_store.hpp"
 #include "worker/seed_lookups.hpp"
+#include "worker/vote_collection.hpp"
 
 namespace quilm {
 
 namespace {
 
-// ---------------------------------------------------------------------------
-// Votes of one strand: a small open-addressing table keyed by read start,
-// sized to the votes of the read, so the cost of a read does not depend on
-// the segment length and nothing needs clearing (a stamp marks the read).
-
-class VoteTable {
- public:
-  // Prepares for a read that casts at most `votes` votes.
-  void begin(std::size_t votes) {
-    std::size_t want = 64;
-    while (want < 2 * votes) want <<= 1;
-    if (want > slots_.size()) {
-      slots_.assign(want, Slot{});
-      stamp_ = 0;
-    }
-    mask_ = static_cast<std::uint32_t>(std::min(want, slots_.size()) - 1);
-    // Use the smallest power of two that fits, so small reads stay in cache.
-    if (++stamp_ == 0) {
-      for (auto& s : slots_) s.stamp = 0;
-      stamp_ = 1;
-    }
-  }
-
-  // One vote for start; returns the slot, whose count is the new value.
-  std::uint32_t vote(std::int32_t start) {
-    std::uint32_t h = (static_cast<std::uint32_t>(start) * 0x9E3779B1u) >> 7;
-    for (;;) {
-      h &= mask_;
-      Slot& s = slots_[h];
-      if (s.stamp != stamp_) {
-        s.stamp = stamp_;
-        s.start = start;
-        s.count = 1;
-        s.cleared = 0;
-        return h;
-      }
-      if (s.start == start) {
-        ++s.count;
-        return h;
-      }
-      ++h;
-    }
-  }
-  std::uint32_t count(std::uint32_t slot) const { return slots_[slot].count; }
-  bool cleared(std::uint32_t slot) const { return slots_[slot].cleared != 0; }
-  void clear(std::uint32_t slot) { slots_[slot].cleared = 1; }
-
- private:
-  struct Slot {
-    std::uint32_t stamp = 0;
-    std::int32_t start = 0;
-    std::uint32_t count = 0;
-    std::uint32_t cleared = 0;
-  };
-  std::vector<Slot> slots_;
-  std::uint32_t mask_ = 0;
-  std::uint32_t stamp_ = 0;
-};
-
-// MapCandidate: one entry per vote, in vote order.
-struct Candidate {
-  std::int32_t start;  // 1-based segment position of the read's first base
-  std::uint32_t hits;  // the start's vote count right after this vote
-  std::uint32_t slot;  // its slot in the vote table
-};
-
 struct Strand {
   char name = 'F';
   const std::string* text = nullptr;  // the read or its reverse complement
-  std::vector<Candidate> list;
-  VoteTable votes;
+  StrandVotes votes;
 };
 
 // One read of a batch, and what the batch's preparation found for it.
@@ -177,26 +111,16 @@ class ReadMapper {
   bool first_hit_reduces(int S) const { return S > 9 && indel_ && E_ < S; }
   int first_hit_voting(int S) const { return first_hit_reduces(S) ? E_ + 1 : S; }
 
-  // Votes of the seeds whose buckets are given (the first of the read's S
-  // seeds); starts must lie in (0, upper) (upper < 0: no upper bound).
+  // The candidate list of the seeds whose buckets are given (the first of
+  // the read's S seeds); starts must lie in (0, upper) (upper < 0: no upper
+  // bound). Without indels no search reads an entry at or below the vote
+  // threshold (the level searches only ever raise their floor above it), so
+  // only the entries above it are made.
   void collect(Strand& st, int S, std::span<const SeedLookups::Bucket> buckets,
                std::int64_t upper) {
-    st.list.clear();
-    std::size_t total = 0;
-    for (const SeedLookups::Bucket& b : buckets) total += b.size();
-    st.votes.begin(total);
-    if (total == 0) return;
-    st.list.reserve(total);
-    for (std::size_t i = 0; i < buckets.size(); ++i) {
-      const std::int64_t off = seed_read_position(static_cast<int>(i), S, n_, L_);
-      for (std::int32_t p : buckets[i]) {
-        const std::int64_t start = p - off;
-        if (start <= 0) continue;
-        if (upper >= 0 && start >= upper) continue;
-        const std::uint32_t slot = st.votes.vote(static_cast<std::int32_t>(start));
-        st.list.push_back({static_cast<std::int32_t>(start), st.votes.count(slot), slot});
-      }
-    }
+    const int voting = static_cast<int>(buckets.size());
+    const int floor = indel_ ? 0 : threshold(voting, E_);
+    st.votes.collect({buckets, S, n_, L_, upper}, static_cast<std::uint32_t>(floor));
   }
 
   // The lowest vote level that is not visited when a read of S seeds may
@@ -252,7 +176,7 @@ class ReadMapper {
   bool perfect_pass(std::span<Strand* const> strands, int S, bool every) {
     bool wrote = false;
     for (Strand* st : strands)
-      for (const Candidate& c : st->list) {
+      for (const Candidate& c : st->votes.list()) {
         if (c.hits != static_cast<std::uint32_t>(S)) continue;
         write(st->name, 0, c.start);
         if (!every) return true;
@@ -277,7 +201,7 @@ class ReadMapper {
       const auto level = static_cast<std::uint32_t>(S - d);
       for (Strand* st : strands) {
         rules.begin_strand();
-        for (const Candidate& c : st->list) {
+        for (const Candidate& c : st->votes.list()) {
           if (c.hits != level) continue;
           if constexpr (Rules::kClears)
             if (st->votes.cleared(c.slot)) continue;

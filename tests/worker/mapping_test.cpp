@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/errors.hpp"
+#include "common/output_file.hpp"
 #include "common/seed_code.hpp"
 #include "support/test_support.hpp"
 #include "worker/read_mapping.hpp"
@@ -314,6 +315,100 @@ TEST_P(GeneratedMappingTest, FullAndReducedEqualTheLiteralReading) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SeedLengths, GeneratedMappingTest, ::testing::Values(6, 8, 10));
+
+// A segment made almost only of repeats: a few families copied many times
+// with few mutations, some reverse complemented, and runs of a short motif,
+// so that most seeds have large buckets of very uneven sizes and reads hold
+// repeated keys. Reads come from anywhere, the segment's ends included (the
+// last placements lie at and around the upper bound), with mismatches, Ns
+// and shifts, in lengths with and without remainder, some shorter than a
+// seed.
+Generated generate_repetitive(unsigned seed, int length, int L) {
+  std::mt19937 rng(seed);
+  Generated g;
+  std::string& s = g.segment;
+  std::vector<std::string> families;
+  for (int f = 0; f < 3; ++f) families.push_back(random_bases(rng, 60 + rng() % 120));
+  const std::string motif = random_bases(rng, 1 + rng() % 7);
+  while (static_cast<int>(s.size()) < length) {
+    const unsigned pick = rng() % 10;
+    if (pick < 7) {
+      std::string copy = families[pick % families.size()];
+      for (char& c : copy)
+        if (rng() % 60 == 0) c = "ACGT"[rng() % 4];
+      s += rng() % 4 == 0 ? rc(copy) : copy;
+    } else if (pick == 7) {
+      for (int k = 0; k < 3 + static_cast<int>(rng() % 10); ++k) s += motif;
+    } else {
+      s += random_bases(rng, 5 + rng() % 30);
+    }
+  }
+  const int N = static_cast<int>(s.size());
+  for (int r = 1; r <= 160; ++r) {
+    int n = L * (1 + static_cast<int>(rng() % 9)) + (rng() % 2 ? 0 : static_cast<int>(rng() % L));
+    if (r % 41 == 0) n = 1 + static_cast<int>(rng() % L);
+    n = std::min(n, N);
+    int from = static_cast<int>(rng() % (N - n + 1));
+    if (r % 9 == 0) from = N - n - static_cast<int>(rng() % 4);  // at the upper bound
+    if (r % 13 == 0) from = static_cast<int>(rng() % 3);
+    from = std::clamp(from, 0, N - n);
+    std::string read = s.substr(from, n);
+    if (r % 17 == 0) read.clear();
+    while (static_cast<int>(read.size()) < n) read += motif;  // repeated keys
+    read.resize(n);
+    const int mism = static_cast<int>(rng() % 5);
+    for (int m = 0; m < mism; ++m) read[rng() % n] = "ACGTN"[rng() % 5];
+    if (rng() % 5 == 0) read = rc(read);
+    g.reads.push_back({r, read});
+  }
+  return g;
+}
+
+// Maps the read file with an index built once, for the many settings of
+// one seed length.
+template <class Index>
+std::string map_with(const Segment& segment, const Index& index, const std::string& reads,
+                     const std::string& result, const MapSettings& s) {
+  {
+    OutputFile out(result);
+    MapStats stats;
+    map_reads(segment, index, reads, out, s, stats);
+    out.close();
+  }
+  return test::slurp(result);
+}
+
+TEST_F(MappingTest, RepetitiveSegmentsEveryModeAndSeedLength) {
+  for (int L = 6; L <= 14; ++L) {
+    const Generated g = generate_repetitive(700 + L, 5000, L);
+    test::spit(path("1.txt"), g.segment);
+    std::string text;
+    for (const auto& r : g.reads) text += std::to_string(r.first) + "\t" + r.second + "\n";
+    test::spit(path("reads.fastq"), text);
+    const Segment segment = load_segment(path("1.txt"), 1);
+    // The full index of 4^L keys is kept to small seeds.
+    const SeedIndex full = L <= 11 ? build_seed_index(segment, L) : SeedIndex{};
+    const ReducedSeedIndex reduced = build_reduced_seed_index(segment, L);
+    for (int mode = 0; mode < 3; ++mode)
+      for (int E : {0, 1, 2, 3})
+        for (int indel : {0, 1})
+          for (int uni : {0, 1}) {
+            test::RefSettings rs{E, L, indel, mode == 2 ? 0 : 1, uni, mode == 1 ? 1 : 0};
+            const std::string want = test::ReferenceMapper(g.segment, rs).map_all(g.reads);
+            const MapSettings s = settings(L, E, rs.best, rs.export_all, uni, indel);
+            const std::string where = "L=" + std::to_string(L) + " mode=" + std::to_string(mode) +
+                                      " E=" + std::to_string(E) +
+                                      " indel=" + std::to_string(indel) +
+                                      " uni=" + std::to_string(uni);
+            ASSERT_EQ(map_with(segment, reduced, path("reads.fastq"), path("2.r"), s), want)
+                << where;
+            if (L <= 11) {
+              ASSERT_EQ(map_with(segment, full, path("reads.fastq"), path("1.r"), s), want)
+                  << where;
+            }
+          }
+  }
+}
 
 TEST_F(MappingTest, OtherToggleValuesMapNothing) {
   std::string seg = "ACGTACGGTACCATGACCATGGACTTACCA";
