@@ -6,10 +6,13 @@ namespace quilm {
 
 namespace {
 
-// Each part may carry at most one mismatch per ten bases it spans; the
-// bound is a double product, as the cut rules define it.
+// Each part may carry at most one mismatch per ten bases it spans. The cut
+// rules state the bound as errors <= 0.1 * bases in double arithmetic; for
+// counts of 0 or more that is exactly 10 * errors <= bases (0.1 as a double
+// lies just above a tenth, so the rounded product never falls below a
+// whole bound).
 bool within_tenth(int errors, int bases) {
-  return errors <= 0.1 * bases;
+  return 10 * errors <= bases;
 }
 
 void mismatch_profiles(std::string_view q, const char* w1, const char* w2, CutScratch& s) {
@@ -22,15 +25,17 @@ void mismatch_profiles(std::string_view q, const char* w1, const char* w2, CutSc
   for (int j = n - 1; j >= 0; --j) s.right[j] = e += q[j] != w2[j];
 }
 
-// Fewest errors over the cuts whose parts both keep within a tenth; 200
-// when no cut does.
-int error_floor(const CutScratch& s, int n) {
-  int floor = 200;
+// Whether some cut whose parts both keep within a tenth has at most
+// max_errors errors in all. The fewest errors of such cuts count as 200 when
+// there is none, so an error bound of 200 or more always passes.
+bool some_cut_within(const CutScratch& s, int n, int max_errors) {
+  if (max_errors >= 200) return true;
   for (int i = 0; i + 1 < n; ++i) {
-    if (within_tenth(s.left[i], i) && within_tenth(s.right[i + 1], n - i))
-      floor = std::min(floor, s.left[i] + s.right[i + 1]);
+    if (s.left[i] + s.right[i + 1] <= max_errors && within_tenth(s.left[i], i) &&
+        within_tenth(s.right[i + 1], n - i))
+      return true;
   }
-  return floor;
+  return false;
 }
 
 }  // namespace
@@ -53,7 +58,7 @@ bool evaluate_pair(std::string_view q, const char* w1, const char* w2, SignalFam
                    SpliceCut& cut) {
   const int n = static_cast<int>(q.size());
   mismatch_profiles(q, w1, w2, scratch);
-  if (error_floor(scratch, n) > max_errors) return false;
+  if (!some_cut_within(scratch, n, max_errors)) return false;
   signals.assign(static_cast<std::size_t>(n), '0');
   int best = 100;
   int split = 0;
