@@ -1,6 +1,9 @@
 #include "worker/seed_index.hpp"
 
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -20,23 +23,6 @@
 #include "worker/index_image.hpp"
 
 namespace quilm {
-
-// ---------------------------------------------------------------------------
-// Large tables, advised for huge pages before they are first written.
-
-namespace {
-
-// v becomes n copies of value, in fresh memory advised for huge pages.
-template <class V>
-void assign_large(V& v, std::size_t n, typename V::value_type value = {}) {
-  V fresh;
-  fresh.reserve(n);
-  advise_huge(fresh.data(), n * sizeof(typename V::value_type));
-  fresh.resize(n, value);
-  v.swap(fresh);
-}
-
-}  // namespace
 
 IndexMemory::~IndexMemory() {
   if (data_) munmap(data_, bytes_);
@@ -67,47 +53,76 @@ IndexMemory IndexMemory::anonymous(std::size_t bytes) {
 
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* f) const {
-    if (f) std::fclose(f);
+struct FileHandle {
+  int fd;
+  explicit FileHandle(int f) : fd(f) {}
+  ~FileHandle() {
+    if (fd >= 0) ::close(fd);
   }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
 };
+
+// The segment file's bytes followed by at least kSegmentPad zero bytes, read
+// in one go into fresh anonymous memory (zero pages until written, so the
+// pad costs nothing). A private copy, not a mapping of the file, so that a
+// file changed or cut short by someone else cannot change a running mapping.
+IndexMemory read_segment_file(const std::string& path, std::size_t& size) {
+  FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.fd < 0) throw_io_error("cannot open segment file", path);
+  struct stat st {};
+  if (::fstat(file.fd, &st) != 0 || st.st_size < 0)
+    throw_io_error("cannot size segment file", path);
+  size = static_cast<std::size_t>(st.st_size);
+  IndexMemory region = IndexMemory::anonymous(size + kSegmentPad);
+  std::size_t got = 0;
+  while (got < size) {
+    const ssize_t n =
+        ::read(file.fd, region.data() + got, std::min(size - got, std::size_t{1} << 30));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) throw_io_error("cannot read segment file", path);
+    got += static_cast<std::size_t>(n);
+  }
+  return region;
+}
+
+// Where the first header or line-break byte lies (n when none).
+std::size_t first_special(const char* buf, std::size_t n) {
+  std::size_t first = n;
+  for (char c : {'>', '\n', '\r'})
+    if (const void* at = std::memchr(buf, c, first))
+      first = static_cast<std::size_t>(static_cast<const char*>(at) - buf);
+  return first;
+}
 
 }  // namespace
 
 Segment load_segment(const std::string& path, int masked_toggle) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) throw_io_error("cannot open segment file", path);
-  if (std::fseek(file.get(), 0, SEEK_END) != 0) throw_io_error("cannot seek in segment file", path);
-  long size = std::ftell(file.get());
-  if (size < 0) throw_io_error("cannot size segment file", path);
-  if (std::fseek(file.get(), 0, SEEK_SET) != 0) throw_io_error("cannot seek in segment file", path);
-
+  std::size_t n = 0;
   Segment seg;
-  assign_large(seg.bases, static_cast<std::size_t>(size) + kSegmentPad);
-  std::size_t got =
-      size > 0 ? std::fread(seg.bases.data(), 1, static_cast<std::size_t>(size), file.get()) : 0;
-  if (got != static_cast<std::size_t>(size) || std::ferror(file.get()))
-    throw_io_error("cannot read segment file", path);
-
+  seg.memory = read_segment_file(path, n);
   if (masked_toggle != 0 && masked_toggle != 1) {
-    std::fill(seg.bases.begin(), seg.bases.end(), 0);
+    seg.memory = IndexMemory::anonymous(n + kSegmentPad);
     seg.length = 0;
     return seg;
   }
 
   // Compaction in place: headers and line breaks are dropped; with
-  // masked_toggle 0 the bytes 91..127 are upper-cased.
+  // masked_toggle 0 the bytes 91..127 are upper-cased. Segment files
+  // written by the driver hold no header or line break, so the scan for the
+  // first one usually ends the work.
   static constexpr std::array<char, 256> kUpper = [] {
     std::array<char, 256> t{};
     for (int i = 0; i < 256; ++i) t[i] = static_cast<char>(i);
     for (int i = 'a'; i <= 'z'; ++i) t[i] = static_cast<char>(i - 'a' + 'A');
     return t;
   }();
-  char* buf = seg.bases.data();
-  const std::size_t n = got;
-  std::size_t out = 0;
-  std::size_t i = 0;
+  char* buf = reinterpret_cast<char*>(seg.memory.data());
+  std::size_t out = first_special(buf, n);
+  std::size_t i = out;
+  if (masked_toggle == 0)
+    for (std::size_t j = 0; j < out; ++j)
+      if (const char u = kUpper[static_cast<unsigned char>(buf[j])]; u != buf[j]) buf[j] = u;
   while (i < n) {
     const char c = buf[i];
     if (c == '>') {
@@ -119,7 +134,7 @@ Segment load_segment(const std::string& path, int masked_toggle) {
     if (c == '\n' || c == '\r') continue;
     buf[out++] = masked_toggle == 0 ? kUpper[static_cast<unsigned char>(c)] : c;
   }
-  std::memset(buf + out, 0, seg.bases.size() - out);
+  if (out < n) std::memset(buf + out, 0, n - out);
   seg.length = out;
   return seg;
 }

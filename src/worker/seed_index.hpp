@@ -31,17 +31,6 @@ namespace quilm {
 // end of the segment read non-bases.
 inline constexpr std::size_t kSegmentPad = 1000;
 
-struct Segment {
-  std::vector<char> bases;  // length() bases, then at least kSegmentPad zero bytes
-  std::size_t length = 0;
-  const char* data() const { return bases.data(); }
-};
-
-// Loads a segment file: header lines ('>' to the line end) and line breaks
-// are dropped; masked_toggle 1 keeps lower case, 0 upper-cases bytes 91..127,
-// any other value gives an empty segment. Throws IoError when unreadable.
-Segment load_segment(const std::string& path, int masked_toggle);
-
 // A mapped region (anonymous memory or a file), unmapped on destruction.
 class IndexMemory {
  public:
@@ -63,6 +52,17 @@ class IndexMemory {
   void* data_ = nullptr;
   std::size_t bytes_ = 0;
 };
+
+struct Segment {
+  IndexMemory memory;  // length bases, then at least kSegmentPad zero bytes
+  std::size_t length = 0;
+  const char* data() const { return reinterpret_cast<const char*>(memory.data()); }
+};
+
+// Loads a segment file: header lines ('>' to the line end) and line breaks
+// are dropped; masked_toggle 1 keeps lower case, 0 upper-cases bytes 91..127,
+// any other value gives an empty segment. Throws IoError when unreadable.
+Segment load_segment(const std::string& path, int masked_toggle);
 
 inline constexpr int kKeysPerWord = 64;
 inline constexpr int kWordsPerLine = 6;
