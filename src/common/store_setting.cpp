@@ -1,8 +1,8 @@
 #include "common/store_setting.hpp"
 
-#include <cerrno>
-#include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 
 #include "common/errors.hpp"
 #include "common/output_file.hpp"
@@ -23,11 +23,10 @@ void write_index_store_setting(const std::string& work_folder, const std::string
 
 std::string read_index_store_setting(const std::string& work_folder) {
   const std::string path = join_path(work_folder, kIndexStoreFile);
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec) && !ec) return default_index_store(work_folder);
   std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (errno == ENOENT) return default_index_store(work_folder);
-    throw InputError("cannot read '" + path + "': " + std::strerror(errno));
-  }
+  if (!in) throw InputError("cannot read '" + path + "'");
   std::string line;
   std::getline(in, line);
   if (in.bad() || (!in.eof() && in.fail())) throw InputError("cannot read '" + path + "'");
