@@ -9,11 +9,25 @@
 
 namespace quilm {
 
+namespace {
+
+[[noreturn]] void throw_open_error(const std::string& path) {
+  if (errno == ELOOP)
+    throw IoError("cannot open for writing '" + path +
+                  "': it is a symbolic link, which is not followed");
+  throw_io_error("cannot open for writing", path);
+}
+
+}  // namespace
+
 OutputFile::OutputFile(std::string path, Mode mode, std::size_t block)
     : path_(std::move(path)), buf_(block) {
+  // A symbolic link planted where a file is to be written would redirect
+  // the write (work folders may be shared): it is refused, not followed.
   int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mode == Mode::kAppend ? O_APPEND : O_TRUNC);
+  if (mode != Mode::kTruncateThroughLinks) flags |= O_NOFOLLOW;
   fd_ = ::open(path_.c_str(), flags, 0666);
-  if (fd_ < 0) throw_io_error("cannot open for writing", path_);
+  if (fd_ < 0) throw_open_error(path_);
 }
 
 OutputFile::~OutputFile() {
@@ -68,6 +82,12 @@ void OutputFile::close() {
   int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) throw_io_error("cannot close", path_);
+}
+
+void create_file_if_missing(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) throw_open_error(path);
+  if (::close(fd) != 0) throw_io_error("cannot close", path);
 }
 
 void create_empty_file(const std::string& path) {

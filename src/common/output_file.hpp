@@ -18,7 +18,9 @@ namespace quilm {
 
 class OutputFile {
  public:
-  enum class Mode { kTruncate, kAppend };
+  // kTruncate and kAppend refuse a symbolic link in place of the file;
+  // kTruncateThroughLinks is for a file the user named (/dev/stdout).
+  enum class Mode { kTruncate, kAppend, kTruncateThroughLinks };
   static constexpr std::size_t kDefaultBlock = QUILM_IO_BLOCK;
 
   explicit OutputFile(std::string path, Mode mode = Mode::kTruncate,
@@ -66,6 +68,9 @@ class OutputFile {
 
 // Creates or empties a file.
 void create_empty_file(const std::string& path);
+
+// Creates a file when it does not exist; an existing one is left as it is.
+void create_file_if_missing(const std::string& path);
 
 // Appends one line of text to a file and closes it again (the run log).
 void append_text(const std::string& path, std::string_view text);

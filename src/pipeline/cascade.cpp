@@ -83,7 +83,7 @@ void launch_stage(const CascadeSetup& setup, const std::string& stage, const cha
       stage + ": starting " + std::to_string(c.cpu_cores) + " " + worker + " processes" +
       (setup.launcher.use_mpi ? " through " + setup.launcher.path : "") + sharing_note(plan));
   Stopwatch clock;
-  launch_workers(setup.launcher, {stage, worker, seed_length, c.cpu_cores});
+  launch_workers(setup.launcher, {stage, worker, seed_length, c.cpu_cores}, setup.guard);
   join_slice_parts(c.work_folder, plan, stage);
   append_log_line(kConfigFile, time_line + std::to_string(seed_length) +
                                    " seed used : " + format_seconds(clock.seconds()) + " sec\n");

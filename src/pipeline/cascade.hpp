@@ -7,6 +7,7 @@
 
 #include "common/run_config.hpp"
 #include "pipeline/launch.hpp"
+#include "pipeline/run_guard.hpp"
 #include "pipeline/run_report.hpp"
 
 namespace quilm {
@@ -17,7 +18,8 @@ struct CascadeSetup {
   std::string merged_path;  // where every cycle appends its merged hits
   const char* program = "";
   const RunReport* report = nullptr;
-  std::string index_store;  // where the workers keep seed indexes; empty: off
+  std::string index_store;    // where the workers keep seed indexes; empty: off
+  RunGuard* guard = nullptr;  // stops the workers on SIGINT/SIGTERM
 };
 
 // Runs the cycles; a seed_length outside the cycle table runs none.

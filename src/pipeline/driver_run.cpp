@@ -17,6 +17,7 @@ void start_driver_run(DriverRun& run, DriverKind kind, int argc, const char* con
   run.setup.config = &run.config;
   run.setup.program = kind == DriverKind::kSplice ? "quilm2splice" : "quilm2";
   run.setup.report = &run.report;
+  run.setup.guard = &run.guard;
   run.setup.index_store = read_index_store_setting(run.config.work_folder);
   run.report.stage(run.setup.index_store.empty()
                        ? std::string("seed indexes are built in memory (no index store)")

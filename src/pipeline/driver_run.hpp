@@ -7,6 +7,7 @@
 #include "common/run_config.hpp"
 #include "pipeline/cascade.hpp"
 #include "pipeline/options.hpp"
+#include "pipeline/run_guard.hpp"
 #include "pipeline/run_lock.hpp"
 #include "pipeline/run_report.hpp"
 #include "pipeline/stopwatch.hpp"
@@ -14,7 +15,8 @@
 namespace quilm {
 
 struct DriverRun {
-  explicit DriverRun(const char* program) : report(program) {}
+  explicit DriverRun(const char* program) : guard(program), report(program) {}
+  RunGuard guard;   // first: signals are watched from the start
   Stopwatch clock;  // the whole run
   RunReport report;
   RunLock lock;

@@ -8,6 +8,7 @@
 #include "common/output_records.hpp"
 #include "common/paths.hpp"
 #include "pipeline/merged_splice_record.hpp"
+#include "pipeline/pending_output.hpp"
 #include "pipeline/splice_stage.hpp"
 
 namespace quilm {
@@ -62,7 +63,7 @@ struct ReadTables {
 }  // namespace
 
 void compare_quilm2splice(const std::string& output_path, const std::string& work_folder,
-                          int read_count) {
+                          int read_count, RunGuard* guard) {
   const std::string mapped_path = join_path(work_folder, "quilm2.tmp");
   const std::string spliced_path = join_path(work_folder, "splice.tmp");
   ReadTables t(read_count);
@@ -78,9 +79,15 @@ void compare_quilm2splice(const std::string& output_path, const std::string& wor
     while (in.next(s))
       t.consider(spliced_path, s.hit.read_number, s.hit.errors, s.hit.sequence.size(), kSpliceHigh);
   }
-  OutputFile map_high(output_path + "-quilm2high"), map_low(output_path + "-quilm2low"),
-      map_multi(output_path + "-quilm2mutil"), splice_high(output_path + "-splice-high"),
-      splice_low(output_path + "-splice-low"), splice_multi(output_path + "-splice-mutil");
+  PendingOutput pending[] = {PendingOutput(output_path + "-quilm2high", guard),
+                             PendingOutput(output_path + "-quilm2low", guard),
+                             PendingOutput(output_path + "-quilm2mutil", guard),
+                             PendingOutput(output_path + "-splice-high", guard),
+                             PendingOutput(output_path + "-splice-low", guard),
+                             PendingOutput(output_path + "-splice-mutil", guard)};
+  OutputFile map_high(pending[0].path()), map_low(pending[1].path()), map_multi(pending[2].path()),
+      splice_high(pending[3].path()), splice_low(pending[4].path()),
+      splice_multi(pending[5].path());
   {
     MappingOutputReader in(mapped_path);
     while (in.next(m)) {
@@ -107,6 +114,7 @@ void compare_quilm2splice(const std::string& output_path, const std::string& wor
   }
   for (OutputFile* f : {&map_high, &map_low, &map_multi, &splice_high, &splice_low, &splice_multi})
     f->close();
+  for (PendingOutput& p : pending) p.keep();
 }
 
 }  // namespace quilm

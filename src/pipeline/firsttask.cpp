@@ -49,6 +49,8 @@ int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_leng
   check_inputs(options);
   lock.acquire(kConfigFile, kind == DriverKind::kSplice ? "quilm2splice" : "quilm2");
   make_folders(config.work_folder);
+  lock.acquire_work_folder(config.work_folder,
+                           kind == DriverKind::kSplice ? "quilm2splice" : "quilm2");
   write_index_store_setting(config.work_folder, index_store_folder(options));
   config.read_count = chang_fastqfile(options.dataset_path, config.work_folder);
   config.segment_count =
@@ -56,7 +58,9 @@ int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_leng
                  static_cast<std::int64_t>(options.segment_size_mb) << 20, config.masked_toggle);
   std::fflush(stdout);
   task_fenpei(config.work_folder, config.segment_count, config.cpu_cores);
-  create_empty_file(config.output_path);
+  // The output name exists from here on; an earlier result under it is
+  // replaced only when the new one is complete.
+  create_file_if_missing(config.output_path);
   write_run_config(kConfigFile, config);
   seed_length = config.seed_length;
   return config.cpu_cores;

@@ -1,12 +1,15 @@
 #include "pipeline/launch.hpp"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "common/errors.hpp"
 #include "common/input_file.hpp"
@@ -50,16 +53,42 @@ std::string own_program_folder() {
 
 namespace {
 
-pid_t spawn(const std::vector<std::string>& args, const std::string& stage) {
+// Children start with no signal blocked (the driver blocks the stop signals
+// for its watcher). A group leader (an MPI launcher) gets its own process
+// group, so that a stop reaches everything it started, and reads no
+// terminal input, which a background group may not.
+pid_t spawn(const std::vector<std::string>& args, const std::string& stage, bool group) {
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
+  posix_spawnattr_t attr;
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_init(&attr);
+  posix_spawn_file_actions_init(&actions);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attr, &none);
+  short flags = POSIX_SPAWN_SETSIGMASK;
+  if (group) {
+    flags |= POSIX_SPAWN_SETPGROUP;
+    posix_spawnattr_setpgroup(&attr, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  }
+  posix_spawnattr_setflags(&attr, flags);
   pid_t pid = 0;
   // posix_spawnp searches PATH for a launcher given by name only.
-  int err = posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
+  const int err = posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
   if (err != 0)
     throw LaunchError(stage + ": cannot start '" + args[0] + "': " + std::strerror(err));
   return pid;
+}
+
+pid_t start(const std::vector<std::string>& args, const std::string& stage, bool group,
+            RunGuard* guard) {
+  if (!guard) return spawn(args, stage, group);
+  return guard->start_child([&] { return spawn(args, stage, group); }, group);
 }
 
 // "" for a clean end, else how the process ended.
@@ -74,19 +103,36 @@ std::string describe_status(int status) {
   return "ended abnormally";
 }
 
-std::string wait_for(pid_t pid) {
+bool stopped_by_user_signal(int status) {
+  return WIFSIGNALED(status) &&
+         (WTERMSIG(status) == SIGINT || WTERMSIG(status) == SIGTERM || WTERMSIG(status) == SIGHUP);
+}
+
+// A worker that died of a stop signal may have got it with the driver (the
+// terminal's Ctrl-C reaches the whole group): the driver's own stop then
+// reports the run, not this failure.
+void settle(RunGuard* guard, int status) {
+  if (!guard) return;
+  if (stopped_by_user_signal(status)) std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  guard->hold_if_stopping();
+}
+
+std::string wait_for(pid_t pid, RunGuard* guard) {
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) return std::string("cannot be waited for: ") + std::strerror(errno);
   }
-  return describe_status(status);
+  if (guard) guard->forget_child(pid);
+  const std::string how = describe_status(status);
+  if (!how.empty()) settle(guard, status);
+  return how;
 }
 
 // Waits for every process; after the first failure the others are stopped,
 // since the cycle cannot be combined anyway. Returns the first failure.
-std::string wait_for_all(std::vector<pid_t> pids, const std::string& stage,
-                         const std::string& worker) {
+std::string wait_for_all(std::vector<pid_t> pids, const LaunchRequest& request, RunGuard* guard) {
   std::string failure;
+  int failed_status = 0;
   std::size_t running = pids.size();
   while (running > 0) {
     int status = 0;
@@ -95,24 +141,28 @@ std::string wait_for_all(std::vector<pid_t> pids, const std::string& stage,
       if (errno == EINTR) continue;
       break;
     }
+    if (guard) guard->forget_child(done);
     for (std::size_t p = 0; p < pids.size(); ++p) {
       if (pids[p] != done) continue;
       pids[p] = 0;
       --running;
       std::string how = describe_status(status);
       if (how.empty() || !failure.empty()) break;
-      failure = stage + ": worker process " + std::to_string(p) + " (" + worker + ") " + how;
+      failure = request.stage + ": worker process " + std::to_string(p) + " (" + request.worker +
+                ") " + how;
+      failed_status = status;
       for (pid_t other : pids)
         if (other > 0) kill(other, SIGTERM);
       break;
     }
   }
+  if (!failure.empty()) settle(guard, failed_status);
   return failure;
 }
 
 }  // namespace
 
-void launch_workers(const Launcher& launcher, const LaunchRequest& request) {
+void launch_workers(const Launcher& launcher, const LaunchRequest& request, RunGuard* guard) {
   const std::string worker = own_program_folder() + "/" + request.worker;
   if (::access(worker.c_str(), X_OK) != 0)
     throw LaunchError(request.stage + ": worker program '" + worker +
@@ -123,7 +173,7 @@ void launch_workers(const Launcher& launcher, const LaunchRequest& request) {
     args.insert(args.end(), launcher.extra_args.begin(), launcher.extra_args.end());
     args.push_back(worker);
     args.push_back(seed);
-    std::string how = wait_for(spawn(args, request.stage));
+    std::string how = wait_for(start(args, request.stage, true, guard), guard);
     if (!how.empty())
       throw LaunchError(request.stage + ": the MPI launcher '" + launcher.path + "' " + how);
     return;
@@ -132,13 +182,13 @@ void launch_workers(const Launcher& launcher, const LaunchRequest& request) {
   std::string failure;
   for (int p = 0; p < request.processes && failure.empty(); ++p) {
     try {
-      pids.push_back(spawn({worker, seed, std::to_string(p)}, request.stage));
+      pids.push_back(start({worker, seed, std::to_string(p)}, request.stage, false, guard));
     } catch (const LaunchError& e) {
       failure = e.what();
       for (pid_t started : pids) kill(started, SIGTERM);
     }
   }
-  std::string how = wait_for_all(pids, request.stage, request.worker);
+  std::string how = wait_for_all(pids, request, guard);
   if (failure.empty()) failure = how;
   if (!failure.empty()) throw LaunchError(failure);
 }

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "pipeline/run_guard.hpp"
+
 namespace quilm {
 
 inline constexpr const char* kLauncherFile = "mpipathway.txt";
@@ -38,6 +40,9 @@ struct LaunchRequest {
 // Runs the workers and waits for all of them. Throws LaunchError naming the
 // stage and the process when a worker (or the launcher) cannot be started,
 // exits with a non-zero status or is ended by a signal.
-void launch_workers(const Launcher& launcher, const LaunchRequest& request);
+// With a guard, every process started is registered with it, so that a stop
+// of the run ends it (an MPI launcher with its whole process group).
+void launch_workers(const Launcher& launcher, const LaunchRequest& request,
+                    RunGuard* guard = nullptr);
 
 }  // namespace quilm

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "pipeline/run_guard.hpp"
+
 namespace quilm {
 
 // Writes "<work_folder>/splice0.fastq": the reads of "0.fastq" whose last
@@ -29,8 +31,10 @@ int splice_result_combine(int read_count, int segment_count, const std::string& 
 int splice_tongji(const std::string& path);
 
 // The final merge: the six output files "<output_path>-quilm2high", ...,
-// "-splice-mutil" from "quilm2.tmp" and "splice.tmp".
+// "-splice-mutil" from "quilm2.tmp" and "splice.tmp". The six are written
+// under temporary names and renamed into place together once all are
+// complete; a guard removes the temporaries when the run is stopped.
 void compare_quilm2splice(const std::string& output_path, const std::string& work_folder,
-                          int read_count);
+                          int read_count, RunGuard* guard = nullptr);
 
 }  // namespace quilm

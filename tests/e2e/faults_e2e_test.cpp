@@ -1,7 +1,14 @@
 // Faults injected into runs of the built programs: each must end with a
 // message on stderr and a non-zero status, and never with output files that
 // look complete.
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <sstream>
+#include <vector>
 
 #include "support/test_support.hpp"
 
@@ -111,21 +118,22 @@ TEST_F(Faults, SecondRunInTheSameDirectoryStopsAtOnce) {
 }
 
 TEST_F(Faults, FullDiskIsReportedByTheDrivers) {
-  // The read file of the first cycle, and the run log itself, on a full disk.
-  fs::create_directories(path("work"));
-  fs::create_symlink("/dev/full", path("work/0.fastq"));
-  auto r = run(test::program_path("quilm2splice"));
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("0.fastq"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
-
-  fs::remove(path("work/0.fastq"));
-  fs::remove(path("config.txt"));
-  fs::create_symlink("/dev/full", path("config.txt"));
-  r = test::run_program_in(dir(), test::program_path("quilm2"),
-                           {"-R" + test::source_path("examples/genome.fa"),
-                            "-D" + test::source_path("examples/reads.fq.gz"), "-O" + path("o"),
-                            "-W" + path("work"), "-C1"});
+  // The work folder, and then the run log itself, on a full disk.
+  {
+    test::SmallDisk disk(path("work"), 1 << 20);
+    if (!disk.mounted()) GTEST_SKIP() << "mounting a small disk needs root";
+    disk.fill();
+    auto r = run(test::program_path("quilm2splice"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(path("work")), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
+  }
+  test::SmallDisk disk(path("here"), 1 << 20);
+  disk.fill();
+  auto r = test::run_program_in(path("here"), test::program_path("quilm2"),
+                                {"-R" + test::source_path("examples/genome.fa"),
+                                 "-D" + test::source_path("examples/reads.fq.gz"), "-O" + path("o"),
+                                 "-W" + path("work"), "-C1"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
   EXPECT_FALSE(file_exists(path("o.config")));
@@ -147,6 +155,134 @@ TEST_F(Faults, DatasetThatIsNotFastqIsRefusedByRecord) {
        "-W" + path("work"), "-C1"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("'+'"), std::string::npos) << r.err;
+}
+
+// Runs stopped from outside, shared work folders and full disks leave no
+// worker behind and never a damaged earlier result.
+class RunControl : public Faults {
+ protected:
+  std::vector<std::string> args(const std::string& output, const std::string& cores = "-C1") {
+    return {"-R" + test::source_path("examples/genome.fa"),
+            "-D" + test::source_path("examples/reads.fq.gz"), "-O" + output, "-W" + path("work"),
+            cores};
+  }
+  static bool gone(int pid) {
+    const std::string stat = "/proc/" + std::to_string(pid) + "/stat";
+    const std::string state = file_exists(stat) ? slurp(stat) : "";
+    const auto close = state.rfind(')');
+    return state.empty() || (close != std::string::npos && state.substr(close + 2, 1) == "Z");
+  }
+  static bool gone_within_two_seconds(int pid) {
+    for (int i = 0; i < 40 && !gone(pid); ++i) usleep(50000);
+    return gone(pid);
+  }
+  std::vector<int> pids_in(const std::string& file, std::size_t count) {
+    std::vector<int> pids;
+    for (int i = 0; i < 200 && pids.size() < count; ++i) {
+      usleep(50000);
+      pids.clear();
+      std::istringstream in(file_exists(file) ? slurp(file) : "");
+      for (int pid; in >> pid;) pids.push_back(pid);
+    }
+    return pids;
+  }
+  void expect_no_temporaries(const std::string& folder) {
+    for (const auto& entry : fs::directory_iterator(folder))
+      EXPECT_EQ(entry.path().filename().string().find(".tmp."), std::string::npos) << entry.path();
+  }
+};
+
+TEST_F(RunControl, SigtermStopsTheWorkersAndKeepsTheEarlierResult) {
+  for (const char* suffix : kOutputs) spit(path(std::string("run") + suffix), "earlier\n");
+  spit(path("run"), "earlier\n");
+  const std::string driver =
+      driver_with_wrapper("echo $$ >> \"" + path("pids") + "\"; exec sleep 60", "");
+  const int pid = test::start_program_in(dir(), driver, args(path("run"), "-C2"));
+  const std::vector<int> workers = pids_in(path("pids"), 2);
+  ASSERT_EQ(workers.size(), 2u);
+  ASSERT_EQ(kill(pid, SIGTERM), 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 143);
+  for (int worker : workers) EXPECT_TRUE(gone_within_two_seconds(worker)) << worker;
+  for (const char* suffix : kOutputs)
+    EXPECT_EQ(slurp(path(std::string("run") + suffix)), "earlier\n");
+  EXPECT_EQ(slurp(path("run")), "earlier\n");
+  expect_no_temporaries(dir());
+}
+
+TEST_F(RunControl, WorkerEndsWithTheProcessThatStartedIt) {
+  // The worker waits for its run log, a pipe nobody writes; its parent is
+  // then killed outright.
+  ASSERT_EQ(mkfifo(path("config.txt").c_str(), 0600), 0);
+  const int parent = test::start_program_in(
+      dir(), "/bin/sh",
+      {"-c", "\"" + test::program_path("quilm_x") + "\" 14 0 & echo $! > pid; wait"});
+  const std::vector<int> worker = pids_in(path("pid"), 1);
+  ASSERT_EQ(worker.size(), 1u);
+  // Until the worker blocks in the open, it may not yet have asked to end
+  // with its parent.
+  for (int i = 0; i < 100; ++i) {
+    const std::string stat = slurp("/proc/" + std::to_string(worker[0]) + "/stat");
+    if (stat.find("(quilm_x) S") != std::string::npos) break;
+    usleep(20000);
+  }
+  ASSERT_EQ(kill(parent, SIGKILL), 0);
+  test::wait_program(parent);
+  EXPECT_TRUE(gone_within_two_seconds(worker[0]));
+  if (!gone(worker[0])) kill(worker[0], SIGKILL);
+}
+
+TEST_F(RunControl, SecondRunSharingTheWorkFolderFromAnotherDirectoryStopsAtOnce) {
+  const std::string slow = driver_with_wrapper("sleep 3", "");
+  const int first = test::start_program_in(dir(), slow, args(path("run")));
+  for (int i = 0; i < 100 && !file_exists(path("work/taskmpi.txt")); ++i) usleep(50000);
+  fs::create_directories(path("elsewhere"));
+  auto second = test::run_program_in(path("elsewhere"), test::program_path("quilm2splice"),
+                                     args(path("elsewhere/run")));
+  EXPECT_EQ(second.status, 1);
+  EXPECT_NE(second.err.find("work folder '" + path("work") + "'"), std::string::npos) << second.err;
+  EXPECT_NE(second.err.find("started in " + dir()), std::string::npos) << second.err;
+  ASSERT_EQ(test::wait_program(first), 0);
+  // The first run's results are those of a run alone.
+  fs::create_directories(path("alone"));
+  ASSERT_EQ(test::run_program_in(path("alone"), test::program_path("quilm2splice"),
+                                 {"-R" + test::source_path("examples/genome.fa"),
+                                  "-D" + test::source_path("examples/reads.fq.gz"),
+                                  "-O" + path("alone/run"), "-W" + path("alone/work"), "-C1"})
+                .status,
+            0);
+  for (const char* suffix : kOutputs)
+    EXPECT_TRUE(slurp(path(std::string("run") + suffix)) ==
+                slurp(path(std::string("alone/run") + suffix)))
+        << suffix;
+}
+
+TEST_F(RunControl, FullDiskWhileTheOutputsAreWrittenKeepsTheEarlierOnes) {
+  test::SmallDisk disk(path("out"), 2 << 20);
+  if (!disk.mounted()) GTEST_SKIP() << "mounting a small disk needs root";
+  for (const char* driver : {"quilm2splice", "quilm2"}) {
+    disk.empty();
+    const std::vector<std::string> outputs =
+        std::string(driver) == "quilm2"
+            ? std::vector<std::string>{"run", "run.config"}
+            : std::vector<std::string>(std::begin(kOutputs), std::end(kOutputs));
+    const auto name = [&](const std::string& o) {
+      return path("out/") + (o[0] == '-' ? "run" + o : o);
+    };
+    ASSERT_EQ(test::run_program_in(dir(), test::program_path(driver), args(path("out/run"))).status,
+              0);
+    std::vector<std::string> before;
+    for (const std::string& o : outputs) before.push_back(slurp(name(o)));
+    disk.fill();
+    auto r = test::run_program_in(dir(), test::program_path(driver), args(path("out/run")));
+    EXPECT_EQ(r.status, 1) << driver;
+    EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
+    for (std::size_t i = 0; i < outputs.size(); ++i)
+      EXPECT_TRUE(slurp(name(outputs[i])) == before[i]) << driver << " " << outputs[i];
+    expect_no_temporaries(path("out"));
+  }
 }
 
 }  // namespace

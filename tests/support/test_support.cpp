@@ -1,6 +1,7 @@
 #include "support/test_support.hpp"
 
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -109,6 +110,32 @@ void TempDirTest::SetUp() {
   char* made = mkdtemp(name.data());
   ASSERT_NE(made, nullptr);
   dir_ = made;
+}
+
+SmallDisk::SmallDisk(const std::string& folder, std::size_t bytes) : folder_(folder) {
+  std::filesystem::create_directories(folder_);
+  if (::geteuid() != 0) return;
+  const std::string options = "size=" + std::to_string(bytes);
+  mounted_ = ::mount("tmpfs", folder_.c_str(), "tmpfs", 0, options.c_str()) == 0;
+}
+
+SmallDisk::~SmallDisk() {
+  if (mounted_) ::umount2(folder_.c_str(), MNT_DETACH);
+}
+
+void SmallDisk::fill() {
+  const int fd = ::open((folder_ + "/.filler").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+  if (fd < 0) return;
+  const std::string block(4096, 'x');
+  while (::write(fd, block.data(), block.size()) > 0) {
+  }
+  while (::write(fd, block.data(), 1) > 0) {
+  }
+  ::close(fd);
+}
+
+void SmallDisk::empty() {
+  std::filesystem::remove(folder_ + "/.filler");
 }
 
 void TempDirTest::TearDown() {

@@ -39,6 +39,25 @@ void write_script(const std::string& path, const std::string& body);
 
 // A test fixture that gives every test its own empty folder, removed after
 // the test unless it failed (then kept for a look).
+// A small tmpfs mounted on a new folder, to run programs against a full
+// disk; mounting needs root, so tests skip without it. Unmounted at the end.
+class SmallDisk {
+ public:
+  SmallDisk(const std::string& folder, std::size_t bytes);
+  ~SmallDisk();
+  SmallDisk(const SmallDisk&) = delete;
+  SmallDisk& operator=(const SmallDisk&) = delete;
+  bool mounted() const { return mounted_; }
+  // Takes every free byte with a filler file.
+  void fill();
+  // Gives the space back.
+  void empty();
+
+ private:
+  std::string folder_;
+  bool mounted_ = false;
+};
+
 class TempDirTest : public ::testing::Test {
  protected:
   void SetUp() override;

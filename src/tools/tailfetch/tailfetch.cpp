@@ -102,7 +102,7 @@ void run_tailfetch(const TailfetchOptions& options, long long batch_reads) {
   FastqReader reader(options.fastq_path);
   { InputFile results(options.results_path, 16); }
   const std::string carried[2] = {options.results_path + "_tmp1", options.results_path + "_tmp2"};
-  OutputFile out(options.output_path);
+  OutputFile out(options.output_path, OutputFile::Mode::kTruncateThroughLinks);
   create_empty_file(carried[0]);
   create_empty_file(carried[1]);
   // Result records are filtered by batch instead of being held in memory;
