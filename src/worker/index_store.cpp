@@ -103,7 +103,8 @@ std::string temporary_name(const std::string& path) {
 bool publish(const std::string& path, const std::uint8_t* data, std::size_t bytes,
              std::string& why) {
   const std::string temp = temporary_name(path);
-  FileDescriptor fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  FileDescriptor fd(
+      ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
   if (fd.get() < 0) {
     why = system_reason();
     return false;
@@ -124,7 +125,7 @@ bool publish(const std::string& path, const std::uint8_t* data, std::size_t byte
 class BuildLock {
  public:
   explicit BuildLock(const std::string& path)
-      : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {
+      : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666)) {
     if (fd_.get() < 0) return;
     int r;
     while ((r = ::flock(fd_.get(), LOCK_EX)) != 0 && errno == EINTR) {
