@@ -2,6 +2,7 @@
 // message on stderr and a non-zero status, and never with output files that
 // look complete.
 #include <filesystem>
+#include <utility>
 
 #include "support/test_support.hpp"
 
@@ -147,6 +148,51 @@ TEST_F(Faults, DatasetThatIsNotFastqIsRefusedByRecord) {
        "-W" + path("work"), "-C1"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("'+'"), std::string::npos) << r.err;
+}
+
+TEST_F(Faults, UnusableReferenceOrPathIsRefusedBeforeAnyWork) {
+  spit(path("reads.fq"), "@r1\nACGTACGTACGTACGT\n+\nIIIIIIIIIIIIIIII\n");
+  const std::pair<std::string, std::string> refused[] = {
+      {">chrA\nACGTACGT\n>chrC\nGGGG\n>chrB x\nTTTT\n>chrA y\nCCCC\n",
+       "sequence name 'chrA' on line 7 repeats the name on line 1"},
+      {">chrA\nACGTACGT\n> \nGGGG\n", "has a header line without a name (line 3)"}};
+  for (const auto& [text, words] : refused) {
+    spit(path("ref.fa"), text);
+    auto r = test::run_program_in(dir(), test::program_path("quilm2splice"),
+                                  {"-R" + path("ref.fa"), "-D" + path("reads.fq"),
+                                   "-O" + path("run"), "-W" + path("work"), "-C1"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("'" + path("ref.fa") + "'"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(words), std::string::npos) << r.err;
+  }
+  auto r = test::run_program_in(dir(), test::program_path("quilm2"),
+                                {"-R" + path("ref.fa"), "-D" + path("reads.fq"), "-O" + path("run"),
+                                 "-W" + path("work\nx"), "-C1"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("option -W: the path holds a line break"), std::string::npos) << r.err;
+  EXPECT_FALSE(file_exists(path("work")));
+  EXPECT_FALSE(file_exists(path("config.txt")));
+}
+
+TEST_F(Faults, SoftMaskedReferenceAndOddTogglesAreWarnedAbout) {
+  spit(path("reads.fq"), "@r1\nACGTACGTACGTACGT\n+\nIIIIIIIIIIIIIIII\n");
+  // 30 of 40 letters lower case; the N and '-' are letters or not as they are.
+  spit(path("ref.fa"), ">soft\nacgtacgtacgtacgtacgtACGTACGTNN-\n>more\nacgtacgtac\n");
+  auto start = [&](const std::string& extra) {
+    return test::run_program_in(dir(), test::program_path("quilm2splice"),
+                                {"-R" + path("ref.fa"), "-D" + path("reads.fq"), "-O" + path("run"),
+                                 "-W" + path("work"), "-C1", "-S7,7", extra});
+  };
+  auto r = start("-B7");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("warning: 75.0% of the letters of reference"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("-M0"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("warning: option -B7: a toggle is 0 or 1"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("seed length 7 is not one of 14, 12, 10, 8, 6"), std::string::npos);
+  r = start("-M0");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find("lower case"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("toggle"), std::string::npos) << r.err;
 }
 
 }  // namespace
