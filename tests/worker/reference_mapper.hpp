@@ -1,8 +1,8 @@
-// A literal, slow reading of the mapping rules (best, export-all, first-hit,
-// indel passes) for the tests: direct
-// hit counters over the segment, MapCandidate entries whose hits are cleared
-// by scanning the list, the table of written starts, a naive seed lookup.
-// The worker's own mapping code must write exactly the same records.
+// A slow, direct mapper for the tests (best, export-all, first-hit and
+// indel passes): hit counters over the whole segment, MapCandidate entries
+// whose hits are cleared by scanning the list, the table of written starts,
+// a naive seed lookup. The worker's own mapping code must write exactly the
+// same records.
 #pragma once
 
 #include <algorithm>
