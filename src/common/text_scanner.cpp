@@ -96,6 +96,15 @@ Scan TextScanner::read_line_end() {
   }
 }
 
+bool TextScanner::at_line_end() {
+  for (;;) {
+    const int c = in_.peek();
+    if (c < 0 || c == '\n') return true;
+    if (c != ' ' && c != '\t' && c != '\r') return false;
+    in_.get();
+  }
+}
+
 Scan TextScanner::read_to_line_end(std::string& text) {
   text.clear();
   int c = in_.peek();

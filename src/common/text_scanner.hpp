@@ -49,6 +49,9 @@ class TextScanner {
   // kEof when the file ends first (a record cut short), kNoMatch when
   // anything else follows.
   Scan read_line_end();
+  // Skips blanks within the line (blank, tab, carriage return); true when a
+  // line feed, which stays unread, or the end of the file follows.
+  bool at_line_end();
   // The rest of the line, line feed consumed; false at the end of the file.
   bool read_line(std::string& line) { return in_.read_line(line); }
   bool at_eof() { return in_.peek() < 0; }

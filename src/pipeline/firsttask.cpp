@@ -19,10 +19,27 @@ namespace quilm {
 
 namespace {
 
+void warn(const char* program, const std::string& message) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s: warning: %s\n", program, message.c_str());
+}
+
+// With -M1 lower-case bases are masked; a soft-masked reference then leaves
+// most reads without a seed or a match.
+void warn_if_soft_masked(const char* program, const DriverOptions& o, const FastaSummary& ref) {
+  if (o.config.masked_toggle != 1 || ref.lower_case * 2 <= ref.letters) return;
+  char share[32];
+  std::snprintf(share, sizeof share, "%.1f%%",
+                100.0 * static_cast<double>(ref.lower_case) / static_cast<double>(ref.letters));
+  warn(program, std::string(share) + " of the letters of reference '" + o.config.ref_path +
+                    "' are lower case (soft-masked); with -M1 they are masked and reads on them "
+                    "do not map: give -M0 to map onto them");
+}
+
 // Everything that can be found wrong before the first file is written.
-void check_inputs(const DriverOptions& o) {
+void check_inputs(const char* program, const DriverOptions& o) {
   { InputFile dataset(o.dataset_path, 64); }
-  check_fasta(o.config.ref_path);
+  warn_if_soft_masked(program, o, check_fasta(o.config.ref_path));
   std::filesystem::path parent = std::filesystem::path(o.config.output_path).parent_path();
   if (parent.empty()) parent = ".";
   std::error_code ec;
@@ -44,10 +61,12 @@ int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_leng
   }
   print_parameters(kind, options);
   std::fflush(stdout);
+  const char* program = kind == DriverKind::kSplice ? "quilm2splice" : "quilm2";
+  for (const std::string& message : option_warnings(kind, options)) warn(program, message);
 
   RunConfig& config = options.config;
-  check_inputs(options);
-  lock.acquire(kConfigFile, kind == DriverKind::kSplice ? "quilm2splice" : "quilm2");
+  check_inputs(program, options);
+  lock.acquire(kConfigFile, program);
   make_folders(config.work_folder);
   lock.acquire_work_folder(config.work_folder,
                            kind == DriverKind::kSplice ? "quilm2splice" : "quilm2");

@@ -4,13 +4,18 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "common/seed_lengths.hpp"
 #include "common/store_setting.hpp"
 
 namespace quilm {
 
 namespace {
+
+// -F in MiB is shifted into bytes; this keeps the segment buffer addressable.
+constexpr int kMaxSegmentSizeMb = 2047;
 
 // "Given" flags, cleared before parsing; defaults fill what was not given.
 struct GivenFlags {
@@ -19,22 +24,50 @@ struct GivenFlags {
        N = false, X = false;
 };
 
+enum class Digits { kOk, kNotNumber, kTooLarge };
+
 // A numeric value: one or more decimal digits that fit an int.
-bool parse_digits(const std::string& text, int& value) {
-  if (text.empty()) return false;
+Digits parse_digits(const std::string& text, int& value) {
+  if (text.empty()) return Digits::kNotNumber;
   long long v = 0;
+  bool too_large = false;
   for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
-    if (v > INT_MAX) return false;
+    if (c < '0' || c > '9') return Digits::kNotNumber;
+    if (!too_large) v = v * 10 + (c - '0');
+    too_large = too_large || v > INT_MAX;
   }
+  if (too_large) return Digits::kTooLarge;
   value = static_cast<int>(v);
-  return true;
+  return Digits::kOk;
+}
+
+// The values a numeric option accepts, for the message about one out of range.
+std::string accepted_range(char letter) {
+  const std::string most = std::to_string(INT_MAX);
+  switch (letter) {
+    case 'L':
+    case 'C':
+      return "1 to " + most;
+    case 'E':
+      return "0 to 1000";
+    case 'F':
+      return "1 to " + std::to_string(kMaxSegmentSizeMb);
+    default:
+      return "0 to " + most;
+  }
+}
+
+// Sets `problem` for a value that parse_digits refused.
+void number_problem(char letter, const std::string& value, Digits digits, std::string& problem) {
+  problem = std::string("option -") + letter + ": '" + value + "' ";
+  problem += digits == Digits::kTooLarge ? "is out of range (" + accepted_range(letter) + ")"
+                                         : "is not a decimal number";
 }
 
 // -S of the splice driver: "<seed>[,<splice seed>]"; empty tokens are skipped
 // as a comma split would skip them, tokens after the second are ignored.
-bool parse_seed_pair(const std::string& text, DriverOptions& o, GivenFlags& g) {
+bool parse_seed_pair(const std::string& text, DriverOptions& o, GivenFlags& g,
+                     std::string& problem) {
   std::vector<std::string> tokens;
   std::size_t start = 0;
   while (start <= text.size()) {
@@ -43,13 +76,19 @@ bool parse_seed_pair(const std::string& text, DriverOptions& o, GivenFlags& g) {
     if (comma > start) tokens.push_back(text.substr(start, comma - start));
     start = comma + 1;
   }
-  if (tokens.size() >= 1) {
-    if (!parse_digits(tokens[0], o.config.seed_length)) return false;
-    g.S = true;
-  }
-  if (tokens.size() >= 2) {
-    if (!parse_digits(tokens[1], o.config.splice_seed_length)) return false;
-    g.S2 = true;
+  int* const targets[] = {&o.config.seed_length, &o.config.splice_seed_length};
+  bool* const flags[] = {&g.S, &g.S2};
+  for (std::size_t k = 0; k < tokens.size() && k < 2; ++k) {
+    const Digits digits = parse_digits(tokens[k], *targets[k]);
+    if (digits == Digits::kTooLarge) {
+      number_problem('S', tokens[k], digits, problem);
+      return false;
+    }
+    if (digits != Digits::kOk) {
+      problem = "option -S: '" + text + "' is not <number> or <number>,<number>";
+      return false;
+    }
+    *flags[k] = true;
   }
   return true;
 }
@@ -122,12 +161,21 @@ std::string* path_target(char letter, DriverOptions& o, GivenFlags& g) {
   }
 }
 
+// Paths are stored one per line in the run's files, so a line break in one
+// would corrupt them.
+bool path_fits_a_line(const std::string& option, const std::string& path, std::string& problem) {
+  if (path.find_first_of("\n\r") == std::string::npos) return true;
+  problem = option + ": the path holds a line break (line feed or carriage return)";
+  return false;
+}
+
 // Options beyond the one-letter ones: "--name" or "--name=value", one argument.
 bool read_long_option(const std::string& arg, DriverOptions& o, std::string& problem) {
   static constexpr std::string_view kStore = "--index-store=";
   if (arg.starts_with(kStore)) {
     o.index_store = arg.substr(kStore.size());
     o.index_store_off = false;
+    if (!path_fits_a_line("option --index-store", o.index_store, problem)) return false;
     if (o.index_store.empty()) {
       problem = "option --index-store=<folder>: the folder is empty";
       return false;
@@ -158,18 +206,17 @@ bool read_arguments(DriverKind kind, int argc, const char* const* argv, DriverOp
     const char letter = arg[1];
     const std::string value = std::strlen(arg) > 2 ? std::string(arg + 2) : std::string();
     if (std::string* path = path_target(letter, o, g)) {
+      if (!path_fits_a_line(std::string("option -") + letter, value, problem)) return false;
       *path = value;
     } else if (letter == 'S' && kind == DriverKind::kSplice) {
-      if (!parse_seed_pair(value, o, g)) {
-        problem = "option -S: '" + value + "' is not <number> or <number>,<number>";
-        return false;
-      }
+      if (!parse_seed_pair(value, o, g, problem)) return false;
     } else {
       bool* flag = nullptr;
       int* target = numeric_target(kind, letter, o, g, flag);
       if (!target) continue;  // letters without a meaning are ignored
-      if (!parse_digits(value, *target)) {
-        problem = std::string("option -") + letter + ": '" + value + "' is not a decimal number";
+      const Digits digits = parse_digits(value, *target);
+      if (digits != Digits::kOk) {
+        number_problem(letter, value, digits, problem);
         return false;
       }
       *flag = true;
@@ -203,9 +250,8 @@ bool check_values(const DriverOptions& o, const GivenFlags& g, std::string& prob
       return false;
     }
   }
-  // -F in MiB is shifted into bytes; keep the segment buffer addressable.
-  if (o.segment_size_mb > 2047) {
-    problem = "-F must be at most 2047 (MiB)";
+  if (o.segment_size_mb > kMaxSegmentSizeMb) {
+    problem = "-F must be at most " + std::to_string(kMaxSegmentSizeMb) + " (MiB)";
     return false;
   }
   return true;
@@ -246,6 +292,29 @@ int param_read(DriverKind kind, int argc, const char* const* argv, DriverOptions
             check_values(options, given, problem);
   apply_defaults(kind, options, given);
   return ok ? 1 : -1;
+}
+
+std::vector<std::string> option_warnings(DriverKind kind, const DriverOptions& o) {
+  const RunConfig& c = o.config;
+  std::vector<std::string> warnings;
+  const std::pair<char, int> toggles[] = {
+      {'I', c.indel_toggle},          {'M', c.masked_toggle},           {'B', c.best_toggle},
+      {'U', c.unidirectional_toggle}, {'Y', c.memory_reduction_toggle}, {'A', o.export_all_option}};
+  for (const auto& [letter, value] : toggles) {
+    if (value == 0 || value == 1) continue;
+    const std::string v = std::to_string(value);
+    warnings.push_back(std::string("option -") + letter + v + ": a toggle is 0 or 1; " + v +
+                       " is kept as given and may turn the option's work, or the mapping, off");
+  }
+  const auto seed_warning = [&](const char* what, int seed, const char* stage) {
+    if (is_cascade_seed(seed)) return;
+    warnings.push_back(std::string("option -S: ") + what + " " + std::to_string(seed) +
+                       " is not one of 14, 12, 10, 8, 6, so " + stage + " runs");
+  };
+  seed_warning("seed length", c.seed_length, "no mapping cycle");
+  if (kind == DriverKind::kSplice)
+    seed_warning("splice seed length", c.splice_seed_length, "no splice stage");
+  return warnings;
 }
 
 void print_banner(DriverKind kind) {

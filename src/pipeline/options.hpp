@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "common/run_config.hpp"
 
@@ -31,6 +32,10 @@ inline constexpr const char* kFatalParameterMessage =
 // Returns 1 when valid and -1 when not; `problem` then says why (for stderr).
 int param_read(DriverKind kind, int argc, const char* const* argv, DriverOptions& options,
                std::string& problem);
+
+// Values that are accepted and kept but are likely mistakes: a toggle other
+// than 0 or 1, a seed length outside the cascade. One message each.
+std::vector<std::string> option_warnings(DriverKind kind, const DriverOptions& options);
 
 // The banner with the usage text, printed before parsing.
 void print_banner(DriverKind kind);

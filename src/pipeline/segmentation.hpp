@@ -7,10 +7,18 @@
 
 namespace quilm {
 
-// Throws InputError naming the file when it is not a FASTA the segmentation
-// can use: the first non-blank byte must be '>', and some sequence must
-// follow. Reads only as far as it needs to.
-void check_fasta(const std::string& ref_path);
+// The letters of a reference's sequence lines (ASCII A-Z and a-z), and how
+// many of them are lower case.
+struct FastaSummary {
+  std::int64_t letters = 0;
+  std::int64_t lower_case = 0;
+};
+
+// Reads the whole reference once and throws InputError naming the file when
+// it is not a FASTA the segmentation can use: the first non-blank byte must
+// be '>', every header must give a name (its first word) that no other
+// header gives, and some sequence must follow.
+FastaSummary check_fasta(const std::string& ref_path);
 
 // Writes the segment files "<work_folder>/<k>.txt", "fast_index.txt" and
 // "task.txt"; consecutive segments overlap by `overlap` characters and

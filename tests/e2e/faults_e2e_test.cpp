@@ -1,6 +1,7 @@
 // Faults injected into runs of the built programs: each must end with a
 // message on stderr and a non-zero status, and never with output files that
-// look complete.
+// look complete. The runs map the bundled example with the reduced seed-14
+// index (under 100 MiB per worker).
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -8,6 +9,7 @@
 
 #include <filesystem>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "support/test_support.hpp"
@@ -53,7 +55,7 @@ class Faults : public test::TempDirTest {
   }
 };
 
-TEST_F(Faults, BigmemWorkerKilledInTheMiddleOfACycle) {
+TEST_F(Faults, WorkerKilledInTheMiddleOfACycle) {
   // The worker itself (exec keeps its pid) is killed as soon as it has
   // created its result file, while it builds its index.
   const std::string bin = path("bin");
@@ -66,23 +68,23 @@ TEST_F(Faults, BigmemWorkerKilledInTheMiddleOfACycle) {
   expect_failed_run(run(bin + "/quilm2splice"), "killed by signal 9");
 }
 
-TEST_F(Faults, BigmemSegmentFileDeletedBeforeMapping) {
+TEST_F(Faults, SegmentFileDeletedBeforeMapping) {
   expect_failed_run(run(driver_with_wrapper("rm -f \"" + path("work/1.txt") + "\"", "")),
                     "worker process 0");
 }
 
-TEST_F(Faults, BigmemResultFileCutMidRecord) {
+TEST_F(Faults, ResultFileCutMidRecord) {
   expect_failed_run(run(driver_with_wrapper("", "truncate -s -3 \"" + path("work/1.r") + "\"")),
                     "cut short");
 }
 
-TEST_F(Faults, BigmemResultRecordOfAReadBeyondTheRun) {
+TEST_F(Faults, ResultRecordOfAReadBeyondTheRun) {
   expect_failed_run(run(driver_with_wrapper("", "printf '999999\\tACGT\\nF\\t1\\t0\\t5\\n' >> \"" +
                                                     path("work/1.r") + "\"")),
                     "999999");
 }
 
-TEST_F(Faults, BigmemPartFileOfASharedSegmentLost) {
+TEST_F(Faults, PartFileOfASharedSegmentLost) {
   // Two processes share the one segment; the part file of the second is
   // lost after its worker ended cleanly.
   const std::string part = path("work/1.r.part1");
@@ -155,6 +157,51 @@ TEST_F(Faults, DatasetThatIsNotFastqIsRefusedByRecord) {
        "-W" + path("work"), "-C1"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("'+'"), std::string::npos) << r.err;
+}
+
+TEST_F(Faults, UnusableReferenceOrPathIsRefusedBeforeAnyWork) {
+  spit(path("reads.fq"), "@r1\nACGTACGTACGTACGT\n+\nIIIIIIIIIIIIIIII\n");
+  const std::pair<std::string, std::string> refused[] = {
+      {">chrA\nACGTACGT\n>chrC\nGGGG\n>chrB x\nTTTT\n>chrA y\nCCCC\n",
+       "sequence name 'chrA' on line 7 repeats the name on line 1"},
+      {">chrA\nACGTACGT\n> \nGGGG\n", "has a header line without a name (line 3)"}};
+  for (const auto& [text, words] : refused) {
+    spit(path("ref.fa"), text);
+    auto r = test::run_program_in(dir(), test::program_path("quilm2splice"),
+                                  {"-R" + path("ref.fa"), "-D" + path("reads.fq"),
+                                   "-O" + path("run"), "-W" + path("work"), "-C1"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("'" + path("ref.fa") + "'"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(words), std::string::npos) << r.err;
+  }
+  auto r = test::run_program_in(dir(), test::program_path("quilm2"),
+                                {"-R" + path("ref.fa"), "-D" + path("reads.fq"), "-O" + path("run"),
+                                 "-W" + path("work\nx"), "-C1"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("option -W: the path holds a line break"), std::string::npos) << r.err;
+  EXPECT_FALSE(file_exists(path("work")));
+  EXPECT_FALSE(file_exists(path("config.txt")));
+}
+
+TEST_F(Faults, SoftMaskedReferenceAndOddTogglesAreWarnedAbout) {
+  spit(path("reads.fq"), "@r1\nACGTACGTACGTACGT\n+\nIIIIIIIIIIIIIIII\n");
+  // 30 of 40 letters lower case; the N and '-' are letters or not as they are.
+  spit(path("ref.fa"), ">soft\nacgtacgtacgtacgtacgtACGTACGTNN-\n>more\nacgtacgtac\n");
+  auto start = [&](const std::string& extra) {
+    return test::run_program_in(dir(), test::program_path("quilm2splice"),
+                                {"-R" + path("ref.fa"), "-D" + path("reads.fq"), "-O" + path("run"),
+                                 "-W" + path("work"), "-C1", "-S7,7", extra});
+  };
+  auto r = start("-B7");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("warning: 75.0% of the letters of reference"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("-M0"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("warning: option -B7: a toggle is 0 or 1"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("seed length 7 is not one of 14, 12, 10, 8, 6"), std::string::npos);
+  r = start("-M0");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find("lower case"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("toggle"), std::string::npos) << r.err;
 }
 
 // Runs stopped from outside, shared work folders and full disks leave no

@@ -35,7 +35,7 @@ std::string without_times(const std::string& config) {
   return out;
 }
 
-class BigmemPipeline : public test::TempDirTest {
+class Pipeline : public test::TempDirTest {
  protected:
   test::RunResult run(const std::string& folder, const std::string& program,
                       std::vector<std::string> args) {
@@ -50,7 +50,7 @@ class BigmemPipeline : public test::TempDirTest {
 };
 
 // Exact and lightly mutated unspliced reads land where they came from.
-TEST_F(BigmemPipeline, MappingOnlyDriverPlacesReadsOfKnownOrigin) {
+TEST_F(Pipeline, MappingOnlyDriverPlacesReadsOfKnownOrigin) {
   auto r = run(path("a"), test::program_path("quilm2"), example_args(path("a"), "-C2"));
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("finished in"), std::string::npos);
@@ -84,7 +84,7 @@ TEST_F(BigmemPipeline, MappingOnlyDriverPlacesReadsOfKnownOrigin) {
   EXPECT_NE(config.find("The total Time : "), std::string::npos);
 }
 
-TEST_F(BigmemPipeline, WorkerFailuresEndTheRunWithAClearMessage) {
+TEST_F(Pipeline, WorkerFailuresEndTheRunWithAClearMessage) {
   // A driver copy whose neighbouring worker crashes, and one without a worker.
   for (const char* kind : {"crash", "missing"}) {
     const std::string bin = path(std::string(kind) + "-bin");
@@ -116,7 +116,7 @@ void write_genome(const std::string& path, int chromosomes, int length, std::mt1
 
 // The same run with one and with three processes, and through a real MPI
 // launcher, writes the same bytes.
-TEST_F(BigmemPipeline, OutputsDoNotDependOnProcessesOrLaunchWay) {
+TEST_F(Pipeline, OutputsDoNotDependOnProcessesOrLaunchWay) {
   std::mt19937 rng(11);
   write_genome(path("g.fa"), 3, 900000, rng);  // three segments of 1 MiB with -F1
   std::string genome;

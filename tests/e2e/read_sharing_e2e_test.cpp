@@ -1,7 +1,8 @@
 // Runs in which idle worker processes share the reads of a segment write the
 // same bytes as runs with one process: every result file of the work folder,
-// the merged files and the outputs. Seed-14 workers of about 0.6 GiB each,
-// several at once: labelled bigmem.
+// the merged files and the outputs. The seed-14 workers use the reduced
+// index (under 100 MiB each on these genomes), so several at once need no
+// large memory.
 #include <filesystem>
 #include <fstream>
 #include <random>

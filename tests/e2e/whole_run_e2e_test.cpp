@@ -1,5 +1,6 @@
 // The whole splice pipeline on the bundled example, scored against the true
-// origin of its simulated reads.
+// origin of its simulated reads. Its seed-14 workers use the reduced index
+// (under 100 MiB each here), so the run needs no large memory.
 #include <map>
 #include <regex>
 #include <sstream>
@@ -21,9 +22,9 @@ std::vector<std::string> split_ws(const std::string& line) {
   return f;
 }
 
-class BigmemWholeRun : public test::TempDirTest {};
+class WholeRun : public test::TempDirTest {};
 
-TEST_F(BigmemWholeRun, ReadsLandInTheRightOutputFileAtTheRightPlace) {
+TEST_F(WholeRun, ReadsLandInTheRightOutputFileAtTheRightPlace) {
   auto r = test::run_program_in(dir(), test::program_path("quilm2splice"),
                                 {"-R" + test::source_path("examples/genome.fa"),
                                  "-D" + test::source_path("examples/reads.fq.gz"),

@@ -1,5 +1,7 @@
 #include "pipeline/options.hpp"
 
+#include <iterator>
+#include <utility>
 #include <vector>
 
 #include "support/test_support.hpp"
@@ -96,6 +98,49 @@ TEST(ParamRead, RefusedCommandLines) {
   }
   EXPECT_EQ(parse(with({"-E1000"})).result, 1);
   EXPECT_NE(parse(with({"-C4a"})).problem.find("-C"), std::string::npos);
+}
+
+TEST(ParamRead, RefusalsNameTheOptionAndTheAcceptedRange) {
+  const std::pair<std::vector<const char*>, const char*> refused[] = {
+      {with({"-L99999999999"}), "option -L: '99999999999' is out of range (1 to 2147483647)"},
+      {with({"-E2147483648"}), "option -E: '2147483648' is out of range (0 to 1000)"},
+      {with({"-F99999999999"}), "option -F: '99999999999' is out of range (1 to 2047)"},
+      {with({"-S12,99999999999"}), "option -S: '99999999999' is out of range (0 to 2147483647)"},
+      {with({"-L12x"}), "option -L: '12x' is not a decimal number"},
+      {with({"-Wwo\nrk"}), "option -W: the path holds a line break"},
+      {with({"-Oout\r"}), "option -O: the path holds a line break"},
+      {with({"-R\nref.fa"}), "option -R: the path holds a line break"},
+      {with({"-Dreads\n.fq"}), "option -D: the path holds a line break"},
+      {with({"--index-store=a\nb"}), "option --index-store: the path holds a line break"},
+  };
+  for (const auto& [args, words] : refused) {
+    Parsed p = parse(args);
+    EXPECT_EQ(p.result, -1) << words;
+    EXPECT_NE(p.problem.find(words), std::string::npos) << p.problem;
+  }
+  Parsed single = parse(with({"-S99999999999"}), DriverKind::kMappingOnly);
+  EXPECT_NE(single.problem.find("out of range (0 to 2147483647)"), std::string::npos);
+}
+
+TEST(OptionWarnings, TogglesOtherThanZeroOrOneAndSeedsOutsideTheCascade) {
+  EXPECT_TRUE(
+      option_warnings(DriverKind::kSplice, parse(with({"-B0", "-M0", "-S8,6"})).options).empty());
+  Parsed p = parse(with({"-I2", "-M3", "-B7", "-U4", "-Y5", "-A6", "-S7,9"}));
+  ASSERT_EQ(p.result, 1) << p.problem;
+  const std::vector<std::string> said = option_warnings(DriverKind::kSplice, p.options);
+  const char* const expected[] = {"-I2", "-M3", "-B7",           "-U4",
+                                  "-Y5", "-A6", "seed length 7", "splice seed length 9"};
+  ASSERT_EQ(said.size(), std::size(expected));
+  for (std::size_t k = 0; k < said.size(); ++k)
+    EXPECT_NE(said[k].find(expected[k]), std::string::npos) << said[k];
+  // The values are kept as given.
+  EXPECT_EQ(p.options.config.best_toggle, 7);
+  EXPECT_EQ(p.options.config.seed_length, 7);
+  // The mapping-only driver has no splice seed.
+  EXPECT_EQ(option_warnings(DriverKind::kMappingOnly,
+                            parse(with({"-S7"}), DriverKind::kMappingOnly).options)
+                .size(),
+            1u);
 }
 
 TEST(ParamRead, MappingOnlyDriverReadsSeedAsOneNumberAndIgnoresGapOptions) {

@@ -1,6 +1,7 @@
 #include <zlib.h>
 
 #include <random>
+#include <utility>
 
 #include "common/errors.hpp"
 #include "pipeline/read_preparation.hpp"
@@ -143,16 +144,61 @@ TEST_F(Segmentation, HeaderNameIsItsFirstWordAndLongLinesWork) {
 TEST_F(Segmentation, UnusableReferencesAreRefusedByName) {
   spit(path("ok.fa"), "\n\n>c\n\nA\n");
   EXPECT_NO_THROW(check_fasta(path("ok.fa")));
-  for (const char* text : {"", "ACGT\n", ">c1\n>c2\n\n", ">\nACGT\n"}) {
+  const std::pair<const char*, const char*> refused[] = {
+      {"", "is empty"},
+      {"ACGT\n", "does not start with '>'"},
+      {">c1\n>c2\n\n", "holds no sequence"},
+      {">\nACGT\n", "without a name (line 1)"},
+      // A name is the first word, as hits are labelled with it.
+      {"\n>c1 x\nAC\n>c2\nGT>c3\n>c1\tother\nAA\n", "'c1' on line 6 repeats the name on line 2"},
+      {">c1\nACGT\n>\t\nACGT\n", "without a name (line 3)"},
+      {">c1\nACGT\n> \r\nACGT\n", "without a name (line 3)"}};
+  for (const auto& [text, words] : refused) {
     spit(path("bad.fa"), text);
     try {
       check_fasta(path("bad.fa"));
       ADD_FAILURE() << "accepted: " << text;
     } catch (const InputError& e) {
-      EXPECT_NE(std::string(e.what()).find("bad.fa"), std::string::npos);
+      EXPECT_NE(std::string(e.what()).find(path("bad.fa")), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
     }
   }
   EXPECT_THROW(check_fasta(path("absent.fa")), IoError);
+}
+
+TEST_F(Segmentation, CheckCountsLettersAndLinesAcrossReadBlocks) {
+  // Far more than one read block, with headers, CR LF lines and a '>' inside
+  // a line; the repeated name lies in the last block.
+  std::mt19937 random(7);
+  std::string text;
+  long lines = 0, lower = 0, letters = 0;
+  for (int chromosome = 0; chromosome < 40; ++chromosome) {
+    text += ">c" + std::to_string(chromosome) + " soft\r\n";
+    ++lines;
+    for (int l = 0; l < 300; ++l) {
+      for (int k = 0; k < 61; ++k) {
+        const char c = "acgtnACGTN-*"[random() % 12];
+        text += c;
+        lower += c >= 'a' && c <= 'z';
+        letters += (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+      }
+      text += l % 2 ? "\n" : "\r\n";
+      ++lines;
+    }
+  }
+  spit(path("ref.fa"), text);
+  const FastaSummary summary = check_fasta(path("ref.fa"));
+  EXPECT_EQ(summary.letters, letters);
+  EXPECT_EQ(summary.lower_case, lower);
+  spit(path("ref.fa"), text + "ACGT>c7\n");
+  try {
+    check_fasta(path("ref.fa"));
+    ADD_FAILURE() << "a repeated name was accepted";
+  } catch (const InputError& e) {
+    const std::string where = "on line " + std::to_string(lines + 1) +
+                              " repeats the name on line " + std::to_string(7 * 301 + 1);
+    EXPECT_NE(std::string(e.what()).find(where), std::string::npos) << e.what();
+  }
 }
 
 TEST(TaskAssignment, GreedyLargestFirstToLeastLoaded) {

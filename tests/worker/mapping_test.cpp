@@ -1,7 +1,7 @@
-// Read mapping: hand-made cases of the best, export-all
-// and first-hit modes, and generated segments with repeats on which the full
-// and the reduced index must both write exactly the records of a literal
-// reading of the mapping rules (tests/worker/reference_mapper.hpp).
+// Read mapping: hand-made cases of the best, export-all and first-hit modes,
+// and generated segments with repeats on which the full and the reduced
+// index must both write exactly the records that a slow, direct mapper
+// (tests/worker/reference_mapper.hpp) writes for the same reads.
 #include <algorithm>
 #include <random>
 #include <string>

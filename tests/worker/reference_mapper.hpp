@@ -1,8 +1,8 @@
-// A literal, slow reading of the mapping rules (best, export-all, first-hit,
-// indel passes) for the tests: direct
-// hit counters over the segment, MapCandidate entries whose hits are cleared
-// by scanning the list, the table of written starts, a naive seed lookup.
-// The worker's own mapping code must write exactly the same records.
+// A slow, direct mapper for the tests (best, export-all, first-hit and
+// indel passes): hit counters over the whole segment, MapCandidate entries
+// whose hits are cleared by scanning the list, the table of written starts,
+// a naive seed lookup. The worker's own mapping code must write exactly the
+// same records.
 #pragma once
 
 #include <algorithm>
@@ -46,11 +46,16 @@ class ReferenceMapper {
 
   static int code(char c) {
     switch (c) {
-      case 'A': return 0;
-      case 'T': return 1;
-      case 'C': return 2;
-      case 'G': return 3;
-      default: return -1;
+      case 'A':
+        return 0;
+      case 'T':
+        return 1;
+      case 'C':
+        return 2;
+      case 'G':
+        return 3;
+      default:
+        return -1;
     }
   }
   static long key_of(const std::string& s, std::size_t from, int L) {
@@ -65,10 +70,14 @@ class ReferenceMapper {
   static std::string revcomp(const std::string& r) {
     std::string o(r.rbegin(), r.rend());
     for (char& c : o) {
-      if (c == 'A') c = 'T';
-      else if (c == 'T') c = 'A';
-      else if (c == 'C') c = 'G';
-      else if (c == 'G') c = 'C';
+      if (c == 'A')
+        c = 'T';
+      else if (c == 'T')
+        c = 'A';
+      else if (c == 'C')
+        c = 'G';
+      else if (c == 'G')
+        c = 'C';
     }
     return o;
   }
@@ -219,8 +228,10 @@ class ReferenceMapper {
             int e = verify(*sd.text, c.start);
             if (e > E) continue;
             bool take = false;
-            if (e == 1 || e < d || (rem == 0 && e == d)) take = true, found = true;
-            else if (e < best) take = true, tentative = c.start, best = e;
+            if (e == 1 || e < d || (rem == 0 && e == d))
+              take = true, found = true;
+            else if (e < best)
+              take = true, tentative = c.start, best = e;
             if (take) {
               write(number, read, sd.name, e, c.start);
               for (auto& o : *sd.list)
@@ -230,8 +241,10 @@ class ReferenceMapper {
         }
         if (found) break;
         if (tentative) {
-          if (rem == 0 && S - best >= 2) T = std::max(T, S - best - 1);
-          else if (rem > 0 && S - best >= 3) T = std::max(T, S - best - 2);
+          if (rem == 0 && S - best >= 2)
+            T = std::max(T, S - best - 1);
+          else if (rem > 0 && S - best >= 3)
+            T = std::max(T, S - best - 2);
         }
       }
     }

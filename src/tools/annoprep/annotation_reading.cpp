@@ -26,12 +26,16 @@ int split_columns(std::string_view line, std::string_view (&columns)[9]) {
 }
 
 // Fills the coordinates and strand from the columns; missing columns give 0
-// and, for the strand, "." (no strand).
+// and, for the strand, "." (no strand). A strand column that is empty or
+// starts with a blank also gives ".": the exon table's readers skip blanks
+// between fields, so a blank strand character could not be read back.
 void take_position(const std::string_view (&columns)[9], int count, ExonFields& fields) {
   fields.chromosome = columns[0];
   fields.start = count > 3 ? decimal_prefix(columns[3]) : 0;
   fields.end = count > 4 ? decimal_prefix(columns[4]) : 0;
-  fields.strand = count > 6 && !columns[6].empty() ? columns[6][0] : '.';
+  const bool has_strand =
+      count > 6 && !columns[6].empty() && !is_space(static_cast<unsigned char>(columns[6][0]));
+  fields.strand = has_strand ? columns[6][0] : '.';
 }
 
 // The quoted value after the word "transcript_id" among the space-separated

@@ -13,7 +13,7 @@ namespace quilm::annoprep {
 // One selected exon line; coordinates as written (1-based, inclusive).
 struct ExonLine {
   std::uint32_t transcript = 0;  // index into ChromosomeExons::ids
-  char strand = '.';             // first character of the seventh column
+  char strand = '.';             // seventh column's first character, or '.'
   long start = 0;
   long end = 0;
 };

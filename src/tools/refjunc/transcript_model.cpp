@@ -50,7 +50,11 @@ bool read_transcript(TextScanner& scan, long line, TranscriptModel& model) {
       scan.read_char(model.strand) != Scan::kOk || scan.read_int(count) != Scan::kOk)
     bad_line(scan.path(), line, "is not 'chromosome, identifier, strand, exon count'");
   if (count < 0) bad_line(scan.path(), line, "has a negative exon count");
+  // A transcript without a strand may come with its count and no exon
+  // fields (the exon table of a GFF lists none then): it has no exons.
+  const bool stranded = model.strand == '+' || model.strand == '-';
   model.strand = strand_letter(model.strand);
+  if (!stranded && scan.at_line_end()) return true;
   read_exons(scan, line, count, model);
   return true;
 }

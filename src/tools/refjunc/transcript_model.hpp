@@ -22,8 +22,9 @@ struct TranscriptModel {
 using TranscriptTable = std::vector<TranscriptModel>;
 
 // Reads the exon table; a transcript identifier that occurs on several lines
-// keeps the model of its last line. Throws InputError naming the file and
-// line for a malformed line.
+// keeps the model of its last line. The line of a transcript with a strand
+// other than '+' and '-' may end after the exon count: no exons then.
+// Throws InputError naming the file and line for a malformed line.
 TranscriptTable stackAS(const std::string& exon_table_path);
 
 // The model of an identifier, or nullptr.

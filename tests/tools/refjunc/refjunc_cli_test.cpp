@@ -1,4 +1,5 @@
 #include <filesystem>
+#include <utility>
 
 #include "support/test_support.hpp"
 
@@ -86,6 +87,49 @@ TEST_F(RefjuncCliTest, ClustersSplitAndTranscriptReadsPerChromosomeAndStrand) {
   // A second run starts the junction file anew instead of numbering from 1 again after it.
   ASSERT_EQ(run(args).status, 0);
   EXPECT_EQ(slurp(path("work/junction")), junctions);
+}
+
+// Every exon table annoprep writes is read: from a GTF the exons of any
+// strand are listed, from a GFF only those of '+' and '-' transcripts, and a
+// transcript without exons crosses no junction.
+TEST_F(RefjuncCliTest, ReadsAnnoprepTablesOfEveryStrandCharacter) {
+  const std::string strands = "+-.?xR ";
+  std::string gtf, gff, hits;
+  for (std::size_t i = 0; i < strands.size(); ++i) {
+    const std::string id = "S" + std::to_string(i);
+    for (const char* exon : {"101\t200", "701\t799"}) {
+      const std::string columns =
+          std::string("chr1\tsrc\texon\t") + exon + "\t.\t" + strands[i] + "\t.\t";
+      gtf += columns + "gene_id \"G\"; transcript_id \"" + id + "\";\n";
+      gff += columns + "ID=e" + id + ";Parent=" + id + "\n";
+    }
+    hits += hit(static_cast<int>(i) + 1, 10, id, 95);
+  }
+  spit(path("a.gtf"), gtf);
+  spit(path("a.gff"), gff);
+  spit(path("hits"), hits);
+  const std::string a10(10, 'A');
+  const std::string listed[] = {"F\tchr1\t5\t0\t200\t701\t1\n", "R\tchr1\t5\t0\t200\t701\t1\n",
+                                ".\tchr1\t5\t0\t200\t701\t1\n", "?\tchr1\t5\t0\t200\t701\t1\n",
+                                "x\tchr1\t5\t0\t200\t701\t1\n", "R\tchr1\t5\t0\t200\t701\t1\n",
+                                ".\tchr1\t5\t0\t200\t701\t1\n"};
+  std::string from_gtf;
+  for (int i = 0; i < 7; ++i) from_gtf += std::to_string(i + 1) + "\t" + a10 + "\n" + listed[i];
+  // A GFF '-' transcript lists its exons last to first.
+  const std::string from_gff =
+      "1\t" + a10 + "\n" + listed[0] + "2\t" + a10 + "\nR\tchr1\t4\t0\t799\t101\t1\n";
+  for (const auto& [type, expected] : {std::pair{"gtf", from_gtf}, std::pair{"gff", from_gff}}) {
+    const std::string folder = path(std::string("anno-") + type);
+    std::filesystem::create_directory(folder);
+    test::RunResult made = test::run_program_in(
+        dir(), test::program_path("annoprep"),
+        {"-Fgenome.fa", std::string("-Ga.") + type, std::string("-T") + type, "-W" + folder});
+    ASSERT_EQ(made.status, 0) << made.err;
+    test::RunResult result = run({"-Cgenome.fa", "-R" + folder + "/refFlat.txt", "-Fhits", "-Orun",
+                                  "-Wwork", "-N100", "-X10000"});
+    ASSERT_EQ(result.status, 0) << type << ": " << result.err;
+    EXPECT_EQ(slurp(path("work/refFlat-splice")), expected) << type;
+  }
 }
 
 TEST_F(RefjuncCliTest, MissingOptionOrInputWritesNothing) {

@@ -40,6 +40,11 @@ TEST_F(TranscriptJunctionsTest, ExonTableKeepsOrderStrandAndLastDuplicate) {
 
   spit(path("short.txt"), "chr1\tT1\t+\t3\t1,10\t21,40\t\nchr1\tT2\t+\t1\t1,5\t\n");
   EXPECT_THROW(stackAS(path("short.txt")), InputError);
+  // Only a transcript without a strand may leave out all its exon fields.
+  spit(path("bare.txt"), "chr1\tT1\t?\t2\t\nchr1\tT2\t-\t2\t\n");
+  EXPECT_THROW(stackAS(path("bare.txt")), InputError);
+  spit(path("bare.txt"), "chr1\tT1\t?\t2\t\nchr1\tT2\t-\t1\t3,9\t\n");
+  EXPECT_TRUE(binary_sort(stackAS(path("bare.txt")), "T1")->exon_starts.empty());
 }
 
 TEST_F(TranscriptJunctionsTest, ExonsWithoutFixedLimits) {
