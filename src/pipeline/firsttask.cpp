@@ -19,9 +19,10 @@ namespace quilm {
 
 namespace {
 
-// Everything that can be found wrong before the first file is written.
+// Everything that can be found wrong before the first file is written. The
+// dataset is already open: it is read once, so it may come through a pipe.
 void check_inputs(const DriverOptions& o) {
-  { InputFile dataset(o.dataset_path, 64); }
+  refuse_one_pass_input(o.config.ref_path, "-R", "reference");
   check_fasta(o.config.ref_path);
   std::filesystem::path parent = std::filesystem::path(o.config.output_path).parent_path();
   if (parent.empty()) parent = ".";
@@ -33,7 +34,8 @@ void check_inputs(const DriverOptions& o) {
 
 }  // namespace
 
-int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length, RunLock& lock) {
+int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length, RunLock& lock,
+              ReadPreparation& reads) {
   print_banner(kind);
   DriverOptions options;
   std::string problem;
@@ -46,11 +48,13 @@ int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_leng
   std::fflush(stdout);
 
   RunConfig& config = options.config;
+  InputFile dataset(options.dataset_path, kCacheBlock);
   check_inputs(options);
   lock.acquire(kConfigFile, kind == DriverKind::kSplice ? "quilm2splice" : "quilm2");
   make_folders(config.work_folder);
   write_index_store_setting(config.work_folder, index_store_folder(options));
-  config.read_count = chang_fastqfile(options.dataset_path, config.work_folder);
+  reads = chang_fastqfile(dataset, config.work_folder, config.max_read_length);
+  config.read_count = reads.read_count;
   config.segment_count =
       splitfasta(config.ref_path, config.work_folder, config.max_read_length,
                  static_cast<std::int64_t>(options.segment_size_mb) << 20, config.masked_toggle);

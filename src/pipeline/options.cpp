@@ -271,7 +271,9 @@ void print_banner(DriverKind kind) {
         "segment size] -W[work folder] -Y[memory reduction toggle] -A[export all best "
         "locations toggle]\n");
   }
-  std::puts("See the README of the project for details of every option and output file.");
+  std::puts(
+      "See the README of the project for details of every option and output file; -D- reads the "
+      "dataset from standard input.");
   std::puts("\n");
 }
 
