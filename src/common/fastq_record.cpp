@@ -38,4 +38,30 @@ bool take_plain_fastq_record(InputFile& in, PlainFastqRecord& record) {
   return true;
 }
 
+void read_empty_read_quality(TextScanner& scan, std::string& quality) {
+  scan.read_line(quality);  // the rest of the separator line
+  if (!scan.read_line(quality)) {
+    quality.clear();
+    return;
+  }
+  std::size_t begin = 0;
+  while (begin < quality.size() && is_space(static_cast<unsigned char>(quality[begin]))) ++begin;
+  std::size_t end = begin;
+  while (end < quality.size() && !is_space(static_cast<unsigned char>(quality[end]))) ++end;
+  quality.erase(end);
+  quality.erase(0, begin);
+}
+
+bool read_fastq_words(TextScanner& scan, std::string& sequence, std::string& separator,
+                      std::string& quality) {
+  if (scan.read_word(sequence) == Scan::kEof) return false;
+  if (is_separator_word(sequence)) {
+    separator.swap(sequence);
+    sequence.clear();
+    read_empty_read_quality(scan, quality);
+    return true;
+  }
+  return scan.read_word(separator) == Scan::kOk && scan.read_word(quality) == Scan::kOk;
+}
+
 }  // namespace quilm

@@ -3,9 +3,11 @@
 // for everything else.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "common/input_file.hpp"
+#include "common/text_scanner.hpp"
 
 namespace quilm {
 
@@ -22,5 +24,25 @@ struct PlainFastqRecord {
 // header-to-line-end plus three words would read it. Otherwise consumes
 // nothing and returns false. The views live until the next read of `in`.
 bool take_plain_fastq_record(InputFile& in, PlainFastqRecord& record);
+
+// Readers that take the sequence as a word meet the separator line there when
+// a read has length 0 (trimmers write "@r\n\n+\n\n"); bases never begin
+// with '+'.
+inline bool is_separator_word(std::string_view word) {
+  return !word.empty() && word[0] == '+';
+}
+
+// After the separator word of a read of length 0: consumes the rest of the
+// separator line and the quality line after it, and leaves that line's first
+// word in `quality`. It is empty for a sound record, and also when the file
+// ends after the separator; anything else is quality without bases.
+void read_empty_read_quality(TextScanner& scan, std::string& quality);
+
+// The three words of a record after its header line: sequence, separator
+// and quality; false when the file ends before them. For a read of length 0
+// the sequence comes back empty and the quality as read_empty_read_quality
+// leaves it.
+bool read_fastq_words(TextScanner& scan, std::string& sequence, std::string& separator,
+                      std::string& quality);
 
 }  // namespace quilm

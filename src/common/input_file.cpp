@@ -1,5 +1,9 @@
 #include "common/input_file.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -8,23 +12,47 @@
 
 namespace quilm {
 
-bool is_gzip_file(const std::string& path) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!f) return false;
-  unsigned char magic[2] = {0, 0};
-  return std::fread(magic, 1, 2, f.get()) == 2 && magic[0] == 0x1f && magic[1] == 0x8b;
+namespace {
+
+// A descriptor of its own for the file, or a duplicate of standard input for
+// "-" (closing the input then leaves standard input itself open).
+int open_descriptor(const std::string& path) {
+  const int fd = path == kStandardInput ? ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0)
+                                        : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw_io_error("cannot open", path);
+  return fd;
+}
+
+}  // namespace
+
+void check_readable(const std::string& path) {
+  if (path != kStandardInput && ::access(path.c_str(), R_OK) != 0)
+    throw_io_error("cannot open", path);
+}
+
+bool is_one_pass_input(const std::string& path) {
+  if (path == kStandardInput) return true;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  return !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
+
+void refuse_one_pass_input(const std::string& path, const char* option, const char* what) {
+  if (is_one_pass_input(path))
+    throw UsageError(std::string(option) + ": the " + what + " '" + path +
+                     "' is read twice, so it must be a regular file, not a pipe or standard input");
 }
 
 InputFile::InputFile(std::string path, std::size_t block) : path_(std::move(path)), buf_(block) {
-  errno = 0;
-  gz_ = gzopen(path_.c_str(), "rb");
+  const int fd = open_descriptor(path_);
+  // zlib sniffs the gzip magic bytes from the stream it reads anyway, and
+  // reads a file without them transparently, byte for byte.
+  gz_ = gzdopen(fd, "rb");
   if (!gz_) {
-    int err = errno ? errno : ENOMEM;
-    throw IoError(describe_errno("cannot open", path_, err));
+    ::close(fd);
+    throw IoError(describe_errno("cannot open", path_, ENOMEM));
   }
-  // zlib reads a file without the gzip magic transparently, byte for byte.
   gzbuffer(gz_, static_cast<unsigned>(block < (1u << 20) ? block : (1u << 20)));
-  compressed_ = is_gzip_file(path_);
 }
 
 InputFile::~InputFile() {

@@ -1,6 +1,7 @@
 // Block-buffered reading of a text file. A file that starts with the gzip
 // magic bytes is decompressed on the fly, so references and datasets may come
-// as .gz; any other file is read as it is.
+// as .gz; any other file is read as it is. Every file is opened once and read
+// front to back, so pipes, FIFOs and standard input ("-") work as files do.
 #pragma once
 
 #include <zlib.h>
@@ -24,18 +25,24 @@ namespace quilm {
 inline constexpr std::size_t kCacheBlock =
     QUILM_IO_BLOCK < (std::size_t{256} << 10) ? QUILM_IO_BLOCK : (std::size_t{256} << 10);
 
+// The path that stands for standard input.
+inline constexpr const char* kStandardInput = "-";
+
 class InputFile {
  public:
   static constexpr std::size_t kDefaultBlock = QUILM_IO_BLOCK;
 
-  // Throws IoError naming the file when it cannot be opened.
+  // Throws IoError naming the file when it cannot be opened. Nothing is read
+  // yet, so opening a pipe consumes none of it.
   explicit InputFile(std::string path, std::size_t block = kDefaultBlock);
   ~InputFile();
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
   const std::string& path() const { return path_; }
-  bool compressed() const { return compressed_; }
+  // True for a gzip file. Before the first read this reads the first bytes,
+  // which stay buffered for the reading that follows.
+  bool compressed() { return gzdirect(gz_) == 0; }
 
   // Next byte, or -1 at the end of the file.
   int get() {
@@ -63,22 +70,31 @@ class InputFile {
 
   // Offset of the next unread byte (of the decompressed bytes for a gzip
   // file), and a jump to an offset; throws IoError naming the file when the
-  // jump fails.
+  // jump fails (a pipe cannot jump).
   std::uint64_t offset() const { return buffer_offset_ + pos_; }
   void seek(std::uint64_t offset);
 
  private:
   std::string path_;
   gzFile gz_ = nullptr;
-  bool compressed_ = false;
   std::vector<char> buf_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   std::uint64_t buffer_offset_ = 0;  // file offset of buf_[0]
 };
 
-// True when the file starts with the gzip magic bytes.
-bool is_gzip_file(const std::string& path);
+// Throws IoError naming the file, as opening it would, when it cannot be
+// read; opens nothing, so that a pipe checked early is not disturbed.
+void check_readable(const std::string& path);
+
+// True for standard input, a pipe, a FIFO or a device: an input whose bytes
+// can be read only once. False for a regular file, a folder and a path that
+// cannot be looked up (opening it reports why).
+bool is_one_pass_input(const std::string& path);
+
+// For an input that a program reads twice: throws UsageError naming the
+// option (say "-R") and the input (say "reference") when it is one-pass.
+void refuse_one_pass_input(const std::string& path, const char* option, const char* what);
 
 // Reads a whole (possibly compressed) file into a string.
 std::string read_whole_file(const std::string& path);

@@ -8,7 +8,9 @@ namespace quilm {
 void start_driver_run(DriverRun& run, DriverKind kind, int argc, const char* const* argv) {
   Stopwatch preparation;
   int seed_length = 0;
-  firsttask(kind, argc, argv, seed_length, run.lock);
+  ReadPreparation reads;
+  firsttask(kind, argc, argv, seed_length, run.lock, reads);
+  run.report.count_empty_reads(reads.empty_reads);
   append_log_line(kConfigFile, "The Time of splited Ref. file and the assigned task used : " +
                                    format_seconds(preparation.seconds()) + " sec\n");
   run.report.stage("preparation done");

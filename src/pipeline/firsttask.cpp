@@ -36,9 +36,10 @@ void warn_if_soft_masked(const char* program, const DriverOptions& o, const Fast
                     "do not map: give -M0 to map onto them");
 }
 
-// Everything that can be found wrong before the first file is written.
+// Everything that can be found wrong before the first file is written. The
+// dataset is already open: it is read once, so it may come through a pipe.
 void check_inputs(const char* program, const DriverOptions& o) {
-  { InputFile dataset(o.dataset_path, 64); }
+  refuse_one_pass_input(o.config.ref_path, "-R", "reference");
   warn_if_soft_masked(program, o, check_fasta(o.config.ref_path));
   std::filesystem::path parent = std::filesystem::path(o.config.output_path).parent_path();
   if (parent.empty()) parent = ".";
@@ -50,7 +51,8 @@ void check_inputs(const char* program, const DriverOptions& o) {
 
 }  // namespace
 
-int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length, RunLock& lock) {
+int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length, RunLock& lock,
+              ReadPreparation& reads) {
   print_banner(kind);
   DriverOptions options;
   std::string problem;
@@ -65,13 +67,14 @@ int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_leng
   for (const std::string& message : option_warnings(kind, options)) warn(program, message);
 
   RunConfig& config = options.config;
+  InputFile dataset(options.dataset_path, kCacheBlock);
   check_inputs(program, options);
   lock.acquire(kConfigFile, program);
   make_folders(config.work_folder);
-  lock.acquire_work_folder(config.work_folder,
-                           kind == DriverKind::kSplice ? "quilm2splice" : "quilm2");
+  lock.acquire_work_folder(config.work_folder, program);
   write_index_store_setting(config.work_folder, index_store_folder(options));
-  config.read_count = chang_fastqfile(options.dataset_path, config.work_folder);
+  reads = chang_fastqfile(dataset, config.work_folder, config.max_read_length);
+  config.read_count = reads.read_count;
   config.segment_count =
       splitfasta(config.ref_path, config.work_folder, config.max_read_length,
                  static_cast<std::int64_t>(options.segment_size_mb) << 20, config.masked_toggle);

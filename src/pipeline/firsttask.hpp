@@ -3,13 +3,16 @@
 #pragma once
 
 #include "pipeline/options.hpp"
+#include "pipeline/read_preparation.hpp"
 #include "pipeline/run_lock.hpp"
 
 namespace quilm {
 
-// Returns cpu_cores and stores seed_length. A refused command line prints
-// the fatal line on stdout and throws UsageError with the reason. Once the
-// inputs are found usable, `lock` is taken on config.txt for the whole run.
-int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length, RunLock& lock);
+// Returns cpu_cores and stores seed_length and what the read numbering
+// found. A refused command line prints the fatal line on stdout and throws
+// UsageError with the reason. Once the inputs are found usable, `lock` is
+// taken on config.txt for the whole run.
+int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length, RunLock& lock,
+              ReadPreparation& reads);
 
 }  // namespace quilm

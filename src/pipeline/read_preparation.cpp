@@ -1,12 +1,10 @@
 #include "pipeline/read_preparation.hpp"
 
 #include <cstdio>
-#include <cstring>
 #include <string_view>
 
 #include "common/errors.hpp"
 #include "common/fastq_record.hpp"
-#include "common/input_file.hpp"
 #include "common/numbered_reads.hpp"
 #include "common/output_file.hpp"
 #include "common/paths.hpp"
@@ -16,24 +14,63 @@ namespace quilm {
 
 namespace {
 
-[[noreturn]] void bad_record(const std::string& path, int record, const char* problem) {
+[[noreturn]] void bad_record(const std::string& path, int record, const std::string& problem) {
   throw InputError("'" + path + "': FASTQ record " + std::to_string(record) + " " + problem);
+}
+
+struct Numbering {
+  const std::string& path;
+  std::size_t max_read_length;
+  OutputFile& out;
+  ReadPreparation& result;
+};
+
+// Numbers one read and writes it to the read file.
+inline void number_read(Numbering& n, std::string_view sequence, std::size_t quality_size) {
+  ReadPreparation& r = n.result;
+  const int number = ++r.read_count;
+  if (sequence.size() != quality_size)
+    bad_record(n.path, number,
+               "has " + std::to_string(quality_size) + " quality values for " +
+                   std::to_string(sequence.size()) + " bases");
+  if (sequence.size() > n.max_read_length) {
+    ++r.long_reads;
+    if (sequence.size() > static_cast<std::size_t>(r.longest))
+      r.longest = static_cast<int>(sequence.size());
+  }
+  if (sequence.empty()) {
+    ++r.empty_reads;
+    return;
+  }
+  write_numbered_read(n.out, number, sequence);
+}
+
+void warn_about_reads(const std::string& path, int max_read_length, const ReadPreparation& r) {
+  std::fflush(stdout);
+  if (r.read_count == 0)
+    std::fprintf(stderr, "warning: the dataset '%s' holds no reads\n", path.c_str());
+  if (r.long_reads > 0)
+    std::fprintf(stderr,
+                 "warning: %d reads of '%s' are longer than -L%d (the longest has %d bases): "
+                 "their hits that cross a segment boundary can be missed; use -L%d\n",
+                 r.long_reads, path.c_str(), max_read_length, r.longest, r.longest);
 }
 
 }  // namespace
 
-int chang_fastqfile(const std::string& dataset_path, const std::string& work_folder) {
-  InputFile in(dataset_path, kCacheBlock);
+ReadPreparation chang_fastqfile(InputFile& in, const std::string& work_folder,
+                                int max_read_length) {
+  const std::string& path = in.path();
   TextScanner scan(in);
   OutputFile out(join_path(work_folder, "0.fastq"), OutputFile::Mode::kTruncate, kCacheBlock);
+  ReadPreparation result;
+  Numbering numbering{path, static_cast<std::size_t>(max_read_length), out, result};
   std::string header, sequence, separator, quality;
-  int count = 0;
   scan.skip_space();  // blank lines before the first record
   for (;;) {
     PlainFastqRecord plain;
     if (take_plain_fastq_record(in, plain)) {
-      ++count;
-      write_numbered_read(out, count, plain.sequence);
+      number_read(numbering, plain.sequence, plain.quality.size());
       scan.skip_space();
       continue;
     }
@@ -42,20 +79,19 @@ int chang_fastqfile(const std::string& dataset_path, const std::string& work_fol
     const Scan head = scan.read_to_line_end(header);
     if (head == Scan::kEof) break;
     if (head != Scan::kOk || header[0] != '@')
-      bad_record(dataset_path, count + 1, "does not begin with an '@' header line");
-    if (scan.read_word(sequence) == Scan::kEof || scan.read_word(separator) != Scan::kOk ||
-        scan.read_word(quality) != Scan::kOk) {
+      bad_record(path, result.read_count + 1, "does not begin with an '@' header line");
+    if (!read_fastq_words(scan, sequence, separator, quality)) {
       std::fprintf(stderr, "warning: the last record of '%s' is cut short and was not counted\n",
-                   dataset_path.c_str());
+                   path.c_str());
       break;
     }
-    if (separator[0] != '+') bad_record(dataset_path, count + 1, "has no '+' separator line");
+    if (separator[0] != '+') bad_record(path, result.read_count + 1, "has no '+' separator line");
     scan.skip_space();
-    ++count;
-    write_numbered_read(out, count, sequence);
+    number_read(numbering, sequence, quality.size());
   }
   out.close();
-  return count;
+  warn_about_reads(path, max_read_length, result);
+  return result;
 }
 
 }  // namespace quilm

@@ -23,6 +23,8 @@ void RunReport::summary() const {
   getrusage(RUSAGE_SELF, &self);
   getrusage(RUSAGE_CHILDREN, &children);
   std::fflush(stdout);
+  if (empty_reads_ > 0)
+    std::fprintf(stderr, "%s: %d reads of length 0 cannot map\n", program_.c_str(), empty_reads_);
   // ru_maxrss is in KiB; for the children it is the largest single child.
   std::fprintf(stderr,
                "%s: finished in %.1f s wall, %.1f s CPU; peak memory: driver %ld MiB, largest "

@@ -30,11 +30,10 @@ bool DatasetReader::next(DatasetRead& read) {
     return true;
   }
   // The same steps as the run's numbering: the header to its line end (an
-  // empty line matches nothing), then three words.
+  // empty line matches nothing), then three words, or the separator of a
+  // read of length 0.
   if (scan_.read_to_line_end(header_) == Scan::kEof) return false;
-  if (scan_.read_word(read.sequence) == Scan::kEof) return false;
-  if (scan_.read_word(separator_) != Scan::kOk || scan_.read_word(read.quality) != Scan::kOk)
-    return false;
+  if (!read_fastq_words(scan_, read.sequence, separator_, read.quality)) return false;
   scan_.skip_space();
   finish(header_, read);
   return true;

@@ -19,13 +19,15 @@ struct DatasetRead {
 
 class DatasetReader {
  public:
+  // "-" reads standard input.
   explicit DatasetReader(const std::string& path) : in_(path), scan_(in_) {}
   const std::string& path() const { return in_.path(); }
   long count() const { return count_; }
 
   // The next read; false at the end of the file or at a last record cut
-  // short (which the run did not count either). Throws InputError naming
-  // the file and record when the quality does not fit the sequence.
+  // short (which the run did not count either). A read of length 0 comes
+  // with an empty sequence and quality. Throws InputError naming the file
+  // and record when the quality does not fit the sequence.
   bool next(DatasetRead& read);
 
  private:

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/errors.hpp"
+#include "common/input_file.hpp"
 #include "sam/dataset_reader.hpp"
 #include "sam/read_placement.hpp"
 #include "sam/run_hits.hpp"
@@ -99,6 +100,7 @@ int run_quilm2sam(int argc, const char* const* argv) {
     std::fputs(sam_usage(), stdout);
     return 0;
   }
+  refuse_one_pass_input(options.reference_path, "-R", "reference");
   const ReferenceGenome genome = load_reference(options.reference_path);
   const RunHits run = load_run_hits(options.run_path, genome);
   DatasetReader dataset(options.dataset_path);

@@ -55,7 +55,7 @@ void parse_argument(int argc, const char* const* argv, int& i, SamOptions& o) {
     const char option[] = {'-', arg[1], '\0'};
     set_once(*fields[which], option_value(argc, argv, i), option);
   } else if (arg == "-") {
-    throw UsageError("'-' stands for stdout only as the value of -o");
+    throw UsageError("'-' is a value only: of -D (standard input) or of -o (stdout)");
   } else {
     throw UsageError("unknown argument '" + std::string(arg) + "'");
   }
@@ -77,7 +77,8 @@ const char* sam_usage() {
          "                 [--sort-memory=<MiB>]\n"
          "Writes the hits of a finished run as SAM or BAM.\n"
          "  -R<reference>       reference FASTA of the run (plain or gzip)\n"
-         "  -D<dataset>         FASTQ dataset of the run (plain or gzip); names and qualities\n"
+         "  -D<dataset>         FASTQ dataset of the run (plain or gzip, '-' for standard\n"
+         "                      input); names and qualities\n"
          "  -O<run>             output base of a quilm2splice run (its six files), or the\n"
          "                      output file of a quilm2 run\n"
          "  -o <output>         BAM when the name ends in .bam, SAM otherwise, '-' for stdout\n"

@@ -1,4 +1,7 @@
+#include <sys/stat.h>
 #include <zlib.h>
+
+#include <thread>
 
 #include "common/errors.hpp"
 #include "common/input_file.hpp"
@@ -34,8 +37,36 @@ TEST_F(InputOutputTest, PlainAndGzipFilesReadTheSameLines) {
               (std::vector<std::string>{"first line", "second\r", "", "last without line feed"}))
         << name;
   }
-  EXPECT_FALSE(is_gzip_file(path("plain.txt")));
-  EXPECT_TRUE(is_gzip_file(path("packed.gz")));
+  InputFile plain(path("plain.txt")), packed(path("packed.gz"));
+  EXPECT_FALSE(plain.compressed());
+  EXPECT_TRUE(packed.compressed());
+}
+
+TEST_F(InputOutputTest, FifoIsReadWholeAndSniffedFromTheSameStream) {
+  // Many blocks of text: a second open or a read-ahead by the gzip check
+  // would lose the first of them.
+  std::string text;
+  for (int i = 0; i < 30000; ++i) text += "line " + std::to_string(i) + "\n";
+  spit(path("plain.txt"), text);
+  write_gzip(path("packed.gz"), text);
+  ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0);
+  for (const char* name : {"plain.txt", "packed.gz"}) {
+    std::thread writer([&] { spit(path("fifo"), slurp(path(name))); });
+    InputFile in(path("fifo"), 4096);
+    EXPECT_EQ(in.compressed(), std::string(name) == "packed.gz");
+    std::string all;
+    while (in.available() > 0 || in.refill()) {
+      all.append(in.data(), in.available());
+      in.consume(in.available());
+    }
+    writer.join();
+    EXPECT_EQ(all, text) << name;
+  }
+  EXPECT_TRUE(is_one_pass_input(path("fifo")));
+  EXPECT_TRUE(is_one_pass_input("-"));
+  EXPECT_FALSE(is_one_pass_input(path("plain.txt")));
+  EXPECT_FALSE(is_one_pass_input(path("absent")));
+  EXPECT_THROW(check_readable(path("absent")), IoError);
 }
 
 TEST_F(InputOutputTest, MissingFileNamesThePath) {

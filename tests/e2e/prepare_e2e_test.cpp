@@ -1,6 +1,9 @@
 // Runs the built splice driver and checks every file its preparation writes.
+#include <sys/stat.h>
+
 #include <filesystem>
 
+#include "common/input_file.hpp"
 #include "support/test_support.hpp"
 
 namespace quilm {
@@ -67,6 +70,7 @@ TEST_F(PrepareRun, UnusableInputsAreNamedAndNothingIsWritten) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"-R" + path("absent.fa"), "absent.fa"},
       {"-R" + path("notfasta.fa"), "notfasta.fa"},
+      {"-R-", "-R: the reference '-' is read twice"},
   };
   for (const auto& [ref, name] : cases) {
     auto r = run({ref, "-D" + path("reads.fq"), "-Oout", "-Wwork", "-C1"});
@@ -78,6 +82,93 @@ TEST_F(PrepareRun, UnusableInputsAreNamedAndNothingIsWritten) {
   EXPECT_NE(r.err.find("absent.fq"), std::string::npos);
   EXPECT_FALSE(file_exists(path("work")));
   EXPECT_FALSE(file_exists(path("config.txt")));
+}
+
+const char* const kOutputs[] = {"-quilm2high",  "-quilm2low",  "-quilm2mutil",
+                                "-splice-high", "-splice-low", "-splice-mutil"};
+
+// Whole runs on the bundled example, each in a folder of its own with the
+// same relative paths, so that their files can be compared byte for byte.
+class DatasetStreams : public test::TempDirTest {
+ protected:
+  void SetUp() override {
+    TempDirTest::SetUp();
+    reads_ = read_whole_file(test::source_path("examples/reads.fq.gz"));
+    spit(path("reads.fq"), reads_);
+  }
+  // Runs the splice driver in `folder` through the shell, with `dataset` as
+  // -D and `before` in front of it (a redirection or a pipe into it).
+  test::RunResult run(const std::string& folder, const std::string& dataset,
+                      const std::string& before = "") {
+    std::filesystem::create_directories(path(folder));
+    return test::run_program_in(path(folder), "/bin/sh",
+                                {"-c", before + "'" + test::program_path("quilm2splice") + "' -R'" +
+                                           test::source_path("examples/genome.fa") + "' -D'" +
+                                           dataset + "' -Oout -Wwork -C2"});
+  }
+  std::string outputs(const std::string& folder) {
+    std::string all = slurp(path(folder + "/work/0.fastq"));
+    for (const char* suffix : kOutputs) all += slurp(path(folder + "/out" + suffix));
+    return all;
+  }
+  std::string reads_;
+};
+
+TEST_F(DatasetStreams, FifoStandardInputAndGzipPipeGiveTheFilesResults) {
+  ASSERT_EQ(run("file", path("reads.fq")).status, 0);
+  const std::string expected = outputs("file");
+  ASSERT_GT(expected.size(), 100000u);
+
+  ASSERT_EQ(mkfifo(path("reads.fifo").c_str(), 0600), 0);
+  auto r = run("fifo", path("reads.fifo"),
+               "(cat '" + path("reads.fq") + "' > '" + path("reads.fifo") + "' &); ");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(outputs("fifo"), expected);
+
+  r = run("stdin", "-", "cat '" + test::source_path("examples/reads.fq.gz") + "' | ");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(outputs("stdin"), expected);
+  // The paths and numbers of config.txt, before its time lines.
+  const auto head = [](const std::string& config) {
+    std::size_t end = 0;
+    for (int line = 0; line < 5; ++line) end = config.find('\n', end) + 1;
+    return config.substr(0, end);
+  };
+  EXPECT_EQ(head(slurp(path("stdin/config.txt"))), head(slurp(path("file/config.txt"))));
+}
+
+TEST_F(DatasetStreams, ReadOfLengthZeroKeepsTheNumberingAndIsReported) {
+  // After read 100, a read of length 0: the reads after it move up by one.
+  std::size_t cut = 0;
+  for (int line = 0; line < 400; ++line) cut = reads_.find('\n', cut) + 1;
+  spit(path("gap.fq"), reads_.substr(0, cut) + "@empty\n\n+\n\n" + reads_.substr(cut));
+  auto r = run("file", path("reads.fq"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find("length 0"), std::string::npos) << r.err;
+  r = run("gap", path("gap.fq"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("quilm2splice: 1 reads of length 0 cannot map\n"), std::string::npos)
+      << r.err;
+  // Every record's first line starts with its read number.
+  const auto renumbered = [](const std::string& text) {
+    std::string out;
+    std::size_t at = 0;
+    for (bool first = true; at < text.size(); first = !first) {
+      const std::size_t end = text.find('\n', at) + 1;
+      std::string line = text.substr(at, end - at);
+      const std::size_t tab = line.find('\t');
+      if (first && std::stol(line.substr(0, tab)) > 101)
+        line = std::to_string(std::stol(line.substr(0, tab)) - 1) + line.substr(tab);
+      out += line;
+      at = end;
+    }
+    return out;
+  };
+  for (const char* suffix : kOutputs)
+    EXPECT_EQ(renumbered(slurp(path(std::string("gap/out") + suffix))),
+              slurp(path(std::string("file/out") + suffix)))
+        << suffix;
+  EXPECT_EQ(slurp(path("gap/work/0.fastq")).find("\n101\t"), std::string::npos);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "common/errors.hpp"
+#include "common/input_file.hpp"
 #include "pipeline/read_preparation.hpp"
 #include "pipeline/segmentation.hpp"
 #include "pipeline/task_assignment.hpp"
@@ -227,13 +228,20 @@ TEST_F(TaskFiles, WeightsMeasureTheLastSegmentAgainstAFullOne) {
   EXPECT_EQ(slurp(path("taskmpi.txt")), "");
 }
 
-class ReadNumbering : public test::TempDirTest {};
+class ReadNumbering : public test::TempDirTest {
+ protected:
+  ReadPreparation number(const std::string& name, int max_read_length = 10000) {
+    InputFile in(path(name));
+    return chang_fastqfile(in, dir(), max_read_length);
+  }
+  int count(const std::string& name) { return number(name).read_count; }
+};
 
 TEST_F(ReadNumbering, NumbersReadsAndKeepsSequencesAsTheyAre) {
   const std::string long_read(5000, 'g');
   spit(path("r.fq"), "@r1 with blanks\tand tabs\nACGT\n+\nIIII\n@r2\nNNac\n+r2\n!!!!\n@r3\n" +
                          long_read + "\n+\n" + std::string(5000, 'I') + "\n");
-  EXPECT_EQ(chang_fastqfile(path("r.fq"), dir()), 3);
+  EXPECT_EQ(count("r.fq"), 3);
   EXPECT_EQ(slurp(path("0.fastq")), "1\tACGT\n2\tNNac\n3\t" + long_read + "\n");
 }
 
@@ -243,26 +251,79 @@ TEST_F(ReadNumbering, IrregularRecordsReadTheSameAsPlainOnes) {
   spit(path("r.fq"),
        "@a\nACGT\n+\nIIII\n@b\r\nCCCC\r\n+\r\nIIII\r\n\n\n@c\nGGTT \n+\nIIII\n"
        "@d\nAAAA\n+\nIIII\n");
-  EXPECT_EQ(chang_fastqfile(path("r.fq"), dir()), 4);
+  EXPECT_EQ(count("r.fq"), 4);
   EXPECT_EQ(slurp(path("0.fastq")), "1\tACGT\n2\tCCCC\n3\tGGTT\n4\tAAAA\n");
 }
 
 TEST_F(ReadNumbering, EmptyCutShortAndCompressedDatasets) {
   spit(path("empty.fq"), "");
-  EXPECT_EQ(chang_fastqfile(path("empty.fq"), dir()), 0);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(count("empty.fq"), 0);
+  EXPECT_NE(
+      testing::internal::GetCapturedStderr().find("'" + path("empty.fq") + "' holds no reads"),
+      std::string::npos);
   EXPECT_EQ(slurp(path("0.fastq")), "");
 
   spit(path("cut.fq"), "@r1\nACGT\n+\nIIII\n@r2\nACGT\n");
   testing::internal::CaptureStderr();
-  EXPECT_EQ(chang_fastqfile(path("cut.fq"), dir()), 1);
+  EXPECT_EQ(count("cut.fq"), 1);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("cut.fq"), std::string::npos);
 
   const std::string text = "@a\nACGT\n+\nIIII\n@b\nTTTT\n+\nIIII\n";
   gzFile gz = gzopen(path("r.fq.gz").c_str(), "wb");
   gzwrite(gz, text.data(), static_cast<unsigned>(text.size()));
   gzclose(gz);
-  EXPECT_EQ(chang_fastqfile(path("r.fq.gz"), dir()), 2);
+  EXPECT_EQ(count("r.fq.gz"), 2);
   EXPECT_EQ(slurp(path("0.fastq")), "1\tACGT\n2\tTTTT\n");
+}
+
+TEST_F(ReadNumbering, ReadsOfLengthZeroKeepTheirNumbersButStayOutOfTheReadFile) {
+  // Between plain records, with CR LF, and last in the file without its
+  // empty quality line.
+  spit(path("r.fq"),
+       "@a\nACGT\n+\nIIII\n@e1\n\n+\n\n@b\nCC\n+\nII\n@e2\r\n\r\n+e2\r\n\r\n"
+       "@c\nGG\n+\nII\n@e3\n\n+\n");
+  const ReadPreparation reads = number("r.fq");
+  EXPECT_EQ(reads.read_count, 6);
+  EXPECT_EQ(reads.empty_reads, 3);
+  EXPECT_EQ(slurp(path("0.fastq")), "1\tACGT\n3\tCC\n5\tGG\n");
+}
+
+TEST_F(ReadNumbering, QualityThatDoesNotFitTheSequenceNamesTheRecord) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"@a\nACGT\n+\nIIII\n@b\nACGT\n+\nIII\n@c\nA\n+\nI\n", "record 2 has 3 quality values for 4"},
+      {"@a\r\nACGT\r\n+\r\nIIIII\r\n", "record 1 has 5 quality values for 4"},
+      {"@a\nA\n+\nI\n@e\n\n+\nII\n@b\nA\n+\nI\n", "record 2 has 2 quality values for 0"},
+  };
+  for (const auto& [text, words] : cases) {
+    spit(path("r.fq"), text);
+    try {
+      number("r.fq");
+      ADD_FAILURE() << "no error for " << text;
+    } catch (const InputError& e) {
+      EXPECT_NE(std::string(e.what()).find("r.fq': FASTQ " + words), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST_F(ReadNumbering, ReadsLongerThanTheMaximumAreCountedAndNamed) {
+  spit(path("r.fq"), "@a\n" + std::string(100, 'A') + "\n+\n" + std::string(100, 'I') + "\n@b\n" +
+                         std::string(150, 'C') + "\n+\n" + std::string(150, 'I') + "\n@c\n" +
+                         std::string(101, 'G') + "\n+\n" + std::string(101, 'I') + "\n");
+  testing::internal::CaptureStderr();
+  const ReadPreparation reads = number("r.fq", 100);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(reads.long_reads, 2);
+  EXPECT_EQ(reads.longest, 150);
+  EXPECT_NE(err.find("2 reads of '" + path("r.fq") +
+                     "' are longer than -L100 (the longest has 150 "
+                     "bases)"),
+            std::string::npos)
+      << err;
+  EXPECT_NE(err.find("use -L150"), std::string::npos) << err;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(number("r.fq", 150).long_reads, 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -193,6 +194,23 @@ TEST_F(Quilm2samCliTest, UnmappedReadsOnlyOnRequest) {
   EXPECT_EQ(last[0] + " " + last[1] + " " + last[2] + " " + last[3] + " " + last[5],
             name + " 4 * 0 *");
   EXPECT_EQ(last[9], run_.reads[unmapped_ - 1]);
+
+  // The dataset from standard input, ending in a read of length 0.
+  spit(path("more.fq"), slurp(path("reads.fq")) + "@empty\n\n+\n\n");
+  ASSERT_EQ(shell("'" + test::program_path("quilm2sam") +
+                  "' -Rref.fa -D- -Orun -o piped.sam --unmapped < more.fq"),
+            0);
+  const std::vector<SamLine> piped = sam_records(slurp(path("piped.sam")));
+  ASSERT_EQ(piped.size(), all.size() + 1);
+  EXPECT_TRUE(std::equal(all.begin(), all.end(), piped.begin()));
+  const SamLine& empty = piped.back();
+  EXPECT_EQ(empty[0] + " " + empty[1] + " " + empty[9] + " " + empty[10], "empty 4 * *");
+  // The reference is read twice, so it cannot come from standard input.
+  const test::RunResult refused = test::run_program_in(
+      dir(), test::program_path("quilm2sam"), {"-R-", "-Dreads.fq", "-Orun", "-o", "x.sam"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("-R: the reference '-' is read twice"), std::string::npos)
+      << refused.err;
 }
 
 TEST_F(Quilm2samCliTest, HeaderAndSamtoolsAcceptTheFiles) {

@@ -173,15 +173,17 @@ TEST_F(SamInputsTest, ReferenceNamesAndLengthsFollowTheRun) {
 }
 
 TEST_F(SamInputsTest, DatasetRecordsAreCountedAsTheRunCountsThem) {
-  test::spit(path("r.fq"), "@a b\nACGT\n+a\nIIII\n@\nAC\n+\n#(\n@cut\nACGT\n+\n");
+  test::spit(path("r.fq"), "@a b\nACGT\n+a\nIIII\n@e\n\n+\n\n@\nAC\n+\n#(\n@cut\nACGT\n+\n");
   DatasetReader reader(path("r.fq"));
   DatasetRead read;
   ASSERT_TRUE(reader.next(read));
   EXPECT_EQ(read.name + " " + read.sequence + " " + read.quality, "a ACGT IIII");
+  ASSERT_TRUE(reader.next(read));  // a read of length 0 is counted too
+  EXPECT_EQ(read.name + "|" + read.sequence + "|" + read.quality, "e||");
   ASSERT_TRUE(reader.next(read));
-  EXPECT_EQ(read.name, "2");  // no name: the read number stands in
+  EXPECT_EQ(read.name, "3");  // no name: the read number stands in
   EXPECT_FALSE(reader.next(read));
-  EXPECT_EQ(reader.count(), 2);
+  EXPECT_EQ(reader.count(), 3);
   test::spit(path("bad.fq"), "@a\nACGT\n+\nIII\n");
   DatasetReader bad(path("bad.fq"));
   try {

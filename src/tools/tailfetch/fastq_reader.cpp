@@ -3,16 +3,27 @@
 #include <cstdio>
 
 #include "common/errors.hpp"
+#include "common/fastq_record.hpp"
 
 namespace quilm::tailfetch {
+
+bool FastqReader::take_empty_read(FastqRecord& record) {
+  record.sequence.clear();
+  read_empty_read_quality(scan_, record.quality);
+  if (!record.quality.empty())
+    throw InputError("'" + path() + "': FASTQ record " + std::to_string(record_) + " has " +
+                     std::to_string(record.quality.size()) + " quality values for 0 bases");
+  return true;
+}
 
 bool FastqReader::next(FastqRecord& record) {
   if (!scan_.skip_space()) return false;
   ++record_;
   scan_.read_line(header_);
+  bool whole = scan_.read_word(record.sequence) == Scan::kOk;
+  if (whole && is_separator_word(record.sequence)) return take_empty_read(record);
   char plus = 0;
-  bool whole = scan_.read_word(record.sequence) == Scan::kOk && scan_.skip_space() &&
-               scan_.read_char(plus) == Scan::kOk;
+  whole = whole && scan_.skip_space() && scan_.read_char(plus) == Scan::kOk;
   if (whole && plus != '+')
     throw InputError("'" + path() + "': FASTQ record " + std::to_string(record_) +
                      " has no '+' separator line after its sequence");

@@ -57,7 +57,10 @@ TailfetchOptions param_read(int argc, const char* const* argv) {
                                                  : nullptr;
   if (missing)
     throw UsageError(std::string("missing option ") + missing +
-                     "\nusage: tailfetch -F<reads.fastq> -R<mapping output> -O<output.fastq>");
+                     "\nusage: tailfetch -F<reads.fastq> -R<mapping output> -O<output.fastq>"
+                     "\n(-F- reads the FASTQ from standard input)");
+  if (o.fastq_path == kStandardInput && o.results_path == kStandardInput)
+    throw UsageError("-F and -R cannot both read standard input ('-')");
   return o;
 }
 
@@ -98,9 +101,10 @@ void scan_batch_results(const std::string& source, const std::string& carried, l
 }
 
 void run_tailfetch(const TailfetchOptions& options, long long batch_reads) {
-  // Both inputs are opened before anything is written.
+  // Both inputs are checked before anything is written; the results are
+  // opened only where they are read, once, so that they may be a pipe.
   FastqReader reader(options.fastq_path);
-  { InputFile results(options.results_path, 16); }
+  check_readable(options.results_path);
   const std::string carried[2] = {options.results_path + "_tmp1", options.results_path + "_tmp2"};
   OutputFile out(options.output_path, OutputFile::Mode::kTruncateThroughLinks);
   create_empty_file(carried[0]);

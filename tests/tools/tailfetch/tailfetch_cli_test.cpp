@@ -28,6 +28,17 @@ TEST_F(TailfetchCliTest, WritesUnmappedReadsAsFastq) {
                                        "\n@1_2\n" + seq.substr(0, 45) + "\n+\n" +
                                        std::string(45, 'F') + "\n");
   EXPECT_EQ(slurp(path("hits_tmp1")), "");
+
+  // The FASTQ from standard input, as a gzip stream through a pipe.
+  const std::string expected = slurp(path("out.fq"));
+  result = test::run_program_in(
+      dir(), "/bin/sh",
+      {"-c", "gzip -c reads.fq | '" + test::program_path("tailfetch") + "' -F- -Rhits -Opiped.fq"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(slurp(path("piped.fq")), expected);
+  result = run({"-F-", "-R-", "-Ox.fq"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("cannot both read standard input"), std::string::npos) << result.err;
 }
 
 TEST_F(TailfetchCliTest, MissingOptionOrInputWritesNothing) {

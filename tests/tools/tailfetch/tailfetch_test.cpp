@@ -111,6 +111,16 @@ TEST_F(TailfetchTest, CutShortOrMalformedFastq) {
 
   spit(path("reads.fq"), fastq(1, 50) + "@r2\nACGT\n-\nIIII\n");
   EXPECT_THROW(run(3), InputError);
+  spit(path("reads.fq"), fastq(1, 50) + "@r2\n\n+\nIIII\n" + fastq(3, 50));
+  EXPECT_THROW(run(3), InputError);
+}
+
+TEST_F(TailfetchTest, ReadsOfLengthZeroKeepTheNumbering) {
+  spit(path("hits"), "");
+  spit(path("reads.fq"), fastq(1, 50) + "@r2\n\n+r2 x\n\n" + fastq(3, 50) + "@r4\n\n+\n");
+  run(2);
+  EXPECT_EQ(slurp(path("out.fq")), record(1, 1, bases(50), std::string(50, 'I')) +
+                                       record(3, 1, bases(50), std::string(50, 'I')));
 }
 
 }  // namespace
