@@ -1,14 +1,14 @@
 // The final merge over a work folder made from the input:
 //   <read_count> ==== quilm2.tmp ==== splice.tmp
-// and the record counts of the six files it wrote.
+// Each of the six files it writes must read back and write again to the
+// same bytes.
 #include <cstddef>
 #include <cstdint>
 
 #include "common/paths.hpp"
 #include "fuzz_params.hpp"
-#include "fuzz_support.hpp"
-#include "pipeline/result_combine.hpp"
 #include "pipeline/splice_stage.hpp"
+#include "round_trip.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quilm;
@@ -21,9 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string out = join_path(work, "result");
   fuzz::refuse_cleanly([&] {
     compare_quilm2splice(out, work, p[0]);
-    for (const char* suffix : {"-quilm2high", "-quilm2low", "-quilm2mutil"}) tongji(out + suffix);
+    for (const char* suffix : {"-quilm2high", "-quilm2low", "-quilm2mutil"})
+      fuzz::check_canonical<MappingOutputReader, MappingOutputRecord>(out + suffix);
     for (const char* suffix : {"-splice-high", "-splice-low", "-splice-mutil"})
-      splice_tongji(out + suffix);
+      fuzz::check_canonical<SpliceOutputReader, SpliceOutputRecord>(out + suffix);
   });
   return 0;
 }

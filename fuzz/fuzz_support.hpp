@@ -1,14 +1,17 @@
 // What the fuzz harnesses share: a private scratch folder, the input cut into
-// files, and the rule that a thrown quilm::Error is a clean refusal.
+// files, the rule that a thrown quilm::Error is a clean refusal, and the
+// check that turns a broken property into a crash the fuzzer reports.
 #pragma once
 
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -17,6 +20,21 @@
 #include "common/errors.hpp"
 
 namespace quilm::fuzz {
+
+// Reports a property that does not hold (a fault, not a refusal of bad
+// input) and aborts, so that the fuzzer keeps the input that shows it.
+[[noreturn]] inline void check_failed(const char* condition, const std::string& what,
+                                      const char* file, int line) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s:%d: fuzz check failed: %s\n  (%s)\n", file, line, what.c_str(),
+               condition);
+  std::abort();
+}
+
+#define QUILM_FUZZ_CHECK(condition, what)                                                \
+  do {                                                                                   \
+    if (!(condition)) ::quilm::fuzz::check_failed(#condition, what, __FILE__, __LINE__); \
+  } while (false)
 
 // A fresh folder under the temporary folder ($TMPDIR), made the current
 // directory for its lifetime (routines append to ./config.txt) and removed
@@ -51,6 +69,12 @@ inline void write_file(const std::string& path, std::string_view content) {
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
+// The bytes of a file as stored (no decompression); empty when it is missing.
+inline std::string file_bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 inline std::string_view as_text(const std::uint8_t* data, std::size_t size) {
   return {reinterpret_cast<const char*>(data), size};
 }
@@ -78,6 +102,17 @@ void refuse_cleanly(Body&& body) {
   try {
     body();
   } catch (const quilm::Error&) {
+  }
+}
+
+// Runs `body` over files that the project itself wrote: a refusal there is
+// a fault of a writer or of its reader, reported with the reader's message.
+template <typename Body>
+auto read_own(Body&& body) -> decltype(body()) {
+  try {
+    return body();
+  } catch (const quilm::Error& e) {
+    check_failed("reading back what the project wrote", e.what(), __FILE__, __LINE__);
   }
 }
 

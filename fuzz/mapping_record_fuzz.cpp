@@ -1,19 +1,15 @@
-// The seed-mapping worker's result record, record by record.
+// The seed-mapping worker's result record, record by record, and its round
+// trip through the worker's writer.
 #include <cstddef>
 #include <cstdint>
 
-#include "common/mapping_record.hpp"
-#include "fuzz_support.hpp"
+#include "round_trip.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  quilm::fuzz::ScratchDir dir;
+  using namespace quilm;
+  fuzz::ScratchDir dir;
   const std::string path = dir.file("1.r");
-  quilm::fuzz::write_file(path, quilm::fuzz::as_text(data, size));
-  quilm::fuzz::refuse_cleanly([&] {
-    quilm::MappingRecordReader reader(path);
-    quilm::MappingRecord record;
-    while (reader.next(record)) {
-    }
-  });
+  fuzz::write_file(path, fuzz::as_text(data, size));
+  fuzz::refuse_cleanly([&] { fuzz::check_round_trip<MappingRecordReader, MappingRecord>(path); });
   return 0;
 }

@@ -1,14 +1,16 @@
 // A mapping cycle's combination over a work folder made from the input:
 //   <read_count> <segment_count> <seed> <max_errors> <indel> <export_all>
 //   ==== fast_index.txt ==== 1.r ==== 2.r ==== the cycle's read file
-// then the record count of the merged file it appended to.
+// The segment index round trips through its writer; the merged hits and the
+// next cycle's reads that the combination writes must read back and write
+// again to the same bytes.
 #include <cstddef>
 #include <cstdint>
 
 #include "common/paths.hpp"
 #include "fuzz_params.hpp"
-#include "fuzz_support.hpp"
 #include "pipeline/result_combine.hpp"
+#include "round_trip.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quilm;
@@ -16,15 +18,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto p = fuzz::read_params(parts[0], {{0, 200}, {0, 3}, {1, 14}, {0, 5}, {0, 1}, {0, 2}});
   fuzz::ScratchDir dir;
   const std::string work = dir.folder();
-  fuzz::write_file(join_path(work, "fast_index.txt"), parts[1]);
+  fuzz::write_file(join_path(work, fuzz::kSegmentIndexFile), parts[1]);
   fuzz::write_file(numbered_path(work, 1, ".r"), parts[2]);
   fuzz::write_file(numbered_path(work, 2, ".r"), parts[3]);
   fuzz::write_file(join_path(work, "cycle.fastq"), parts[4]);
+  fuzz::refuse_cleanly([&] { fuzz::check_segment_index_round_trip(work, p[1]); });
   const std::string merged = join_path(work, "quilm2.tmp");
   fuzz::refuse_cleanly([&] {
     result_combine(p[0], p[1], work, merged, p[2], join_path(work, "cycle.fastq"), p[3], p[4],
                    p[5]);
-    tongji(merged);
+    fuzz::check_canonical<MappingOutputReader, MappingOutputRecord>(merged);
+    fuzz::check_canonical<NumberedReadReader, NumberedRead>(numbered_path(work, p[2], ".fastq"));
   });
   return 0;
 }

@@ -2,14 +2,15 @@
 //   <read_count> <segment_count> <seed>
 //   ==== fast_index.txt ==== 1.r ==== 2.r ==== 0.fastq ==== quilm2.tmp
 // first the selection of the splice cycle's reads, then the combination of
-// the split-read results, then the record count of what it merged.
+// the split-read results. Every file the stage writes must read back and
+// write again to the same bytes.
 #include <cstddef>
 #include <cstdint>
 
 #include "common/paths.hpp"
 #include "fuzz_params.hpp"
-#include "fuzz_support.hpp"
 #include "pipeline/splice_stage.hpp"
+#include "round_trip.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quilm;
@@ -17,16 +18,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto p = fuzz::read_params(parts[0], {{0, 200}, {0, 3}, {1, 14}});
   fuzz::ScratchDir dir;
   const std::string work = dir.folder();
-  fuzz::write_file(join_path(work, "fast_index.txt"), parts[1]);
+  fuzz::write_file(join_path(work, fuzz::kSegmentIndexFile), parts[1]);
   fuzz::write_file(numbered_path(work, 1, ".r"), parts[2]);
   fuzz::write_file(numbered_path(work, 2, ".r"), parts[3]);
   fuzz::write_file(join_path(work, "0.fastq"), parts[4]);
   fuzz::write_file(join_path(work, "quilm2.tmp"), parts[5]);
-  fuzz::refuse_cleanly([&] { splice_chang_fastqfile(work, p[0]); });
+  fuzz::refuse_cleanly([&] {
+    splice_chang_fastqfile(work, p[0]);
+    fuzz::check_canonical<NumberedReadReader, NumberedRead>(join_path(work, "splice0.fastq"));
+  });
   const std::string merged = join_path(work, "splice.tmp");
   fuzz::refuse_cleanly([&] {
     splice_result_combine(p[0], p[1], work, merged, p[2], join_path(work, "0.fastq"));
-    splice_tongji(merged);
+    fuzz::check_canonical<MergedSpliceReader, MergedSpliceRecord>(merged);
+    fuzz::check_canonical<NumberedReadReader, NumberedRead>(numbered_path(work, p[2], ".fastq"));
   });
   return 0;
 }

@@ -1,19 +1,15 @@
-// The split-read worker's result record, record by record.
+// The split-read worker's result record, record by record, and its round
+// trip through the worker's writer.
 #include <cstddef>
 #include <cstdint>
 
-#include "common/splice_record.hpp"
-#include "fuzz_support.hpp"
+#include "round_trip.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  quilm::fuzz::ScratchDir dir;
+  using namespace quilm;
+  fuzz::ScratchDir dir;
   const std::string path = dir.file("1.r");
-  quilm::fuzz::write_file(path, quilm::fuzz::as_text(data, size));
-  quilm::fuzz::refuse_cleanly([&] {
-    quilm::SpliceRecordReader reader(path);
-    quilm::SpliceRecord record;
-    while (reader.next(record)) {
-    }
-  });
+  fuzz::write_file(path, fuzz::as_text(data, size));
+  fuzz::refuse_cleanly([&] { fuzz::check_round_trip<SpliceRecordReader, SpliceRecord>(path); });
   return 0;
 }

@@ -27,6 +27,8 @@ class SegmentIndex {
   // The line that places `offset` of `segment`: the last line of the segment
   // whose offset is at most `offset`. Throws InputError when there is none.
   const SegmentIndexLine& locate(int segment, std::int64_t offset) const;
+  // Every line, in file order.
+  const std::vector<SegmentIndexLine>& lines() const { return lines_; }
 
  private:
   std::string path_;

@@ -47,7 +47,6 @@ void DatasetReader::finish(std::string_view header, DatasetRead& read) {
   if (read.quality.size() != read.sequence.size())
     throw InputError(where() + " has " + std::to_string(read.quality.size()) +
                      " quality values for " + std::to_string(read.sequence.size()) + " bases");
-  if (read.name.size() > 254) throw InputError(where() + " has a name longer than 254 characters");
   unsigned char out_of_range = 0;  // '!' to '~', checked without an early exit
   for (char q : read.quality)
     out_of_range |= static_cast<unsigned char>(static_cast<unsigned char>(q - '!') > '~' - '!');

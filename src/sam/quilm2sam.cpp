@@ -29,7 +29,12 @@ struct Conversion {
   RecordPtr record = make_record();
   long mapped_reads = 0;
   long unmapped_reads = 0;
+  long renamed_reads = 0;  // written under a name changed to be a valid QNAME
 };
+
+void name_read(Conversion& c) {
+  if (make_valid_qname(c.read.name)) ++c.renamed_reads;
+}
 
 void place(Conversion& c, const Hit& hit) {
   const Chromosome& chromosome = c.genome.chromosomes[hit.chromosome];
@@ -67,9 +72,11 @@ void convert_reads(Conversion& c, DatasetReader& dataset, bool unmapped) {
     auto last = next;
     while (last != end && last->read_number == number) ++last;
     if (last != next) {
+      name_read(c);
       write_hits(c, next, last, dataset.path());
       next = last;
     } else if (unmapped) {
+      name_read(c);
       build_unmapped_record(c.read, c.record_work, c.record.get());
       write_record(c.out, c.record.get());
       ++c.unmapped_reads;
@@ -79,6 +86,16 @@ void convert_reads(Conversion& c, DatasetReader& dataset, bool unmapped) {
     throw InputError(describe_hit(c.run, *next) + " names read " +
                      std::to_string(next->read_number) + ", but the dataset '" + dataset.path() +
                      "' holds " + std::to_string(dataset.count()) + " reads");
+}
+
+void report_renamed_reads(long count) {
+  if (count == 0) return;
+  std::fprintf(stderr,
+               "quilm2sam: %ld read %s not %s and %s changed (invalid characters replaced by "
+               "'_', cut to %zu characters)\n",
+               count, count == 1 ? "name was" : "names were",
+               count == 1 ? "a valid SAM name" : "valid SAM names", count == 1 ? "was" : "were",
+               kMaxQnameLength);
 }
 
 int usage_error(const UsageError& e) {
@@ -105,13 +122,14 @@ int run_quilm2sam(int argc, const char* const* argv) {
   const RunHits run = load_run_hits(options.run_path, genome);
   DatasetReader dataset(options.dataset_path);
   SamOutput out = open_output(options, make_header(genome, options));
-  Conversion conversion{run, genome, out, {}, {}, {}, {}, make_record(), 0, 0};
+  Conversion conversion{run, genome, out, {}, {}, {}, {}, make_record(), 0, 0, 0};
   convert_reads(conversion, dataset, options.unmapped);
   finish_output(out);
   std::fprintf(stderr,
                "quilm2sam: %ld records written to %s: %zu hits of %ld reads, %ld unmapped\n",
                out.records, options.output_path.c_str(), run.hits.size(), conversion.mapped_reads,
                conversion.unmapped_reads);
+  report_renamed_reads(conversion.renamed_reads);
   return 0;
 }
 

@@ -18,7 +18,23 @@ void check(int status) {
   if (status < 0) throw std::bad_alloc();
 }
 
+// '!' to '~' except '@'.
+bool qname_byte(char c) {
+  const auto b = static_cast<unsigned char>(c);
+  return static_cast<unsigned char>(b - '!') <= '~' - '!' && b != '@';
+}
+
 }  // namespace
+
+bool make_valid_qname(std::string& name) {
+  unsigned char invalid = 0;  // no early exit, so that the loop vectorises
+  for (char c : name) invalid |= static_cast<unsigned char>(!qname_byte(c));
+  if (!invalid && name.size() <= kMaxQnameLength) return false;
+  if (name.size() > kMaxQnameLength) name.resize(kMaxQnameLength);
+  for (char& c : name)
+    if (!qname_byte(c)) c = '_';
+  return true;
+}
 
 int mapping_quality(const Hit& hit, int hit_count) {
   HitClass hit_class = hit.hit_class;

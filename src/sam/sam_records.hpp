@@ -4,6 +4,7 @@
 
 #include <htslib/sam.h>
 
+#include <cstddef>
 #include <string>
 
 #include "sam/dataset_reader.hpp"
@@ -11,6 +12,15 @@
 #include "sam/run_hits.hpp"
 
 namespace quilm::sam {
+
+// The longest read name that SAM allows.
+inline constexpr std::size_t kMaxQnameLength = 254;
+
+// Makes a read name a valid SAM QNAME: every byte outside '!' to '~', and
+// every '@', becomes '_', and a name longer than kMaxQnameLength is cut to
+// that length. Returns true when the name changed. A valid name costs one
+// pass without branches and is left as it is.
+bool make_valid_qname(std::string& name);
 
 // Mapping quality of a unique hit of the "low" files.
 inline constexpr int kLowQualityMapq = 10;

@@ -276,6 +276,41 @@ TEST_F(Quilm2samCliTest, HelpAndUsageErrors) {
   }
 }
 
+// Names that are not valid QNAMEs ('@' anywhere, control bytes, bytes above
+// 127, more than 254 characters) are written changed, every record of a read
+// under the same name; valid names, also those next to '@' in the byte
+// order, stay as they are.
+TEST_F(Quilm2samCliTest, InvalidReadNamesAreWrittenAsValidQnames) {
+  const std::string long_name = "L" + std::string(253, 'n') + "@tail" + std::string(41, 't');
+  std::map<int, std::string> names = {
+      {1, "@a@b"}, {2, "q\x01x\x7f"}, {3, "r\xc3\xa9s"}, {4, "!?A~"}, {9, long_name}};
+  std::string fastq;
+  std::istringstream lines(run_.fastq());
+  int line_number = 0;
+  for (std::string line; std::getline(lines, line); ++line_number) {
+    const int k = line_number / 4 + 1;
+    if (line_number % 4 == 0 && names.count(k)) line = "@" + names[k] + " extra words";
+    fastq += line + "\n";
+  }
+  spit(path("reads.fq"), fastq);
+  const test::RunResult result = run({"-o", "out.sam", "--unmapped"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.err.find("quilm2sam: 4 read names were not valid SAM names and were changed "
+                            "(invalid characters replaced by '_', cut to 254 characters)\n"),
+            std::string::npos)
+      << result.err;
+  std::map<std::string, int> records;
+  for (const SamLine& r : sam_records(slurp(path("out.sam")))) ++records[r[0]];
+  EXPECT_EQ(records["_a_b"], 1);
+  EXPECT_EQ(records["q_x_"], 1);
+  EXPECT_EQ(records["r__s"], 1);
+  EXPECT_EQ(records["!?A~"], 1);
+  EXPECT_EQ(records["q5"], 1);
+  EXPECT_EQ(records[long_name.substr(0, 254)], 3);  // the three hits of the multi-hit read
+  EXPECT_EQ(records.size(), run_.reads.size());
+  EXPECT_EQ(shell("samtools quickcheck out.sam && samtools view -b out.sam > /dev/null"), 0);
+}
+
 // Each bad input names the file and the record, and an earlier output stays.
 TEST_F(Quilm2samCliTest, BadInputNamesFileAndRecordAndKeepsOutput) {
   spit(path("out.sam"), "earlier\n");
