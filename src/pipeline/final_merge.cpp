@@ -58,12 +58,27 @@ struct ReadTables {
       state[read] = cls + 1;
     }
   }
+
+  // The reads by the class of their best hits, as the six files hold them.
+  AlignmentCounts counts() const {
+    AlignmentCounts c;
+    c.reads = read_count;
+    for (std::size_t r = 1; r < state.size(); ++r) {
+      const std::uint8_t s = state[r];
+      if (s == kNone) continue;
+      const bool multi =
+          s == kMapHighMulti || s == kMapLowMulti || s == kSpliceHighMulti || s == kSpliceLowMulti;
+      ++(multi ? c.more : c.once);
+      if (s >= kSpliceHigh) ++c.split;
+    }
+    return c;
+  }
 };
 
 }  // namespace
 
-void compare_quilm2splice(const std::string& output_path, const std::string& work_folder,
-                          int read_count, RunGuard* guard) {
+AlignmentCounts compare_quilm2splice(const std::string& output_path, const std::string& work_folder,
+                                     int read_count, RunGuard* guard) {
   const std::string mapped_path = join_path(work_folder, "quilm2.tmp");
   const std::string spliced_path = join_path(work_folder, "splice.tmp");
   ReadTables t(read_count);
@@ -115,6 +130,7 @@ void compare_quilm2splice(const std::string& output_path, const std::string& wor
   for (OutputFile* f : {&map_high, &map_low, &map_multi, &splice_high, &splice_low, &splice_multi})
     f->close();
   for (PendingOutput& p : pending) p.keep();
+  return t.counts();
 }
 
 }  // namespace quilm

@@ -28,6 +28,7 @@ int run_quilm2(int argc, const char* const* argv) {
   run_cascade(run.setup);
   append_log_line(kConfigFile,
                   "total match position number: " + std::to_string(tongji(output.path())) + "\n");
+  run.report.count_alignments(mapping_alignments(output.path(), config.read_count));
   append_log_line(kConfigFile,
                   "The total Time : " + format_seconds(run.clock.seconds()) + " sec\n");
   PendingOutput log_copy(config.output_path + ".config", &run.guard);

@@ -53,7 +53,8 @@ int run_quilm2splice(int argc, const char* const* argv) {
                   "The total Time of splice : " + format_seconds(splice.seconds()) + " sec\n");
   std::fputs("pemu2splice", stdout);
   std::fflush(stdout);
-  compare_quilm2splice(config.output_path, config.work_folder, config.read_count, &run.guard);
+  run.report.count_alignments(
+      compare_quilm2splice(config.output_path, config.work_folder, config.read_count, &run.guard));
   run.report.stage("the six output files are written");
   run.report.summary();
   return 0;

@@ -1,5 +1,6 @@
 #include "pipeline/result_combine.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <vector>
@@ -139,6 +140,31 @@ int tongji(const std::string& path) {
   int count = 0;
   while (reader.next(record)) ++count;
   return count;
+}
+
+AlignmentCounts mapping_alignments(const std::string& path, int read_count) {
+  std::vector<std::uint8_t> best(static_cast<std::size_t>(read_count) + 1, 255);
+  std::vector<std::uint8_t> at_best(best.size(), 0);  // hits at the best count, up to 2
+  MappingOutputReader reader(path);
+  MappingOutputRecord record;
+  while (reader.next(record)) {
+    if (record.read_number < 1 || record.read_number > read_count) continue;
+    const auto r = static_cast<std::size_t>(record.read_number);
+    const auto errors = static_cast<std::uint8_t>(std::clamp(record.errors, 0, 254));
+    if (errors < best[r]) {
+      best[r] = errors;
+      at_best[r] = 1;
+    } else if (errors == best[r] && at_best[r] < 2) {
+      ++at_best[r];
+    }
+  }
+  AlignmentCounts counts;
+  counts.reads = read_count;
+  for (std::uint8_t n : at_best) {
+    counts.once += n == 1;
+    counts.more += n == 2;
+  }
+  return counts;
 }
 
 }  // namespace quilm

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "pipeline/run_report.hpp"
+
 namespace quilm {
 
 struct CombineCounts {
@@ -24,5 +26,9 @@ int result_combine(int read_count, int segment_count, const std::string& work_fo
 
 // Number of records in a merged mapping file.
 int tongji(const std::string& path);
+
+// How the reads of a merged mapping file aligned: one record or several at
+// the read's lowest error count.
+AlignmentCounts mapping_alignments(const std::string& path, int read_count);
 
 }  // namespace quilm

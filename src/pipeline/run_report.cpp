@@ -16,6 +16,22 @@ double cpu_seconds(const rusage& u) {
   return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
          static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
 }
+double percent(long part, long whole) {
+  return whole > 0 ? 100.0 * static_cast<double>(part) / static_cast<double>(whole) : 0.0;
+}
+
+// In the layout users of other aligners read at a glance.
+void print_alignments(const AlignmentCounts& a) {
+  const long none = a.reads - a.once - a.more;
+  std::fprintf(stderr, "%ld reads; of these:\n", a.reads);
+  std::fprintf(stderr, "  %ld (%.2f%%) aligned 0 times\n", none, percent(none, a.reads));
+  std::fprintf(stderr, "  %ld (%.2f%%) aligned exactly 1 time\n", a.once, percent(a.once, a.reads));
+  std::fprintf(stderr, "  %ld (%.2f%%) aligned >1 times\n", a.more, percent(a.more, a.reads));
+  std::fprintf(stderr, "  %ld (%.2f%%) aligned split across an intron\n", a.split,
+               percent(a.split, a.reads));
+  std::fprintf(stderr, "%.2f%% overall alignment rate\n", percent(a.once + a.more, a.reads));
+}
+
 }  // namespace
 
 void RunReport::summary() const {
@@ -25,6 +41,7 @@ void RunReport::summary() const {
   std::fflush(stdout);
   if (empty_reads_ > 0)
     std::fprintf(stderr, "%s: %d reads of length 0 cannot map\n", program_.c_str(), empty_reads_);
+  print_alignments(alignments_);
   // ru_maxrss is in KiB; for the children it is the largest single child.
   std::fprintf(stderr,
                "%s: finished in %.1f s wall, %.1f s CPU; peak memory: driver %ld MiB, largest "

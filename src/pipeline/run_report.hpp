@@ -7,6 +7,14 @@
 
 namespace quilm {
 
+// How the reads of a run aligned: by their best hits.
+struct AlignmentCounts {
+  long reads = 0;  // numbered reads, those of length 0 included
+  long once = 0;   // one best hit
+  long more = 0;   // several best hits
+  long split = 0;  // of those aligned, with best hits split across an intron
+};
+
 class RunReport {
  public:
   explicit RunReport(std::string program) : program_(std::move(program)) {}
@@ -14,14 +22,18 @@ class RunReport {
   void stage(const std::string& message) const;
   // Reads of length 0, which the run numbers but cannot map.
   void count_empty_reads(int count) { empty_reads_ = count; }
-  // The reads of length 0, if any; then wall time, CPU time of the driver
-  // and its workers, peak memory of the driver and of the largest worker.
+  // The alignment figures of the closing summary.
+  void count_alignments(const AlignmentCounts& counts) { alignments_ = counts; }
+  // The reads of length 0, if any; how the reads aligned, and the overall
+  // alignment rate; then wall time, CPU time of the driver and its workers,
+  // peak memory of the driver and of the largest worker.
   void summary() const;
 
  private:
   std::string program_;
   Stopwatch clock_;
   int empty_reads_ = 0;
+  AlignmentCounts alignments_;
 };
 
 }  // namespace quilm

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "pipeline/run_guard.hpp"
+#include "pipeline/run_report.hpp"
 
 namespace quilm {
 
@@ -34,7 +35,8 @@ int splice_tongji(const std::string& path);
 // "-splice-mutil" from "quilm2.tmp" and "splice.tmp". The six are written
 // under temporary names and renamed into place together once all are
 // complete; a guard removes the temporaries when the run is stopped.
-void compare_quilm2splice(const std::string& output_path, const std::string& work_folder,
-                          int read_count, RunGuard* guard = nullptr);
+// Returns how the reads aligned.
+AlignmentCounts compare_quilm2splice(const std::string& output_path, const std::string& work_folder,
+                                     int read_count, RunGuard* guard = nullptr);
 
 }  // namespace quilm

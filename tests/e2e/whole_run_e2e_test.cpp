@@ -82,6 +82,26 @@ TEST_F(WholeRun, ReadsLandInTheRightOutputFileAtTheRightPlace) {
   EXPECT_GT(spliced, 800);
   EXPECT_GE(spliced_found, spliced * 85 / 100) << spliced_found << " of " << spliced;
   EXPECT_EQ(spliced_wrong, 0);
+
+  // The closing summary counts the reads of the six files.
+  long once = 0, more = 0, split = 0;
+  for (const auto& [read, h] : hits) {
+    if (h.empty()) continue;
+    ++(h.size() == 1 ? once : more);
+    split += h[0].file.rfind("-splice", 0) == 0;
+  }
+  const long reads = 5928;
+  const auto line = [&](long n, const char* what) {
+    char text[96];
+    std::snprintf(text, sizeof text, "  %ld (%.2f%%) %s\n", n, 100.0 * n / reads, what);
+    return std::string(text);
+  };
+  EXPECT_NE(r.err.find(std::to_string(reads) + " reads; of these:\n" +
+                       line(reads - once - more, "aligned 0 times") +
+                       line(once, "aligned exactly 1 time") + line(more, "aligned >1 times") +
+                       line(split, "aligned split across an intron")),
+            std::string::npos)
+      << r.err;
 }
 
 }  // namespace
