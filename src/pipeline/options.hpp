@@ -37,6 +37,10 @@ int param_read(DriverKind kind, int argc, const char* const* argv, DriverOptions
 // than 0 or 1, a seed length outside the cascade. One message each.
 std::vector<std::string> option_warnings(DriverKind kind, const DriverOptions& options);
 
+// The text of --help: what the driver does, every option with its meaning
+// and default, and an example.
+std::string driver_help(DriverKind kind);
+
 // The banner with the usage text, printed before parsing.
 void print_banner(DriverKind kind);
 

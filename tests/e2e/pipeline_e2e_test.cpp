@@ -7,6 +7,8 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <regex>
+#include <set>
 #include <sstream>
 
 #include "support/test_support.hpp"
@@ -102,6 +104,41 @@ TEST_F(Pipeline, WorkerFailuresEndTheRunWithAClearMessage) {
         << r.err;
     EXPECT_EQ(slurp(path(std::string(kind) + "/out")), "");
   }
+}
+
+// --help and --version anywhere on a command line are answered on stdout
+// before anything else: no banner, no warning, no refusal, no file.
+TEST_F(Pipeline, EveryProgramAnswersHelpAndVersion) {
+  const std::regex version_line(
+      R"(([a-z0-9_]+) [0-9]+\.[0-9]+\.[0-9]+( \(commit [0-9a-f]{7,}(-dirty)?\))?\n)");
+  std::set<std::string> versions;
+  for (const char* program : {"quilm2splice", "quilm2", "quilm_x", "junctor", "annoprep", "refjunc",
+                              "tailfetch", "quilm2sam"}) {
+    const std::string bin = test::program_path(program);
+    // Other arguments, known or not, good or bad, do not count.
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--help"}, {"-p4", "--help", "-Rx", "--bogus"}, {"7", "--help", "--version"}}) {
+      auto r = run(path(program), bin, args);
+      EXPECT_EQ(r.status, 0) << program;
+      EXPECT_EQ(r.err, "") << program;
+      // A usage line first, an example last.
+      EXPECT_EQ(r.out.find("sage: " + std::string(program) + " "), 1u) << r.out;
+      EXPECT_NE(r.out.find("\nExample: " + std::string(program) + " "), std::string::npos) << r.out;
+      EXPECT_TRUE(r.out.ends_with("\n")) << program;
+    }
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--version"}, {"-C0", "--version", "--help", "--nothing"}}) {
+      auto r = run(path(program), bin, args);
+      EXPECT_EQ(r.status, 0) << program;
+      EXPECT_EQ(r.err, "") << program;
+      std::smatch m;
+      ASSERT_TRUE(std::regex_match(r.out, m, version_line)) << program << ": " << r.out;
+      EXPECT_EQ(m[1], program);
+      versions.insert(r.out.substr(r.out.find(' ')));
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(path(program))) << program;
+  }
+  EXPECT_EQ(versions.size(), 1u) << "one version for every program";
 }
 
 void write_genome(const std::string& path, int chromosomes, int length, std::mt19937& rng) {

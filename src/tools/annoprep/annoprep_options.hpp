@@ -30,4 +30,7 @@ AnnotationType checked_annotation_type(const AnnoprepOptions& options);
 
 extern const char* const kAnnoprepUsage;
 
+// The text of --help.
+extern const char* const kAnnoprepHelp;
+
 }  // namespace quilm::annoprep

@@ -21,4 +21,7 @@ struct RefjuncOptions {
 // unknown letters are ignored; a repeated option keeps its last value.
 RefjuncOptions param_read(int argc, const char* const* argv);
 
+// The text of --help.
+extern const char* const kRefjuncHelp;
+
 }  // namespace quilm::refjunc

@@ -42,6 +42,20 @@ bool write_batch(FastqReader& reader, OutputFile& out, long long batch, long lon
 
 }  // namespace
 
+const char* const kTailfetchHelp =
+    "usage: tailfetch -F<reads.fastq> -R<mapping output> -O<output.fastq>\n"
+    "Writes the reads of a FASTQ file that a mapping output lacks back to FASTQ, cut\n"
+    "into pieces of at most 75 bases (reads and remainders of 41 bases or fewer are\n"
+    "dropped).\n"
+    "Each value follows its letter in the same argument, as in -Freads.fq.\n"
+    "  -F<file>   the FASTQ file of the run, plain or gzip (required)\n"
+    "  -R<file>   a mapping output of a run over it, such as <output>-quilm2high\n"
+    "             (required)\n"
+    "  -O<file>   the FASTQ file to write (required)\n"
+    "  --help     this text\n"
+    "  --version  the program's version\n"
+    "Example: tailfetch -Freads.fq -Rresult-quilm2high -Ounmapped.fq\n";
+
 TailfetchOptions param_read(int argc, const char* const* argv) {
   TailfetchOptions o;
   for (int i = 1; i < argc; ++i) {

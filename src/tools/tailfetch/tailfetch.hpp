@@ -24,6 +24,9 @@ inline constexpr long long kBatchReads = 4194304;
 // empty; other arguments are ignored.
 TailfetchOptions param_read(int argc, const char* const* argv);
 
+// The text of --help.
+extern const char* const kTailfetchHelp;
+
 // The output records of unmapped read `read_number`: reads of 42 to 75 bases
 // whole with their own quality; longer ones as consecutive 75-base pieces
 // plus a last piece of the remainder when it is over 41 bases, with a
