@@ -45,4 +45,32 @@ int run_program(const char* program, const std::string& help, int argc, const ch
   return run_program(program, body);
 }
 
+void print_warning(const char* program, const std::string& message) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s: warning: %s\n", program, message.c_str());
+}
+
+std::string unknown_option_warning(std::string_view argument) {
+  return "option " + std::string(argument) + " is not known and is ignored";
+}
+
+std::string with_help(const std::string& message, const std::string& help) {
+  std::string text = message + "\n" + help;
+  if (text.ends_with('\n')) text.pop_back();  // the error line adds its own
+  return text;
+}
+
+void warn_skipped_arguments(const char* program, int argc, const char* const* argv,
+                            std::string_view letters, const std::string& help) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg.starts_with("--"))
+      throw UsageError(with_help("unknown option '" + std::string(arg) + "'", help));
+    if (arg.size() < 2 || arg[0] != '-')
+      print_warning(program, "argument '" + std::string(arg) + "' is not an option and is ignored");
+    else if (letters.find(arg[1]) == std::string_view::npos)
+      print_warning(program, unknown_option_warning(arg));
+  }
+}
+
 }  // namespace quilm

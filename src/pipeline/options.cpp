@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/command_line.hpp"
 #include "common/seed_lengths.hpp"
 #include "common/store_setting.hpp"
 
@@ -170,7 +171,8 @@ bool path_fits_a_line(const std::string& option, const std::string& path, std::s
 }
 
 // Options beyond the one-letter ones: "--name" or "--name=value", one argument.
-bool read_long_option(const std::string& arg, DriverOptions& o, std::string& problem) {
+bool read_long_option(DriverKind kind, const std::string& arg, DriverOptions& o,
+                      std::string& problem) {
   static constexpr std::string_view kStore = "--index-store=";
   if (arg.starts_with(kStore)) {
     o.index_store = arg.substr(kStore.size());
@@ -186,7 +188,7 @@ bool read_long_option(const std::string& arg, DriverOptions& o, std::string& pro
     o.index_store_off = true;
     return true;
   }
-  problem = "unknown option '" + arg + "'";
+  problem = with_help("unknown option '" + arg + "'", driver_help(kind));
   return false;
 }
 
@@ -200,7 +202,7 @@ bool read_arguments(DriverKind kind, int argc, const char* const* argv, DriverOp
       return false;
     }
     if (arg[1] == '-') {
-      if (!read_long_option(arg, o, problem)) return false;
+      if (!read_long_option(kind, arg, o, problem)) return false;
       continue;
     }
     const char letter = arg[1];
@@ -213,7 +215,10 @@ bool read_arguments(DriverKind kind, int argc, const char* const* argv, DriverOp
     } else {
       bool* flag = nullptr;
       int* target = numeric_target(kind, letter, o, g, flag);
-      if (!target) continue;  // letters without a meaning are ignored
+      if (!target) {  // letters without a meaning are ignored
+        o.ignored_options.push_back(arg);
+        continue;
+      }
       const Digits digits = parse_digits(value, *target);
       if (digits != Digits::kOk) {
         number_problem(letter, value, digits, problem);

@@ -27,16 +27,6 @@ std::vector<std::string> lines_of(const std::string& text) {
   return lines;
 }
 
-// config.txt without the values of its time lines.
-std::string without_times(const std::string& config) {
-  std::string out;
-  for (const std::string& l : lines_of(config)) {
-    auto at = l.find("Time");
-    out += (at == std::string::npos ? l : l.substr(0, l.rfind(':'))) + "\n";
-  }
-  return out;
-}
-
 class Pipeline : public test::TempDirTest {
  protected:
   test::RunResult run(const std::string& folder, const std::string& program,
@@ -202,7 +192,7 @@ TEST_F(Pipeline, OutputsDoNotDependOnProcessesOrLaunchWay) {
     EXPECT_EQ(slurp(path(std::string("three/") + f)), slurp(path(std::string("mpi/") + f))) << f;
   // The run logs differ only in their three path lines and time values.
   auto body = [](const std::string& config) {
-    auto ls = lines_of(without_times(config));
+    auto ls = lines_of(test::without_times(config));
     return std::vector<std::string>(ls.begin() + 3, ls.end());
   };
   EXPECT_EQ(body(slurp(path("three/config.txt"))), body(slurp(path("mpi/config.txt"))));

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/command_line.hpp"
 #include "common/errors.hpp"
 
 namespace quilm::annoprep {
@@ -25,6 +26,7 @@ const char* const kAnnoprepHelp =
     "Example: annoprep -Fgenome.fa -Ggenes.gtf -Tgtf -Wannotation\n";
 
 AnnoprepOptions param_read(int argc, const char* const* argv) {
+  warn_skipped_arguments("annoprep", argc, argv, "FGTW", kAnnoprepHelp);
   AnnoprepOptions options;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];

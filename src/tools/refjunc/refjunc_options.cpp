@@ -3,6 +3,7 @@
 #include <charconv>
 #include <string_view>
 
+#include "common/command_line.hpp"
 #include "common/errors.hpp"
 
 namespace quilm::refjunc {
@@ -49,8 +50,9 @@ long long parse_gap(char letter, const std::string& text) {
 }  // namespace
 
 RefjuncOptions param_read(int argc, const char* const* argv) {
-  std::string values[7];
   constexpr std::string_view kLetters = "CRFOWNX";
+  warn_skipped_arguments("refjunc", argc, argv, kLetters, kRefjuncHelp);
+  std::string values[7];
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
     if (arg.size() < 2 || arg[0] != '-') continue;

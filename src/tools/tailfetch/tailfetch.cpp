@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/command_line.hpp"
 #include "common/errors.hpp"
 #include "common/input_file.hpp"
 #include "common/output_records.hpp"
@@ -57,6 +58,7 @@ const char* const kTailfetchHelp =
     "Example: tailfetch -Freads.fq -Rresult-quilm2high -Ounmapped.fq\n";
 
 TailfetchOptions param_read(int argc, const char* const* argv) {
+  warn_skipped_arguments("tailfetch", argc, argv, "FRO", kTailfetchHelp);
   TailfetchOptions o;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
