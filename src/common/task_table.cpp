@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <string_view>
 
 #include "common/errors.hpp"
 #include "common/input_file.hpp"
@@ -61,9 +62,12 @@ bool parse_count(const char* text, int& value) {
 
 WorkerArgs parse_worker_args(int argc, char** argv) {
   WorkerArgs args;
-  if (argc < 2 || argc > 3)
-    throw UsageError("usage: " + std::string(argc > 0 ? argv[0] : "worker") +
-                     " <seed length> [<process number>]");
+  const std::string usage =
+      "usage: " + std::string(argc > 0 ? argv[0] : "worker") + " <seed length> [<process number>]";
+  for (int i = 1; i < argc; ++i)
+    if (std::string_view(argv[i]).starts_with("--"))
+      throw UsageError("unknown option '" + std::string(argv[i]) + "'\n" + usage);
+  if (argc < 2 || argc > 3) throw UsageError(usage);
   if (!parse_count(argv[1], args.seed_length))
     throw UsageError("seed length '" + std::string(argv[1]) + "' is not a number");
   if (argc == 3) {

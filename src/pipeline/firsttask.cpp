@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "common/command_line.hpp"
 #include "common/errors.hpp"
 #include "common/input_file.hpp"
 #include "common/output_file.hpp"
@@ -19,11 +20,6 @@ namespace quilm {
 
 namespace {
 
-void warn(const char* program, const std::string& message) {
-  std::fflush(stdout);
-  std::fprintf(stderr, "%s: warning: %s\n", program, message.c_str());
-}
-
 // With -M1 lower-case bases are masked; a soft-masked reference then leaves
 // most reads without a seed or a match.
 void warn_if_soft_masked(const char* program, const DriverOptions& o, const FastaSummary& ref) {
@@ -31,7 +27,8 @@ void warn_if_soft_masked(const char* program, const DriverOptions& o, const Fast
   char share[32];
   std::snprintf(share, sizeof share, "%.1f%%",
                 100.0 * static_cast<double>(ref.lower_case) / static_cast<double>(ref.letters));
-  warn(program, std::string(share) + " of the letters of reference '" + o.config.ref_path +
+  print_warning(program,
+                std::string(share) + " of the letters of reference '" + o.config.ref_path +
                     "' are lower case (soft-masked); with -M1 they are masked and reads on them "
                     "do not map: give -M0 to map onto them");
 }
@@ -53,18 +50,22 @@ void check_inputs(const char* program, const DriverOptions& o) {
 
 int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length, RunLock& lock,
               ReadPreparation& reads) {
+  const char* program = kind == DriverKind::kSplice ? "quilm2splice" : "quilm2";
   print_banner(kind);
   DriverOptions options;
   std::string problem;
-  if (param_read(kind, argc, argv, options, problem) != 1) {
+  const bool valid = param_read(kind, argc, argv, options, problem) == 1;
+  // Said also before a refusal: "-w" for "-W" is a likely cause of one.
+  for (const std::string& ignored : options.ignored_options)
+    print_warning(program, unknown_option_warning(ignored));
+  if (!valid) {
     std::puts(kFatalParameterMessage);
     std::fflush(stdout);
     throw UsageError(problem);
   }
   print_parameters(kind, options);
   std::fflush(stdout);
-  const char* program = kind == DriverKind::kSplice ? "quilm2splice" : "quilm2";
-  for (const std::string& message : option_warnings(kind, options)) warn(program, message);
+  for (const std::string& message : option_warnings(kind, options)) print_warning(program, message);
 
   RunConfig& config = options.config;
   InputFile dataset(options.dataset_path, kCacheBlock);

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/command_line.hpp"
 #include "common/seed_lengths.hpp"
 #include "common/store_setting.hpp"
 
@@ -170,7 +171,8 @@ bool path_fits_a_line(const std::string& option, const std::string& path, std::s
 }
 
 // Options beyond the one-letter ones: "--name" or "--name=value", one argument.
-bool read_long_option(const std::string& arg, DriverOptions& o, std::string& problem) {
+bool read_long_option(DriverKind kind, const std::string& arg, DriverOptions& o,
+                      std::string& problem) {
   static constexpr std::string_view kStore = "--index-store=";
   if (arg.starts_with(kStore)) {
     o.index_store = arg.substr(kStore.size());
@@ -186,7 +188,7 @@ bool read_long_option(const std::string& arg, DriverOptions& o, std::string& pro
     o.index_store_off = true;
     return true;
   }
-  problem = "unknown option '" + arg + "'";
+  problem = with_help("unknown option '" + arg + "'", driver_help(kind));
   return false;
 }
 
@@ -200,7 +202,7 @@ bool read_arguments(DriverKind kind, int argc, const char* const* argv, DriverOp
       return false;
     }
     if (arg[1] == '-') {
-      if (!read_long_option(arg, o, problem)) return false;
+      if (!read_long_option(kind, arg, o, problem)) return false;
       continue;
     }
     const char letter = arg[1];
@@ -213,7 +215,10 @@ bool read_arguments(DriverKind kind, int argc, const char* const* argv, DriverOp
     } else {
       bool* flag = nullptr;
       int* target = numeric_target(kind, letter, o, g, flag);
-      if (!target) continue;  // letters without a meaning are ignored
+      if (!target) {  // letters without a meaning are ignored
+        o.ignored_options.push_back(arg);
+        continue;
+      }
       const Digits digits = parse_digits(value, *target);
       if (digits != Digits::kOk) {
         number_problem(letter, value, digits, problem);
@@ -315,6 +320,93 @@ std::vector<std::string> option_warnings(DriverKind kind, const DriverOptions& o
   if (kind == DriverKind::kSplice)
     seed_warning("splice seed length", c.splice_seed_length, "no splice stage");
   return warnings;
+}
+
+namespace {
+
+// One line of the help text; `drivers` says which driver has the option.
+enum class For { kBoth, kSplice, kMappingOnly };
+struct HelpLine {
+  For drivers;
+  const char* option;
+  const char* meaning;
+};
+
+constexpr HelpLine kHelpLines[] = {
+    {For::kBoth, "-R<FASTA>", "reference genome, plain or gzip (required)"},
+    {For::kBoth, "-D<FASTQ>", "reads, plain or gzip (required)"},
+    {For::kSplice, "-O<base>",
+     "output base of the six files <base>-quilm2high, -quilm2low,\n"
+     "-quilm2mutil, -splice-high, -splice-low, -splice-mutil\n(required)"},
+    {For::kMappingOnly, "-O<file>",
+     "output file of the merged hits, and <file>.config\n(required)"},
+    {For::kBoth, "-W<folder>", "work folder, created with its parents (required)"},
+    {For::kBoth, "-C<n>", "worker processes (required)"},
+    {For::kBoth, "-L<n>", "maximum read length, also the overlap of segments\n(default 100)"},
+    {For::kBoth, "-E<n>", "maximum errors per hit, at most 1000 (default 2)"},
+    {For::kBoth, "-I<0|1>", "indel detection (default 0)"},
+    {For::kSplice, "-S<n>[,<m>]",
+     "shortest seed of the cascade (14, 12, 10, 8 or 6), and\n"
+     "the seed of the splice stage (default 14,14)"},
+    {For::kMappingOnly, "-S<n>", "shortest seed of the cascade: 14, 12, 10, 8 or 6\n(default 14)"},
+    {For::kBoth, "-M<0|1>", "masked genome: lower-case bases never match (default 1)"},
+    {For::kBoth, "-B<0|1>", "best mode (1) or first-hit mode (0) (default 1)"},
+    {For::kBoth, "-U<0|1>", "search the forward strand only (default 0)"},
+    {For::kBoth, "-F<MiB>", "reference segment size, at most 2047 (default 100)"},
+    {For::kBoth, "-Y<0|1>", "memory-reduced seed-14 index (default 1)"},
+    {For::kSplice, "-A<0|1>",
+     "shown in the parameter echo only: every best hit is\nkept (default 0)"},
+    {For::kMappingOnly, "-A<0|1>", "write every best hit instead of the first (default 0)"},
+    {For::kSplice, "-N<n>", "shortest intron (default 10)"},
+    {For::kSplice, "-X<n>", "longest intron (default 50000)"},
+    {For::kBoth, "--index-store=<folder>",
+     "where the workers keep their seed indexes\n(default <work folder>/index)"},
+    {For::kBoth, "--no-index-store", "build every seed index in memory and store none"},
+    {For::kBoth, "--help", "this text"},
+    {For::kBoth, "--version", "the program's version"},
+};
+
+// The option in a column of its own and its meaning beside it, one line per
+// '\n'; a meaning starts below an option too long for the column.
+void append_help_line(std::string& text, const HelpLine& line) {
+  constexpr std::size_t kColumn = 20;
+  std::string row = std::string("  ") + line.option;
+  if (row.size() >= kColumn) {
+    text += row + "\n";
+    row.clear();
+  }
+  std::string_view meaning = line.meaning;
+  while (true) {
+    const std::size_t br = meaning.find('\n');
+    row.resize(kColumn, ' ');
+    text += row + std::string(meaning.substr(0, br)) + "\n";
+    row.clear();
+    if (br == std::string_view::npos) break;
+    meaning.remove_prefix(br + 1);
+  }
+}
+
+}  // namespace
+
+std::string driver_help(DriverKind kind) {
+  const bool splice = kind == DriverKind::kSplice;
+  const std::string name = splice ? "quilm2splice" : "quilm2";
+  std::string text = "Usage: " + name + " -R<FASTA> -D<FASTQ> -O<" + (splice ? "base" : "file") +
+                     "> -W<folder> -C<n> [options]\n";
+  text += splice ? "Maps RNA-seq reads onto a genome with a cascade of seed lengths, then\n"
+                   "maps the reads left over as split reads across introns; writes six\n"
+                   "output files.\n"
+                 : "Maps reads onto a genome with a cascade of seed lengths; writes all\n"
+                   "merged hits to one output file.\n";
+  text +=
+      "Each one-letter option is one argument, its value right after the letter:\n"
+      "-L100, not -L 100.\n";
+  const For other = splice ? For::kMappingOnly : For::kSplice;
+  for (const HelpLine& line : kHelpLines)
+    if (line.drivers != other) append_help_line(text, line);
+  text += "Example: " + name + " -Rgenome.fa -Dreads.fq.gz -O" + (splice ? "result" : "hits") +
+          " -Wwork -C2\n";
+  return text;
 }
 
 void print_banner(DriverKind kind) {

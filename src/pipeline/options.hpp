@@ -19,6 +19,9 @@ struct DriverOptions {
   // folder), --no-index-store to build every index in memory.
   std::string index_store;
   bool index_store_off = false;
+  // One-letter options without a meaning for this driver, as given ("-p4");
+  // they are ignored, each with a warning.
+  std::vector<std::string> ignored_options;
 };
 
 // The store folder of a run: empty when it is off.
@@ -36,6 +39,10 @@ int param_read(DriverKind kind, int argc, const char* const* argv, DriverOptions
 // Values that are accepted and kept but are likely mistakes: a toggle other
 // than 0 or 1, a seed length outside the cascade. One message each.
 std::vector<std::string> option_warnings(DriverKind kind, const DriverOptions& options);
+
+// The text of --help: what the driver does, every option with its meaning
+// and default, and an example. Also shown with a refused long option.
+std::string driver_help(DriverKind kind);
 
 // The banner with the usage text, printed before parsing.
 void print_banner(DriverKind kind);

@@ -85,7 +85,9 @@ const char* sam_usage() {
          "  --unmapped          add every read without a hit as an unmapped record\n"
          "  --sort              coordinate-sorted BAM and its .bai index\n"
          "  --sort-memory=<MiB> memory for sorting before runs spill to disk (default 768)\n"
-         "  --help              this text\n";
+         "  --help              this text\n"
+         "  --version           the program's version\n"
+         "Example: quilm2sam -Rgenome.fa -Dreads.fq.gz -Oresult -o result.bam --sort\n";
 }
 
 bool writes_bam(const SamOptions& options) {

@@ -23,6 +23,19 @@ RunConfig read_splice_config() {
 
 }  // namespace
 
+const char* const kJunctorHelp =
+    "Usage: junctor <seed length> [<process number>]\n"
+    "Split-read worker, started by quilm2splice for its splice stage: maps the\n"
+    "reads of splice0.fastq as two parts across an intron onto the segments that\n"
+    "the run's taskmpi.txt gives to this process, with the run's config.txt in the\n"
+    "current directory.\n"
+    "  <seed length>     the splice seed length: 14, 12, 10, 8 or 6 (required)\n"
+    "  <process number>  this process's number (default: the MPI launcher's rank,\n"
+    "                    OMPI_COMM_WORLD_RANK, PMI_RANK or PMIX_RANK)\n"
+    "  --help            this text\n"
+    "  --version         the program's version\n"
+    "Example: junctor 14 0\n";
+
 SpliceSettings splice_settings(const RunConfig& config, int seed_length) {
   return {config.max_read_length,
           config.max_errors,

@@ -11,6 +11,9 @@ namespace quilm {
 
 inline constexpr const char* kSpliceReadFile = "splice0.fastq";
 
+// The text of --help.
+extern const char* const kJunctorHelp;
+
 // The split-read settings of a run for the splice seed `seed_length`.
 SpliceSettings splice_settings(const RunConfig& config, int seed_length);
 

@@ -11,6 +11,18 @@
 
 namespace quilm {
 
+const char* const kQuilmXHelp =
+    "Usage: quilm_x <seed length> [<process number>]\n"
+    "Seed-mapping worker, started by quilm2splice and quilm2 for every cycle: maps\n"
+    "the cycle's reads onto the segments that the run's taskmpi.txt gives to this\n"
+    "process, with the run's config.txt in the current directory.\n"
+    "  <seed length>     the cycle's seed length: 14, 12, 10, 8 or 6 (required)\n"
+    "  <process number>  this process's number (default: the MPI launcher's rank,\n"
+    "                    OMPI_COMM_WORLD_RANK, PMI_RANK or PMIX_RANK)\n"
+    "  --help            this text\n"
+    "  --version         the program's version\n"
+    "Example: quilm_x 14 0\n";
+
 MapSettings map_settings(const RunConfig& config, int seed_length) {
   MapSettings settings;
   settings.max_read_length = config.max_read_length;

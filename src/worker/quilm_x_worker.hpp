@@ -8,6 +8,9 @@
 
 namespace quilm {
 
+// The text of --help.
+extern const char* const kQuilmXHelp;
+
 // The mapping settings of a run for a cycle of `seed_length`.
 MapSettings map_settings(const RunConfig& config, int seed_length);
 

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <regex>
+#include <set>
 #include <sstream>
 
 #include "support/test_support.hpp"
@@ -23,16 +25,6 @@ std::vector<std::string> lines_of(const std::string& text) {
   std::istringstream in(text);
   for (std::string l; std::getline(in, l);) lines.push_back(l);
   return lines;
-}
-
-// config.txt without the values of its time lines.
-std::string without_times(const std::string& config) {
-  std::string out;
-  for (const std::string& l : lines_of(config)) {
-    auto at = l.find("Time");
-    out += (at == std::string::npos ? l : l.substr(0, l.rfind(':'))) + "\n";
-  }
-  return out;
 }
 
 class Pipeline : public test::TempDirTest {
@@ -104,6 +96,41 @@ TEST_F(Pipeline, WorkerFailuresEndTheRunWithAClearMessage) {
   }
 }
 
+// --help and --version anywhere on a command line are answered on stdout
+// before anything else: no banner, no warning, no refusal, no file.
+TEST_F(Pipeline, EveryProgramAnswersHelpAndVersion) {
+  const std::regex version_line(
+      R"(([a-z0-9_]+) [0-9]+\.[0-9]+\.[0-9]+( \(commit [0-9a-f]{7,}(-dirty)?\))?\n)");
+  std::set<std::string> versions;
+  for (const char* program : {"quilm2splice", "quilm2", "quilm_x", "junctor", "annoprep", "refjunc",
+                              "tailfetch", "quilm2sam"}) {
+    const std::string bin = test::program_path(program);
+    // Other arguments, known or not, good or bad, do not count.
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--help"}, {"-p4", "--help", "-Rx", "--bogus"}, {"7", "--help", "--version"}}) {
+      auto r = run(path(program), bin, args);
+      EXPECT_EQ(r.status, 0) << program;
+      EXPECT_EQ(r.err, "") << program;
+      // A usage line first, an example last.
+      EXPECT_EQ(r.out.find("sage: " + std::string(program) + " "), 1u) << r.out;
+      EXPECT_NE(r.out.find("\nExample: " + std::string(program) + " "), std::string::npos) << r.out;
+      EXPECT_TRUE(r.out.ends_with("\n")) << program;
+    }
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--version"}, {"-C0", "--version", "--help", "--nothing"}}) {
+      auto r = run(path(program), bin, args);
+      EXPECT_EQ(r.status, 0) << program;
+      EXPECT_EQ(r.err, "") << program;
+      std::smatch m;
+      ASSERT_TRUE(std::regex_match(r.out, m, version_line)) << program << ": " << r.out;
+      EXPECT_EQ(m[1], program);
+      versions.insert(r.out.substr(r.out.find(' ')));
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(path(program))) << program;
+  }
+  EXPECT_EQ(versions.size(), 1u) << "one version for every program";
+}
+
 void write_genome(const std::string& path, int chromosomes, int length, std::mt19937& rng) {
   std::ofstream out(path);
   const char* bases = "ACGT";
@@ -165,7 +192,7 @@ TEST_F(Pipeline, OutputsDoNotDependOnProcessesOrLaunchWay) {
     EXPECT_EQ(slurp(path(std::string("three/") + f)), slurp(path(std::string("mpi/") + f))) << f;
   // The run logs differ only in their three path lines and time values.
   auto body = [](const std::string& config) {
-    auto ls = lines_of(without_times(config));
+    auto ls = lines_of(test::without_times(config));
     return std::vector<std::string>(ls.begin() + 3, ls.end());
   };
   EXPECT_EQ(body(slurp(path("three/config.txt"))), body(slurp(path("mpi/config.txt"))));

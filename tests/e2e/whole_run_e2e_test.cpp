@@ -1,6 +1,7 @@
 // The whole splice pipeline on the bundled example, scored against the true
 // origin of its simulated reads. Its seed-14 workers use the reduced index
 // (under 100 MiB each here), so the run needs no large memory.
+#include <filesystem>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -102,6 +103,36 @@ TEST_F(WholeRun, ReadsLandInTheRightOutputFileAtTheRightPlace) {
                        line(split, "aligned split across an intron")),
             std::string::npos)
       << r.err;
+}
+
+// One-letter options that other aligners know (-p4, -t8) are ignored, each
+// with a warning on stderr; the run writes the same bytes as without them.
+TEST_F(WholeRun, UnknownOneLetterOptionsAreWarnedAboutAndChangeNothing) {
+  const std::vector<std::string> args = {"-R" + test::source_path("examples/genome.fa"),
+                                         "-D" + test::source_path("examples/reads.fq.gz"), "-Orun",
+                                         "-Wwork", "-C2"};
+  std::vector<std::string> with_extra = args;
+  with_extra.insert(with_extra.begin() + 2, {"-p4", "-t8"});
+  std::filesystem::create_directories(path("plain"));
+  std::filesystem::create_directories(path("extra"));
+  const auto plain = test::run_program_in(path("plain"), test::program_path("quilm2splice"), args);
+  const auto extra =
+      test::run_program_in(path("extra"), test::program_path("quilm2splice"), with_extra);
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  ASSERT_EQ(extra.status, 0) << extra.err;
+  EXPECT_EQ(plain.err.find("warning"), std::string::npos) << plain.err;
+  EXPECT_EQ(extra.err.substr(0, extra.err.find("\nquilm2splice: [")),
+            "quilm2splice: warning: option -p4 is not known and is ignored\n"
+            "quilm2splice: warning: option -t8 is not known and is ignored");
+  EXPECT_EQ(plain.out, extra.out);
+  EXPECT_EQ(test::without_times(test::slurp(path("plain/config.txt"))),
+            test::without_times(test::slurp(path("extra/config.txt"))));
+  for (const char* suffix : {"-quilm2high", "-quilm2low", "-quilm2mutil", "-splice-high",
+                             "-splice-low", "-splice-mutil"}) {
+    const std::string name = std::string("run") + suffix;
+    EXPECT_EQ(test::slurp(path("plain/" + name)), test::slurp(path("extra/" + name))) << name;
+  }
+  EXPECT_GT(test::slurp(path("plain/run-splice-high")).size(), 1000u);
 }
 
 }  // namespace

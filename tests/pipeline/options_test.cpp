@@ -58,6 +58,9 @@ TEST(ParamRead, LaterOptionsReplaceEarlierOnesAndUnknownLettersAreIgnored) {
   EXPECT_EQ(p.options.config.max_errors, 0);
   EXPECT_EQ(p.options.export_all_option, 0);
   EXPECT_EQ(p.options.config.export_all_toggle, 1);
+  // Each ignored one is kept as given, for its warning.
+  EXPECT_EQ(p.options.ignored_options, (std::vector<std::string>{"-Z9", "-lfoo", "-"}));
+  EXPECT_TRUE(parse(kRequired).options.ignored_options.empty());
 }
 
 TEST(ParamRead, SeedOptionForms) {
@@ -98,6 +101,15 @@ TEST(ParamRead, RefusedCommandLines) {
   }
   EXPECT_EQ(parse(with({"-E1000"})).result, 1);
   EXPECT_NE(parse(with({"-C4a"})).problem.find("-C"), std::string::npos);
+  // An unknown long option is refused with the help text, which lists the
+  // long options the driver knows.
+  for (DriverKind kind : {DriverKind::kSplice, DriverKind::kMappingOnly}) {
+    Parsed p = parse(with({"--no-such=1"}), kind);
+    EXPECT_EQ(p.result, -1);
+    EXPECT_EQ(p.problem, "unknown option '--no-such=1'\n" +
+                             driver_help(kind).substr(0, driver_help(kind).size() - 1));
+    EXPECT_NE(p.problem.find("\n  --index-store=<folder>\n"), std::string::npos);
+  }
 }
 
 TEST(ParamRead, RefusalsNameTheOptionAndTheAcceptedRange) {
@@ -148,6 +160,7 @@ TEST(ParamRead, MappingOnlyDriverReadsSeedAsOneNumberAndIgnoresGapOptions) {
   ASSERT_EQ(p.result, 1) << p.problem;
   EXPECT_EQ(p.options.config.seed_length, 12);
   EXPECT_EQ(p.options.config.min_gap_distance, 10);
+  EXPECT_EQ(p.options.ignored_options, (std::vector<std::string>{"-N5", "-X7"}));
   EXPECT_EQ(p.options.config.export_all_toggle, 0);
   EXPECT_FALSE(p.options.config.has_splice_line);
   EXPECT_EQ(parse(with({"-S12,8"}), DriverKind::kMappingOnly).result, -1);

@@ -38,6 +38,14 @@ bool file_exists(const std::string& path) {
   return std::filesystem::exists(path);
 }
 
+std::string without_times(const std::string& config) {
+  std::istringstream in(config);
+  std::string out;
+  for (std::string l; std::getline(in, l);)
+    out += (l.find("Time") == std::string::npos ? l : l.substr(0, l.rfind(':'))) + "\n";
+  return out;
+}
+
 namespace {
 
 // Forks a child that runs the program in the folder with the given standard

@@ -18,6 +18,10 @@ std::string slurp(const std::string& path);
 void spit(const std::string& path, const std::string& text);
 bool file_exists(const std::string& path);
 
+// A run log (config.txt) without the values of its time lines, for comparing
+// two runs.
+std::string without_times(const std::string& config);
+
 struct RunResult {
   int status = -1;  // exit status, or 128 + signal
   std::string out;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/command_line.hpp"
 #include "common/errors.hpp"
 
 namespace quilm::annoprep {
@@ -10,7 +11,22 @@ const char* const kAnnoprepUsage =
     "usage: annoprep -F<genome FASTA> -G<annotation> -T<gtf|gff> -W<output folder>\n"
     "  (each value follows its letter in the same argument, as in -Fgenome.fa)";
 
+const char* const kAnnoprepHelp =
+    "usage: annoprep -F<genome FASTA> -G<annotation> -T<gtf|gff> -W<output folder>\n"
+    "Writes an exon table (refFlat.txt, refFlat_info) and transcript sequences\n"
+    "(refMrna.fa, refMrna_sort.fa) from a genome and its GTF or GFF annotation,\n"
+    "with the genome's sequence lengths in genome_info.\n"
+    "Each value follows its letter in the same argument, as in -Fgenome.fa.\n"
+    "  -F<file>     genome FASTA, plain or gzip (required)\n"
+    "  -G<file>     annotation, GTF or GFF, plain or gzip (required)\n"
+    "  -T<gtf|gff>  annotation type, lower case (required)\n"
+    "  -W<folder>   output folder, an existing one (required)\n"
+    "  --help       this text\n"
+    "  --version    the program's version\n"
+    "Example: annoprep -Fgenome.fa -Ggenes.gtf -Tgtf -Wannotation\n";
+
 AnnoprepOptions param_read(int argc, const char* const* argv) {
+  warn_skipped_arguments("annoprep", argc, argv, "FGTW", kAnnoprepHelp);
   AnnoprepOptions options;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];

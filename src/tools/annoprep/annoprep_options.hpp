@@ -21,7 +21,8 @@ struct AnnoprepOptions {
 };
 
 // Reads the options; a repeated option keeps its last value, unknown letters
-// and arguments without a leading "-" are ignored.
+// and arguments without a leading "-" are ignored with a warning on stderr.
+// Throws UsageError (with the help text) for a long option ("--name").
 AnnoprepOptions param_read(int argc, const char* const* argv);
 
 // Throws UsageError (with the usage text) when an option is missing or empty,
@@ -29,5 +30,8 @@ AnnoprepOptions param_read(int argc, const char* const* argv);
 AnnotationType checked_annotation_type(const AnnoprepOptions& options);
 
 extern const char* const kAnnoprepUsage;
+
+// The text of --help.
+extern const char* const kAnnoprepHelp;
 
 }  // namespace quilm::annoprep

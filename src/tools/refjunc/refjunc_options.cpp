@@ -3,9 +3,30 @@
 #include <charconv>
 #include <string_view>
 
+#include "common/command_line.hpp"
 #include "common/errors.hpp"
 
 namespace quilm::refjunc {
+
+const char* const kRefjuncHelp =
+    "usage: refjunc -C<genome.fa> -R<refFlat.txt> -F<transcript hits> -O<output base>\n"
+    "               -W<work folder> -N<minimum gap> -X<maximum gap>\n"
+    "Clusters the split-read hits of a quilm2splice run (<output base>-splice-high)\n"
+    "and the junctions crossed by reads mapped onto transcript sequences into a\n"
+    "table of junctions with their anchors and support (<work folder>/junction).\n"
+    "Each value follows its letter in the same argument, as in -N10.\n"
+    "  -C<file>    genome FASTA: chromosome names and lengths (required)\n"
+    "  -R<file>    exon table refFlat.txt written by annoprep (required)\n"
+    "  -F<file>    mapping output of reads mapped onto annoprep's refMrna_sort.fa\n"
+    "              (required)\n"
+    "  -O<base>    output base of a quilm2splice run on the genome (required)\n"
+    "  -W<folder>  folder of refFlat-splice, junction, temp0 and temp1 (required)\n"
+    "  -N<n>       shortest intron (required)\n"
+    "  -X<n>       longest intron (required)\n"
+    "  --help      this text\n"
+    "  --version   the program's version\n"
+    "Example: refjunc -Cgenome.fa -Ranno/refFlat.txt -Fhits -Oresult -W. -N10 -X50000\n";
+
 namespace {
 
 constexpr const char* kUsage =
@@ -29,8 +50,9 @@ long long parse_gap(char letter, const std::string& text) {
 }  // namespace
 
 RefjuncOptions param_read(int argc, const char* const* argv) {
-  std::string values[7];
   constexpr std::string_view kLetters = "CRFOWNX";
+  warn_skipped_arguments("refjunc", argc, argv, kLetters, kRefjuncHelp);
+  std::string values[7];
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
     if (arg.size() < 2 || arg[0] != '-') continue;

@@ -17,8 +17,12 @@ struct RefjuncOptions {
 };
 
 // Throws UsageError (with the usage text) when an option is missing, empty
-// or, for -N and -X, not an integer. Arguments that do not begin with "-" and
-// unknown letters are ignored; a repeated option keeps its last value.
+// or, for -N and -X, not an integer, and for a long option ("--name").
+// Arguments that do not begin with "-" and unknown letters are ignored with a
+// warning on stderr; a repeated option keeps its last value.
 RefjuncOptions param_read(int argc, const char* const* argv);
+
+// The text of --help.
+extern const char* const kRefjuncHelp;
 
 }  // namespace quilm::refjunc

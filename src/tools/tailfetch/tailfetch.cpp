@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/command_line.hpp"
 #include "common/errors.hpp"
 #include "common/input_file.hpp"
 #include "common/output_records.hpp"
@@ -42,7 +43,22 @@ bool write_batch(FastqReader& reader, OutputFile& out, long long batch, long lon
 
 }  // namespace
 
+const char* const kTailfetchHelp =
+    "usage: tailfetch -F<reads.fastq> -R<mapping output> -O<output.fastq>\n"
+    "Writes the reads of a FASTQ file that a mapping output lacks back to FASTQ, cut\n"
+    "into pieces of at most 75 bases (reads and remainders of 41 bases or fewer are\n"
+    "dropped).\n"
+    "Each value follows its letter in the same argument, as in -Freads.fq.\n"
+    "  -F<file>   the FASTQ file of the run, plain or gzip (required)\n"
+    "  -R<file>   a mapping output of a run over it, such as <output>-quilm2high\n"
+    "             (required)\n"
+    "  -O<file>   the FASTQ file to write (required)\n"
+    "  --help     this text\n"
+    "  --version  the program's version\n"
+    "Example: tailfetch -Freads.fq -Rresult-quilm2high -Ounmapped.fq\n";
+
 TailfetchOptions param_read(int argc, const char* const* argv) {
+  warn_skipped_arguments("tailfetch", argc, argv, "FRO", kTailfetchHelp);
   TailfetchOptions o;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];

@@ -21,8 +21,12 @@ struct TailfetchOptions {
 inline constexpr long long kBatchReads = 4194304;
 
 // Throws UsageError (with the usage text) when -F, -R or -O is missing or
-// empty; other arguments are ignored.
+// empty, and for a long option ("--name"); other arguments are ignored with
+// a warning on stderr.
 TailfetchOptions param_read(int argc, const char* const* argv);
+
+// The text of --help.
+extern const char* const kTailfetchHelp;
 
 // The output records of unmapped read `read_number`: reads of 42 to 75 bases
 // whole with their own quality; longer ones as consecutive 75-base pieces

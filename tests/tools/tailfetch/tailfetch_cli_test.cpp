@@ -24,6 +24,9 @@ TEST_F(TailfetchCliTest, WritesUnmappedReadsAsFastq) {
   test::RunResult result = run({"-Freads.fq", "-Rhits", "-Oout.fq", "-Zignored", "stray"});
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err,
+            "tailfetch: warning: option -Zignored is not known and is ignored\n"
+            "tailfetch: warning: argument 'stray' is not an option and is ignored\n");
   EXPECT_EQ(slurp(path("out.fq")), "@1_1\n" + seq.substr(0, 75) + "\n+\n" + std::string(75, 'F') +
                                        "\n@1_2\n" + seq.substr(0, 45) + "\n+\n" +
                                        std::string(45, 'F') + "\n");

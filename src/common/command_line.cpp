@@ -1,0 +1,76 @@
+#include "common/command_line.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "common/errors.hpp"
+#include "common/version.hpp"
+
+namespace quilm {
+
+namespace {
+
+enum class InfoRequest { kNone, kHelp, kVersion };
+
+InfoRequest info_request(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--help") return InfoRequest::kHelp;
+    if (arg == "--version") return InfoRequest::kVersion;
+  }
+  return InfoRequest::kNone;
+}
+
+// A help or version text that cannot be written (a full disk, a closed
+// stdout) is an error like any other failed write.
+int answer(InfoRequest request, const char* program, const std::string& help) {
+  if (request == InfoRequest::kHelp)
+    std::fputs(help.c_str(), stdout);
+  else
+    std::printf("%s %s\n", program, version_text());
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+  std::fprintf(stderr, "%s: error: cannot write to standard output: %s\n", program,
+               std::strerror(errno));
+  return 1;
+}
+
+}  // namespace
+
+int run_program(const char* program, const std::string& help, int argc, const char* const* argv,
+                const std::function<int()>& body) {
+  const InfoRequest request = info_request(argc, argv);
+  if (request != InfoRequest::kNone) return answer(request, program, help);
+  return run_program(program, body);
+}
+
+void print_warning(const char* program, const std::string& message) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s: warning: %s\n", program, message.c_str());
+}
+
+std::string unknown_option_warning(std::string_view argument) {
+  return "option " + std::string(argument) + " is not known and is ignored";
+}
+
+std::string with_help(const std::string& message, const std::string& help) {
+  std::string text = message + "\n" + help;
+  if (text.ends_with('\n')) text.pop_back();  // the error line adds its own
+  return text;
+}
+
+void warn_skipped_arguments(const char* program, int argc, const char* const* argv,
+                            std::string_view letters, const std::string& help) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg.starts_with("--"))
+      throw UsageError(with_help("unknown option '" + std::string(arg) + "'", help));
+    if (arg.size() < 2 || arg[0] != '-')
+      print_warning(program, "argument '" + std::string(arg) + "' is not an option and is ignored");
+    else if (letters.find(arg[1]) == std::string_view::npos)
+      print_warning(program, unknown_option_warning(arg));
+  }
+}
+
+}  // namespace quilm

@@ -1,0 +1,36 @@
+// What every program does with its command line around its own options:
+// --help and --version, which win over everything else, and one warning on
+// stderr for each argument that a program skips.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace quilm {
+
+// Runs a program. When --help or --version stands anywhere on the command
+// line (the first of them counts), it is answered on stdout (the help text,
+// or "<program> <version>") and nothing else is read or done. Otherwise the
+// body runs as the two-argument run_program runs it.
+int run_program(const char* program, const std::string& help, int argc, const char* const* argv,
+                const std::function<int()>& body);
+
+// "<program>: warning: <message>" on stderr, stdout flushed first so that
+// the two streams interleave in the order they were written.
+void print_warning(const char* program, const std::string& message);
+
+// "option -p4 is not known and is ignored"
+std::string unknown_option_warning(std::string_view argument);
+
+// "<message>\n<help>", for a UsageError that shows the help text.
+std::string with_help(const std::string& message, const std::string& help);
+
+// For the "-<letter><value>" parsers of the side tools, which skip what they
+// do not use: warns about each argument that names a letter outside
+// `letters` or is no option at all, and throws UsageError with the help text
+// for a long option ("--name"), since none of those is known to them.
+void warn_skipped_arguments(const char* program, int argc, const char* const* argv,
+                            std::string_view letters, const std::string& help);
+
+}  // namespace quilm
