@@ -4,11 +4,21 @@
 #include <string>
 #include <vector>
 
+#include "common/provenance.hpp"
 #include "common/run_config.hpp"
 
 namespace quilm {
 
 enum class DriverKind { kSplice, kMappingOnly };
+
+// The export after the run: --bam=<file> (a .bam, .sam or .cram name),
+// with --rg-id=<id> and --rg=<TAG:VALUE> for its read group.
+struct BamExport {
+  std::string path;  // empty: no export
+  ReadGroup read_group;
+  std::string dataset_path;  // -D, which config.txt does not hold
+  std::string command_line;  // the driver's, as given, for the @PG line
+};
 
 struct DriverOptions {
   RunConfig config;  // paths and integers as config.txt will hold them
@@ -19,6 +29,7 @@ struct DriverOptions {
   // folder), --no-index-store to build every index in memory.
   std::string index_store;
   bool index_store_off = false;
+  BamExport bam_export;
 };
 
 // The store folder of a run: empty when it is off.
