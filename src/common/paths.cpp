@@ -36,4 +36,21 @@ void copy_file_over(const std::string& from, const std::string& to) {
   if (ec) throw IoError("cannot copy '" + from + "' to '" + to + "': " + ec.message());
 }
 
+std::string export_part_path(const std::string& output, long pid) {
+  return output + ".part" + std::to_string(pid);
+}
+
+void remove_files_starting_with(const std::string& prefix) {
+  namespace fs = std::filesystem;
+  const fs::path start(prefix);
+  const fs::path folder = start.has_parent_path() ? start.parent_path() : fs::path(".");
+  const std::string name = start.filename().string();
+  if (name.empty()) return;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    if (it->path().filename().string().starts_with(name)) fs::remove(it->path(), ec);
+    ec.clear();
+  }
+}
+
 }  // namespace quilm

@@ -19,4 +19,12 @@ void make_folders(const std::string& folder);
 // Copies a file byte for byte, replacing the target.
 void copy_file_over(const std::string& from, const std::string& to);
 
+// quilm2sam writes its output as "<output>.part<pid>" until it is complete,
+// and its other temporary files under names that begin with that one.
+std::string export_part_path(const std::string& output, long pid);
+
+// Removes every file whose path begins with `prefix` (in the folder of the
+// prefix); files that cannot be removed are left.
+void remove_files_starting_with(const std::string& prefix);
+
 }  // namespace quilm

@@ -1,6 +1,7 @@
 #include "pipeline/driver_run.hpp"
 
 #include "common/store_setting.hpp"
+#include "pipeline/bam_export.hpp"
 #include "pipeline/firsttask.hpp"
 
 namespace quilm {
@@ -9,7 +10,7 @@ void start_driver_run(DriverRun& run, DriverKind kind, int argc, const char* con
   Stopwatch preparation;
   int seed_length = 0;
   ReadPreparation reads;
-  firsttask(kind, argc, argv, seed_length, run.lock, reads);
+  firsttask(kind, argc, argv, seed_length, run.lock, reads, run.bam_export);
   run.report.count_empty_reads(reads.empty_reads);
   append_log_line(kConfigFile, "The Time of splited Ref. file and the assigned task used : " +
                                    format_seconds(preparation.seconds()) + " sec\n");
@@ -24,6 +25,12 @@ void start_driver_run(DriverRun& run, DriverKind kind, int argc, const char* con
   run.report.stage(run.setup.index_store.empty()
                        ? std::string("seed indexes are built in memory (no index store)")
                        : "seed indexes are kept in '" + run.setup.index_store + "'");
+}
+
+void finish_driver_run(DriverRun& run) {
+  if (!run.bam_export.path.empty())
+    run_bam_export(run.bam_export, run.config, &run.guard, run.report);
+  run.report.summary();
 }
 
 }  // namespace quilm

@@ -22,9 +22,13 @@ struct DriverRun {
   RunLock lock;
   RunConfig config;  // as read back from config.txt
   CascadeSetup setup;
+  BamExport bam_export;  // no path: no export
 };
 
 // Prepares the run and fills `run`; setup.merged_path is left to the driver.
 void start_driver_run(DriverRun& run, DriverKind kind, int argc, const char* const* argv);
+
+// The export of --bam=<file> once the run's outputs are in place, if asked.
+void finish_driver_run(DriverRun& run);
 
 }  // namespace quilm

@@ -12,6 +12,7 @@
 #include "common/paths.hpp"
 #include "common/run_config.hpp"
 #include "common/store_setting.hpp"
+#include "pipeline/bam_export.hpp"
 #include "pipeline/read_preparation.hpp"
 #include "pipeline/segmentation.hpp"
 #include "pipeline/task_assignment.hpp"
@@ -44,12 +45,13 @@ void check_inputs(const char* program, const DriverOptions& o) {
   if (!std::filesystem::is_directory(parent, ec) || ::access(parent.c_str(), W_OK) != 0)
     throw IoError("cannot write the output file '" + o.config.output_path + "': folder '" +
                   parent.string() + "' does not exist or is not writable");
+  check_bam_export(o);
 }
 
 }  // namespace
 
 int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length, RunLock& lock,
-              ReadPreparation& reads) {
+              ReadPreparation& reads, BamExport& bam_export) {
   const char* program = kind == DriverKind::kSplice ? "quilm2splice" : "quilm2";
   print_banner(kind);
   DriverOptions options;
@@ -86,6 +88,9 @@ int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_leng
   create_file_if_missing(config.output_path);
   write_run_config(kConfigFile, config);
   seed_length = config.seed_length;
+  bam_export = options.bam_export;
+  bam_export.dataset_path = options.dataset_path;
+  bam_export.command_line = command_line_of(argc, argv);
   return config.cpu_cores;
 }
 

@@ -8,11 +8,11 @@
 
 namespace quilm {
 
-// Returns cpu_cores and stores seed_length and what the read numbering
-// found. A refused command line prints the fatal line on stdout and throws
-// UsageError with the reason. Once the inputs are found usable, `lock` is
-// taken on config.txt for the whole run.
+// Returns cpu_cores and stores seed_length, what the read numbering found
+// and the export asked for after the run. A refused command line prints the
+// fatal line on stdout and throws UsageError with the reason. Once the
+// inputs are found usable, `lock` is taken on config.txt for the whole run.
 int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length, RunLock& lock,
-              ReadPreparation& reads);
+              ReadPreparation& reads, BamExport& bam_export);
 
 }  // namespace quilm

@@ -13,6 +13,7 @@
 
 #include "common/errors.hpp"
 #include "common/input_file.hpp"
+#include "common/paths.hpp"
 
 extern char** environ;
 
@@ -51,6 +52,13 @@ std::string own_program_folder() {
   return self.parent_path().string();
 }
 
+std::string program_beside_driver(const std::string& name, const std::string& stage) {
+  const std::string path = own_program_folder() + "/" + name;
+  if (::access(path.c_str(), X_OK) != 0)
+    throw LaunchError(stage + ": program '" + path + "' is missing or not executable");
+  return path;
+}
+
 namespace {
 
 // Children start with no signal blocked (the driver blocks the stop signals
@@ -86,9 +94,9 @@ pid_t spawn(const std::vector<std::string>& args, const std::string& stage, bool
 }
 
 pid_t start(const std::vector<std::string>& args, const std::string& stage, bool group,
-            RunGuard* guard) {
+            RunGuard* guard, const std::function<std::string(pid_t)>& temporaries = {}) {
   if (!guard) return spawn(args, stage, group);
-  return guard->start_child([&] { return spawn(args, stage, group); }, group);
+  return guard->start_child([&] { return spawn(args, stage, group); }, group, temporaries);
 }
 
 // "" for a clean end, else how the process ended.
@@ -163,10 +171,7 @@ std::string wait_for_all(std::vector<pid_t> pids, const LaunchRequest& request, 
 }  // namespace
 
 void launch_workers(const Launcher& launcher, const LaunchRequest& request, RunGuard* guard) {
-  const std::string worker = own_program_folder() + "/" + request.worker;
-  if (::access(worker.c_str(), X_OK) != 0)
-    throw LaunchError(request.stage + ": worker program '" + worker +
-                      "' is missing or not executable");
+  const std::string worker = program_beside_driver(request.worker, request.stage);
   const std::string seed = std::to_string(request.seed_length);
   if (launcher.use_mpi) {
     std::vector<std::string> args = {launcher.path, "-n", std::to_string(request.processes)};
@@ -191,6 +196,18 @@ void launch_workers(const Launcher& launcher, const LaunchRequest& request, RunG
   std::string how = wait_for_all(pids, request, guard);
   if (failure.empty()) failure = how;
   if (!failure.empty()) throw LaunchError(failure);
+}
+
+void run_helper(const HelperRequest& request, RunGuard* guard) {
+  std::vector<std::string> args = {program_beside_driver(request.program, request.stage)};
+  args.insert(args.end(), request.args.begin(), request.args.end());
+  const pid_t pid = start(args, request.stage, false, guard, request.temporaries);
+  const std::string how = wait_for(pid, guard);
+  const std::string leftovers = request.temporaries ? request.temporaries(pid) : std::string();
+  if (guard && !leftovers.empty()) guard->forget_temporaries(leftovers);
+  if (how.empty()) return;
+  if (!leftovers.empty()) remove_files_starting_with(leftovers);
+  throw LaunchError(request.stage + ": '" + args[0] + "' " + how);
 }
 
 }  // namespace quilm

@@ -8,6 +8,9 @@
 // and each worker takes its number from the launcher's rank variable.
 #pragma once
 
+#include <sys/types.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +33,10 @@ Launcher read_launcher(const std::string& file = kLauncherFile);
 // The folder of the running executable, where the workers lie.
 std::string own_program_folder();
 
+// The path of a program beside the driver; throws LaunchError naming the
+// stage when it is missing or not executable.
+std::string program_beside_driver(const std::string& name, const std::string& stage);
+
 struct LaunchRequest {
   std::string stage;   // for messages: "mapping cycle with seed 14"
   std::string worker;  // worker program name: "quilm_x" or "junctor"
@@ -44,5 +51,22 @@ struct LaunchRequest {
 // of the run ends it (an MPI launcher with its whole process group).
 void launch_workers(const Launcher& launcher, const LaunchRequest& request,
                     RunGuard* guard = nullptr);
+
+// One program beside the driver (not a worker: no seed, no process number,
+// never through the MPI launcher), such as the export after the run.
+struct HelperRequest {
+  std::string stage;              // for messages: "export to 'run.bam'"
+  std::string program;            // "quilm2sam"
+  std::vector<std::string> args;  // after the program's path
+  // For the helper's process id, the path that begins the names of the
+  // files it leaves until it completes; they are removed when it is stopped
+  // or fails.
+  std::function<std::string(pid_t)> temporaries;
+};
+
+// Runs the helper and waits for it; throws LaunchError naming the stage when
+// it cannot be started, exits with a non-zero status or is ended by a signal.
+// With a guard, a stop of the run ends it.
+void run_helper(const HelperRequest& request, RunGuard* guard = nullptr);
 
 }  // namespace quilm

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -188,6 +189,16 @@ bool read_long_option(DriverKind kind, const std::string& arg, DriverOptions& o,
     o.index_store_off = true;
     return true;
   }
+  static constexpr std::string_view kBam = "--bam=";
+  if (arg.starts_with(kBam)) {
+    o.bam_export.path = arg.substr(kBam.size());
+    if (o.bam_export.path.empty()) {
+      problem = "option --bam=<file>: the file name is empty";
+      return false;
+    }
+    return path_fits_a_line("option --bam", o.bam_export.path, problem);
+  }
+  if (take_read_group_option(arg, o.bam_export.read_group)) return true;
   problem = with_help("unknown option '" + arg + "'", driver_help(kind));
   return false;
 }
@@ -230,6 +241,26 @@ bool read_arguments(DriverKind kind, int argc, const char* const* argv, DriverOp
   return true;
 }
 
+// The export writes BAM, SAM or CRAM by the name's ending; any other name
+// (a folder, "-", /dev/stdout) would leave the format to chance.
+bool check_bam_options(const BamExport& e, std::string& problem) {
+  problem = read_group_problem(e.read_group);
+  if (!problem.empty()) return false;
+  const ReadGroup& rg = e.read_group;
+  if (e.path.empty() && (rg.id_given || !rg.fields.empty())) {
+    problem = "options --rg-id and --rg label the records of --bam=<file>, which is not given";
+    return false;
+  }
+  if (e.path.empty()) return true;
+  const std::filesystem::path name(e.path);
+  const std::string ending = name.extension().string();
+  if (name.stem().empty() || (ending != ".bam" && ending != ".sam" && ending != ".cram")) {
+    problem = "option --bam=" + e.path + ": the file name must end in .bam, .sam or .cram";
+    return false;
+  }
+  return true;
+}
+
 bool check_values(const DriverOptions& o, const GivenFlags& g, std::string& problem) {
   const RunConfig& c = o.config;
   struct Need {
@@ -259,7 +290,7 @@ bool check_values(const DriverOptions& o, const GivenFlags& g, std::string& prob
     problem = "-F must be at most " + std::to_string(kMaxSegmentSizeMb) + " (MiB)";
     return false;
   }
-  return true;
+  return check_bam_options(o.bam_export, problem);
 }
 
 void apply_defaults(DriverKind kind, DriverOptions& o, const GivenFlags& g) {
@@ -362,6 +393,10 @@ constexpr HelpLine kHelpLines[] = {
     {For::kBoth, "--index-store=<folder>",
      "where the workers keep their seed indexes\n(default <work folder>/index)"},
     {For::kBoth, "--no-index-store", "build every seed index in memory and store none"},
+    {For::kBoth, "--bam=<file>",
+     "after the run, a coordinate-sorted, indexed BAM of\nevery read (.sam: SAM, .cram: CRAM)"},
+    {For::kBoth, "--rg-id=<id>", "with --bam: an @RG line and RG:Z:<id> on every record"},
+    {For::kBoth, "--rg=<TAG:VALUE>", "with --bam: one more @RG field (repeatable)"},
     {For::kBoth, "--help", "this text"},
     {For::kBoth, "--version", "the program's version"},
 };

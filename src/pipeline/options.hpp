@@ -4,11 +4,21 @@
 #include <string>
 #include <vector>
 
+#include "common/provenance.hpp"
 #include "common/run_config.hpp"
 
 namespace quilm {
 
 enum class DriverKind { kSplice, kMappingOnly };
+
+// The export after the run: --bam=<file> (a .bam, .sam or .cram name),
+// with --rg-id=<id> and --rg=<TAG:VALUE> for its read group.
+struct BamExport {
+  std::string path;  // empty: no export
+  ReadGroup read_group;
+  std::string dataset_path;  // -D, which config.txt does not hold
+  std::string command_line;  // the driver's, as given, for the @PG line
+};
 
 struct DriverOptions {
   RunConfig config;  // paths and integers as config.txt will hold them
@@ -22,6 +32,7 @@ struct DriverOptions {
   // One-letter options without a meaning for this driver, as given ("-p4");
   // they are ignored, each with a warning.
   std::vector<std::string> ignored_options;
+  BamExport bam_export;
 };
 
 // The store folder of a run: empty when it is off.

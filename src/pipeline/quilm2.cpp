@@ -35,7 +35,7 @@ int run_quilm2(int argc, const char* const* argv) {
   write_whole_file(log_copy.path(), read_whole_file(kConfigFile));
   output.keep();
   log_copy.keep();
-  run.report.summary();
+  finish_driver_run(run);
   return 0;
 }
 

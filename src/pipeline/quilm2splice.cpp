@@ -56,7 +56,7 @@ int run_quilm2splice(int argc, const char* const* argv) {
   run.report.count_alignments(
       compare_quilm2splice(config.output_path, config.work_folder, config.read_count, &run.guard));
   run.report.stage("the six output files are written");
-  run.report.summary();
+  finish_driver_run(run);
   return 0;
 }
 

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/paths.hpp"
+
 namespace quilm {
 
 namespace {
@@ -70,19 +72,28 @@ void RunGuard::stop(int signal) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   for (const std::string& t : temporaries_) ::unlink(t.c_str());
+  for (const std::string& prefix : child_temporaries_) remove_files_starting_with(prefix);
+  const bool removed = !temporaries_.empty() || !child_temporaries_.empty();
   std::fflush(stdout);
   std::fprintf(stderr, "%s: stopped by signal %d (%s); %zu running process%s stopped%s\n", program_,
                signal, strsignal(signal), workers, workers == 1 ? "" : "es",
-               temporaries_.empty() ? "" : ", unfinished outputs removed");
+               removed ? ", unfinished outputs removed" : "");
   std::fflush(stderr);
   _exit(128 + signal);
 }
 
-pid_t RunGuard::start_child(const std::function<pid_t()>& spawn, bool group) {
+pid_t RunGuard::start_child(const std::function<pid_t()>& spawn, bool group,
+                            const std::function<std::string(pid_t)>& temporaries) {
   std::lock_guard<std::mutex> lock(mutex_);
   const pid_t pid = spawn();
   children_.push_back({pid, group});
+  if (temporaries) child_temporaries_.push_back(temporaries(pid));
   return pid;
+}
+
+void RunGuard::forget_temporaries(const std::string& prefix) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::erase(child_temporaries_, prefix);
 }
 
 void RunGuard::forget_child(pid_t pid) {

@@ -32,9 +32,15 @@ class RunGuard {
   // Starts a child with `spawn` and registers it, in one step that a stop
   // cannot split. `group`: the child leads its own process group, and a stop
   // signals the whole group (an MPI launcher and what it started).
-  pid_t start_child(const std::function<pid_t()>& spawn, bool group);
+  // `temporaries`, when set, gives for the child's process id the path that
+  // begins the names of the files the child leaves until it completes; a
+  // stop removes them once the child has ended.
+  pid_t start_child(const std::function<pid_t()>& spawn, bool group,
+                    const std::function<std::string(pid_t)>& temporaries = {});
   // A child that has been waited for.
   void forget_child(pid_t pid);
+  // The child's temporaries are its own business again (it has ended).
+  void forget_temporaries(const std::string& prefix);
 
   // A file that a stop removes, until it is kept (renamed into place).
   void add_temporary(const std::string& path);
@@ -61,6 +67,7 @@ class RunGuard {
   };
   std::vector<Child> children_;
   std::vector<std::string> temporaries_;
+  std::vector<std::string> child_temporaries_;  // path prefixes
   std::atomic<bool> stopping_{false};
   std::atomic<bool> done_{false};
   std::thread watcher_;

@@ -1,7 +1,9 @@
 #include "sam/quilm2sam.hpp"
 
 #include <cstdio>
+#include <filesystem>
 
+#include "common/cram_reference.hpp"
 #include "common/errors.hpp"
 #include "common/input_file.hpp"
 #include "sam/dataset_reader.hpp"
@@ -22,6 +24,7 @@ struct Conversion {
   const RunHits& run;
   const ReferenceGenome& genome;
   SamOutput& out;
+  const std::string& read_group;  // RG:Z of every record; empty: none
   DatasetRead read;
   PlacementWork placement_work;
   Placement placement;
@@ -31,6 +34,11 @@ struct Conversion {
   long unmapped_reads = 0;
   long renamed_reads = 0;  // written under a name changed to be a valid QNAME
 };
+
+void write_built_record(Conversion& c) {
+  if (!c.read_group.empty()) add_read_group(c.read_group, c.record.get());
+  write_record(c.out, c.record.get());
+}
 
 void name_read(Conversion& c) {
   if (make_valid_qname(c.read.name)) ++c.renamed_reads;
@@ -59,7 +67,7 @@ void write_hits(Conversion& c, HitIterator first, HitIterator last, const std::s
     const HitNumbering numbering{hit->chromosome, mapping_quality(*hit, count), count,
                                  static_cast<int>(hit - first) + 1};
     build_mapped_record(c.read, *hit, c.placement, numbering, c.record_work, c.record.get());
-    write_record(c.out, c.record.get());
+    write_built_record(c);
   }
   ++c.mapped_reads;
 }
@@ -78,7 +86,7 @@ void convert_reads(Conversion& c, DatasetReader& dataset, bool unmapped) {
     } else if (unmapped) {
       name_read(c);
       build_unmapped_record(c.read, c.record_work, c.record.get());
-      write_record(c.out, c.record.get());
+      write_built_record(c);
       ++c.unmapped_reads;
     }
   }
@@ -118,11 +126,18 @@ int run_quilm2sam(int argc, const char* const* argv) {
     return 0;
   }
   refuse_one_pass_input(options.reference_path, "-R", "reference");
+  if (output_format(options) == OutputFormat::kCram)
+    check_cram_reference(options.reference_path, "-R");
   const ReferenceGenome genome = load_reference(options.reference_path);
-  const RunHits run = load_run_hits(options.run_path, genome);
+  const bool six_files = options.run_kind == RunKind::kFound
+                             ? std::filesystem::exists(options.run_path + "-quilm2high")
+                             : options.run_kind == RunKind::kSplice;
+  const RunHits run = load_run_hits(options.run_path, six_files, genome);
   DatasetReader dataset(options.dataset_path);
-  SamOutput out = open_output(options, make_header(genome, options));
-  Conversion conversion{run, genome, out, {}, {}, {}, {}, make_record(), 0, 0, 0};
+  const char* run_program = run.six_files ? "quilm2splice" : "quilm2";
+  SamOutput out = open_output(options, make_header(genome, options, run_program));
+  const std::string& read_group = options.read_group.id;
+  Conversion conversion{run, genome, out, read_group, {}, {}, {}, {}, make_record(), 0, 0, 0};
   convert_reads(conversion, dataset, options.unmapped);
   finish_output(out);
   std::fprintf(stderr,

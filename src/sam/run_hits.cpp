@@ -120,9 +120,9 @@ std::string describe_hit(const RunHits& run, const Hit& hit) {
   return "'" + source.path + "': " + source.kind + " record " + std::to_string(hit.record);
 }
 
-RunHits load_run_hits(const std::string& run_base, const ReferenceGenome& genome) {
+RunHits load_run_hits(const std::string& run_base, bool six_files, const ReferenceGenome& genome) {
   RunHits run;
-  run.six_files = std::filesystem::exists(run_base + "-quilm2high");
+  run.six_files = six_files;
   if (!run.six_files) {
     run.sources.push_back({run_base, kMappingKind});
     read_mapping_file(run, HitClass::kUnclassified, genome);

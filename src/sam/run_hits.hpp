@@ -46,7 +46,8 @@ struct RunHits {
 // exists, else the file <run> as the output of the mapping-only driver.
 // Throws InputError naming the file and record for a hit that does not fit
 // the reference.
-RunHits load_run_hits(const std::string& run, const ReferenceGenome& genome);
+// `six_files`: the run's six files, else one mapping-only output file.
+RunHits load_run_hits(const std::string& run, bool six_files, const ReferenceGenome& genome);
 
 // Hash of a read sequence as stored in Hit::sequence_hash.
 std::uint32_t sequence_hash(std::string_view sequence);

@@ -46,6 +46,16 @@ void parse_argument(int argc, const char* const* argv, int& i, SamOptions& o) {
     o.sort = true;
   } else if (arg.starts_with(kSortMemory)) {
     o.sort_memory_mib = parse_sort_memory(arg.substr(kSortMemory.size()));
+  } else if (take_read_group_option(arg, o.read_group)) {
+    // --rg-id=<id> or --rg=<TAG:VALUE>, checked once all are read
+  } else if (arg == "--run-kind=splice" || arg == "--run-kind=mapping") {
+    o.run_kind = arg.ends_with("splice") ? RunKind::kSplice : RunKind::kMapping;
+  } else if (arg.starts_with("--run-kind=")) {
+    throw UsageError("option --run-kind: '" + std::string(arg.substr(11)) +
+                     "' is neither splice nor mapping");
+  } else if (arg.starts_with(kRunCommandOption)) {
+    o.run_command = arg.substr(kRunCommandOption.size());
+    if (o.run_command.empty()) throw UsageError("option --pg-cl=<command line> needs a value");
   } else if (arg.size() >= 2 && arg[0] == '-' && arg[1] != '-') {
     std::string* fields[] = {&o.reference_path, &o.dataset_path, &o.run_path, &o.output_path};
     const std::string_view letters = "RDOo";
@@ -66,42 +76,51 @@ void check_complete(const SamOptions& o) {
   if (o.dataset_path.empty()) throw UsageError("the dataset (-D) is missing");
   if (o.run_path.empty()) throw UsageError("the run's output (-O) is missing");
   if (o.output_path.empty()) throw UsageError("the output (-o) is missing");
-  if (o.sort && !writes_bam(o))
-    throw UsageError("--sort writes an indexed BAM: the output name must end in .bam");
+  if (o.sort && o.output_path == "-")
+    throw UsageError("--sort needs an output file, beside which its temporary runs lie");
+  const std::string problem = read_group_problem(o.read_group);
+  if (!problem.empty()) throw UsageError(problem);
 }
 
 }  // namespace
 
 const char* sam_usage() {
   return "Usage: quilm2sam -R<reference> -D<dataset> -O<run> -o <output> [--unmapped] [--sort]\n"
-         "                 [--sort-memory=<MiB>]\n"
-         "Writes the hits of a finished run as SAM or BAM.\n"
+         "                 [--sort-memory=<MiB>] [--rg-id=<id> [--rg=<TAG:VALUE>]...]\n"
+         "                 [--pg-cl=<command line>]\n"
+         "Writes the hits of a finished run as SAM, BAM or CRAM.\n"
          "  -R<reference>       reference FASTA of the run (plain or gzip)\n"
          "  -D<dataset>         FASTQ dataset of the run (plain or gzip, '-' for standard\n"
          "                      input); names and qualities\n"
          "  -O<run>             output base of a quilm2splice run (its six files), or the\n"
          "                      output file of a quilm2 run\n"
-         "  -o <output>         BAM when the name ends in .bam, SAM otherwise, '-' for stdout\n"
+         "  -o <output>         BAM when the name ends in .bam, CRAM (against -R) when it\n"
+         "                      ends in .cram, SAM otherwise, '-' for SAM on stdout\n"
          "  --unmapped          add every read without a hit as an unmapped record\n"
-         "  --sort              coordinate-sorted BAM and its .bai index\n"
+         "  --sort              sorted by coordinate, with a .bai (BAM) or .crai (CRAM) index\n"
          "  --sort-memory=<MiB> memory for sorting before runs spill to disk (default 768)\n"
+         "  --rg-id=<id>        an @RG line with this ID and RG:Z:<id> on every record\n"
+         "  --rg=<TAG:VALUE>    one more field of the @RG line (repeatable, in order)\n"
+         "  --pg-cl=<text>      the command line of the run, for its @PG line before ours\n"
+         "  --run-kind=<kind>   splice: -O is the base of the six files of quilm2splice;\n"
+         "                      mapping: -O is the output file of quilm2 (default: the six\n"
+         "                      files when <run>-quilm2high exists)\n"
          "  --help              this text\n"
          "  --version           the program's version\n"
          "Example: quilm2sam -Rgenome.fa -Dreads.fq.gz -Oresult -o result.bam --sort\n";
 }
 
-bool writes_bam(const SamOptions& options) {
+OutputFormat output_format(const SamOptions& options) {
   const std::string& out = options.output_path;
-  return out.size() > 4 && out.ends_with(".bam");
+  if (out.size() > 4 && out.ends_with(".bam")) return OutputFormat::kBam;
+  if (out.size() > 5 && out.ends_with(".cram")) return OutputFormat::kCram;
+  return OutputFormat::kSam;
 }
 
 SamOptions parse_sam_options(int argc, const char* const* argv) {
   SamOptions o;
   for (int i = 1; i < argc; ++i) parse_argument(argc, argv, i, o);
-  for (int i = 0; i < argc; ++i) {
-    if (i > 0) o.command_line += ' ';
-    o.command_line += argv[i];
-  }
+  o.command_line = command_line_of(argc, argv);
   if (!o.help) check_complete(o);
   return o;
 }

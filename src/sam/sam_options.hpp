@@ -3,19 +3,30 @@
 
 #include <string>
 
+#include "common/provenance.hpp"
+
 namespace quilm::sam {
+
+// What -O names: found out from the files (the six files of a splice run
+// when "<run>-quilm2high" exists), or said with --run-kind.
+enum class RunKind { kFound, kSplice, kMapping };
 
 struct SamOptions {
   std::string reference_path;  // -R
   std::string dataset_path;    // -D
   std::string run_path;        // -O: output base of a splice run, or a mapping-only output file
-  std::string output_path;     // -o: .bam for BAM, "-" for SAM on stdout, else SAM
+  std::string output_path;     // -o: .bam for BAM, .cram for CRAM, "-" for SAM on stdout, else SAM
   bool unmapped = false;
   bool sort = false;
   long sort_memory_mib = 768;
   bool help = false;
+  RunKind run_kind = RunKind::kFound;  // --run-kind=splice|mapping
+  ReadGroup read_group;                // --rg-id, --rg
+  std::string run_command;   // --pg-cl: the driver's command line; empty: no @PG for the run
   std::string command_line;  // for the @PG header line
 };
+
+enum class OutputFormat { kSam, kBam, kCram };
 
 // Throws UsageError saying what is wrong.
 SamOptions parse_sam_options(int argc, const char* const* argv);
@@ -23,6 +34,7 @@ SamOptions parse_sam_options(int argc, const char* const* argv);
 // The usage text, ending in a line feed.
 const char* sam_usage();
 
-bool writes_bam(const SamOptions& options);
+// By the output name: .bam, .cram, else SAM.
+OutputFormat output_format(const SamOptions& options);
 
 }  // namespace quilm::sam

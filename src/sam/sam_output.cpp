@@ -3,8 +3,11 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <string_view>
 
 #include "common/errors.hpp"
+#include "common/paths.hpp"
+#include "common/version.hpp"
 
 namespace quilm::sam {
 
@@ -21,6 +24,37 @@ void rename_or_throw(const std::string& from, const std::string& to) {
   if (std::rename(from.c_str(), to.c_str()) != 0) throw_io_error("cannot create", to);
 }
 
+// ID first, then the fields in the order given (checked with the options).
+std::string read_group_line(const ReadGroup& group) {
+  if (group.id.empty()) return {};
+  std::string line = "@RG\tID:" + group.id;
+  for (const std::string& field : group.fields) line += "\t" + field;
+  return line + "\n";
+}
+
+const char* open_mode(OutputFormat format) {
+  switch (format) {
+    case OutputFormat::kBam:
+      return "wb";
+    case OutputFormat::kCram:
+      return "wc";
+    default:
+      return "w";
+  }
+}
+
+// The CRAM is encoded against the run's reference; htslib writes its path
+// (UR) and checksums (M5) into the @SQ lines, so readers find it. NM and MD
+// are stored as written rather than recomputed on reading, so that the CRAM
+// holds the same records, tags in the same order, as the BAM.
+void use_reference(SamOutput& out, const std::string& reference) {
+  htsFile* f = out.file.get();
+  if (hts_set_fai_filename(f, reference.c_str()) != 0 ||
+      hts_set_opt(f, CRAM_OPT_STORE_MD, 1) != 0 || hts_set_opt(f, CRAM_OPT_STORE_NM, 1) != 0)
+    throw InputError("-R: cannot encode '" + out.path + "' against the reference '" + reference +
+                     "'");
+}
+
 void write_header(SamOutput& out) {
   if (sam_hdr_write(out.file.get(), out.header.get()) < 0)
     throw IoError("cannot write '" + out.path + "'");
@@ -28,13 +62,23 @@ void write_header(SamOutput& out) {
 
 }  // namespace
 
-HeaderPtr make_header(const ReferenceGenome& genome, const SamOptions& options) {
+HeaderPtr make_header(const ReferenceGenome& genome, const SamOptions& options,
+                      const char* run_program) {
   // Unsorted output holds the reads in dataset order, each with all its hits.
   std::string text =
       options.sort ? "@HD\tVN:1.6\tSO:coordinate\n" : "@HD\tVN:1.6\tSO:unsorted\tGO:query\n";
   for (const Chromosome& chr : genome.chromosomes)
     text += "@SQ\tSN:" + chr.name + "\tLN:" + std::to_string(chr.length) + "\n";
-  text += "@PG\tID:quilm2sam\tPN:quilm2sam\tCL:" + header_safe(options.command_line) + "\n";
+  text += read_group_line(options.read_group);
+  const std::string version = version_text();
+  std::string previous;
+  if (!options.run_command.empty()) {
+    text += std::string("@PG\tID:") + run_program + "\tPN:" + run_program + "\tVN:" + version +
+            "\tCL:" + header_safe(options.run_command) + "\n";
+    previous = std::string("\tPP:") + run_program;
+  }
+  text += "@PG\tID:quilm2sam\tPN:quilm2sam" + previous + "\tVN:" + version +
+          "\tCL:" + header_safe(options.command_line) + "\n";
   HeaderPtr header(sam_hdr_parse(text.size(), text.c_str()));
   if (!header) throw InputError("reference '" + genome.path + "' gives no valid SAM header");
   return header;
@@ -45,10 +89,14 @@ SamOutput open_output(const SamOptions& options, HeaderPtr header) {
   out.path = options.output_path;
   out.header = std::move(header);
   const bool to_stdout = out.path == "-";
-  out.part_path = to_stdout ? "-" : out.path + ".part" + std::to_string(getpid());
+  out.part_path = to_stdout ? "-" : export_part_path(out.path, getpid());
   if (!to_stdout) out.part.paths.push_back(out.part_path);
-  out.file.reset(sam_open(out.part_path.c_str(), writes_bam(options) ? "wb" : "w"));
+  const OutputFormat format = output_format(options);
+  out.file.reset(sam_open(out.part_path.c_str(), open_mode(format)));
   if (!out.file) throw_io_error("cannot create", out.part_path);
+  if (format == OutputFormat::kCram) use_reference(out, options.reference_path);
+  if (options.sort && format != OutputFormat::kSam)
+    out.index_suffix = format == OutputFormat::kCram ? ".crai" : ".bai";
   write_header(out);
   if (options.sort) {
     const auto limit = static_cast<std::size_t>(options.sort_memory_mib) << 20;
@@ -67,22 +115,26 @@ void write_record(SamOutput& out, const bam1_t* b) {
 }
 
 void finish_output(SamOutput& out) {
-  const bool indexed = out.sorter != nullptr;
   if (out.sorter) {
     sorter_finish(*out.sorter, out.header.get(), out.file.get(), out.path);
     out.sorter.reset();
   }
   if (hts_close(out.file.release()) < 0) throw IoError("cannot write '" + out.path + "'");
   if (out.path == "-") return;
-  const std::string part_index = out.part_path + ".bai";
+  const bool indexed = out.index_suffix != nullptr;
+  const std::string part_index = out.part_path + (indexed ? out.index_suffix : "");
   if (indexed) {
     out.part.paths.push_back(part_index);
     if (sam_index_build2(out.part_path.c_str(), part_index.c_str(), 0) < 0)
       throw IoError("cannot index '" + out.path + "'");
   }
   rename_or_throw(out.part_path, out.path);
-  if (indexed) rename_or_throw(part_index, out.path + ".bai");
+  if (indexed) rename_or_throw(part_index, out.path + out.index_suffix);
   out.part.paths.clear();
+  // An index of an earlier file under this name no longer describes it.
+  for (const char* suffix : {".bai", ".crai"})
+    if (!indexed || std::string_view(suffix) != out.index_suffix)
+      ::unlink((out.path + suffix).c_str());
 }
 
 }  // namespace quilm::sam

@@ -22,18 +22,24 @@ struct SamOutput {
   HtsFilePtr file;
   HeaderPtr header;
   std::unique_ptr<CoordinateSorter> sorter;  // set with --sort
+  const char* index_suffix = nullptr;        // ".bai" or ".crai" when sorted
   long records = 0;
 };
 
-// @HD with the sort order, one @SQ per chromosome and @PG with the command.
-HeaderPtr make_header(const ReferenceGenome& genome, const SamOptions& options);
+// @HD with the sort order, one @SQ per chromosome, @RG when a read group is
+// given, then @PG lines: the run's (with --pg-cl; `run_program` names its
+// driver) and quilm2sam's own, which points to it.
+HeaderPtr make_header(const ReferenceGenome& genome, const SamOptions& options,
+                      const char* run_program);
 
-// Opens the output and writes the header.
+// Opens the output and writes the header; a CRAM is encoded against the
+// reference of the options.
 SamOutput open_output(const SamOptions& options, HeaderPtr header);
 
 void write_record(SamOutput& out, const bam1_t* b);
 
-// Sorts if asked, closes, indexes a sorted BAM and moves the files in place.
+// Sorts if asked, closes, indexes a sorted BAM or CRAM and moves the files
+// in place.
 void finish_output(SamOutput& out);
 
 }  // namespace quilm::sam

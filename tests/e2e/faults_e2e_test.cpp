@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <utility>
@@ -183,6 +184,38 @@ TEST_F(Faults, UnusableReferenceOrPathIsRefusedBeforeAnyWork) {
   EXPECT_FALSE(file_exists(path("config.txt")));
 }
 
+// An export that could not be written is refused before the mapping starts.
+TEST_F(Faults, BamTargetThatCannotBeWrittenIsRefusedBeforeAnyWork) {
+  spit(path("reads.fq"), "@r1\nACGTACGTACGTACGT\n+\nIIIIIIIIIIIIIIII\n");
+  spit(path("ref.fa"), ">chrA\nACGTACGTACGTACGTACGTAAAACCCC\n");
+  ASSERT_EQ(std::system(("gzip -c '" + path("ref.fa") + "' > '" + path("ref.fa.gz") + "'").c_str()),
+            0);
+  const std::string copy = driver_with_wrapper("", "");  // no quilm2sam beside it
+  struct Case {
+    std::string driver, ref, dataset, output, bam, words;
+  };
+  const std::string splice = test::program_path("quilm2splice");
+  const Case cases[] = {
+      {splice, "ref.fa", "reads.fq", "run", "missing/run.bam",
+       "option --bam: cannot write '" + path("missing/run.bam") + "': folder"},
+      {splice, "ref.fa", "reads.fq", "run.bam", "run.bam", "names the file of -O"},
+      {test::program_path("quilm2"), "ref.fa", "-", "run", "run.bam",
+       "the export reads the dataset '-' once more"},
+      {splice, "ref.fa.gz", "reads.fq", "run", "run.cram", "which htslib cannot index"},
+      {copy, "ref.fa", "reads.fq", "run", "run.bam", "bin/quilm2sam' is missing"},
+  };
+  for (const Case& c : cases) {
+    auto r = test::run_program_in(
+        dir(), c.driver,
+        {"-R" + path(c.ref), "-D" + (c.dataset == "-" ? "-" : path(c.dataset)),
+         "-O" + path(c.output), "-W" + path("work"), "-C1", "--bam=" + path(c.bam)});
+    EXPECT_EQ(r.status, 1) << c.words;
+    EXPECT_NE(r.err.find(c.words), std::string::npos) << r.err;
+    EXPECT_FALSE(file_exists(path("work")));
+    EXPECT_FALSE(file_exists(path("config.txt")));
+  }
+}
+
 TEST_F(Faults, SoftMaskedReferenceAndOddTogglesAreWarnedAbout) {
   spit(path("reads.fq"), "@r1\nACGTACGTACGTACGT\n+\nIIIIIIIIIIIIIIII\n");
   // 30 of 40 letters lower case; the N and '-' are letters or not as they are.
@@ -257,6 +290,42 @@ TEST_F(RunControl, SigtermStopsTheWorkersAndKeepsTheEarlierResult) {
     EXPECT_EQ(slurp(path(std::string("run") + suffix)), "earlier\n");
   EXPECT_EQ(slurp(path("run")), "earlier\n");
   expect_no_temporaries(dir());
+}
+
+// The export runs once the outputs are in place: a stop ends it, a failure
+// is reported, and neither leaves its unfinished files or takes the outputs.
+TEST_F(RunControl, StoppedOrFailedExportLeavesTheOutputsAndNoPartFiles) {
+  const std::string driver = driver_with_wrapper("", "");
+  const std::string bam = path("run.bam");
+  std::vector<std::string> with_bam = args(path("run"));
+  with_bam.push_back("--bam=" + bam);
+  for (const bool stop : {true, false}) {
+    SCOPED_TRACE(stop ? "stopped" : "failed");
+    fs::remove(path("pids"));
+    test::write_script(path("bin/quilm2sam"), "touch \"" + bam + ".part$$\" \"" + bam +
+                                                  ".part$$.run0.bam\"\necho $$ >> \"" +
+                                                  path("pids") + "\"\n" +
+                                                  (stop ? "exec sleep 60" : "exit 3") + "\n");
+    if (stop) {
+      const int pid = test::start_program_in(dir(), driver, with_bam);
+      const std::vector<int> export_pid = pids_in(path("pids"), 1);
+      ASSERT_EQ(export_pid.size(), 1u);
+      ASSERT_EQ(kill(pid, SIGTERM), 0);
+      EXPECT_EQ(test::wait_program(pid), 143);
+      EXPECT_TRUE(gone_within_two_seconds(export_pid[0]));
+    } else {
+      const test::RunResult r = test::run_program_in(dir(), driver, with_bam);
+      EXPECT_EQ(r.status, 1);
+      EXPECT_NE(r.err.find("export to '" + bam + "': '" + path("bin/quilm2sam") +
+                           "' exited with status 3"),
+                std::string::npos)
+          << r.err;
+    }
+    for (const char* suffix : kOutputs) EXPECT_TRUE(file_exists(path(std::string("run") + suffix)));
+    for (const auto& entry : fs::directory_iterator(dir()))
+      EXPECT_EQ(entry.path().filename().string().find("run.bam"), std::string::npos)
+          << entry.path();
+  }
 }
 
 TEST_F(RunControl, WorkerEndsWithTheProcessThatStartedIt) {

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "pipeline/bam_export.hpp"
 #include "support/test_support.hpp"
 
 namespace quilm {
@@ -165,6 +166,46 @@ TEST(ParamRead, MappingOnlyDriverReadsSeedAsOneNumberAndIgnoresGapOptions) {
   EXPECT_FALSE(p.options.config.has_splice_line);
   EXPECT_EQ(parse(with({"-S12,8"}), DriverKind::kMappingOnly).result, -1);
   EXPECT_EQ(parse(with({"-A1"}), DriverKind::kMappingOnly).options.config.export_all_toggle, 1);
+}
+
+// --bam with its read group, the arguments that reach quilm2sam, and every
+// refusal naming its option.
+TEST(ParamRead, ExportOptionsAndTheExportCommand) {
+  Parsed p = parse(with({"--bam=out/run.bam", "--rg-id=s 1", "--rg=SM:x y", "--rg=P1:z"}));
+  ASSERT_EQ(p.result, 1) << p.problem;
+  BamExport bam = p.options.bam_export;
+  bam.dataset_path = p.options.dataset_path;
+  bam.command_line = "quilm2splice -Rref.fa --bam=out/run.bam";
+  std::string joined;
+  for (const std::string& arg : export_arguments(bam, p.options.config)) joined += arg + "|";
+  EXPECT_EQ(joined,
+            "-Rref.fa|-Dreads.fq|-Oout|-o|out/run.bam|--sort|--unmapped|--run-kind=splice|"
+            "--rg-id=s 1|--rg=SM:x y|"
+            "--rg=P1:z|--pg-cl=quilm2splice -Rref.fa --bam=out/run.bam|");
+  for (const char* name : {"--bam=a.sam", "--bam=dir/a.cram"})
+    EXPECT_EQ(parse(with({name})).result, 1) << name;
+
+  const std::pair<std::vector<const char*>, const char*> refused[] = {
+      {with({"--bam=run.txt"}), "option --bam=run.txt: the file name must end in .bam, .sam or"},
+      {with({"--bam=.bam"}), "must end in .bam"},
+      {with({"--bam="}), "option --bam=<file>: the file name is empty"},
+      {with({"--rg-id=s1"}), "label the records of --bam=<file>, which is not given"},
+      {with({"--bam=a.bam", "--rg=SM:x"}), "option --rg=SM:x needs --rg-id=<id>"},
+      {with({"--bam=a.bam", "--rg-id="}), "option --rg-id=<id>: the ID is empty"},
+      {with({"--bam=a.bam", "--rg-id=a\tb"}), "option --rg-id: the ID holds a tab"},
+      {with({"--bam=a.bam", "--rg-id=a", "--rg=S:x"}), "option --rg=S:x: needs TAG:VALUE"},
+      {with({"--bam=a.bam", "--rg-id=a", "--rg=1M:x"}), "option --rg=1M:x: needs TAG:VALUE"},
+      {with({"--bam=a.bam", "--rg-id=a", "--rg=SMx"}), "option --rg=SMx: needs TAG:VALUE"},
+      {with({"--bam=a.bam", "--rg-id=a", "--rg=ID:b"}), "the ID of the read group is given by"},
+      {with({"--bam=a.bam", "--rg-id=a", "--rg=SM:"}), "option --rg=SM:: the value is empty"},
+      {with({"--bam=a.bam", "--rg-id=a", "--rg=SM:x", "--rg=SM:y"}), "the tag SM is given twice"},
+      {with({"--bam=a.bam", "--bogus=1"}), "unknown option '--bogus=1'"},
+  };
+  for (const auto& [args, words] : refused) {
+    Parsed r = parse(args);
+    EXPECT_EQ(r.result, -1) << words;
+    EXPECT_NE(r.problem.find(words), std::string::npos) << r.problem;
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <map>
 #include <sstream>
 
+#include "common/version.hpp"
 #include "sam/sam_test_data.hpp"
 #include "support/test_support.hpp"
 
@@ -216,11 +217,16 @@ TEST_F(Quilm2samCliTest, UnmappedReadsOnlyOnRequest) {
 TEST_F(Quilm2samCliTest, HeaderAndSamtoolsAcceptTheFiles) {
   ASSERT_EQ(run({"-o", "out.bam"}).status, 0);
   EXPECT_EQ(shell("samtools quickcheck out.bam"), 0);
-  EXPECT_EQ(shell("samtools view -H out.bam > header.txt"), 0);
+  EXPECT_EQ(shell("samtools view --no-PG -H out.bam > header.txt"), 0);
   const std::string header = slurp(path("header.txt"));
   EXPECT_NE(header.find("@HD\tVN:1.6\tSO:unsorted"), std::string::npos) << header;
   EXPECT_NE(header.find("@SQ\tSN:chrA\tLN:2000\n@SQ\tSN:chrB\tLN:1000\n"), std::string::npos);
-  EXPECT_NE(header.find("@PG\tID:quilm2sam\tPN:quilm2sam\tCL:"), std::string::npos);
+  // Run alone, quilm2sam names only itself.
+  EXPECT_NE(header.find("@PG\tID:quilm2sam\tPN:quilm2sam\tVN:" + std::string(version_text()) +
+                        "\tCL:" + test::program_path("quilm2sam") + " -Rref.fa"),
+            std::string::npos)
+      << header;
+  EXPECT_EQ(header.find("PP:"), std::string::npos) << header;
   // samtools recomputes NM and MD from the reference: nothing may change.
   EXPECT_EQ(shell("samtools view out.bam > mine.sam && samtools calmd out.bam ref.fa 2>calmd.err"
                   " | samtools view > calmd.sam && cmp mine.sam calmd.sam"),
@@ -240,6 +246,68 @@ TEST_F(Quilm2samCliTest, SortedBamIsIndexed) {
     EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
 }
 
+// The same sorted records as SAM (no index) and as CRAM against the
+// reference (with its .crai); a CRAM needs a reference htslib can index.
+TEST_F(Quilm2samCliTest, SortedSamAndCramHoldTheRecordsOfTheBam) {
+  for (const char* name : {"sorted.bam", "sorted.sam", "sorted.cram"})
+    ASSERT_EQ(run({"-o", name, "--sort", "--unmapped"}).status, 0) << name;
+  EXPECT_FALSE(std::filesystem::exists(path("sorted.sam.bai")));
+  EXPECT_TRUE(std::filesystem::exists(path("sorted.cram.crai")));
+  EXPECT_EQ(shell("samtools view sorted.bam > bam.txt && samtools view sorted.sam > sam.txt && "
+                  "samtools view -T ref.fa sorted.cram > cram.txt"),
+            0);
+  EXPECT_EQ(slurp(path("sam.txt")), slurp(path("bam.txt")));
+  EXPECT_EQ(slurp(path("cram.txt")), slurp(path("bam.txt")));
+  EXPECT_NE(slurp(path("sorted.sam")).find("@HD\tVN:1.6\tSO:coordinate"), std::string::npos);
+  EXPECT_EQ(shell("samtools view -T ref.fa sorted.cram chrB:1-500 | cut -f1 > region.txt"), 0);
+  EXPECT_EQ(slurp(path("region.txt")), "q7\nq8\n");
+
+  EXPECT_EQ(shell("gzip -c ref.fa > ref.fa.gz"), 0);
+  const test::RunResult refused =
+      test::run_program_in(dir(), test::program_path("quilm2sam"),
+                           {"-Rref.fa.gz", "-Dreads.fq", "-Orun", "-o", "gz.cram", "--sort"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("quilm2sam: error: -R: a CRAM output is encoded against the "
+                             "reference 'ref.fa.gz', which htslib cannot index"),
+            std::string::npos)
+      << refused.err;
+  for (const auto& entry : std::filesystem::directory_iterator(dir()))
+    EXPECT_EQ(entry.path().filename().string().find("gz.cram"), std::string::npos);
+}
+
+// The read group on every record and in the header, and the @PG line of
+// the run that quilm2sam's own follows.
+TEST_F(Quilm2samCliTest, ReadGroupAndRunProvenance) {
+  const std::string driver = "quilm2splice -Rref.fa\t-Dreads.fq -Orun";
+  const test::RunResult result = run({"-o", "rg.bam", "--unmapped", "--rg-id=lane 1",
+                                      "--rg=SM:sample", "--rg=P1:x:y", "--pg-cl=" + driver});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(shell("samtools view -H rg.bam > header.txt && samtools view rg.bam > records.txt"), 0);
+  const std::string version = version_text();
+  const std::string header = slurp(path("header.txt"));
+  EXPECT_NE(header.find("\n@RG\tID:lane 1\tSM:sample\tP1:x:y\n@PG\tID:quilm2splice\tPN:"
+                        "quilm2splice\tVN:" +
+                        version +
+                        "\tCL:quilm2splice -Rref.fa -Dreads.fq -Orun\n@PG\tID:quilm2sam"
+                        "\tPN:quilm2sam\tPP:quilm2splice\tVN:" +
+                        version + "\tCL:"),
+            std::string::npos)
+      << header;
+  const std::vector<SamLine> records = sam_records(slurp(path("records.txt")));
+  EXPECT_EQ(records.size(), expected_.size() + 2 + 1);
+  for (const SamLine& r : records) EXPECT_EQ(tag(r, "RG"), "lane 1") << r[0];
+
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"--rg=SM:x"}, {"--rg-id=a", "--rg=S:x"}, {"--rg-id=a", "--rg=ID:b"}, {"--pg-cl="}}) {
+    std::vector<std::string> all = {"-o", "x.sam"};
+    all.insert(all.end(), args.begin(), args.end());
+    const test::RunResult r = run(all);
+    EXPECT_EQ(r.status, 1) << args.back();
+    EXPECT_NE(r.err.find("quilm2sam: error: option --"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(path("x.sam")));
+  }
+}
+
 TEST_F(Quilm2samCliTest, MappingOnlyOutputIsClassedByHitsAndErrors) {
   const auto& reads = run_.reads;
   spit(path("single"), test::SmallRun::mapping(9, reads[8], 'F', "chrB", 0, 800) +
@@ -247,8 +315,11 @@ TEST_F(Quilm2samCliTest, MappingOnlyOutputIsClassedByHitsAndErrors) {
                            test::SmallRun::mapping(9, reads[8], 'F', "chrA", 0, 1500) +
                            test::SmallRun::mapping(2, reads[1], 'R', "chrA", 4, 300));
   const test::RunResult result = test::run_program_in(
-      dir(), test::program_path("quilm2sam"), {"-Rref.fa", "-Dreads.fq", "-Osingle", "-o-"});
+      dir(), test::program_path("quilm2sam"),
+      {"-Rref.fa", "-Dreads.fq", "-Osingle", "-o-", "--pg-cl=quilm2 -Osingle"});
   ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("@PG\tID:quilm2\tPN:quilm2\t"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("\tPP:quilm2\t"), std::string::npos) << result.out;
   std::vector<std::string> summary;
   for (const SamLine& r : sam_records(result.out))
     summary.push_back(r[0] + " " + r[1] + " " + r[3] + " " + r[4] + " " + tag(r, "NH"));
@@ -263,7 +334,6 @@ TEST_F(Quilm2samCliTest, HelpAndUsageErrors) {
   EXPECT_NE(help.out.find("Usage: quilm2sam"), std::string::npos);
   for (const auto& args :
        std::vector<std::vector<std::string>>{{},
-                                             {"--sort", "-o", "out.sam"},
                                              {"-o", "-", "--sort"},
                                              {"-o", "x.sam", "--bogus"},
                                              {"-o", "x.bam", "--sort", "--sort-memory=lots"},

@@ -1,6 +1,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <vector>
 
 #include "support/test_support.hpp"
 
@@ -56,6 +57,76 @@ TEST_F(Quilm2samExampleTest, ExampleRunBecomesASortedIndexedBam) {
             "same\n");
   EXPECT_EQ(shell_output("samtools view run.bam | awk '$6 ~ /N/' | grep -c XS:A:"),
             shell_output("samtools view run.bam | awk '$6 ~ /N/' | wc -l"));
+}
+
+// --bam on a driver: the run's outputs, stdout and config.txt as without it,
+// and the records of the two-command way with a valid index and the @PG
+// chain; quilm2 with a .sam name likewise.
+TEST_F(Quilm2samExampleTest, DriverBamOptionGivesTheTwoCommandsRecords) {
+  const std::string reads = test::source_path("examples/reads.fq.gz");
+  const std::string genome = test::slurp(test::source_path("examples/genome.fa"));
+  const auto run_in = [&](const std::string& folder, const std::string& program,
+                          std::vector<std::string> extra) {
+    std::filesystem::create_directories(path(folder));
+    test::spit(path(folder + "/genome.fa"), genome);
+    std::vector<std::string> args = {"-Rgenome.fa", "-D" + reads, "-Orun", "-Wwork", "-C2"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    test::RunResult r = test::run_program_in(path(folder), test::program_path(program), args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    return r;
+  };
+  const test::RunResult plain = run_in("plain", "quilm2splice", {});
+  const test::RunResult bam = run_in("bam", "quilm2splice", {"--bam=run.bam"});
+  EXPECT_EQ(bam.out, plain.out);
+  for (const char* file : {"run", "run-quilm2high", "run-quilm2low", "run-quilm2mutil",
+                           "run-splice-high", "run-splice-low", "run-splice-mutil"})
+    EXPECT_EQ(shell_output(std::string("cmp plain/") + file + " bam/" + file + " && echo same"),
+              "same\n")
+        << file;
+  EXPECT_EQ(shell_output("sed 's/: [0-9.]* sec$//' plain/config.txt > a.txt && "
+                         "sed 's/: [0-9.]* sec$//' bam/config.txt | cmp - a.txt && echo same"),
+            "same\n");
+  ASSERT_EQ(test::run_program_in(
+                path("plain"), test::program_path("quilm2sam"),
+                {"-Rgenome.fa", "-D" + reads, "-Orun", "-o", "run.bam", "--sort", "--unmapped"})
+                .status,
+            0);
+  EXPECT_EQ(shell_output("samtools view plain/run.bam > two.txt && samtools idxstats "
+                         "plain/run.bam > two.idx && samtools view bam/run.bam | cmp - two.txt && "
+                         "samtools idxstats bam/run.bam | cmp - two.idx && echo same"),
+            "same\n");
+  const std::string header = shell_output("samtools view --no-PG -H bam/run.bam | grep @PG");
+  EXPECT_EQ(header.find("@PG\tID:quilm2splice\tPN:quilm2splice\tVN:"), 0u) << header;
+  EXPECT_NE(header.find(" -Wwork -C2 --bam=run.bam\n@PG\tID:quilm2sam\tPN:quilm2sam\tPP:"
+                        "quilm2splice\t"),
+            std::string::npos)
+      << header;
+
+  // An unsorted file written over the sorted one takes its stale index away.
+  ASSERT_EQ(test::run_program_in(path("plain"), test::program_path("quilm2sam"),
+                                 {"-Rgenome.fa", "-D" + reads, "-Orun", "-o", "run.bam"})
+                .status,
+            0);
+  EXPECT_FALSE(std::filesystem::exists(path("plain/run.bam.bai")));
+
+  // The six files of an earlier splice run under the same name are not the
+  // mapping-only run's hits.
+  std::filesystem::create_directories(path("map"));
+  for (const char* suffix : {"-quilm2high", "-quilm2low", "-quilm2mutil", "-splice-high",
+                             "-splice-low", "-splice-mutil"})
+    std::filesystem::copy_file(path(std::string("bam/run") + suffix),
+                               path(std::string("map/run") + suffix));
+  run_in("map", "quilm2", {"--bam=run.sam", "--rg-id=map"});
+  ASSERT_EQ(test::run_program_in(path("map"), test::program_path("quilm2sam"),
+                                 {"-Rgenome.fa", "-D" + reads, "-Orun", "-o", "two.sam", "--sort",
+                                  "--unmapped", "--rg-id=map", "--run-kind=mapping"})
+                .status,
+            0);
+  EXPECT_EQ(shell_output("cd map && samtools view two.sam > two.txt && samtools view run.sam | "
+                         "cmp - two.txt && samtools view -H run.sam | grep -c "
+                         "'^@PG.ID:quilm2.PN:quilm2.VN:'"),
+            "1\n");
+  EXPECT_FALSE(std::filesystem::exists(path("map/run.sam.bai")));
 }
 
 }  // namespace

@@ -1,0 +1,96 @@
+#include "pipeline/bam_export.hpp"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "common/cram_reference.hpp"
+#include "common/errors.hpp"
+#include "common/input_file.hpp"
+#include "common/paths.hpp"
+#include "pipeline/launch.hpp"
+
+namespace quilm {
+
+namespace {
+
+constexpr const char* kExportProgram = "quilm2sam";
+
+std::string export_stage(const BamExport& bam) {
+  return "export to '" + bam.path + "'";
+}
+
+// Where two names lead to one file: absolute and without "." and "..".
+std::filesystem::path plain_path(const std::string& path) {
+  std::error_code ec;
+  auto absolute = std::filesystem::absolute(path, ec);
+  return (ec ? std::filesystem::path(path) : absolute).lexically_normal();
+}
+
+// The export's output replaces its name when complete: it must not be a
+// file the run reads or writes.
+void refuse_run_file(const DriverOptions& o) {
+  const std::filesystem::path target = plain_path(o.bam_export.path);
+  const std::pair<const char*, const std::string*> run_files[] = {
+      {"-R", &o.config.ref_path}, {"-D", &o.dataset_path}, {"-O", &o.config.output_path}};
+  for (const auto& [option, path] : run_files)
+    if (plain_path(*path) == target)
+      throw UsageError("option --bam=" + o.bam_export.path + " names the file of " + option +
+                       ", which the export would replace");
+}
+
+void check_folder_writable(const std::string& path) {
+  std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  if (folder.empty()) folder = ".";
+  std::error_code ec;
+  if (!std::filesystem::is_directory(folder, ec) || ::access(folder.c_str(), W_OK) != 0)
+    throw IoError("option --bam: cannot write '" + path + "': folder '" + folder.string() +
+                  "' does not exist or is not writable");
+}
+
+}  // namespace
+
+void check_bam_export(const DriverOptions& o) {
+  const BamExport& bam = o.bam_export;
+  if (bam.path.empty()) return;
+  refuse_run_file(o);
+  check_folder_writable(bam.path);
+  if (is_one_pass_input(o.dataset_path))
+    throw UsageError("option --bam: the export reads the dataset '" + o.dataset_path +
+                     "' once more after the run, so it must be a regular file, not a pipe or "
+                     "standard input (or convert the run with quilm2sam afterwards)");
+  if (bam.path.ends_with(".cram")) check_cram_reference(o.config.ref_path, "option --bam");
+  program_beside_driver(kExportProgram, export_stage(bam));
+}
+
+std::vector<std::string> export_arguments(const BamExport& bam, const RunConfig& config) {
+  std::vector<std::string> args = {
+      "-R" + config.ref_path,
+      "-D" + bam.dataset_path,
+      "-O" + config.output_path,
+      "-o",
+      bam.path,
+      "--sort",
+      "--unmapped",
+      config.has_splice_line ? "--run-kind=splice" : "--run-kind=mapping"};
+  if (!bam.read_group.id.empty()) {
+    args.push_back(std::string(kReadGroupIdOption) + bam.read_group.id);
+    for (const std::string& field : bam.read_group.fields)
+      args.push_back(std::string(kReadGroupFieldOption) + field);
+  }
+  args.push_back(std::string(kRunCommandOption) + bam.command_line);
+  return args;
+}
+
+void run_bam_export(const BamExport& bam, const RunConfig& config, RunGuard* guard,
+                    const RunReport& report) {
+  const std::string stage = export_stage(bam);
+  report.stage(stage + ": starting " + kExportProgram);
+  HelperRequest request{stage, kExportProgram, export_arguments(bam, config),
+                        [&bam](pid_t pid) { return export_part_path(bam.path, pid); }};
+  run_helper(request, guard);
+  report.stage(stage + " done");
+}
+
+}  // namespace quilm
