@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # What the options that trade time for sensitivity change on the bundled
 # example (450 kb genome, 5,928 reads of 100 bases): reads aligned, reads
-# split across an intron, and the run's wall time (median of $RUNS runs,
-# each with a fresh work folder, so every run builds its seed indexes).
+# split across an intron, and the run's wall and CPU time (driver and
+# workers; medians of $RUNS runs, each with a fresh work folder, so every run
+# builds its seed indexes).
 #   bench/options.sh [build/bin]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,25 +17,27 @@ median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 variant() {
   local label=$1
   shift
-  local times=()
+  local walls=() cpus=()
   for ((i = 0; i < runs; i++)); do
     rm -rf "$tmp/run"
     mkdir -p "$tmp/run"
-    (cd "$tmp/run" && "$bin/quilm2splice" -R"$root/examples/genome.fa" \
-      -D"$root/examples/reads.fq.gz" -Oout -Wwork -C2 "$@" >/dev/null 2>err)
-    times+=("$(sed -n 's/.*finished in \([0-9.]*\) s wall.*/\1/p' "$tmp/run/err")")
+    (cd "$tmp/run" && /usr/bin/time -f "%e %U %S" -o time.txt "$bin/quilm2splice" \
+      -R"$root/examples/genome.fa" -D"$root/examples/reads.fq.gz" -Oout -Wwork -C2 "$@" \
+      >/dev/null 2>err)
+    walls+=("$(awk '{print $1}' "$tmp/run/time.txt")")
+    cpus+=("$(awk '{printf "%.2f", $2 + $3}' "$tmp/run/time.txt")")
   done
   local rate split
   rate=$(sed -n 's/^\([0-9.]*%\) overall alignment rate/\1/p' "$tmp/run/err")
   split=$(sed -n 's/^  \([0-9]*\) (\([0-9.]*%\)) aligned split.*/\1 (\2)/p' "$tmp/run/err")
-  printf '| %-22s | %8s | %14s | %6s |\n' "$label" "$rate" "$split" \
-    "$(printf '%s\n' "${times[@]}" | median)"
+  printf '| %-22s | %8s | %14s | %6s | %6s |\n' "$label" "$rate" "$split" \
+    "$(printf '%s\n' "${walls[@]}" | median)" "$(printf '%s\n' "${cpus[@]}" | median)"
 }
 
 echo "quilm2splice -C2 on examples/ ($(nproc) cores; load $(cut -d' ' -f1 /proc/loadavg)); median of $runs runs"
 echo
-printf '| %-22s | %8s | %14s | %6s |\n' "options" "aligned" "split" "wall s"
-echo "|---|---|---|---|"
+printf '| %-22s | %8s | %14s | %6s | %6s |\n' "options" "aligned" "split" "wall s" "CPU s"
+echo "|---|---|---|---|---|"
 variant "(defaults: -S14,14 -E2)"
 variant "-S14,12" -S14,12
 variant "-S14,10" -S14,10
