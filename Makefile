@@ -4,28 +4,39 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+# What scripts/demo.sh runs: the splice driver, built with its workers.
+DEMO_PROGRAMS = quilm2splice
 
-.PHONY: all deps build demo test test-sanitize fuzz bench clean
+# The build says one line per finished target (no line per file, no
+# entering and leaving folders); compiler messages and errors show in full.
+MAKEFLAGS += --no-print-directory
+QUIET_BUILD = -DCMAKE_RULE_MESSAGES=OFF
+
+.PHONY: all deps configure build demo test test-sanitize fuzz bench clean
 
 all: build
 
 deps:
 	@scripts/setup-deps.sh
 
-build: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+configure: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(QUIET_BUILD) >/dev/null
+
+build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-demo: build
+demo: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target $(DEMO_PROGRAMS)
 	@scripts/demo.sh $(BUILD)/bin
 
 test: build
 	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 1500
 
-# Unit tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Unit tests once more under AddressSanitizer and UndefinedBehaviorSanitizer:
+# only their two test programs are built, not the programs they do not run.
 test-sanitize: deps
-	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQUILM_SANITIZE=ON >/dev/null
-	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQUILM_SANITIZE=ON $(QUIET_BUILD) >/dev/null
+	@cmake --build $(ASAN_BUILD) -j $(JOBS) --target quilm_unit_tests quilm_fuzz_replay
 	@ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -L unit --timeout 1500
 
 # Every libFuzzer harness in fuzz/ for FUZZ_SECONDS each (clang++ only).

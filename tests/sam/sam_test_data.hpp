@@ -10,6 +10,9 @@
 #include "common/seed_code.hpp"
 
 namespace quilm::test {
+// Test files of several folders share one test program: the inline namespace
+// keeps these helpers apart from same-named ones of the other folders.
+inline namespace sam_data {
 
 // Pseudo-random bases: no repeats that could make an alignment ambiguous.
 inline std::string random_bases(std::size_t n, std::uint32_t seed) {
@@ -81,4 +84,5 @@ struct SmallRun {
   }
 };
 
+}  // namespace sam_data
 }  // namespace quilm::test

@@ -9,6 +9,9 @@
 #include "common/seed_code.hpp"
 
 namespace quilm::test {
+// Test files of several folders share one test program: the inline namespace
+// keeps these helpers apart from same-named ones of the other folders.
+inline namespace splice_data {
 
 // Random A/C/G/T bases; the same seed always gives the same bases.
 inline std::string random_bases(std::size_t n, std::uint32_t seed) {
@@ -39,4 +42,5 @@ inline std::string reverse_of(const std::string& s) {
   return rc;
 }
 
+}  // namespace splice_data
 }  // namespace quilm::test
