@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
+#include <new>
 #include <queue>
 
 #include "common/errors.hpp"
 #include "sam/hts_handles.hpp"
+#include "sam/stored_records.hpp"
 
 namespace quilm::sam {
 
@@ -27,20 +28,45 @@ bool entry_less(const SortEntry& a, const SortEntry& b) {
                                           : a.order_key < b.order_key;
 }
 
+// Small enough that a chunk sorts in the cache, large enough that the merge
+// of all chunks stays shallow; and at most a 64th of the memory, so that
+// every run is sorted in several pieces.
+constexpr std::size_t kMaxChunkEntries = std::size_t{1} << 17;
+constexpr std::size_t kMinChunkEntries = 64;
+// Chunk sorts waiting in the pool before adding one more waits.
+constexpr int kQueuedSorts = 64;
+
 std::size_t used_memory(const CoordinateSorter& s) {
-  return s.buffer.size() + s.entries.size() * sizeof(SortEntry);
+  return s.buffer.size() + s.entry_count * sizeof(SortEntry);
 }
 
-// A record of the buffer seen as a bam1_t, without copying its data.
-bam1_t stored_record(const CoordinateSorter& s, const SortEntry& e) {
-  bam1_t view{};
-  const std::uint8_t* at = s.buffer.data() + e.offset;
-  std::memcpy(&view.core, at, sizeof view.core);
-  std::memcpy(&view.l_data, at + sizeof view.core, sizeof view.l_data);
-  view.m_data = static_cast<std::uint32_t>(view.l_data);
-  view.data = const_cast<std::uint8_t*>(at + sizeof view.core + sizeof view.l_data);
-  view.mempolicy = BAM_USER_OWNS_STRUCT | BAM_USER_OWNS_DATA;
-  return view;
+void* sort_chunk(void* chunk) {
+  auto& entries = static_cast<SortChunk*>(chunk)->entries;
+  std::sort(entries.begin(), entries.end(), entry_less);
+  return nullptr;
+}
+
+void add_entry(CoordinateSorter& s, const SortEntry& entry) {
+  if (s.chunks.empty() || s.chunks.back().entries.size() == s.chunk_entries) {
+    s.chunks.emplace_back();
+    s.chunks.back().entries.reserve(s.chunk_entries);
+  }
+  SortChunk& chunk = s.chunks.back();
+  chunk.entries.push_back(entry);
+  ++s.entry_count;
+  if (chunk.entries.size() < s.chunk_entries) return;
+  if (!s.pool) {
+    sort_chunk(&chunk);
+  } else if (hts_tpool_dispatch(s.pool, s.sorts.get(), sort_chunk, &chunk) < 0) {
+    throw std::bad_alloc();
+  }
+}
+
+// Every chunk sorted: waits for the pool, and sorts the last, partial one.
+void finish_chunks(CoordinateSorter& s) {
+  if (s.sorts && hts_tpool_process_flush(s.sorts.get()) < 0) throw std::bad_alloc();
+  if (!s.chunks.empty() && s.chunks.back().entries.size() < s.chunk_entries)
+    sort_chunk(&s.chunks.back());
 }
 
 void write_or_throw(htsFile* out, const sam_hdr_t* header, const bam1_t* b,
@@ -48,15 +74,35 @@ void write_or_throw(htsFile* out, const sam_hdr_t* header, const bam1_t* b,
   if (sam_write1(out, header, b) < 0) throw IoError("cannot write '" + path + "'");
 }
 
-// Writes the buffer's records in order and empties it.
+struct ChunkHead {
+  const SortEntry* entry;
+  std::size_t chunk;
+};
+
+struct ChunkHeadAfter {
+  bool operator()(const ChunkHead& a, const ChunkHead& b) const {
+    return entry_less(*b.entry, *a.entry);
+  }
+};
+
+// Writes the buffer's records in order, merging the sorted chunks, and
+// empties it.
 void write_sorted_buffer(CoordinateSorter& s, const sam_hdr_t* header, htsFile* out,
                          const std::string& path) {
-  std::sort(s.entries.begin(), s.entries.end(), entry_less);
-  for (const SortEntry& e : s.entries) {
-    const bam1_t view = stored_record(s, e);
+  finish_chunks(s);
+  std::priority_queue<ChunkHead, std::vector<ChunkHead>, ChunkHeadAfter> heads;
+  for (std::size_t k = 0; k < s.chunks.size(); ++k)
+    if (!s.chunks[k].entries.empty()) heads.push({s.chunks[k].entries.data(), k});
+  while (!heads.empty()) {
+    const ChunkHead head = heads.top();
+    heads.pop();
+    const bam1_t view = stored_record(s.buffer.data() + head.entry->offset);
     write_or_throw(out, header, &view, path);
+    const std::vector<SortEntry>& entries = s.chunks[head.chunk].entries;
+    if (head.entry + 1 != entries.data() + entries.size()) heads.push({head.entry + 1, head.chunk});
   }
-  s.entries.clear();
+  s.chunks.clear();
+  s.entry_count = 0;
   s.buffer.clear();
 }
 
@@ -66,6 +112,7 @@ void spill(CoordinateSorter& s, const sam_hdr_t* header) {
   // Runs are read back once: fast compression is enough.
   HtsFilePtr out(sam_open(path.c_str(), "wb1"));
   if (!out) throw_io_error("cannot create", path);
+  share_pool(out.get(), s.pool, path);
   if (sam_hdr_write(out.get(), header) < 0) throw IoError("cannot write '" + path + "'");
   write_sorted_buffer(s, header, out.get(), path);
   if (hts_close(out.release()) < 0) throw IoError("cannot write '" + path + "'");
@@ -101,6 +148,7 @@ void merge_runs(CoordinateSorter& s, const sam_hdr_t* header, htsFile* out,
   for (std::size_t k = 0; k < count; ++k) {
     inputs[k].reset(sam_open(s.runs.paths[k].c_str(), "rb"));
     if (!inputs[k]) throw_io_error("cannot open", s.runs.paths[k]);
+    share_pool(inputs[k].get(), s.pool, s.runs.paths[k]);
     HeaderPtr run_header(sam_hdr_read(inputs[k].get()));
     if (!run_header) throw IoError("cannot read '" + s.runs.paths[k] + "'");
     records[k] = make_record();
@@ -120,26 +168,28 @@ TemporaryFiles::~TemporaryFiles() {
   for (const std::string& path : paths) std::remove(path.c_str());
 }
 
-CoordinateSorter make_sorter(const std::string& run_prefix, std::size_t memory_limit) {
+CoordinateSorter make_sorter(const std::string& run_prefix, std::size_t memory_limit,
+                             hts_tpool* pool) {
   CoordinateSorter s;
   s.run_prefix = run_prefix;
   s.memory_limit = memory_limit;
+  s.pool = pool;
+  s.chunk_entries =
+      std::clamp(memory_limit / 64 / sizeof(SortEntry), kMinChunkEntries, kMaxChunkEntries);
+  if (pool) s.sorts = make_process(pool, kQueuedSorts, false);
   // Reserved address space only: pages are touched as records arrive.
   s.buffer.reserve(memory_limit);
   return s;
 }
 
 void sorter_add(CoordinateSorter& s, const sam_hdr_t* header, const bam1_t* b) {
-  const std::size_t size = sizeof b->core + sizeof b->l_data + static_cast<std::size_t>(b->l_data);
-  if (!s.entries.empty() && used_memory(s) + size + sizeof(SortEntry) > s.memory_limit)
+  const std::size_t size = stored_size(b);
+  if (s.entry_count > 0 && used_memory(s) + size + sizeof(SortEntry) > s.memory_limit)
     spill(s, header);
   const std::uint64_t offset = s.buffer.size();
   s.buffer.resize(offset + size);
-  std::uint8_t* at = s.buffer.data() + offset;
-  std::memcpy(at, &b->core, sizeof b->core);
-  std::memcpy(at + sizeof b->core, &b->l_data, sizeof b->l_data);
-  std::memcpy(at + sizeof b->core + sizeof b->l_data, b->data, static_cast<std::size_t>(b->l_data));
-  s.entries.push_back({position_key(b->core), strand_key(b->core) | s.arrivals++, offset});
+  store_record(b, s.buffer.data() + offset);
+  add_entry(s, {position_key(b->core), strand_key(b->core) | s.arrivals++, offset});
 }
 
 void sorter_finish(CoordinateSorter& s, const sam_hdr_t* header, htsFile* out,
@@ -148,9 +198,8 @@ void sorter_finish(CoordinateSorter& s, const sam_hdr_t* header, htsFile* out,
     write_sorted_buffer(s, header, out, out_path);
     return;
   }
-  if (!s.entries.empty()) spill(s, header);
+  if (s.entry_count > 0) spill(s, header);
   s.buffer = {};
-  s.entries = {};
   merge_runs(s, header, out, out_path);
 }
 

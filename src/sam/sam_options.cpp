@@ -29,6 +29,14 @@ long parse_sort_memory(std::string_view text) {
   return value;
 }
 
+int parse_threads(std::string_view text) {
+  int value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || value < 1)
+    throw UsageError("--threads needs a whole number, at least 1, not '" + std::string(text) + "'");
+  return value;
+}
+
 void set_once(std::string& field, std::string value, const char* option) {
   if (!field.empty()) throw UsageError(std::string("option ") + option + " is given twice");
   if (value.empty()) throw UsageError(std::string("option ") + option + " needs a value");
@@ -38,6 +46,7 @@ void set_once(std::string& field, std::string value, const char* option) {
 void parse_argument(int argc, const char* const* argv, int& i, SamOptions& o) {
   const std::string_view arg = argv[i];
   constexpr std::string_view kSortMemory = "--sort-memory=";
+  constexpr std::string_view kThreads = "--threads=";
   if (arg == "--help" || arg == "-h") {
     o.help = true;
   } else if (arg == "--unmapped") {
@@ -46,6 +55,8 @@ void parse_argument(int argc, const char* const* argv, int& i, SamOptions& o) {
     o.sort = true;
   } else if (arg.starts_with(kSortMemory)) {
     o.sort_memory_mib = parse_sort_memory(arg.substr(kSortMemory.size()));
+  } else if (arg.starts_with(kThreads)) {
+    o.threads = parse_threads(arg.substr(kThreads.size()));
   } else if (arg.size() >= 2 && arg[0] == '-' && arg[1] != '-') {
     std::string* fields[] = {&o.reference_path, &o.dataset_path, &o.run_path, &o.output_path};
     const std::string_view letters = "RDOo";
@@ -74,7 +85,7 @@ void check_complete(const SamOptions& o) {
 
 const char* sam_usage() {
   return "Usage: quilm2sam -R<reference> -D<dataset> -O<run> -o <output> [--unmapped] [--sort]\n"
-         "                 [--sort-memory=<MiB>]\n"
+         "                 [--sort-memory=<MiB>] [--threads=<n>]\n"
          "Writes the hits of a finished run as SAM or BAM.\n"
          "  -R<reference>       reference FASTA of the run (plain or gzip)\n"
          "  -D<dataset>         FASTQ dataset of the run (plain or gzip, '-' for standard\n"
@@ -85,6 +96,7 @@ const char* sam_usage() {
          "  --unmapped          add every read without a hit as an unmapped record\n"
          "  --sort              coordinate-sorted BAM and its .bai index\n"
          "  --sort-memory=<MiB> memory for sorting before runs spill to disk (default 768)\n"
+         "  --threads=<n>       threads for converting, sorting and compressing (default 1)\n"
          "  --help              this text\n";
 }
 

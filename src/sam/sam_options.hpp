@@ -13,6 +13,10 @@ struct SamOptions {
   bool unmapped = false;
   bool sort = false;
   long sort_memory_mib = 768;
+  // 1: everything on the calling thread. More: htslib's pool of that many
+  // threads converts, sorts and compresses, while the calling thread reads
+  // the dataset and hands out the work. The records are the same either way.
+  int threads = 1;
   bool help = false;
   std::string command_line;  // for the @PG header line
 };

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "common/errors.hpp"
+#include "sam/stored_records.hpp"
 
 namespace quilm::sam {
 
@@ -40,7 +41,7 @@ HeaderPtr make_header(const ReferenceGenome& genome, const SamOptions& options) 
   return header;
 }
 
-SamOutput open_output(const SamOptions& options, HeaderPtr header) {
+SamOutput open_output(const SamOptions& options, HeaderPtr header, hts_tpool* pool) {
   SamOutput out;
   out.path = options.output_path;
   out.header = std::move(header);
@@ -49,10 +50,14 @@ SamOutput open_output(const SamOptions& options, HeaderPtr header) {
   if (!to_stdout) out.part.paths.push_back(out.part_path);
   out.file.reset(sam_open(out.part_path.c_str(), writes_bam(options) ? "wb" : "w"));
   if (!out.file) throw_io_error("cannot create", out.part_path);
+  share_pool(out.file.get(), pool, out.part_path);
   write_header(out);
   if (options.sort) {
+    out.part_index = out.part_path + ".bai";
+    out.part.paths.push_back(out.part_index);
     const auto limit = static_cast<std::size_t>(options.sort_memory_mib) << 20;
-    out.sorter = std::make_unique<CoordinateSorter>(make_sorter(out.part_path + ".run", limit));
+    out.sorter =
+        std::make_unique<CoordinateSorter>(make_sorter(out.part_path + ".run", limit, pool));
   }
   return out;
 }
@@ -66,22 +71,28 @@ void write_record(SamOutput& out, const bam1_t* b) {
   }
 }
 
+void write_stored_records(SamOutput& out, const std::vector<std::uint8_t>& bytes) {
+  for (std::size_t at = 0; at < bytes.size();) {
+    const bam1_t view = stored_record(bytes.data() + at);
+    write_record(out, &view);
+    at += stored_size(&view);
+  }
+}
+
 void finish_output(SamOutput& out) {
   const bool indexed = out.sorter != nullptr;
   if (out.sorter) {
+    // The index grows as the sorted records are written: no second pass.
+    if (sam_idx_init(out.file.get(), out.header.get(), 0, out.part_index.c_str()) < 0)
+      throw IoError("cannot index '" + out.path + "'");
     sorter_finish(*out.sorter, out.header.get(), out.file.get(), out.path);
     out.sorter.reset();
+    if (sam_idx_save(out.file.get()) < 0) throw IoError("cannot index '" + out.path + "'");
   }
   if (hts_close(out.file.release()) < 0) throw IoError("cannot write '" + out.path + "'");
   if (out.path == "-") return;
-  const std::string part_index = out.part_path + ".bai";
-  if (indexed) {
-    out.part.paths.push_back(part_index);
-    if (sam_index_build2(out.part_path.c_str(), part_index.c_str(), 0) < 0)
-      throw IoError("cannot index '" + out.path + "'");
-  }
   rename_or_throw(out.part_path, out.path);
-  if (indexed) rename_or_throw(part_index, out.path + ".bai");
+  if (indexed) rename_or_throw(out.part_index, out.path + ".bai");
   out.part.paths.clear();
 }
 

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "sam/coordinate_sort.hpp"
 #include "sam/hts_handles.hpp"
@@ -16,9 +17,10 @@
 namespace quilm::sam {
 
 struct SamOutput {
-  std::string path;       // as given; "-" for stdout
-  std::string part_path;  // the file written until finish_output
-  TemporaryFiles part;    // removed unless finish_output renamed it
+  std::string path;        // as given; "-" for stdout
+  std::string part_path;   // the file written until finish_output
+  std::string part_index;  // of a sorted BAM, built as its records are written
+  TemporaryFiles part;     // removed unless finish_output renamed it
   HtsFilePtr file;
   HeaderPtr header;
   std::unique_ptr<CoordinateSorter> sorter;  // set with --sort
@@ -28,10 +30,15 @@ struct SamOutput {
 // @HD with the sort order, one @SQ per chromosome and @PG with the command.
 HeaderPtr make_header(const ReferenceGenome& genome, const SamOptions& options);
 
-// Opens the output and writes the header.
-SamOutput open_output(const SamOptions& options, HeaderPtr header);
+// Opens the output and writes the header. With a pool, htslib compresses
+// (and formats SAM) in it, and the sorter sorts in it; the pool must outlive
+// the output.
+SamOutput open_output(const SamOptions& options, HeaderPtr header, hts_tpool* pool);
 
 void write_record(SamOutput& out, const bam1_t* b);
+
+// Writes the records stored in `bytes` (see stored_records.hpp) in order.
+void write_stored_records(SamOutput& out, const std::vector<std::uint8_t>& bytes);
 
 // Sorts if asked, closes, indexes a sorted BAM and moves the files in place.
 void finish_output(SamOutput& out);

@@ -1,0 +1,206 @@
+#include "sam/read_conversion.hpp"
+
+#include <exception>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/errors.hpp"
+#include "sam/hts_handles.hpp"
+#include "sam/read_placement.hpp"
+#include "sam/sam_records.hpp"
+#include "sam/stored_records.hpp"
+
+namespace quilm::sam {
+
+namespace {
+
+using HitIterator = std::vector<Hit>::const_iterator;
+
+// Consecutive reads of the dataset (those with hits, and with --unmapped
+// the others too), converted together: in the pool when there is one, while
+// the calling thread reads on. Its work areas are reused from batch to batch.
+struct ReadBatch {
+  const ConversionInput* input = nullptr;
+  std::string dataset;                                    // its path, for messages
+  std::vector<DatasetRead> reads;                         // the first `count` are this batch's
+  std::vector<std::pair<HitIterator, HitIterator>> hits;  // of each read; empty: unmapped
+  std::size_t count = 0;
+  std::vector<std::uint8_t> records;  // stored records (see stored_records.hpp)
+  ReadCounts counts;
+  std::exception_ptr error;  // the conversion's, after the records before it
+  PlacementWork placement_work;
+  Placement placement;
+  RecordWork record_work;
+  RecordPtr record = make_record();
+};
+
+// Reads per batch: enough to make a job worth handing out, few enough that
+// the batches in flight stay small.
+constexpr std::size_t kBatchReads = 1024;
+
+void name_read(ReadBatch& b, DatasetRead& read) {
+  if (make_valid_qname(read.name)) ++b.counts.renamed;
+}
+
+void place(ReadBatch& b, const DatasetRead& read, const Hit& hit) {
+  const Chromosome& chromosome = b.input->genome.chromosomes[hit.chromosome];
+  if (hit.spliced()) {
+    place_splice_hit(hit, read.sequence, chromosome, b.placement_work, b.placement);
+  } else if (!place_mapping_hit(hit, read.sequence, chromosome, b.placement_work, b.placement)) {
+    throw InputError(describe_hit(b.input->run, hit) + " places the read outside chromosome '" +
+                     chromosome.name + "'");
+  }
+  describe_against_reference(chromosome, b.placement_work, b.placement);
+}
+
+void write_hits(ReadBatch& b, const DatasetRead& read, HitIterator first, HitIterator last) {
+  const auto count = static_cast<int>(last - first);
+  const std::uint32_t hash = sequence_hash(read.sequence);
+  for (auto hit = first; hit != last; ++hit) {
+    if (hit->sequence_hash != hash || hit->length != read.sequence.size())
+      throw InputError(describe_hit(b.input->run, *hit) +
+                       " holds a sequence that differs from read " +
+                       std::to_string(hit->read_number) + " of the dataset '" + b.dataset +
+                       "': is it the run's dataset?");
+    place(b, read, *hit);
+    const HitNumbering numbering{hit->chromosome, mapping_quality(*hit, count), count,
+                                 static_cast<int>(hit - first) + 1};
+    build_mapped_record(read, *hit, b.placement, numbering, b.record_work, b.record.get());
+    append_record(b.records, b.record.get());
+  }
+  ++b.counts.mapped;
+}
+
+void convert_read(ReadBatch& b, std::size_t i) {
+  DatasetRead& read = b.reads[i];
+  name_read(b, read);
+  const auto [first, last] = b.hits[i];
+  if (first != last) {
+    write_hits(b, read, first, last);
+  } else {
+    build_unmapped_record(read, b.record_work, b.record.get());
+    append_record(b.records, b.record.get());
+    ++b.counts.unmapped;
+  }
+}
+
+// A pool job (or a plain call): converts the batch, keeping an error for
+// the calling thread.
+void* convert_batch(void* batch) {
+  auto& b = *static_cast<ReadBatch*>(batch);
+  b.records.clear();
+  b.counts = {};
+  b.error = nullptr;
+  try {
+    for (std::size_t i = 0; i < b.count; ++i) convert_read(b, i);
+  } catch (...) {
+    b.error = std::current_exception();
+  }
+  return batch;
+}
+
+// Hands the batches out in turn, and takes them back in the same order.
+struct BatchQueue {
+  std::vector<ReadBatch> batches;
+  hts_tpool* pool = nullptr;
+  ProcessPtr jobs;  // after the batches: it waits for their jobs before they go
+  std::size_t given = 0;
+  std::size_t taken = 0;
+};
+
+BatchQueue make_batch_queue(const ConversionInput& input, const std::string& dataset,
+                            hts_tpool* pool) {
+  BatchQueue q;
+  // Two per thread keep every thread busy while the calling thread writes.
+  const int size = pool ? 2 * hts_tpool_size(pool) : 1;
+  q.batches.resize(static_cast<std::size_t>(size));
+  for (ReadBatch& b : q.batches) {
+    b.input = &input;
+    b.dataset = dataset;
+    b.reads.resize(kBatchReads);
+    b.hits.resize(kBatchReads);
+  }
+  q.pool = pool;
+  if (pool) q.jobs = make_process(pool, size, true);
+  return q;
+}
+
+ReadBatch& batch_to_fill(BatchQueue& q) {
+  return q.batches[q.given % q.batches.size()];
+}
+
+void give(BatchQueue& q) {
+  ReadBatch& b = batch_to_fill(q);
+  ++q.given;
+  if (!q.pool) {
+    convert_batch(&b);
+  } else if (hts_tpool_dispatch(q.pool, q.jobs.get(), convert_batch, &b) < 0) {
+    throw std::bad_alloc();
+  }
+}
+
+// The oldest batch given and not yet taken, once converted.
+ReadBatch& take(BatchQueue& q) {
+  ReadBatch& b = q.batches[q.taken % q.batches.size()];
+  ++q.taken;
+  if (!q.pool) return b;
+  hts_tpool_result* result = hts_tpool_next_result_wait(q.jobs.get());
+  if (!result) throw std::bad_alloc();
+  hts_tpool_delete_result(result, 0);
+  return b;
+}
+
+void write_batch(SamOutput& out, ReadCounts& counts, const ReadBatch& b) {
+  write_stored_records(out, b.records);
+  if (b.error) std::rethrow_exception(b.error);
+  counts.mapped += b.counts.mapped;
+  counts.unmapped += b.counts.unmapped;
+  counts.renamed += b.counts.renamed;
+}
+
+// Reads the next reads to convert into the batch; false when there are none.
+bool fill_batch(ReadBatch& b, DatasetReader& dataset, HitIterator& next, HitIterator end,
+                bool unmapped) {
+  b.count = 0;
+  while (b.count < kBatchReads && (next != end || unmapped) && dataset.next(b.reads[b.count])) {
+    const long number = dataset.count();
+    auto last = next;
+    while (last != end && last->read_number == number) ++last;
+    if (last == next && !unmapped) continue;
+    b.hits[b.count++] = {next, last};
+    next = last;
+  }
+  return b.count > 0;
+}
+
+}  // namespace
+
+ReadCounts convert_reads(const ConversionInput& input, DatasetReader& dataset, SamOutput& out,
+                         hts_tpool* pool) {
+  ReadCounts counts;
+  BatchQueue queue = make_batch_queue(input, dataset.path(), pool);
+  auto next = input.run.hits.cbegin();
+  const auto end = input.run.hits.cend();
+  std::exception_ptr dataset_error;
+  for (bool more = true; more;) {
+    if (queue.given - queue.taken == queue.batches.size()) write_batch(out, counts, take(queue));
+    try {
+      more = fill_batch(batch_to_fill(queue), dataset, next, end, input.unmapped);
+    } catch (const Error&) {
+      dataset_error = std::current_exception();
+      more = false;
+    }
+    if (batch_to_fill(queue).count > 0) give(queue);
+  }
+  while (queue.taken != queue.given) write_batch(out, counts, take(queue));
+  if (dataset_error) std::rethrow_exception(dataset_error);
+  if (next != end)
+    throw InputError(describe_hit(input.run, *next) + " names read " +
+                     std::to_string(next->read_number) + ", but the dataset '" + dataset.path() +
+                     "' holds " + std::to_string(dataset.count()) + " reads");
+  return counts;
+}
+
+}  // namespace quilm::sam
