@@ -46,10 +46,13 @@ int run_quilm2sam(int argc, const char* const* argv) {
     return 0;
   }
   refuse_one_pass_input(options.reference_path, "-R", "reference");
-  const ReferenceGenome genome = load_reference(options.reference_path);
-  const RunHits run = load_run_hits(options.run_path, genome);
-  DatasetReader dataset(options.dataset_path);
   const ThreadPoolPtr pool = make_thread_pool(options.threads);
+  // With a pool the run's files are read in its threads while this one
+  // loads the reference.
+  RunHitsReading reading = start_reading_run_hits(options.run_path, pool.get());
+  const ReferenceGenome genome = load_reference(options.reference_path);
+  const RunHits run = finish_run_hits(reading, genome);
+  DatasetReader dataset(options.dataset_path);
   SamOutput out = open_output(options, make_header(genome, options), pool.get());
   const ReadCounts counts =
       convert_reads({run, genome, options.unmapped}, dataset, out, pool.get());

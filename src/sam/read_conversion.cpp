@@ -86,6 +86,21 @@ void convert_read(ReadBatch& b, std::size_t i) {
   }
 }
 
+// Reads ahead of the one being converted whose reference bases are asked
+// into the cache: a hit lands anywhere in the genome, and without this most
+// fetches would wait for memory.
+constexpr std::size_t kPrefetchReads = 4;
+
+void prefetch_reference(const ReadBatch& b, std::size_t i) {
+  const auto [first, last] = b.hits[i];
+  for (auto hit = first; hit != last; ++hit) {
+    const Chromosome& chromosome = b.input->genome.chromosomes[hit->chromosome];
+    // The band of an indel hit's alignment, or the first part of a split one.
+    chromosome.prefetch(hit->first - kIndelBand, hit->length + 2 * kIndelBand);
+    if (hit->spliced()) chromosome.prefetch(hit->second, hit->length);
+  }
+}
+
 // A pool job (or a plain call): converts the batch, keeping an error for
 // the calling thread.
 void* convert_batch(void* batch) {
@@ -94,7 +109,11 @@ void* convert_batch(void* batch) {
   b.counts = {};
   b.error = nullptr;
   try {
-    for (std::size_t i = 0; i < b.count; ++i) convert_read(b, i);
+    for (std::size_t i = 0; i < b.count && i < kPrefetchReads; ++i) prefetch_reference(b, i);
+    for (std::size_t i = 0; i < b.count; ++i) {
+      if (i + kPrefetchReads < b.count) prefetch_reference(b, i + kPrefetchReads);
+      convert_read(b, i);
+    }
   } catch (...) {
     b.error = std::current_exception();
   }

@@ -336,6 +336,16 @@ TEST_F(Quilm2samCliTest, BadInputNamesFileAndRecordAndKeepsOutput) {
       EXPECT_EQ(slurp(path("out.sam")), "earlier\n");
     }
   }
+  // A later file missing too: the first error in file order is reported,
+  // though with threads the files are read at the same time.
+  spit(path("run-quilm2high"), good + cases[0].first);
+  std::filesystem::rename(path("run-quilm2low"), path("low.keep"));
+  for (const char* threads : {"--threads=1", "--threads=2"}) {
+    test::RunResult r = run({"-o", "out.sam", threads});
+    EXPECT_NE(r.err.find("mapping output record 4 names chromosome 'chrZ'"), std::string::npos)
+        << r.err;
+  }
+  std::filesystem::rename(path("low.keep"), path("run-quilm2low"));
   // A read that differs and, later in the dataset, a record cut short: the
   // first error in dataset order is the one reported, however far the
   // dataset was read ahead.
