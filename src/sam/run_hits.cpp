@@ -132,31 +132,23 @@ void* read_hit_file(void* arg) {
 // Sorts the hits by read number, keeping file order among a read's hits.
 // Each file of a run is already in read order but for a break per segment,
 // so the hits are cut into their ascending runs and those merged in pairs
-// (std::merge takes the left run's hit first on a tie): a few passes
-// instead of a whole sort, and never more than a merge sort's.
+// (std::inplace_merge is stable and borrows at most half of the hits'
+// memory): a few passes instead of a whole sort, and never more than a
+// merge sort's.
 void sort_by_read(std::vector<Hit>& hits) {
   const auto before = [](const Hit& a, const Hit& b) { return a.read_number < b.read_number; };
   std::vector<std::size_t> bounds = {0};
   for (std::size_t i = 1; i < hits.size(); ++i)
     if (before(hits[i], hits[i - 1])) bounds.push_back(i);
   bounds.push_back(hits.size());
-  if (bounds.size() <= 2) return;
-  std::vector<Hit> merged(hits.size());
+  const auto at = [&](std::size_t bound) { return hits.begin() + static_cast<long>(bound); };
   while (bounds.size() > 2) {
     std::vector<std::size_t> next = {0};
-    std::size_t k = 0;
-    for (; k + 2 < bounds.size(); k += 2) {
-      const auto at = [&](std::size_t b) { return hits.begin() + static_cast<long>(bounds[b]); };
-      std::merge(at(k), at(k + 1), at(k + 1), at(k + 2),
-                 merged.begin() + static_cast<long>(bounds[k]), before);
+    for (std::size_t k = 0; k + 2 < bounds.size(); k += 2) {
+      std::inplace_merge(at(bounds[k]), at(bounds[k + 1]), at(bounds[k + 2]), before);
       next.push_back(bounds[k + 2]);
     }
-    if (k + 1 < bounds.size()) {  // an odd run out
-      std::copy(hits.begin() + static_cast<long>(bounds[k]), hits.end(),
-                merged.begin() + static_cast<long>(bounds[k]));
-      next.push_back(hits.size());
-    }
-    hits.swap(merged);
+    if (next.back() != hits.size()) next.push_back(hits.size());  // an odd run out
     bounds.swap(next);
   }
 }
