@@ -28,98 +28,47 @@ bool entry_less(const SortEntry& a, const SortEntry& b) {
                                           : a.order_key < b.order_key;
 }
 
-// Small enough that a chunk sorts in the cache, large enough that the merge
-// of all chunks stays shallow; and at most a 64th of the memory, so that
-// every run is sorted in several pieces.
-constexpr std::size_t kMaxChunkEntries = std::size_t{1} << 17;
-constexpr std::size_t kMinChunkEntries = 64;
-// Chunk sorts waiting in the pool before adding one more waits.
-constexpr int kQueuedSorts = 64;
-
-std::size_t used_memory(const CoordinateSorter& s) {
-  return s.buffer.size() + s.entry_count * sizeof(SortEntry);
-}
-
-void* sort_chunk(void* chunk) {
-  auto& entries = static_cast<SortChunk*>(chunk)->entries;
-  std::sort(entries.begin(), entries.end(), entry_less);
-  return nullptr;
-}
-
-void add_entry(CoordinateSorter& s, const SortEntry& entry) {
-  if (s.chunks.empty() || s.chunks.back().entries.size() == s.chunk_entries) {
-    s.chunks.emplace_back();
-    s.chunks.back().entries.reserve(s.chunk_entries);
-  }
-  SortChunk& chunk = s.chunks.back();
-  chunk.entries.push_back(entry);
-  ++s.entry_count;
-  if (chunk.entries.size() < s.chunk_entries) return;
-  if (!s.pool) {
-    sort_chunk(&chunk);
-  } else if (hts_tpool_dispatch(s.pool, s.sorts.get(), sort_chunk, &chunk) < 0) {
-    throw std::bad_alloc();
-  }
-}
-
-// Every chunk sorted: waits for the pool, and sorts the last, partial one.
-void finish_chunks(CoordinateSorter& s) {
-  if (s.sorts && hts_tpool_process_flush(s.sorts.get()) < 0) throw std::bad_alloc();
-  if (!s.chunks.empty() && s.chunks.back().entries.size() < s.chunk_entries)
-    sort_chunk(&s.chunks.back());
-}
-
 void write_or_throw(htsFile* out, const sam_hdr_t* header, const bam1_t* b,
                     const std::string& path) {
   if (sam_write1(out, header, b) < 0) throw IoError("cannot write '" + path + "'");
 }
 
-struct ChunkHead {
+struct BlockHead {
   const SortEntry* entry;
-  std::size_t chunk;
+  std::size_t block;
 };
 
-struct ChunkHeadAfter {
-  bool operator()(const ChunkHead& a, const ChunkHead& b) const {
+struct BlockHeadAfter {
+  bool operator()(const BlockHead& a, const BlockHead& b) const {
     return entry_less(*b.entry, *a.entry);
   }
 };
 
-// Records are written in key order, so they are read from all over the
-// buffer: each is asked into the cache while a few others of its chunk go
-// first. Four cache lines hold a record of a short read whole.
-constexpr std::size_t kPrefetchEntries = 4;
-constexpr std::size_t kPrefetchLines = 4;
-
-// Writes the buffer's records in order, merging the sorted chunks, and
-// empties it.
-void write_sorted_buffer(CoordinateSorter& s, const sam_hdr_t* header, htsFile* out,
-                         const std::string& path) {
-  finish_chunks(s);
-  std::priority_queue<ChunkHead, std::vector<ChunkHead>, ChunkHeadAfter> heads;
-  for (std::size_t k = 0; k < s.chunks.size(); ++k) {
-    const std::vector<SortEntry>& entries = s.chunks[k].entries;
-    if (entries.empty()) continue;
-    heads.push({entries.data(), k});
-  }
+// Writes the blocks' records in order, merging their sorted keys, and drops
+// the blocks. The records are read from all over the blocks: each block's
+// next record is asked into the cache while the others' go first. Four cache
+// lines hold a record of a short read whole.
+void write_blocks(CoordinateSorter& s, const sam_hdr_t* header, htsFile* out,
+                  const std::string& path) {
+  constexpr std::size_t kPrefetchLines = 4;
+  std::priority_queue<BlockHead, std::vector<BlockHead>, BlockHeadAfter> heads;
+  for (std::size_t k = 0; k < s.blocks.size(); ++k)
+    if (!s.blocks[k].entries.empty()) heads.push({s.blocks[k].entries.data(), k});
   while (!heads.empty()) {
-    const ChunkHead head = heads.top();
+    const BlockHead head = heads.top();
     heads.pop();
-    const bam1_t view = stored_record(s.buffer.data() + head.entry->offset);
+    const SortBlock& block = s.blocks[head.block];
+    const bam1_t view = stored_record(block.records.data() + head.entry->offset);
     write_or_throw(out, header, &view, path);
-    const std::vector<SortEntry>& entries = s.chunks[head.chunk].entries;
-    const SortEntry* end = entries.data() + entries.size();
-    if (head.entry + 1 == end) continue;
-    heads.push({head.entry + 1, head.chunk});
+    if (head.entry + 1 == block.entries.data() + block.entries.size()) continue;
+    heads.push({head.entry + 1, head.block});
     // Here and not in a helper: GCC drops the calls of a local function
     // that only prefetches.
-    if (static_cast<std::size_t>(end - head.entry) <= 1 + kPrefetchEntries) continue;
-    const std::uint8_t* ahead = s.buffer.data() + head.entry[1 + kPrefetchEntries].offset;
-    for (std::size_t line = 0; line < kPrefetchLines; ++line) __builtin_prefetch(ahead + 64 * line);
+    const std::uint8_t* next = block.records.data() + head.entry[1].offset;
+    for (std::size_t line = 0; line < kPrefetchLines; ++line) __builtin_prefetch(next + 64 * line);
   }
-  s.chunks.clear();
-  s.entry_count = 0;
-  s.buffer.clear();
+  s.blocks.clear();
+  s.used = 0;
 }
 
 void spill(CoordinateSorter& s, const sam_hdr_t* header) {
@@ -130,7 +79,7 @@ void spill(CoordinateSorter& s, const sam_hdr_t* header) {
   if (!out) throw_io_error("cannot create", path);
   share_pool(out.get(), s.pool, path);
   if (sam_hdr_write(out.get(), header) < 0) throw IoError("cannot write '" + path + "'");
-  write_sorted_buffer(s, header, out.get(), path);
+  write_blocks(s, header, out.get(), path);
   if (hts_close(out.release()) < 0) throw IoError("cannot write '" + path + "'");
 }
 
@@ -184,38 +133,44 @@ TemporaryFiles::~TemporaryFiles() {
   for (const std::string& path : paths) std::remove(path.c_str());
 }
 
+void sort_block(SortBlock& block, std::uint64_t sequence) {
+  std::size_t count = 0;
+  for (std::size_t at = 0; at < block.records.size(); ++count)
+    at += stored_size(block.records.data() + at);
+  block.entries.clear();
+  block.entries.reserve(count);
+  for (std::size_t at = 0; at < block.records.size();) {
+    const bam1_t view = stored_record(block.records.data() + at);
+    const std::uint64_t arrival = sequence << 32 | block.entries.size();
+    block.entries.push_back({position_key(view.core), strand_key(view.core) | arrival, at});
+    at += stored_size(&view);
+  }
+  std::sort(block.entries.begin(), block.entries.end(), entry_less);
+}
+
 CoordinateSorter make_sorter(const std::string& run_prefix, std::size_t memory_limit,
                              hts_tpool* pool) {
   CoordinateSorter s;
   s.run_prefix = run_prefix;
   s.memory_limit = memory_limit;
   s.pool = pool;
-  s.chunk_entries =
-      std::clamp(memory_limit / 64 / sizeof(SortEntry), kMinChunkEntries, kMaxChunkEntries);
-  if (pool) s.sorts = make_process(pool, kQueuedSorts, false);
-  // Reserved address space only: pages are touched as records arrive.
-  s.buffer.reserve(memory_limit);
   return s;
 }
 
-void sorter_add(CoordinateSorter& s, const sam_hdr_t* header, const bam1_t* b) {
-  const std::size_t size = stored_size(b);
-  if (s.entry_count > 0 && used_memory(s) + size + sizeof(SortEntry) > s.memory_limit)
-    spill(s, header);
-  const std::uint64_t offset = s.buffer.size();
-  s.buffer.resize(offset + size);
-  store_record(b, s.buffer.data() + offset);
-  add_entry(s, {position_key(b->core), strand_key(b->core) | s.arrivals++, offset});
+void sorter_add(CoordinateSorter& s, const sam_hdr_t* header, SortBlock&& block) {
+  const std::size_t size = block.records.size() + block.entries.size() * sizeof(SortEntry);
+  if (!s.blocks.empty() && s.used + size > s.memory_limit) spill(s, header);
+  s.used += size;
+  s.blocks.push_back(std::move(block));
 }
 
 void sorter_finish(CoordinateSorter& s, const sam_hdr_t* header, htsFile* out,
                    const std::string& out_path) {
   if (s.runs.paths.empty()) {
-    write_sorted_buffer(s, header, out, out_path);
+    write_blocks(s, header, out, out_path);
     return;
   }
-  if (s.entry_count > 0) spill(s, header);
-  s.buffer = {};
+  if (!s.blocks.empty()) spill(s, header);
   merge_runs(s, header, out, out_path);
 }
 

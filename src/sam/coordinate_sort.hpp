@@ -1,17 +1,16 @@
-// Coordinate sorting of BAM records with bounded memory: records gather in
-// one buffer, and their sort keys in chunks that are sorted as soon as they
-// fill (in the thread pool when there is one, while records keep coming). A
-// full buffer is written, its chunks merged, as a temporary BAM run, and the
-// runs are merged at the end. Every key is unique (arrival order breaks
-// ties), so the order never depends on how the keys were cut into chunks or
-// runs.
+// Coordinate sorting of BAM records with bounded memory. Records come in
+// blocks (the records of consecutive reads) whose keys the producer sorts
+// itself, in the thread pool when there is one; the sorter keeps the blocks
+// and merges them when writing. Blocks that would pass the memory limit are
+// first written, merged, as a temporary BAM run, and the runs are merged at
+// the end. Every key is unique (arrival order breaks ties), so the order
+// never depends on how the records were cut into blocks or runs.
 #pragma once
 
 #include <htslib/sam.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,33 +34,37 @@ struct TemporaryFiles {
 struct SortEntry {
   std::uint64_t position_key;  // chromosome (unmapped last), then position
   std::uint64_t order_key;     // reverse strand last, then arrival order
-  std::uint64_t offset;        // of the stored record in the buffer
+  std::uint64_t offset;        // of the record in its block
 };
 
-// Keys of consecutive records; full chunks are sorted (or being sorted).
-struct SortChunk {
+// Stored records (see stored_records.hpp) and, once sorted, their keys.
+struct SortBlock {
+  std::vector<std::uint8_t> records;
   std::vector<SortEntry> entries;
 };
+
+// Sorts the keys of the block's records; `sequence` numbers the block in
+// arrival order among those given to one sorter (below 2^31, and a block
+// holds fewer than 2^32 records: both go into the key's arrival order).
+// Touches nothing but the block, so it may run in any thread.
+void sort_block(SortBlock& block, std::uint64_t sequence);
 
 struct CoordinateSorter {
   std::string run_prefix;  // spilled runs are "<prefix><k>.bam"
   std::size_t memory_limit = 0;
-  hts_tpool* pool = nullptr;         // sorts chunks and compresses runs when set
-  std::size_t chunk_entries = 0;     // keys per chunk
-  std::vector<std::uint8_t> buffer;  // stored records (see stored_records.hpp)
-  std::deque<SortChunk> chunks;      // a deque, so that a chunk being sorted never moves
-  std::size_t entry_count = 0;
-  std::uint64_t arrivals = 0;
+  hts_tpool* pool = nullptr;  // compresses the runs and reads them back when set
+  std::vector<SortBlock> blocks;
+  std::size_t used = 0;  // bytes of the blocks' records and keys
   TemporaryFiles runs;
-  ProcessPtr sorts;  // after the chunks: it waits for their sorts before they go
 };
 
 // `pool` may be null: everything then runs on the calling thread.
 CoordinateSorter make_sorter(const std::string& run_prefix, std::size_t memory_limit,
                              hts_tpool* pool);
 
-// Copies the record in, spilling first when the buffer would pass the limit.
-void sorter_add(CoordinateSorter& sorter, const sam_hdr_t* header, const bam1_t* b);
+// Takes a sorted block in, first spilling the blocks held when it would
+// pass the memory limit.
+void sorter_add(CoordinateSorter& sorter, const sam_hdr_t* header, SortBlock&& block);
 
 // Writes all records in coordinate order into `out`.
 void sorter_finish(CoordinateSorter& sorter, const sam_hdr_t* header, htsFile* out,

@@ -27,7 +27,10 @@ struct ReadBatch {
   std::vector<DatasetRead> reads;                         // the first `count` are this batch's
   std::vector<std::pair<HitIterator, HitIterator>> hits;  // of each read; empty: unmapped
   std::size_t count = 0;
-  std::vector<std::uint8_t> records;  // stored records (see stored_records.hpp)
+  bool sorted = false;             // the keys of its records sorted too, for a sorted output
+  std::uint64_t sequence = 0;      // of the batch among those given
+  SortBlock block;                 // its records, handed on to the sorter of a sorted output
+  std::size_t expected_bytes = 0;  // of the previous batch's records: room made at once
   ReadCounts counts;
   std::exception_ptr error;  // the conversion's, after the records before it
   PlacementWork placement_work;
@@ -68,7 +71,7 @@ void write_hits(ReadBatch& b, const DatasetRead& read, HitIterator first, HitIte
     const HitNumbering numbering{hit->chromosome, mapping_quality(*hit, count), count,
                                  static_cast<int>(hit - first) + 1};
     build_mapped_record(read, *hit, b.placement, numbering, b.record_work, b.record.get());
-    append_record(b.records, b.record.get());
+    append_record(b.block.records, b.record.get());
   }
   ++b.counts.mapped;
 }
@@ -81,7 +84,7 @@ void convert_read(ReadBatch& b, std::size_t i) {
     write_hits(b, read, first, last);
   } else {
     build_unmapped_record(read, b.record_work, b.record.get());
-    append_record(b.records, b.record.get());
+    append_record(b.block.records, b.record.get());
     ++b.counts.unmapped;
   }
 }
@@ -105,15 +108,18 @@ void prefetch_reference(const ReadBatch& b, std::size_t i) {
 // the calling thread.
 void* convert_batch(void* batch) {
   auto& b = *static_cast<ReadBatch*>(batch);
-  b.records.clear();
+  b.block.records.clear();
   b.counts = {};
   b.error = nullptr;
   try {
+    b.block.records.reserve(b.expected_bytes + b.expected_bytes / 4);
     for (std::size_t i = 0; i < b.count && i < kPrefetchReads; ++i) prefetch_reference(b, i);
     for (std::size_t i = 0; i < b.count; ++i) {
       if (i + kPrefetchReads < b.count) prefetch_reference(b, i + kPrefetchReads);
       convert_read(b, i);
     }
+    b.expected_bytes = b.block.records.size();
+    if (b.sorted) sort_block(b.block, b.sequence);
   } catch (...) {
     b.error = std::current_exception();
   }
@@ -129,7 +135,7 @@ struct BatchQueue {
   std::size_t taken = 0;
 };
 
-BatchQueue make_batch_queue(const ConversionInput& input, const std::string& dataset,
+BatchQueue make_batch_queue(const ConversionInput& input, const std::string& dataset, bool sorted,
                             hts_tpool* pool) {
   BatchQueue q;
   // Two per thread keep every thread busy while the calling thread writes.
@@ -138,6 +144,7 @@ BatchQueue make_batch_queue(const ConversionInput& input, const std::string& dat
   for (ReadBatch& b : q.batches) {
     b.input = &input;
     b.dataset = dataset;
+    b.sorted = sorted;
     b.reads.resize(kBatchReads);
     b.hits.resize(kBatchReads);
   }
@@ -152,7 +159,7 @@ ReadBatch& batch_to_fill(BatchQueue& q) {
 
 void give(BatchQueue& q) {
   ReadBatch& b = batch_to_fill(q);
-  ++q.given;
+  b.sequence = q.given++;
   if (!q.pool) {
     convert_batch(&b);
   } else if (hts_tpool_dispatch(q.pool, q.jobs.get(), convert_batch, &b) < 0) {
@@ -171,8 +178,14 @@ ReadBatch& take(BatchQueue& q) {
   return b;
 }
 
-void write_batch(SamOutput& out, ReadCounts& counts, const ReadBatch& b) {
-  write_stored_records(out, b.records);
+// Writes the records before an error, as a plain loop over the reads would
+// have, then throws it.
+void write_batch(SamOutput& out, ReadCounts& counts, ReadBatch& b) {
+  if (!b.sorted) {
+    write_stored_records(out, b.block.records);
+  } else if (!b.error) {
+    add_sorted_block(out, std::move(b.block));  // the batch fills a new block next time
+  }
   if (b.error) std::rethrow_exception(b.error);
   counts.mapped += b.counts.mapped;
   counts.unmapped += b.counts.unmapped;
@@ -199,7 +212,7 @@ bool fill_batch(ReadBatch& b, DatasetReader& dataset, HitIterator& next, HitIter
 ReadCounts convert_reads(const ConversionInput& input, DatasetReader& dataset, SamOutput& out,
                          hts_tpool* pool) {
   ReadCounts counts;
-  BatchQueue queue = make_batch_queue(input, dataset.path(), pool);
+  BatchQueue queue = make_batch_queue(input, dataset.path(), out.sorter != nullptr, pool);
   auto next = input.run.hits.cbegin();
   const auto end = input.run.hits.cend();
   std::exception_ptr dataset_error;

@@ -62,21 +62,18 @@ SamOutput open_output(const SamOptions& options, HeaderPtr header, hts_tpool* po
   return out;
 }
 
-void write_record(SamOutput& out, const bam1_t* b) {
-  ++out.records;
-  if (out.sorter) {
-    sorter_add(*out.sorter, out.header.get(), b);
-  } else if (sam_write1(out.file.get(), out.header.get(), b) < 0) {
-    throw IoError("cannot write '" + out.path + "'");
+void write_stored_records(SamOutput& out, const std::vector<std::uint8_t>& bytes) {
+  for (std::size_t at = 0; at < bytes.size(); ++out.records) {
+    const bam1_t view = stored_record(bytes.data() + at);
+    if (sam_write1(out.file.get(), out.header.get(), &view) < 0)
+      throw IoError("cannot write '" + out.path + "'");
+    at += stored_size(&view);
   }
 }
 
-void write_stored_records(SamOutput& out, const std::vector<std::uint8_t>& bytes) {
-  for (std::size_t at = 0; at < bytes.size();) {
-    const bam1_t view = stored_record(bytes.data() + at);
-    write_record(out, &view);
-    at += stored_size(&view);
-  }
+void add_sorted_block(SamOutput& out, SortBlock&& block) {
+  out.records += static_cast<long>(block.entries.size());
+  sorter_add(*out.sorter, out.header.get(), std::move(block));
 }
 
 void finish_output(SamOutput& out) {

@@ -31,14 +31,16 @@ struct SamOutput {
 HeaderPtr make_header(const ReferenceGenome& genome, const SamOptions& options);
 
 // Opens the output and writes the header. With a pool, htslib compresses
-// (and formats SAM) in it, and the sorter sorts in it; the pool must outlive
-// the output.
+// (and formats SAM) in it, also the sorter's runs; the pool must outlive the
+// output.
 SamOutput open_output(const SamOptions& options, HeaderPtr header, hts_tpool* pool);
 
-void write_record(SamOutput& out, const bam1_t* b);
-
-// Writes the records stored in `bytes` (see stored_records.hpp) in order.
+// Writes the records stored in `bytes` (see stored_records.hpp) in order to
+// an output that is not sorted.
 void write_stored_records(SamOutput& out, const std::vector<std::uint8_t>& bytes);
+
+// Gives a block sorted by sort_block to the sorter of a sorted output.
+void add_sorted_block(SamOutput& out, SortBlock&& block);
 
 // Sorts if asked, closes, indexes a sorted BAM and moves the files in place.
 void finish_output(SamOutput& out);

@@ -31,6 +31,13 @@ inline void append_record(std::vector<std::uint8_t>& bytes, const bam1_t* b) {
   store_record(b, bytes.data() + offset);
 }
 
+// The size of the stored record at `at`.
+inline std::size_t stored_size(const std::uint8_t* at) {
+  int l_data;
+  std::memcpy(&l_data, at + sizeof(bam1_core_t), sizeof l_data);
+  return kStoredHead + static_cast<std::size_t>(l_data);
+}
+
 // The record at `at` seen as a bam1_t, without copying its data; valid while
 // the buffer is.
 inline bam1_t stored_record(const std::uint8_t* at) {

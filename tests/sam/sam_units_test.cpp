@@ -16,6 +16,7 @@
 #include "sam/reference_genome.hpp"
 #include "sam/sam_records.hpp"
 #include "sam/sam_test_data.hpp"
+#include "sam/stored_records.hpp"
 #include "support/test_support.hpp"
 
 namespace quilm::sam {
@@ -207,7 +208,8 @@ struct SortedRecord {
 };
 
 // 3000 records, many at the same positions, through a sorter with the given
-// memory (bytes) and threads; the records as written, and the runs spilled.
+// memory (bytes) and threads, in sorted blocks of 70 records; the records as
+// written, and the runs spilled.
 std::pair<std::vector<SortedRecord>, std::size_t> sort_records(const std::string& dir,
                                                                std::size_t memory, int threads) {
   const std::string text = "@HD\tVN:1.6\tSO:coordinate\n@SQ\tSN:a\tLN:100000\n@SQ\tSN:b\tLN:9\n";
@@ -217,6 +219,8 @@ std::pair<std::vector<SortedRecord>, std::size_t> sort_records(const std::string
   RecordPtr b = make_record();
   const std::string seq(60, 'A'), qual(60, 10);
   const std::uint32_t cigar = 60u << BAM_CIGAR_SHIFT | BAM_CMATCH;
+  SortBlock block;
+  std::uint64_t blocks = 0;
   for (int i = 0; i < 3000; ++i) {
     const int tid = i % 7 == 0 ? -1 : i % 5 == 0 ? 1 : 0;
     const long pos = tid < 0 ? -1 : tid == 1 ? 0 : (i * 7919L) % 990;
@@ -226,7 +230,12 @@ std::pair<std::vector<SortedRecord>, std::size_t> sort_records(const std::string
     EXPECT_GE(bam_set1(b.get(), name.size(), name.c_str(), flag, tid, pos, 0, tid < 0 ? 0 : 1,
                        &cigar, -1, -1, 0, 60, seq.c_str(), qual.c_str(), 0),
               0);
-    sorter_add(*sorter, header.get(), b.get());
+    append_record(block.records, b.get());
+    if (i % 70 == 69 || i == 2999) {
+      sort_block(block, blocks++);
+      sorter_add(*sorter, header.get(), std::move(block));
+      block = {};
+    }
   }
   const std::size_t runs = sorter->runs.paths.size();
   {
