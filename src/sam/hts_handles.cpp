@@ -27,7 +27,10 @@ ProcessPtr make_process(hts_tpool* pool, int size, bool ordered) {
 
 void share_pool(htsFile* file, hts_tpool* pool, const std::string& path) {
   if (!pool) return;
-  htsThreadPool shared{pool, 0};
+  // Blocks queued for compression (64 KiB each): enough that the writing
+  // thread seldom waits for a compressing one, or the other way round.
+  constexpr int kQueuedBlocks = 64;
+  htsThreadPool shared{pool, kQueuedBlocks};
   if (hts_set_thread_pool(file, &shared) < 0)
     throw IoError("cannot use threads for '" + path + "'");
 }

@@ -1,5 +1,6 @@
 #include "sam/read_conversion.hpp"
 
+#include <algorithm>
 #include <exception>
 #include <new>
 #include <string>
@@ -39,9 +40,14 @@ struct ReadBatch {
   RecordPtr record = make_record();
 };
 
-// Reads per batch: enough to make a job worth handing out, few enough that
-// the batches in flight stay small.
-constexpr std::size_t kBatchReads = 1024;
+// Reads per batch: enough that handing a job out costs little beside it,
+// and few enough that the batches in flight stay small (a few MB each).
+constexpr std::size_t kBatchReads = 4096;
+// Batches in flight per thread, and at most: with some to spare, a thread
+// that the scheduler holds back a while stops neither the calling thread nor
+// the others.
+constexpr int kBatchesPerThread = 4;
+constexpr int kMaxBatches = 64;
 
 void name_read(ReadBatch& b, DatasetRead& read) {
   if (make_valid_qname(read.name)) ++b.counts.renamed;
@@ -138,8 +144,7 @@ struct BatchQueue {
 BatchQueue make_batch_queue(const ConversionInput& input, const std::string& dataset, bool sorted,
                             hts_tpool* pool) {
   BatchQueue q;
-  // Two per thread keep every thread busy while the calling thread writes.
-  const int size = pool ? 2 * hts_tpool_size(pool) : 1;
+  const int size = pool ? std::min(kBatchesPerThread * hts_tpool_size(pool), kMaxBatches) : 1;
   q.batches.resize(static_cast<std::size_t>(size));
   for (ReadBatch& b : q.batches) {
     b.input = &input;
