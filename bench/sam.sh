@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Converts the outputs of a quilm2splice run (generated 200 Mbp genome in two
 # segments, 1 million 100-base reads, -C2 -F100, as bench/pipeline.sh) with
-# quilm2sam: unsorted BAM (the hits alone, and with --unmapped the whole
-# dataset), coordinate-sorted BAM with index, and for
-# comparison `samtools sort` (one thread, 768 MiB) of the same records.
-# Reports wall time, CPU time, records per second and peak memory.
+# quilm2sam, on one thread and with --threads=2: unsorted BAM (the hits alone,
+# and with --unmapped the whole dataset), unsorted SAM, coordinate-sorted BAM
+# with index, and for comparison `samtools sort` (one thread, and -@2) of the
+# same records. Every figure is the median of RUNS runs (default 3); the
+# sorts of both programs run in turns, so that each ratio compares runs made
+# under the same load. Reports wall time, CPU time, records per second and
+# peak memory, and checks that the thread counts give the same records.
 #   bench/sam.sh [build/bin]
 # The splice run is made once and kept in $BENCH_SAM (default /tmp/quilm-bench-sam).
 set -euo pipefail
@@ -12,6 +15,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 bin=$(cd "${1:-$root/build/bin}" && pwd)
 data=${BENCH_DATA:-/tmp/quilm-bench-data}
 keep=${BENCH_SAM:-/tmp/quilm-bench-sam}
+runs=${RUNS:-3}
 mkdir -p "$data" "$keep"
 [ -f "$data/genome200.fa" ] || python3 "$root/bench/gen_data.py" genome "$data/genome200.fa" 200000000 8
 # The reads stay in this benchmark's own folder: a file another script may be
@@ -32,29 +36,73 @@ fi
 out=$(mktemp -d /tmp/quilm-bench-sam-out.XXXXXX)
 trap 'rm -rf "$out"' EXIT
 
-# Runs a command under /usr/bin/time; prints "wall s, cpu s, peak MiB".
-timed() {
+# Runs a command once under /usr/bin/time, appending "wall cpu peak-KiB" to
+# $out/<name>.times.
+run_once() {
+  local name=$1
+  shift
   /usr/bin/time -f "%e %U %S %M" -o "$out/time" "$@" 2> "$out/stderr" || { cat "$out/stderr"; exit 1; }
-  awk '{ printf "%.2f s wall, %.2f s CPU, peak %d MiB", $1, $2 + $3, $4 / 1024 }' "$out/time"
+  awk '{ print $1, $2 + $3, $4 }' "$out/time" >> "$out/$name.times"
 }
-wall() { cut -d' ' -f1 "$out/time"; }
-cpu() { awk '{ print $2 + $3 }' "$out/time"; }
+# The median run of a name (by wall time): "wall cpu peak-KiB".
+median() { sort -n "$out/$1.times" | awk '{ l[NR] = $0 } END { print l[int((NR + 1) / 2)] }'; }
+wall() { median "$1" | cut -d' ' -f1; }
+cpu() { median "$1" | cut -d' ' -f2; }
+describe() {
+  median "$1" | awk '{ printf "%.2f s wall, %.2f s CPU, peak %d MiB", $1, $2, $3 / 1024 }'
+}
+rates() {  # records name
+  awk -v n="$1" -v w="$(wall "$2")" -v c="$(cpu "$2")" \
+    'BEGIN { printf "%.0f records/s wall, %.0f records/s per CPU second", n / w, n / c }'
+}
+# Runs quilm2sam RUNS times under a name.
+ours() {
+  local name=$1
+  shift
+  for _ in $(seq "$runs"); do run_once "$name" "$bin/quilm2sam" "${args[@]}" "$@"; done
+}
 
 args=(-R"$data/genome200.fa" -D"$keep/reads1m.fq" -O"$keep/run")
 hits=$(cat "$keep"/run-quilm2* "$keep"/run-splice-* | awk 'END { print NR / 2 }')
-echo "records: $hits hits of 1,000,000 reads; machine: $(nproc) cores, load $(cut -d' ' -f1 /proc/loadavg)"
+echo "records: $hits hits of 1,000,000 reads; machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "medians of $runs runs"
 
-echo "unsorted BAM:          $(timed "$bin/quilm2sam" "${args[@]}" -o "$out/u.bam")"
-echo "  $(awk -v n="$hits" -v w="$(wall)" -v c="$(cpu)" 'BEGIN { printf "%.0f records/s wall, %.0f records/s per CPU second", n / w, n / c }')"
-echo "unsorted BAM, --unmapped: $(timed "$bin/quilm2sam" "${args[@]}" -o "$out/a.bam" --unmapped)"
+for t in 1 2; do
+  ours "u$t" -o "$out/u$t.bam" --threads=$t
+  echo "unsorted BAM, $t thread(s):            $(describe "u$t")"
+  echo "  $(rates "$hits" "u$t")"
+done
+ours a2 -o "$out/a.bam" --unmapped --threads=2
 all=$(grep -o '[0-9]* records written' "$out/stderr" | cut -d' ' -f1)
-echo "  $all records (the whole dataset): $(awk -v n="$all" -v w="$(wall)" -v c="$(cpu)" 'BEGIN { printf "%.0f records/s wall, %.0f records/s per CPU second", n / w, n / c }')"
-echo "unsorted SAM:          $(timed "$bin/quilm2sam" "${args[@]}" -o "$out/u.sam")"
-echo "sorted BAM + index:    $(timed "$bin/quilm2sam" "${args[@]}" -o "$out/s.bam" --sort)"
-ours=$(wall)
-echo "sorted, 64 MiB runs:   $(timed "$bin/quilm2sam" "${args[@]}" -o "$out/s64.bam" --sort --sort-memory=64)"
-echo "samtools sort (u.bam): $(timed samtools sort -m 768M -o "$out/t.bam" "$out/u.bam")"
-theirs=$(wall)
-echo "  sort + index time of samtools: $(timed samtools index "$out/t.bam" | cut -d, -f1) more"
-cmp <(samtools view "$out/s.bam") <(samtools view "$out/s64.bam") && echo "  in-memory and spilled sorts agree"
-awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "quilm2sam --sort (conversion included) / samtools sort: %.2f\n", a / b }'
+echo "unsorted BAM, --unmapped, 2 threads: $(describe a2)"
+echo "  $all records (the whole dataset): $(rates "$all" a2)"
+ours sam1 -o "$out/u.sam"
+echo "unsorted SAM, 1 thread:              $(describe sam1)"
+
+# Ours and samtools' sorts in turns; each pair's ratio is taken under the
+# same load.
+for _ in $(seq "$runs"); do
+  for t in 1 2; do
+    run_once "s$t" "$bin/quilm2sam" "${args[@]}" -o "$out/s$t.bam" --sort --threads=$t
+    # -@ counts the threads beside samtools' main one: -@0 is one thread.
+    run_once "t$t" samtools sort -@$((t == 1 ? 0 : t)) -m 768M -o "$out/t$t.bam" "$out/u1.bam"
+    tail -qn1 "$out/s$t.times" "$out/t$t.times" | paste -sd' ' |
+      awk '{ print $1 / $4 }' >> "$out/ratio$t.times"
+  done
+done
+ours s64 -o "$out/s64.bam" --sort --sort-memory=64 --threads=2
+run_once index samtools index "$out/t2.bam"
+for t in 1 2; do
+  echo "sorted BAM + index, $t thread(s):      $(describe "s$t")"
+  echo "samtools sort -@$((t == 1 ? 0 : t)) (u1.bam):           $(describe "t$t")"
+  echo "  quilm2sam --sort (conversion and index included) / samtools sort: $(median "ratio$t" |
+    awk '{ printf "%.2f", $1 }') (median of the paired runs)"
+done
+echo "sorted, 64 MiB runs, 2 threads:      $(describe s64)"
+echo "  samtools index would take $(describe index | cut -d, -f1) more"
+
+same() { cmp -s <(samtools view "$1") <(samtools view "$2"); }
+same "$out/u1.bam" "$out/u2.bam" && same "$out/s1.bam" "$out/s2.bam" &&
+  echo "records identical with 1 and 2 threads, sorted and unsorted"
+same "$out/s2.bam" "$out/s64.bam" && echo "in-memory and spilled sorts agree"
+echo "load at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

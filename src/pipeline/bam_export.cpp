@@ -73,7 +73,8 @@ std::vector<std::string> export_arguments(const BamExport& bam, const RunConfig&
       bam.path,
       "--sort",
       "--unmapped",
-      config.has_splice_line ? "--run-kind=splice" : "--run-kind=mapping"};
+      config.has_splice_line ? "--run-kind=splice" : "--run-kind=mapping",
+      "--threads=" + std::to_string(config.cpu_cores)};
   if (!bam.read_group.id.empty()) {
     args.push_back(std::string(kReadGroupIdOption) + bam.read_group.id);
     for (const std::string& field : bam.read_group.fields)

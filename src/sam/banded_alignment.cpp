@@ -92,7 +92,7 @@ int align_in_band(std::string_view seq, const Chromosome& chromosome, std::int64
   work.band.resize(static_cast<std::size_t>((n + 1) * b.width));
   std::int32_t* cost = work.band.data();
   const char* window =
-      chromosome.fetch(b.start, static_cast<std::size_t>(b.end - b.start), work.window).data();
+      window_bases(chromosome, b.start, static_cast<std::size_t>(b.end - b.start), work).data();
   fill_band(seq, window, b, cost);
   // The cheapest end, nearest to the ungapped diagonal on a tie.
   const std::int32_t* last = cost + n * b.width;

@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
+#include <new>
 #include <queue>
 
 #include "common/errors.hpp"
 #include "sam/hts_handles.hpp"
+#include "sam/stored_records.hpp"
 
 namespace quilm::sam {
 
@@ -27,37 +28,47 @@ bool entry_less(const SortEntry& a, const SortEntry& b) {
                                           : a.order_key < b.order_key;
 }
 
-std::size_t used_memory(const CoordinateSorter& s) {
-  return s.buffer.size() + s.entries.size() * sizeof(SortEntry);
-}
-
-// A record of the buffer seen as a bam1_t, without copying its data.
-bam1_t stored_record(const CoordinateSorter& s, const SortEntry& e) {
-  bam1_t view{};
-  const std::uint8_t* at = s.buffer.data() + e.offset;
-  std::memcpy(&view.core, at, sizeof view.core);
-  std::memcpy(&view.l_data, at + sizeof view.core, sizeof view.l_data);
-  view.m_data = static_cast<std::uint32_t>(view.l_data);
-  view.data = const_cast<std::uint8_t*>(at + sizeof view.core + sizeof view.l_data);
-  view.mempolicy = BAM_USER_OWNS_STRUCT | BAM_USER_OWNS_DATA;
-  return view;
-}
-
 void write_or_throw(htsFile* out, const sam_hdr_t* header, const bam1_t* b,
                     const std::string& path) {
   if (sam_write1(out, header, b) < 0) throw IoError("cannot write '" + path + "'");
 }
 
-// Writes the buffer's records in order and empties it.
-void write_sorted_buffer(CoordinateSorter& s, const sam_hdr_t* header, htsFile* out,
-                         const std::string& path) {
-  std::sort(s.entries.begin(), s.entries.end(), entry_less);
-  for (const SortEntry& e : s.entries) {
-    const bam1_t view = stored_record(s, e);
-    write_or_throw(out, header, &view, path);
+struct BlockHead {
+  const SortEntry* entry;
+  std::size_t block;
+};
+
+struct BlockHeadAfter {
+  bool operator()(const BlockHead& a, const BlockHead& b) const {
+    return entry_less(*b.entry, *a.entry);
   }
-  s.entries.clear();
-  s.buffer.clear();
+};
+
+// Writes the blocks' records in order, merging their sorted keys, and drops
+// the blocks. The records are read from all over the blocks: each block's
+// next record is asked into the cache while the others' go first. Four cache
+// lines hold a record of a short read whole.
+void write_blocks(CoordinateSorter& s, const sam_hdr_t* header, htsFile* out,
+                  const std::string& path) {
+  constexpr std::size_t kPrefetchLines = 4;
+  std::priority_queue<BlockHead, std::vector<BlockHead>, BlockHeadAfter> heads;
+  for (std::size_t k = 0; k < s.blocks.size(); ++k)
+    if (!s.blocks[k].entries.empty()) heads.push({s.blocks[k].entries.data(), k});
+  while (!heads.empty()) {
+    const BlockHead head = heads.top();
+    heads.pop();
+    const SortBlock& block = s.blocks[head.block];
+    const bam1_t view = stored_record(block.records.data() + head.entry->offset);
+    write_or_throw(out, header, &view, path);
+    if (head.entry + 1 == block.entries.data() + block.entries.size()) continue;
+    heads.push({head.entry + 1, head.block});
+    // Here and not in a helper: GCC drops the calls of a local function
+    // that only prefetches.
+    const std::uint8_t* next = block.records.data() + head.entry[1].offset;
+    for (std::size_t line = 0; line < kPrefetchLines; ++line) __builtin_prefetch(next + 64 * line);
+  }
+  s.blocks.clear();
+  s.used = 0;
 }
 
 void spill(CoordinateSorter& s, const sam_hdr_t* header) {
@@ -66,8 +77,9 @@ void spill(CoordinateSorter& s, const sam_hdr_t* header) {
   // Runs are read back once: fast compression is enough.
   HtsFilePtr out(sam_open(path.c_str(), "wb1"));
   if (!out) throw_io_error("cannot create", path);
+  share_pool(out.get(), s.pool, path);
   if (sam_hdr_write(out.get(), header) < 0) throw IoError("cannot write '" + path + "'");
-  write_sorted_buffer(s, header, out.get(), path);
+  write_blocks(s, header, out.get(), path);
   if (hts_close(out.release()) < 0) throw IoError("cannot write '" + path + "'");
 }
 
@@ -101,6 +113,7 @@ void merge_runs(CoordinateSorter& s, const sam_hdr_t* header, htsFile* out,
   for (std::size_t k = 0; k < count; ++k) {
     inputs[k].reset(sam_open(s.runs.paths[k].c_str(), "rb"));
     if (!inputs[k]) throw_io_error("cannot open", s.runs.paths[k]);
+    share_pool(inputs[k].get(), s.pool, s.runs.paths[k]);
     HeaderPtr run_header(sam_hdr_read(inputs[k].get()));
     if (!run_header) throw IoError("cannot read '" + s.runs.paths[k] + "'");
     records[k] = make_record();
@@ -120,37 +133,44 @@ TemporaryFiles::~TemporaryFiles() {
   for (const std::string& path : paths) std::remove(path.c_str());
 }
 
-CoordinateSorter make_sorter(const std::string& run_prefix, std::size_t memory_limit) {
+void sort_block(SortBlock& block, std::uint64_t sequence) {
+  std::size_t count = 0;
+  for (std::size_t at = 0; at < block.records.size(); ++count)
+    at += stored_size(block.records.data() + at);
+  block.entries.clear();
+  block.entries.reserve(count);
+  for (std::size_t at = 0; at < block.records.size();) {
+    const bam1_t view = stored_record(block.records.data() + at);
+    const std::uint64_t arrival = sequence << 32 | block.entries.size();
+    block.entries.push_back({position_key(view.core), strand_key(view.core) | arrival, at});
+    at += stored_size(&view);
+  }
+  std::sort(block.entries.begin(), block.entries.end(), entry_less);
+}
+
+CoordinateSorter make_sorter(const std::string& run_prefix, std::size_t memory_limit,
+                             hts_tpool* pool) {
   CoordinateSorter s;
   s.run_prefix = run_prefix;
   s.memory_limit = memory_limit;
-  // Reserved address space only: pages are touched as records arrive.
-  s.buffer.reserve(memory_limit);
+  s.pool = pool;
   return s;
 }
 
-void sorter_add(CoordinateSorter& s, const sam_hdr_t* header, const bam1_t* b) {
-  const std::size_t size = sizeof b->core + sizeof b->l_data + static_cast<std::size_t>(b->l_data);
-  if (!s.entries.empty() && used_memory(s) + size + sizeof(SortEntry) > s.memory_limit)
-    spill(s, header);
-  const std::uint64_t offset = s.buffer.size();
-  s.buffer.resize(offset + size);
-  std::uint8_t* at = s.buffer.data() + offset;
-  std::memcpy(at, &b->core, sizeof b->core);
-  std::memcpy(at + sizeof b->core, &b->l_data, sizeof b->l_data);
-  std::memcpy(at + sizeof b->core + sizeof b->l_data, b->data, static_cast<std::size_t>(b->l_data));
-  s.entries.push_back({position_key(b->core), strand_key(b->core) | s.arrivals++, offset});
+void sorter_add(CoordinateSorter& s, const sam_hdr_t* header, SortBlock&& block) {
+  const std::size_t size = block.records.size() + block.entries.size() * sizeof(SortEntry);
+  if (!s.blocks.empty() && s.used + size > s.memory_limit) spill(s, header);
+  s.used += size;
+  s.blocks.push_back(std::move(block));
 }
 
 void sorter_finish(CoordinateSorter& s, const sam_hdr_t* header, htsFile* out,
                    const std::string& out_path) {
   if (s.runs.paths.empty()) {
-    write_sorted_buffer(s, header, out, out_path);
+    write_blocks(s, header, out, out_path);
     return;
   }
-  if (!s.entries.empty()) spill(s, header);
-  s.buffer = {};
-  s.entries = {};
+  if (!s.blocks.empty()) spill(s, header);
   merge_runs(s, header, out, out_path);
 }
 

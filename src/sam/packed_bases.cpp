@@ -117,6 +117,15 @@ void PackedBases::append_bytes(const char* p, std::size_t n) {
   }
 }
 
+void PackedBases::prefetch(std::int64_t start, std::size_t n) const {
+  constexpr std::int64_t kBasesPerLine = 64 * 4;
+  const std::int64_t from = std::max<std::int64_t>(start, 0);
+  const std::int64_t to = std::min(start + static_cast<std::int64_t>(n), size_);
+  for (std::int64_t at = from; at < to; at += kBasesPerLine)
+    __builtin_prefetch(words_.data() + (at >> 5));
+  if (from < to) __builtin_prefetch(words_.data() + ((to - 1) >> 5));
+}
+
 void PackedBases::fetch(std::int64_t start, std::size_t n, char* out) const {
   auto at = static_cast<std::uint64_t>(start);
   for (std::size_t k = 0; k < n;) {

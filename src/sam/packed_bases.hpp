@@ -21,6 +21,10 @@ class PackedBases {
   // Copies bases [start, start + n), upper-cased, to out; the range must lie
   // within size().
   void fetch(std::int64_t start, std::size_t n, char* out) const;
+  // Asks the processor to bring bases [start, start + n) into the cache, so
+  // that a fetch soon after does not wait for memory; the part of the range
+  // outside size() is left out.
+  void prefetch(std::int64_t start, std::size_t n) const;
 
  private:
   struct Run {

@@ -21,11 +21,11 @@ void upper_case(std::string_view read, std::string& out) {
 // Mismatches of an ungapped placement, or kUnreachable when it leaves the
 // chromosome.
 int ungapped_mismatches(std::string_view sequence, const Chromosome& chromosome,
-                        std::int64_t position, std::string& buffer) {
+                        std::int64_t position, PlacementWork& work) {
   if (position < 0 || position + static_cast<std::int64_t>(sequence.size()) > chromosome.length)
     return kUnreachable;
   int count = 0;
-  const std::string_view ref = chromosome.fetch(position, sequence.size(), buffer);
+  const std::string_view ref = window_bases(chromosome, position, sequence.size(), work);
   for (std::size_t i = 0; i < sequence.size(); ++i) count += !same_base(sequence[i], ref[i]);
   return count;
 }
@@ -46,14 +46,23 @@ void place_ungapped(std::int64_t position, Placement& out) {
 
 // Mismatches of the split placement of a sequence.
 int split_mismatches(std::string_view sequence, const Hit& hit, const Chromosome& chromosome,
-                     std::string& buffer) {
+                     PlacementWork& work) {
   const auto first = static_cast<std::size_t>(hit.split) + 1;
-  return ungapped_mismatches(sequence.substr(0, first), chromosome, hit.first, buffer) +
-         ungapped_mismatches(sequence.substr(first), chromosome, hit.second + hit.split + 1,
-                             buffer);
+  return ungapped_mismatches(sequence.substr(0, first), chromosome, hit.first, work) +
+         ungapped_mismatches(sequence.substr(first), chromosome, hit.second + hit.split + 1, work);
 }
 
 }  // namespace
+
+std::string_view window_bases(const Chromosome& chromosome, std::int64_t start, std::size_t n,
+                              PlacementWork& work) {
+  if (work.window_chromosome == &chromosome && work.window_start == start &&
+      work.window.size() == n)
+    return work.window;
+  work.window_chromosome = &chromosome;
+  work.window_start = start;
+  return chromosome.fetch(start, n, work.window);
+}
 
 bool place_mapping_hit(const Hit& hit, std::string_view read, const Chromosome& chromosome,
                        PlacementWork& work, Placement& out) {
@@ -65,7 +74,7 @@ bool place_mapping_hit(const Hit& hit, std::string_view read, const Chromosome& 
   } else {
     out.sequence.assign(work.upper);
   }
-  const int ungapped = ungapped_mismatches(out.sequence, chromosome, hit.first, work.window);
+  const int ungapped = ungapped_mismatches(out.sequence, chromosome, hit.first, work);
   if (ungapped <= hit.errors) {
     place_ungapped(hit.first, out);
     return true;
@@ -81,8 +90,8 @@ void place_splice_hit(const Hit& hit, std::string_view read, const Chromosome& c
                       PlacementWork& work, Placement& out) {
   upper_case(read, work.upper);
   reverse_complement(work.upper, work.reverse);
-  out.reverse = split_mismatches(work.reverse, hit, chromosome, work.window) <
-                split_mismatches(work.upper, hit, chromosome, work.window);
+  out.reverse = split_mismatches(work.reverse, hit, chromosome, work) <
+                split_mismatches(work.upper, hit, chromosome, work);
   out.sequence.assign(out.reverse ? work.reverse : work.upper);
   out.position = hit.first;
   out.cigar.clear();
@@ -109,7 +118,7 @@ void describe_against_reference(const Chromosome& chromosome, PlacementWork& wor
     const std::uint32_t op = entry & BAM_CIGAR_MASK;
     const std::uint32_t length = entry >> BAM_CIGAR_SHIFT;
     if (op == BAM_CMATCH) {
-      const std::string_view ref = chromosome.fetch(position, length, work.window);
+      const std::string_view ref = window_bases(chromosome, position, length, work);
       for (std::uint32_t i = 0; i < length; ++i, ++seq) {
         if (same_base(*seq, ref[i])) {
           ++run;
@@ -126,7 +135,7 @@ void describe_against_reference(const Chromosome& chromosome, PlacementWork& wor
     } else if (op == BAM_CDEL) {
       flush_run();
       out.md.push_back('^');
-      out.md.append(chromosome.fetch(position, length, work.window));
+      out.md.append(window_bases(chromosome, position, length, work));
       position += length;
       out.edit_distance += static_cast<int>(length);
     } else if (op == BAM_CREF_SKIP) {

@@ -25,7 +25,9 @@ struct Placement {
 
 // Work areas reused from hit to hit.
 struct PlacementWork {
-  std::string window;  // reference bases of the current placement
+  std::string window;  // reference bases of the current placement, from window_bases
+  const Chromosome* window_chromosome = nullptr;
+  std::int64_t window_start = 0;
   std::string upper;
   std::string reverse;
   std::vector<std::int32_t> band;
@@ -37,6 +39,12 @@ struct PlacementWork {
 inline bool same_base(char read_upper, char reference) {
   return read_upper == reference && reference != 'N';
 }
+
+// Bases [start, start + n) of the chromosome, held in work.window; fetched
+// only when the window holds other bases, so that describing a placement
+// right after checking it reads the reference once.
+std::string_view window_bases(const Chromosome& chromosome, std::int64_t start, std::size_t n,
+                              PlacementWork& work);
 
 // A hit of the mapping output: the ungapped placement when it holds no more
 // errors than the run counted, else the best banded alignment around it (a

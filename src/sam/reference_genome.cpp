@@ -1,5 +1,6 @@
 #include "sam/reference_genome.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -46,6 +47,12 @@ std::string_view Chromosome::fetch(std::int64_t start, std::size_t n, std::strin
   buffer.resize(n);
   bases->fetch(offset + start, n, buffer.data());
   return buffer;
+}
+
+void Chromosome::prefetch(std::int64_t start, std::size_t n) const {
+  const std::int64_t from = std::max<std::int64_t>(start, 0);
+  const std::int64_t to = std::min(start + static_cast<std::int64_t>(n), length);
+  if (from < to) bases->prefetch(offset + from, static_cast<std::size_t>(to - from));
 }
 
 void add_chromosome(ReferenceGenome& genome, std::string name, std::string_view bases) {

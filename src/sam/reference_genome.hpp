@@ -24,6 +24,9 @@ struct Chromosome {
   // `buffer`; the range must lie within the chromosome. Every byte of the
   // record but CR and LF counts, so positions are the run's positions.
   std::string_view fetch(std::int64_t start, std::size_t n, std::string& buffer) const;
+  // Brings bases [start, start + n) into the cache ahead of a fetch; the part
+  // outside the chromosome is left out.
+  void prefetch(std::int64_t start, std::size_t n) const;
 };
 
 struct ReferenceGenome {

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "sam/hts_handles.hpp"
 #include "sam/reference_genome.hpp"
 
 namespace quilm::sam {
@@ -42,12 +44,36 @@ struct RunHits {
   bool six_files = false;
 };
 
-// Reads "<run>-quilm2high" ... "<run>-splice-mutil" when the first of them
-// exists, else the file <run> as the output of the mapping-only driver.
-// Throws InputError naming the file and record for a hit that does not fit
-// the reference.
-// `six_files`: the run's six files, else one mapping-only output file.
-RunHits load_run_hits(const std::string& run, bool six_files, const ReferenceGenome& genome);
+// One output file as read: its hits name their chromosome by an index into
+// `chromosomes` until they are checked against the reference.
+struct HitFile {
+  std::string path;
+  std::uint8_t source = 0;  // index into RunHits::sources
+  HitClass hit_class = HitClass::kHigh;
+  bool splice = false;
+  std::vector<Hit> hits;
+  std::vector<std::string> chromosomes;
+  std::exception_ptr error;  // of the reading, after the hits before it
+};
+
+// The run's files being read: with a pool each in a job of its own, so that
+// the calling thread can load the reference meanwhile.
+struct RunHitsReading {
+  RunHits run;
+  std::vector<HitFile> files;  // never resized once reading started
+  ProcessPtr jobs;             // after the files: it waits for their jobs before they go
+};
+
+// Starts reading "<run>-quilm2high" ... "<run>-splice-mutil" (`six_files`),
+// else the file <run> as the output of the mapping-only driver. Without a
+// pool the files are read before it returns.
+RunHitsReading start_reading_run_hits(const std::string& run, bool six_files, hts_tpool* pool);
+
+// Waits for the files, checks every hit against the reference and gathers
+// them by read number. Throws InputError naming the file and record for a
+// hit that does not fit the reference (or a record that cannot be read),
+// the first one in file order, as reading and checking file by file would.
+RunHits finish_run_hits(RunHitsReading& reading, const ReferenceGenome& genome);
 
 // Hash of a read sequence as stored in Hit::sequence_hash.
 std::uint32_t sequence_hash(std::string_view sequence);

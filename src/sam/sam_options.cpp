@@ -29,6 +29,14 @@ long parse_sort_memory(std::string_view text) {
   return value;
 }
 
+int parse_threads(std::string_view text) {
+  int value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || value < 1)
+    throw UsageError("--threads needs a whole number, at least 1, not '" + std::string(text) + "'");
+  return value;
+}
+
 void set_once(std::string& field, std::string value, const char* option) {
   if (!field.empty()) throw UsageError(std::string("option ") + option + " is given twice");
   if (value.empty()) throw UsageError(std::string("option ") + option + " needs a value");
@@ -38,6 +46,7 @@ void set_once(std::string& field, std::string value, const char* option) {
 void parse_argument(int argc, const char* const* argv, int& i, SamOptions& o) {
   const std::string_view arg = argv[i];
   constexpr std::string_view kSortMemory = "--sort-memory=";
+  constexpr std::string_view kThreads = "--threads=";
   if (arg == "--help" || arg == "-h") {
     o.help = true;
   } else if (arg == "--unmapped") {
@@ -56,6 +65,8 @@ void parse_argument(int argc, const char* const* argv, int& i, SamOptions& o) {
   } else if (arg.starts_with(kRunCommandOption)) {
     o.run_command = arg.substr(kRunCommandOption.size());
     if (o.run_command.empty()) throw UsageError("option --pg-cl=<command line> needs a value");
+  } else if (arg.starts_with(kThreads)) {
+    o.threads = parse_threads(arg.substr(kThreads.size()));
   } else if (arg.size() >= 2 && arg[0] == '-' && arg[1] != '-') {
     std::string* fields[] = {&o.reference_path, &o.dataset_path, &o.run_path, &o.output_path};
     const std::string_view letters = "RDOo";
@@ -86,8 +97,9 @@ void check_complete(const SamOptions& o) {
 
 const char* sam_usage() {
   return "Usage: quilm2sam -R<reference> -D<dataset> -O<run> -o <output> [--unmapped] [--sort]\n"
-         "                 [--sort-memory=<MiB>] [--rg-id=<id> [--rg=<TAG:VALUE>]...]\n"
-         "                 [--pg-cl=<command line>]\n"
+         "                 [--sort-memory=<MiB>] [--threads=<n>] [--rg-id=<id> "
+         "[--rg=<TAG:VALUE>]...]\n"
+         "                 [--pg-cl=<command line>] [--run-kind=<kind>]\n"
          "Writes the hits of a finished run as SAM, BAM or CRAM.\n"
          "  -R<reference>       reference FASTA of the run (plain or gzip)\n"
          "  -D<dataset>         FASTQ dataset of the run (plain or gzip, '-' for standard\n"
@@ -99,6 +111,7 @@ const char* sam_usage() {
          "  --unmapped          add every read without a hit as an unmapped record\n"
          "  --sort              sorted by coordinate, with a .bai (BAM) or .crai (CRAM) index\n"
          "  --sort-memory=<MiB> memory for sorting before runs spill to disk (default 768)\n"
+         "  --threads=<n>       threads for converting, sorting and compressing (default 1)\n"
          "  --rg-id=<id>        an @RG line with this ID and RG:Z:<id> on every record\n"
          "  --rg=<TAG:VALUE>    one more field of the @RG line (repeatable, in order)\n"
          "  --pg-cl=<text>      the command line of the run, for its @PG line before ours\n"

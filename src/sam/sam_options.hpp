@@ -19,6 +19,10 @@ struct SamOptions {
   bool unmapped = false;
   bool sort = false;
   long sort_memory_mib = 768;
+  // 1: everything on the calling thread. More: htslib's pool of that many
+  // threads converts, sorts and compresses, while the calling thread reads
+  // the dataset and hands out the work. The records are the same either way.
+  int threads = 1;
   bool help = false;
   RunKind run_kind = RunKind::kFound;  // --run-kind=splice|mapping
   ReadGroup read_group;                // --rg-id, --rg

@@ -8,6 +8,7 @@
 #include "common/errors.hpp"
 #include "common/paths.hpp"
 #include "common/version.hpp"
+#include "sam/stored_records.hpp"
 
 namespace quilm::sam {
 
@@ -84,7 +85,7 @@ HeaderPtr make_header(const ReferenceGenome& genome, const SamOptions& options,
   return header;
 }
 
-SamOutput open_output(const SamOptions& options, HeaderPtr header) {
+SamOutput open_output(const SamOptions& options, HeaderPtr header, hts_tpool* pool) {
   SamOutput out;
   out.path = options.output_path;
   out.header = std::move(header);
@@ -97,39 +98,49 @@ SamOutput open_output(const SamOptions& options, HeaderPtr header) {
   if (format == OutputFormat::kCram) use_reference(out, options.reference_path);
   if (options.sort && format != OutputFormat::kSam)
     out.index_suffix = format == OutputFormat::kCram ? ".crai" : ".bai";
+  share_pool(out.file.get(), pool, out.part_path);
   write_header(out);
   if (options.sort) {
+    if (out.index_suffix) {
+      out.part_index = out.part_path + out.index_suffix;
+      out.part.paths.push_back(out.part_index);
+    }
     const auto limit = static_cast<std::size_t>(options.sort_memory_mib) << 20;
-    out.sorter = std::make_unique<CoordinateSorter>(make_sorter(out.part_path + ".run", limit));
+    out.sorter =
+        std::make_unique<CoordinateSorter>(make_sorter(out.part_path + ".run", limit, pool));
   }
   return out;
 }
 
-void write_record(SamOutput& out, const bam1_t* b) {
-  ++out.records;
-  if (out.sorter) {
-    sorter_add(*out.sorter, out.header.get(), b);
-  } else if (sam_write1(out.file.get(), out.header.get(), b) < 0) {
-    throw IoError("cannot write '" + out.path + "'");
+void write_stored_records(SamOutput& out, const std::vector<std::uint8_t>& bytes) {
+  for (std::size_t at = 0; at < bytes.size(); ++out.records) {
+    const bam1_t view = stored_record(bytes.data() + at);
+    if (sam_write1(out.file.get(), out.header.get(), &view) < 0)
+      throw IoError("cannot write '" + out.path + "'");
+    at += stored_size(&view);
   }
 }
 
+void add_sorted_block(SamOutput& out, SortBlock&& block) {
+  out.records += static_cast<long>(block.entries.size());
+  sorter_add(*out.sorter, out.header.get(), std::move(block));
+}
+
 void finish_output(SamOutput& out) {
+  const bool indexed = out.index_suffix != nullptr;
   if (out.sorter) {
+    // The index grows as the sorted records are written: no second pass.
+    if (indexed && sam_idx_init(out.file.get(), out.header.get(), 0, out.part_index.c_str()) < 0)
+      throw IoError("cannot index '" + out.path + "'");
     sorter_finish(*out.sorter, out.header.get(), out.file.get(), out.path);
     out.sorter.reset();
+    if (indexed && sam_idx_save(out.file.get()) < 0)
+      throw IoError("cannot index '" + out.path + "'");
   }
   if (hts_close(out.file.release()) < 0) throw IoError("cannot write '" + out.path + "'");
   if (out.path == "-") return;
-  const bool indexed = out.index_suffix != nullptr;
-  const std::string part_index = out.part_path + (indexed ? out.index_suffix : "");
-  if (indexed) {
-    out.part.paths.push_back(part_index);
-    if (sam_index_build2(out.part_path.c_str(), part_index.c_str(), 0) < 0)
-      throw IoError("cannot index '" + out.path + "'");
-  }
   rename_or_throw(out.part_path, out.path);
-  if (indexed) rename_or_throw(part_index, out.path + out.index_suffix);
+  if (indexed) rename_or_throw(out.part_index, out.path + out.index_suffix);
   out.part.paths.clear();
   // An index of an earlier file under this name no longer describes it.
   for (const char* suffix : {".bai", ".crai"})

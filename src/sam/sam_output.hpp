@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "sam/coordinate_sort.hpp"
 #include "sam/hts_handles.hpp"
@@ -16,9 +17,10 @@
 namespace quilm::sam {
 
 struct SamOutput {
-  std::string path;       // as given; "-" for stdout
-  std::string part_path;  // the file written until finish_output
-  TemporaryFiles part;    // removed unless finish_output renamed it
+  std::string path;        // as given; "-" for stdout
+  std::string part_path;   // the file written until finish_output
+  std::string part_index;  // of a sorted BAM, built as its records are written
+  TemporaryFiles part;     // removed unless finish_output renamed it
   HtsFilePtr file;
   HeaderPtr header;
   std::unique_ptr<CoordinateSorter> sorter;  // set with --sort
@@ -33,10 +35,16 @@ HeaderPtr make_header(const ReferenceGenome& genome, const SamOptions& options,
                       const char* run_program);
 
 // Opens the output and writes the header; a CRAM is encoded against the
-// reference of the options.
-SamOutput open_output(const SamOptions& options, HeaderPtr header);
+// reference of the options. With a pool, htslib compresses (and formats SAM)
+// in it, also the sorter's runs; the pool must outlive the output.
+SamOutput open_output(const SamOptions& options, HeaderPtr header, hts_tpool* pool);
 
-void write_record(SamOutput& out, const bam1_t* b);
+// Writes the records stored in `bytes` (see stored_records.hpp) in order to
+// an output that is not sorted.
+void write_stored_records(SamOutput& out, const std::vector<std::uint8_t>& bytes);
+
+// Gives a block sorted by sort_block to the sorter of a sorted output.
+void add_sorted_block(SamOutput& out, SortBlock&& block);
 
 // Sorts if asked, closes, indexes a sorted BAM or CRAM and moves the files
 // in place.

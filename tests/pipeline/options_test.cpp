@@ -180,7 +180,7 @@ TEST(ParamRead, ExportOptionsAndTheExportCommand) {
   for (const std::string& arg : export_arguments(bam, p.options.config)) joined += arg + "|";
   EXPECT_EQ(joined,
             "-Rref.fa|-Dreads.fq|-Oout|-o|out/run.bam|--sort|--unmapped|--run-kind=splice|"
-            "--rg-id=s 1|--rg=SM:x y|"
+            "--threads=2|--rg-id=s 1|--rg=SM:x y|"
             "--rg=P1:z|--pg-cl=quilm2splice -Rref.fa --bam=out/run.bam|");
   for (const char* name : {"--bam=a.sam", "--bam=dir/a.cram"})
     EXPECT_EQ(parse(with({name})).result, 1) << name;

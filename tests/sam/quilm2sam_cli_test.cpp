@@ -337,6 +337,9 @@ TEST_F(Quilm2samCliTest, HelpAndUsageErrors) {
                                              {"-o", "-", "--sort"},
                                              {"-o", "x.sam", "--bogus"},
                                              {"-o", "x.bam", "--sort", "--sort-memory=lots"},
+                                             {"-o", "x.bam", "--threads=0"},
+                                             {"-o", "x.bam", "--threads=x"},
+                                             {"-o", "x.bam", "--threads="},
                                              {"-o"}}) {
     test::RunResult r = run(args);
     EXPECT_EQ(r.status, 1);
@@ -395,12 +398,37 @@ TEST_F(Quilm2samCliTest, BadInputNamesFileAndRecordAndKeepsOutput) {
   };
   for (const auto& [record, message] : cases) {
     spit(path("run-quilm2high"), good + record);
-    test::RunResult r = run({"-o", "out.sam"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("run-quilm2high': mapping output record 4"), std::string::npos) << r.err;
-    EXPECT_EQ(slurp(path("out.sam")), "earlier\n");
+    for (const char* threads : {"--threads=1", "--threads=2"}) {
+      test::RunResult r = run({"-o", "out.sam", threads});
+      EXPECT_EQ(r.status, 1);
+      EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+      EXPECT_NE(r.err.find("run-quilm2high': mapping output record 4"), std::string::npos) << r.err;
+      EXPECT_EQ(slurp(path("out.sam")), "earlier\n");
+    }
   }
+  // A later file missing too: the first error in file order is reported,
+  // though with threads the files are read at the same time.
+  spit(path("run-quilm2high"), good + cases[0].first);
+  std::filesystem::rename(path("run-quilm2low"), path("low.keep"));
+  for (const char* threads : {"--threads=1", "--threads=2"}) {
+    test::RunResult r = run({"-o", "out.sam", threads});
+    EXPECT_NE(r.err.find("mapping output record 4 names chromosome 'chrZ'"), std::string::npos)
+        << r.err;
+  }
+  std::filesystem::rename(path("low.keep"), path("run-quilm2low"));
+  // A read that differs and, later in the dataset, a record cut short: the
+  // first error in dataset order is the one reported, however far the
+  // dataset was read ahead.
+  spit(path("run-quilm2high"), good + test::SmallRun::mapping(2, reads[0], 'F', "chrA", 0, 100));
+  spit(path("reads.fq"), slurp(path("reads.fq")) + "@short\nACGT\n+\nII\n");
+  for (const char* threads : {"--threads=1", "--threads=2"}) {
+    test::RunResult r = run({"-o", "out.sam", "--unmapped", threads});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("mapping output record 4 holds a sequence that differs from read 2"),
+              std::string::npos)
+        << r.err;
+  }
+  spit(path("reads.fq"), run_.fastq());
   spit(path("run-quilm2high"), good);
   spit(path("run-splice-low"), test::SmallRun::splice(1, reads[0], 'F', "chrB", 20, 0, 500, 980));
   test::RunResult r = run({"-o", "out.sam"});

@@ -1,6 +1,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <string>
 #include <vector>
 
 #include "support/test_support.hpp"
@@ -57,6 +58,28 @@ TEST_F(Quilm2samExampleTest, ExampleRunBecomesASortedIndexedBam) {
             "same\n");
   EXPECT_EQ(shell_output("samtools view run.bam | awk '$6 ~ /N/' | grep -c XS:A:"),
             shell_output("samtools view run.bam | awk '$6 ~ /N/' | wc -l"));
+
+  // The same records whatever the number of threads, sorted or not (several
+  // batches of reads are in flight at once), and the same index.
+  for (const bool sorted : {true, false}) {
+    for (const std::string threads : {"1", "2", "3"}) {
+      SCOPED_TRACE(threads + (sorted ? " sorted" : ""));
+      std::vector<std::string> args = {
+          "-R" + genome,          "-D" + reads, "-O" + path("run"),    "-o",
+          "t" + threads + ".bam", "--unmapped", "--threads=" + threads};
+      if (sorted) args.push_back("--sort");
+      test::RunResult r = test::run_program_in(dir(), test::program_path("quilm2sam"), args);
+      ASSERT_EQ(r.status, 0) << r.err;
+    }
+    EXPECT_EQ(shell_output("samtools view t1.bam > t1.sam && samtools view t2.bam | cmp - t1.sam &&"
+                           " samtools view t3.bam | cmp - t1.sam && echo same"),
+              "same\n");
+    if (!sorted) continue;
+    EXPECT_EQ(shell_output("samtools view run.bam | cmp - t1.sam && echo same"), "same\n");
+    EXPECT_EQ(shell_output("samtools index -o t3.ref.bai t3.bam && cmp t3.ref.bai t3.bam.bai && "
+                           "echo same"),
+              "same\n");
+  }
 }
 
 // --bam on a driver: the run's outputs, stdout and config.txt as without it,

@@ -1,8 +1,11 @@
 #include <htslib/sam.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "common/errors.hpp"
 #include "sam/coordinate_sort.hpp"
@@ -13,6 +16,7 @@
 #include "sam/reference_genome.hpp"
 #include "sam/sam_records.hpp"
 #include "sam/sam_test_data.hpp"
+#include "sam/stored_records.hpp"
 #include "support/test_support.hpp"
 
 namespace quilm::sam {
@@ -196,42 +200,80 @@ TEST_F(SamInputsTest, DatasetRecordsAreCountedAsTheRunCountsThem) {
   }
 }
 
-TEST_F(SamInputsTest, SortSpillsRunsAndMergesThemInOrder) {
+struct SortedRecord {
+  std::uint32_t tid;
+  long pos;
+  int arrival;
+  bool operator==(const SortedRecord&) const = default;
+};
+
+// 3000 records, many at the same positions, through a sorter with the given
+// memory (bytes) and threads, in sorted blocks of 70 records; the records as
+// written, and the runs spilled.
+std::pair<std::vector<SortedRecord>, std::size_t> sort_records(const std::string& dir,
+                                                               std::size_t memory, int threads) {
   const std::string text = "@HD\tVN:1.6\tSO:coordinate\n@SQ\tSN:a\tLN:100000\n@SQ\tSN:b\tLN:9\n";
   HeaderPtr header(sam_hdr_parse(text.size(), text.c_str()));
-  auto sorter = std::make_unique<CoordinateSorter>(make_sorter(path("run"), 64 << 10));
+  const ThreadPoolPtr pool = make_thread_pool(threads);
+  auto sorter = std::make_unique<CoordinateSorter>(make_sorter(dir + "/run", memory, pool.get()));
   RecordPtr b = make_record();
   const std::string seq(60, 'A'), qual(60, 10);
   const std::uint32_t cigar = 60u << BAM_CIGAR_SHIFT | BAM_CMATCH;
+  SortBlock block;
+  std::uint64_t blocks = 0;
   for (int i = 0; i < 3000; ++i) {
     const int tid = i % 7 == 0 ? -1 : i % 5 == 0 ? 1 : 0;
-    const long pos = tid < 0 ? -1 : tid == 1 ? 0 : (i * 7919L) % 99000;
+    const long pos = tid < 0 ? -1 : tid == 1 ? 0 : (i * 7919L) % 990;
     std::string name = std::to_string(i);
     name.insert(name.begin(), 'r');  // not "r" + ...: a false -Wrestrict of GCC 12
-    ASSERT_GE(bam_set1(b.get(), name.size(), name.c_str(), tid < 0 ? BAM_FUNMAP : 0, tid, pos, 0,
-                       tid < 0 ? 0 : 1, &cigar, -1, -1, 0, 60, seq.c_str(), qual.c_str(), 0),
+    const std::uint16_t flag = tid < 0 ? BAM_FUNMAP : i % 3 == 0 ? BAM_FREVERSE : 0;
+    EXPECT_GE(bam_set1(b.get(), name.size(), name.c_str(), flag, tid, pos, 0, tid < 0 ? 0 : 1,
+                       &cigar, -1, -1, 0, 60, seq.c_str(), qual.c_str(), 0),
               0);
-    sorter_add(*sorter, header.get(), b.get());
+    append_record(block.records, b.get());
+    if (i % 70 == 69 || i == 2999) {
+      sort_block(block, blocks++);
+      sorter_add(*sorter, header.get(), std::move(block));
+      block = {};
+    }
   }
-  EXPECT_GT(sorter->runs.paths.size(), 2u);
+  const std::size_t runs = sorter->runs.paths.size();
   {
-    HtsFilePtr out(sam_open(path("sorted.bam").c_str(), "wb"));
-    ASSERT_EQ(sam_hdr_write(out.get(), header.get()), 0);
-    sorter_finish(*sorter, header.get(), out.get(), path("sorted.bam"));
+    HtsFilePtr out(sam_open((dir + "/sorted.bam").c_str(), "wb"));
+    EXPECT_EQ(sam_hdr_write(out.get(), header.get()), 0);
+    sorter_finish(*sorter, header.get(), out.get(), dir + "/sorted.bam");
   }
-  HtsFilePtr in(sam_open(path("sorted.bam").c_str(), "rb"));
-  HeaderPtr read_header(sam_hdr_read(in.get()));
-  std::vector<std::pair<std::uint32_t, long>> order;
-  std::vector<int> ties;  // arrival numbers of the records at b:1, which must stay in order
-  while (sam_read1(in.get(), read_header.get(), b.get()) >= 0) {
-    order.emplace_back(static_cast<std::uint32_t>(b->core.tid), b->core.pos);
-    if (b->core.tid == 1) ties.push_back(std::stoi(bam_get_qname(b.get()) + 1));
-  }
-  EXPECT_EQ(order.size(), 3000u);
-  EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
-  EXPECT_TRUE(std::is_sorted(ties.begin(), ties.end()));
   sorter.reset();  // the runs' files go with the sorter
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir()), {}), 1);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+  HtsFilePtr in(sam_open((dir + "/sorted.bam").c_str(), "rb"));
+  HeaderPtr read_header(sam_hdr_read(in.get()));
+  std::vector<SortedRecord> records;
+  while (sam_read1(in.get(), read_header.get(), b.get()) >= 0)
+    records.push_back({static_cast<std::uint32_t>(b->core.tid), b->core.pos,
+                       std::stoi(bam_get_qname(b.get()) + 1) * (bam_is_rev(b.get()) ? -1 : 1)});
+  return {records, runs};
+}
+
+// By position, forward before reverse, then in arrival order; the same
+// records whether sorted in memory or in spilled runs, on one thread or in
+// the pool.
+TEST_F(SamInputsTest, SortSpillsRunsAndMergesThemInOrder) {
+  const auto [in_memory, no_runs] = sort_records(dir(), 16 << 20, 1);
+  EXPECT_EQ(no_runs, 0u);
+  ASSERT_EQ(in_memory.size(), 3000u);
+  const auto after = [](const SortedRecord& a, const SortedRecord& b) {
+    if (a.tid != b.tid || a.pos != b.pos) return std::pair(a.tid, a.pos) > std::pair(b.tid, b.pos);
+    if ((a.arrival < 0) != (b.arrival < 0)) return a.arrival < 0;
+    return std::abs(a.arrival) > std::abs(b.arrival);
+  };
+  EXPECT_EQ(std::adjacent_find(in_memory.begin(), in_memory.end(), after), in_memory.end());
+  for (int threads : {1, 2, 3}) {
+    SCOPED_TRACE(threads);
+    const auto [spilled, runs] = sort_records(dir(), 64 << 10, threads);
+    EXPECT_GT(runs, 2u);
+    EXPECT_TRUE(spilled == in_memory);
+    EXPECT_TRUE(sort_records(dir(), 16 << 20, threads).first == in_memory);
+  }
 }
 
 }  // namespace
