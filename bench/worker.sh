@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Benchmark of the seed-mapping worker quilm_x (issue 3).
+# Benchmark of the seed-mapping worker quilm_x.
 #
 # Generates one genome-like segment (repeat families copied with mutations,
 # soft-masked stretches, tandem repeats, N gaps) and reads drawn from it with
