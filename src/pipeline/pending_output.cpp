@@ -32,7 +32,10 @@ PendingOutput::PendingOutput(std::string final_path, RunGuard* guard)
 }
 
 PendingOutput::~PendingOutput() {
-  if (kept_) return;
+  if (!kept_) discard();
+}
+
+void PendingOutput::discard() {
   if (guard_)
     guard_->drop_temporary(temporary_);
   else
@@ -49,10 +52,7 @@ void PendingOutput::copy_into_final() {
     }
     out.close();
   }
-  if (guard_)
-    guard_->drop_temporary(temporary_);
-  else
-    ::unlink(temporary_.c_str());
+  discard();
 }
 
 void PendingOutput::keep() {

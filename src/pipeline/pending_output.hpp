@@ -29,6 +29,8 @@ class PendingOutput {
 
  private:
   void copy_into_final();
+  // Removes the temporary (and forgets it in the guard).
+  void discard();
 
   std::string final_;
   std::string temporary_;

@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 #include "common/errors.hpp"
@@ -143,9 +145,13 @@ void finish_output(SamOutput& out) {
   if (indexed) rename_or_throw(out.part_index, out.path + out.index_suffix);
   out.part.paths.clear();
   // An index of an earlier file under this name no longer describes it.
-  for (const char* suffix : {".bai", ".crai"})
-    if (!indexed || std::string_view(suffix) != out.index_suffix)
-      ::unlink((out.path + suffix).c_str());
+  for (const char* suffix : {".bai", ".crai"}) {
+    if (indexed && std::string_view(suffix) == out.index_suffix) continue;
+    const std::string stale = out.path + suffix;
+    if (::unlink(stale.c_str()) != 0 && errno != ENOENT)
+      std::fprintf(stderr, "quilm2sam: warning: cannot remove the stale index '%s': %s\n",
+                   stale.c_str(), std::strerror(errno));
+  }
 }
 
 }  // namespace quilm::sam
