@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "common/errors.hpp"
+#include "common/fastq_record.hpp"
 #include "common/input_file.hpp"
 #include "pipeline/read_preparation.hpp"
 #include "pipeline/segmentation.hpp"
@@ -324,6 +325,56 @@ TEST_F(ReadNumbering, ReadsLongerThanTheMaximumAreCountedAndNamed) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(number("r.fq", 150).long_reads, 0);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+class MateNumbering : public test::TempDirTest {
+ protected:
+  // Numbers "1.fq" with "2.fq" as its mates; the error text, or "" when none.
+  std::string number(const std::string& first, const std::string& second, bool check = true) {
+    spit(path("1.fq"), first);
+    spit(path("2.fq"), second);
+    InputFile in(path("1.fq"));
+    InputFile mates(path("2.fq"));
+    try {
+      chang_fastqfile(in, dir(), 100, {&mates, check});
+    } catch (const InputError& e) {
+      return e.what();
+    }
+    return "";
+  }
+};
+
+TEST_F(MateNumbering, MatesAreNumberedInterleavedWithTheirNamesCompared) {
+  // Names agree without /1 and /2 and without their comments; a mate of
+  // length 0 keeps its number; plain and irregular records mix.
+  EXPECT_EQ(number("@p1/1 a\nAAAA\n+\nIIII\n@p2/1\r\nCCCC\r\n+\r\nIIII\r\n@p3\n\n+\n\n",
+                   "@p1/2 b\nTTTT\n+\nIIII\n@p2/2\nGGGG\n+\nIIII\n@p3\nACGT\n+\nIIII\n"),
+            "");
+  EXPECT_EQ(slurp(path("0.fastq")), "1\tAAAA\n2\tTTTT\n3\tCCCC\n4\tGGGG\n6\tACGT\n");
+  EXPECT_EQ(mate_name("@read7/1 comment"), "read7");
+  EXPECT_EQ(mate_name("@read7/3"), "read7/3");
+}
+
+TEST_F(MateNumbering, MatesThatDoNotPairAreRefusedNamingThePair) {
+  const std::string one = "@a/1\nAAAA\n+\nIIII\n";
+  const std::string two = one + "@b/1\nCCCC\n+\nIIII\n";
+  const std::string mate_a = "@a/2\nTTTT\n+\nIIII\n";
+  EXPECT_NE(number(two, mate_a)
+                .find("different numbers of reads: '" + path("2.fq") + "' ends after 1 records, '" +
+                      path("1.fq") + "' holds more"),
+            std::string::npos);
+  EXPECT_NE(
+      number(one, mate_a + "@b/2\nTTTT\n+\nIIII\n").find("'" + path("1.fq") + "' ends after 1"),
+      std::string::npos);
+  // A last record cut short in one file would drop half a pair.
+  EXPECT_NE(number(two, mate_a + "@b/2\nTTTT\n")
+                .find("'" + path("2.fq") + "': the last record (record 2) is cut short"),
+            std::string::npos);
+  const std::string renamed = "@x/2\nTTTT\n+\nIIII\n";
+  EXPECT_NE(number(one, renamed).find("mates of pair 1 have different names: 'a' in"),
+            std::string::npos);
+  EXPECT_EQ(number(one, renamed, false), "");
+  EXPECT_EQ(slurp(path("0.fastq")), "1\tAAAA\n2\tTTTT\n");
 }
 
 }  // namespace
