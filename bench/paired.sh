@@ -3,7 +3,7 @@
 # --bam against HISAT2 piped into samtools sort, on simulated pairs from the
 # real 1 Mbp human region of ../shared/data, scored against their true origin.
 #
-#   bench/paired.sh [bin-folder] [runs]       # defaults: build/bin, 3 runs
+#   bench/paired.sh [bin-folder] [runs]       # defaults: build/bin, 3 runs (or RUNS)
 #   PAIRS=50000 bench/paired.sh build/bin 1   # fewer pairs, one run
 #   OURS=0 bench/paired.sh                    # HISAT2 only
 #
@@ -38,7 +38,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bin=$(cd "${1:-$root/build/bin}" && pwd)
-runs=${2:-3}
+runs=${2:-${RUNS:-3}}
 pairs_n=${PAIRS:-200000}
 ours=${OURS:-1}
 data=$(cd "$root/../shared/data" && pwd)
