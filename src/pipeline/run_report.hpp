@@ -1,8 +1,10 @@
 // Progress lines and the closing summary of a driver run, on stderr.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "common/pair_counts.hpp"
 #include "pipeline/stopwatch.hpp"
 
 namespace quilm {
@@ -24,7 +26,10 @@ class RunReport {
   void count_empty_reads(int count) { empty_reads_ = count; }
   // The alignment figures of the closing summary.
   void count_alignments(const AlignmentCounts& counts) { alignments_ = counts; }
-  // The reads of length 0, if any; how the reads aligned, and the overall
+  // How the pairs aligned, for a run of paired reads.
+  void count_pairs(const PairCounts& counts) { pairs_ = counts; }
+  // The reads of length 0, if any; how the pairs aligned, if counted; how
+  // the reads aligned, and the overall
   // alignment rate; then wall time, CPU time of the driver and its workers,
   // peak memory of the driver and of the largest worker.
   void summary() const;
@@ -34,6 +39,7 @@ class RunReport {
   Stopwatch clock_;
   int empty_reads_ = 0;
   AlignmentCounts alignments_;
+  std::optional<PairCounts> pairs_;
 };
 
 }  // namespace quilm
