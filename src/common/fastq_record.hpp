@@ -49,4 +49,12 @@ bool read_fastq_words(TextScanner& scan, std::string& sequence, std::string& sep
 // of the header (without a leading '@'), without a trailing "/1" or "/2".
 std::string_view mate_name(std::string_view header);
 
+// The same for a name that is already the header's first word.
+inline std::string_view without_mate_suffix(std::string_view name) {
+  const std::size_t n = name.size();
+  if (n >= 2 && name[n - 2] == '/' && (name[n - 1] == '1' || name[n - 1] == '2'))
+    name.remove_suffix(2);
+  return name;
+}
+
 }  // namespace quilm

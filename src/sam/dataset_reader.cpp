@@ -91,7 +91,7 @@ namespace {
 // Mate 1 of the next pair; at the end of the dataset the mate file must end too.
 bool RunReads::next_pair(DatasetRead& read) {
   if (first_.next(read)) {
-    pair_name_.assign(mate_name(read.name));
+    pair_name_.assign(without_mate_suffix(read.name));
     if (pair_name_.empty()) pair_name_ = std::to_string(first_.count());  // a name "/1"
     read.name = pair_name_;
     ++count_;
@@ -108,10 +108,10 @@ bool RunReads::next_mate(DatasetRead& read) {
     if (mates_->cut_short()) cut_short(*mates_);
     different_lengths(*mates_, first_);
   }
-  if (name_check_ && mate_name(read.name) != pair_name_)
+  if (name_check_ && without_mate_suffix(read.name) != pair_name_)
     throw InputError("the mates of pair " + std::to_string(first_.count()) +
                      " have different names: '" + pair_name_ + "' in '" + first_.path() +
-                     "' and '" + std::string(mate_name(read.name)) + "' in '" + mates_->path() +
+                     "' and '" + std::string(without_mate_suffix(read.name)) + "' in '" + mates_->path() +
                      "' (give --no-name-check when the files name their mates differently)");
   read.name = pair_name_;
   ++count_;

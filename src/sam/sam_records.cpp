@@ -86,7 +86,11 @@ void cigar_text(const std::vector<std::uint32_t>& cigar, std::string& out) {
 // MC and MQ of a mate's record; room for them was asked for with the record.
 // MQ first: the order in which tools that fix mate fields write them.
 void add_mate_tags(const MateFields& m, RecordWork& work, bam1_t* b) {
-  if (m.mate_mapq >= 0) check(bam_aux_update_int(b, "MQ", m.mate_mapq));
+  if (m.mate_mapq >= 0) {
+    // A mapping quality fits one byte; appended, as the record has no MQ yet.
+    const auto mapq = static_cast<std::uint8_t>(m.mate_mapq);
+    check(bam_aux_append(b, "MQ", 'C', 1, &mapq));
+  }
   if (m.mate_cigar) {
     cigar_text(*m.mate_cigar, work.mate_cigar);
     check(bam_aux_append(b, "MC", 'Z', static_cast<int>(work.mate_cigar.size() + 1),
