@@ -63,9 +63,11 @@ void check_bam_export(const DriverOptions& o) {
   if (bam.path.empty()) return;
   refuse_run_file(o);
   check_folder_writable(bam.path);
-  for (const std::string* input : {&o.dataset_path, &o.mates_path})
+  const std::pair<const char*, const std::string*> inputs[] = {{"dataset", &o.dataset_path},
+                                                               {"mate file", &o.mates_path}};
+  for (const auto& [what, input] : inputs)
     if (is_one_pass_input(*input))
-      throw UsageError("option --bam: the export reads '" + *input +
+      throw UsageError(std::string("option --bam: the export reads the ") + what + " '" + *input +
                        "' once more after the run, so it must be a regular file, not a pipe or "
                        "standard input (or convert the run with quilm2sam afterwards)");
   if (bam.path.ends_with(".cram")) check_cram_reference(o.config.ref_path, "option --bam");
@@ -91,24 +93,29 @@ std::string pair_counts_path(const RunConfig& config) {
 
 namespace {
 
-// What the export and the pair count both give quilm2sam.
+// What tells quilm2sam the run: its files, its kind and the thread count.
 std::vector<std::string> run_arguments(const BamExport& bam, const RunConfig& config) {
-  std::vector<std::string> args = {
-      "-R" + config.ref_path, "-D" + bam.dataset_path, "-O" + config.output_path,
-      config.has_splice_line ? "--run-kind=splice" : "--run-kind=mapping",
-      "--threads=" + std::to_string(config.cpu_cores)};
-  if (bam.mates_path.empty()) return args;
+  return {"-R" + config.ref_path, "-D" + bam.dataset_path, "-O" + config.output_path,
+          config.has_splice_line ? "--run-kind=splice" : "--run-kind=mapping",
+          "--threads=" + std::to_string(config.cpu_cores)};
+}
+
+// The mates and where the pair counts go, for paired reads.
+void add_mate_arguments(const BamExport& bam, const RunConfig& config,
+                        std::vector<std::string>& args) {
+  if (bam.mates_path.empty()) return;
   args.push_back("--mates=" + bam.mates_path);
   if (!bam.name_check) args.push_back("--no-name-check");
   args.push_back("--summary=" + pair_counts_path(config));
-  return args;
 }
 
 }  // namespace
 
 std::vector<std::string> export_arguments(const BamExport& bam, const RunConfig& config) {
   std::vector<std::string> args = run_arguments(bam, config);
-  for (const char* arg : {"-o", bam.path.c_str(), "--sort", "--unmapped"}) args.push_back(arg);
+  // After the three files, as the two-command way writes them.
+  args.insert(args.begin() + 3, {"-o", bam.path, "--sort", "--unmapped"});
+  add_mate_arguments(bam, config, args);
   if (!bam.read_group.id.empty()) {
     args.push_back(std::string(kReadGroupIdOption) + bam.read_group.id);
     for (const std::string& field : bam.read_group.fields)
@@ -132,7 +139,9 @@ void run_pair_count(const BamExport& bam, const RunConfig& config, RunGuard* gua
                     const RunReport& report) {
   const std::string stage = "the pairing of the mates";
   report.stage(stage + ": starting " + kExportProgram);
-  run_helper({stage, kExportProgram, run_arguments(bam, config), nullptr}, guard);
+  std::vector<std::string> args = run_arguments(bam, config);
+  add_mate_arguments(bam, config, args);
+  run_helper({stage, kExportProgram, args, nullptr}, guard);
 }
 
 }  // namespace quilm

@@ -12,20 +12,8 @@ using test::slurp;
 using test::SmallRun;
 using test::spit;
 
-using SamLine = std::vector<std::string>;
-
-std::vector<SamLine> records_of(const std::string& text) {
-  std::vector<SamLine> records;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (line.empty() || line[0] == '@') continue;
-    SamLine fields;
-    std::istringstream split(line);
-    for (std::string f; std::getline(split, f, '\t');) fields.push_back(f);
-    records.push_back(fields);
-  }
-  return records;
-}
+using test::sam_records;
+using test::SamLine;
 
 // FLAG RNAME POS MAPQ CIGAR RNEXT PNEXT TLEN, and the tags NH HI MQ MC.
 std::string summary_of(const SamLine& r) {
@@ -108,7 +96,7 @@ TEST_F(PairedExportTest, EveryKindOfPairFieldByField) {
   const test::RunResult result = run({"-o", "out.sam", "--unmapped", "--max-insert=1000"});
   ASSERT_EQ(result.status, 0) << result.err;
   std::multimap<std::string, std::string> got;
-  for (const SamLine& r : records_of(slurp(path("out.sam")))) got.emplace(r[0], summary_of(r));
+  for (const SamLine& r : sam_records(slurp(path("out.sam")))) got.emplace(r[0], summary_of(r));
   const std::multimap<std::string, std::string> expected = {
       {"p1", "99 chrA 101 60 50M = 301 250 NH:i:1 HI:i:1 MQ:i:60 MC:Z:50M"},
       {"p1", "147 chrA 301 60 50M = 101 -250 NH:i:1 HI:i:1 MQ:i:60 MC:Z:50M"},
@@ -152,7 +140,7 @@ TEST_F(PairedExportTest, SamtoolsFindsTheMateFieldsRightAndCountsThePairs) {
     EXPECT_NE(flagstat.find(line), std::string::npos) << line << "\n" << flagstat;
   // Without --unmapped, the pair without a hit is left out, and so is p5's mate 2.
   ASSERT_EQ(run({"-o", "mapped.sam", "--max-insert=1000"}).status, 0);
-  EXPECT_EQ(records_of(slurp(path("mapped.sam"))).size(), 11u);
+  EXPECT_EQ(sam_records(slurp(path("mapped.sam"))).size(), 11u);
 }
 
 TEST_F(PairedExportTest, MateFilesThatDoNotFitAreRefusedAndNothingIsWritten) {

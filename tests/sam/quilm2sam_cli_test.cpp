@@ -16,20 +16,8 @@ using test::reverse_complement_of;
 using test::slurp;
 using test::spit;
 
-using SamLine = std::vector<std::string>;
-
-std::vector<SamLine> sam_records(const std::string& text) {
-  std::vector<SamLine> records;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (line.empty() || line[0] == '@') continue;
-    SamLine fields;
-    std::istringstream split(line);
-    for (std::string f; std::getline(split, f, '\t');) fields.push_back(f);
-    records.push_back(fields);
-  }
-  return records;
-}
+using test::sam_records;
+using test::SamLine;
 
 std::string tag(const SamLine& r, const std::string& name) {
   for (std::size_t i = 11; i < r.size(); ++i)

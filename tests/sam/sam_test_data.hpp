@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,21 @@ inline std::string reverse_complement_of(const std::string& s) {
   std::string out;
   quilm::reverse_complement(s, out);
   return out;
+}
+
+// The fields of each record of a SAM text, header lines left out.
+using SamLine = std::vector<std::string>;
+inline std::vector<SamLine> sam_records(const std::string& text) {
+  std::vector<SamLine> records;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '@') continue;
+    SamLine fields;
+    std::istringstream split(line);
+    for (std::string f; std::getline(split, f, '\t');) fields.push_back(f);
+    records.push_back(fields);
+  }
+  return records;
 }
 
 struct ExpectedRecord {
