@@ -23,6 +23,7 @@ constexpr Figure kFigures[] = {
     {"discordant", &PairCounts::discordant},
     {"one_mate", &PairCounts::one_mate},
     {"none", &PairCounts::none},
+    {"mates_rescued", &PairCounts::mates_rescued},
 };
 
 bool read_figure(InputFile& in, const Figure& figure, PairCounts& counts) {
@@ -79,6 +80,8 @@ void print_pair_counts(std::FILE* out, const PairCounts& c) {
   line(c.discordant, "aligned discordantly");
   line(c.one_mate, "with one mate aligned, the other not");
   line(c.none, "with neither mate aligned");
+  if (c.mates_rescued > 0)
+    std::fprintf(out, "  %ld mates were found near their mate (rescued)\n", c.mates_rescued);
 }
 
 }  // namespace quilm

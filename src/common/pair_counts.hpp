@@ -15,6 +15,7 @@ struct PairCounts {
   long discordant = 0;       // both mates aligned, no concordant pair
   long one_mate = 0;         // one mate aligned, the other not
   long none = 0;             // neither mate aligned
+  long mates_rescued = 0;    // mates found near their mate (the accurate mode), among the above
 };
 
 // One "<name>\t<count>\n" line per figure, in the order of the struct.

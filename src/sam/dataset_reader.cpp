@@ -111,7 +111,8 @@ bool RunReads::next_mate(DatasetRead& read) {
   if (name_check_ && without_mate_suffix(read.name) != pair_name_)
     throw InputError("the mates of pair " + std::to_string(first_.count()) +
                      " have different names: '" + pair_name_ + "' in '" + first_.path() +
-                     "' and '" + std::string(without_mate_suffix(read.name)) + "' in '" + mates_->path() +
+                     "' and '" + std::string(without_mate_suffix(read.name)) + "' in '" +
+                     mates_->path() +
                      "' (give --no-name-check when the files name their mates differently)");
   read.name = pair_name_;
   ++count_;

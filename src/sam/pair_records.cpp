@@ -8,13 +8,6 @@ namespace quilm::sam {
 
 namespace {
 
-std::int64_t reference_length(const std::vector<std::uint32_t>& cigar) {
-  std::int64_t length = 0;
-  for (std::uint32_t entry : cigar)
-    if (bam_cigar_type(bam_cigar_op(entry)) & 2) length += bam_cigar_oplen(entry);
-  return length;
-}
-
 void describe_hits(PlacedMate& m) {
   m.mate_hits.resize(static_cast<std::size_t>(m.count));
   for (int k = 0; k < m.count; ++k) {
@@ -46,8 +39,9 @@ MateFields point_to(const PlacedMate& self, int k, const PlacedMate& other, int 
   return f;
 }
 
-void build(const PlacedMate& m, int k, const HitNumbering& numbering, const MateFields& fields,
+void build(const PlacedMate& m, int k, const HitNumbering& numbering, MateFields fields,
            PairRecordWork& work, RecordSink& sink) {
+  if (m.rescued) fields.rescued_kind = "mate";
   build_mapped_record(*m.read, m.hits[k], m.placements[static_cast<std::size_t>(k)], numbering,
                       work.record_work, sink.record, &fields);
   keep_record(sink);

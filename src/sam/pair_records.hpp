@@ -34,10 +34,12 @@ struct PlacedMate {
   int count = 0;
   std::vector<Placement> placements;  // the first `count` belong to the hits
   std::vector<MateHit> mate_hits;
+  bool rescued = false;  // its one hit was found near its mate's (XR:Z:mate)
 };
 
 struct PairRecordWork {
   PlacedMate mates[2];
+  Hit rescued_hit;  // the hit of a rescued mate
   PairingWork pairing;
   PairChoice choice;
   RecordWork record_work;

@@ -79,6 +79,7 @@ int run_quilm2sam(int argc, const char* const* argv) {
   input.paired = dataset.paired();
   input.max_insert = options.max_insert;
   input.keep_records = write;
+  input.mate_rescue = options.mate_rescue;
   const ReadCounts counts = convert_reads(input, dataset, out, pool.get());
   if (write) {
     finish_output(out);

@@ -9,6 +9,7 @@
 
 #include "common/errors.hpp"
 #include "sam/hts_handles.hpp"
+#include "sam/mate_rescue.hpp"
 #include "sam/pair_records.hpp"
 #include "sam/read_placement.hpp"
 #include "sam/sam_records.hpp"
@@ -41,6 +42,7 @@ struct ReadBatch {
   RecordPtr record = make_record();
   RecordSink sink;  // into block.records
   PairRecordWork pair_work;
+  MateRescueWork rescue_work;
 };
 
 // Reads per batch (even: pairs are never split): enough that handing a job out costs little beside
@@ -145,11 +147,54 @@ void count_pair(PairCounts& counts, PairKind kind, int pairs_taken) {
   }
 }
 
+// Partner hits near which a lone mate is searched, at most.
+constexpr int kRescuePartners = 8;
+
+// The lone mate of a pair whose other mate has hits, searched near the
+// first of those hits; the placement with the fewest errors wins, the
+// earlier partner hit on a tie.
+void rescue_lone_mate(ReadBatch& b, PairRecordWork& w) {
+  if ((w.mates[0].count == 0) == (w.mates[1].count == 0)) return;
+  PlacedMate& lone = w.mates[0].count == 0 ? w.mates[0] : w.mates[1];
+  const PlacedMate& partner = w.mates[0].count == 0 ? w.mates[1] : w.mates[0];
+  if (lone.placements.empty()) lone.placements.resize(1);
+  int best = -1;
+  for (int k = 0; k < std::min(partner.count, kRescuePartners); ++k) {
+    const Hit& hit = partner.hits[k];
+    const Placement& p = partner.placements[static_cast<std::size_t>(k)];
+    const MateHit near{hit.chromosome, p.position, p.position + reference_length(p.cigar),
+                       p.reverse, hit.errors};
+    const int errors =
+        rescue_mate(lone.read->sequence, near, b.input->genome.chromosomes[hit.chromosome],
+                    b.input->max_insert, b.rescue_work, b.placement_work, b.placement);
+    if (errors < 0 || (best >= 0 && errors >= best)) continue;
+    best = errors;
+    std::swap(lone.placements[0], b.placement);
+    w.rescued_hit = Hit{};
+    w.rescued_hit.read_number = hit.read_number + (&lone == &w.mates[0] ? -1 : 1);
+    w.rescued_hit.chromosome = hit.chromosome;
+    w.rescued_hit.first = lone.placements[0].position;
+    w.rescued_hit.errors = errors;
+    w.rescued_hit.length = static_cast<std::uint32_t>(lone.read->sequence.size());
+    w.rescued_hit.hit_class = HitClass::kUnclassified;
+    w.rescued_hit.strand = lone.placements[0].reverse ? 'R' : 'F';
+  }
+  if (best < 0) return;
+  lone.hits = &w.rescued_hit;
+  lone.count = 1;
+  lone.rescued = true;
+  ++b.counts.mapped;
+  --b.counts.unmapped;
+  ++b.counts.pairs.mates_rescued;
+}
+
 // Reads i and i + 1 of the batch: the two mates of a pair.
 void convert_pair(ReadBatch& b, std::size_t i) {
   PairRecordWork& w = b.pair_work;
   place_mate(b, i, w.mates[0]);
   place_mate(b, i + 1, w.mates[1]);
+  w.mates[0].rescued = w.mates[1].rescued = false;
+  if (b.input->mate_rescue) rescue_lone_mate(b, w);
   if (!b.input->unmapped) b.counts.unmapped -= (w.mates[0].count == 0) + (w.mates[1].count == 0);
   const PairKind kind = write_pair_records({b.input->max_insert, b.input->unmapped}, w, b.sink);
   count_pair(b.counts.pairs, kind, static_cast<int>(w.choice.pairs.size()));
@@ -269,6 +314,7 @@ void write_batch(SamOutput& out, ReadCounts& counts, ReadBatch& b) {
   counts.pairs.discordant += p.discordant;
   counts.pairs.one_mate += p.one_mate;
   counts.pairs.none += p.none;
+  counts.pairs.mates_rescued += p.mates_rescued;
 }
 
 // The hits of the read just read, from `next` on.

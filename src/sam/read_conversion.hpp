@@ -26,6 +26,7 @@ struct ConversionInput {
   bool paired = false;                          // the reads come as pairs of mates
   std::int64_t max_insert = kDefaultMaxInsert;  // of a concordant pair
   bool keep_records = true;                     // false: only count
+  bool mate_rescue = false;  // a mate without a hit is searched near its mate's hits
 };
 
 struct ReadCounts {

@@ -102,6 +102,13 @@ void place_splice_hit(const Hit& hit, std::string_view read, const Chromosome& c
   push_cigar(out.cigar, BAM_CMATCH, length - first);
 }
 
+std::int64_t reference_length(const std::vector<std::uint32_t>& cigar) {
+  std::int64_t length = 0;
+  for (std::uint32_t entry : cigar)
+    if (bam_cigar_type(bam_cigar_op(entry)) & 2) length += bam_cigar_oplen(entry);
+  return length;
+}
+
 void describe_against_reference(const Chromosome& chromosome, PlacementWork& work, Placement& out) {
   out.md.clear();
   out.edit_distance = 0;

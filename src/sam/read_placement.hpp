@@ -67,6 +67,9 @@ void place_splice_hit(const Hit& hit, std::string_view read, const Chromosome& c
 int align_in_band(std::string_view sequence, const Chromosome& chromosome, std::int64_t position,
                   int band, PlacementWork& work, Placement& out);
 
+// Reference bases an alignment covers: its M, D and N operations.
+std::int64_t reference_length(const std::vector<std::uint32_t>& cigar);
+
 // Edit distance and MD string of out.sequence along out.cigar.
 void describe_against_reference(const Chromosome& chromosome, PlacementWork& work, Placement& out);
 

@@ -76,6 +76,8 @@ void parse_argument(int argc, const char* const* argv, int& i, SamOptions& o) {
     if (o.run_command.empty()) throw UsageError("option --pg-cl=<command line> needs a value");
   } else if (arg.starts_with("--mates=")) {
     set_once(o.mates_path, std::string(arg.substr(8)), "--mates");
+  } else if (arg == "--mate-rescue") {
+    o.mate_rescue = true;
   } else if (arg == "--no-name-check") {
     o.name_check = false;
   } else if (arg.starts_with("--max-insert=")) {
@@ -107,6 +109,8 @@ void check_complete(const SamOptions& o) {
     throw UsageError("the output (-o) is missing");
   if (o.summary_path.empty() == false && o.mates_path.empty())
     throw UsageError("--summary counts the pairs of --mates=<file>, which is not given");
+  if (o.mate_rescue && o.mates_path.empty())
+    throw UsageError("--mate-rescue searches the mates of --mates=<file>, which is not given");
   if (!o.name_check && o.mates_path.empty())
     throw UsageError("--no-name-check applies to the mates of --mates=<file>, which is not given");
   if (!o.mates_path.empty() && o.mates_path == o.dataset_path)
@@ -125,7 +129,7 @@ const char* sam_usage() {
          "[--rg=<TAG:VALUE>]...]\n"
          "                 [--pg-cl=<command line>] [--run-kind=<kind>]\n"
          "                 [--mates=<file> [--no-name-check] [--max-insert=<bases>]\n"
-         "                 [--summary=<file>]]\n"
+         "                 [--summary=<file>] [--mate-rescue]]\n"
          "Writes the hits of a finished run as SAM, BAM or CRAM.\n"
          "  -R<reference>       reference FASTA of the run (plain or gzip)\n"
          "  -D<dataset>         FASTQ dataset of the run (plain or gzip, '-' for standard\n"
@@ -154,6 +158,8 @@ const char* sam_usage() {
          "                      (default 500000)\n"
          "  --summary=<file>    the pair counts written to <file>; without -o only\n"
          "                      the counts are made\n"
+         "  --mate-rescue       a mate without a hit is searched within 1000 bases of\n"
+         "                      its mate's hit, facing it (marked XR:Z:mate)\n"
          "  --help              this text\n"
          "  --version           the program's version\n"
          "Example: quilm2sam -Rgenome.fa -Dreads.fq.gz -Oresult -o result.bam --sort\n";

@@ -22,6 +22,7 @@ struct SamOptions {
   bool name_check = true;      // --no-name-check: mates' names are not compared
   std::int64_t max_insert = 500000;  // --max-insert: of a concordant pair
   std::string summary_path;          // --summary: the pair counts, for the driver
+  bool mate_rescue = false;          // --mate-rescue: lone mates searched near their mate
   bool unmapped = false;
   bool sort = false;
   long sort_memory_mib = 768;

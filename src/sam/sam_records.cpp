@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 namespace quilm::sam {
@@ -128,6 +129,7 @@ void build_mapped_record(const DatasetRead& read, const Hit& hit, const Placemen
     const std::uint8_t strand = hit.strand == 'F' ? '+' : '-';
     check(bam_aux_append(b, "XS", 'A', 1, &strand));
   }
+  if (mate && mate->rescued_kind) mark_rescued(mate->rescued_kind, b);
   if (mate) add_mate_tags(*mate, work, b);
 }
 
@@ -142,6 +144,11 @@ void build_unmapped_record(const DatasetRead& read, RecordWork& work, bam1_t* b,
                  read.sequence.size(), read.sequence.data(), work.quality.data(),
                  mate_tag_room(mate)));
   if (mate) add_mate_tags(*mate, work, b);
+}
+
+void mark_rescued(const char* kind, bam1_t* b) {
+  check(bam_aux_append(b, "XR", 'Z', static_cast<int>(std::strlen(kind) + 1),
+                       reinterpret_cast<const std::uint8_t*>(kind)));
 }
 
 void add_read_group(const std::string& id, bam1_t* b) {

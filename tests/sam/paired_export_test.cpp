@@ -42,9 +42,8 @@ class PairedExportTest : public test::TempDirTest {
     pair(a.substr(500, 50), 'F', "chrA", 500, reverse_complement_of(b.substr(100, 50)), 'R', "chrB",
          100);
     // p5: mate 2 unmapped; p6: neither mapped.
-    pair(reverse_complement_of(a.substr(600, 50)), 'R', "chrA", 600, test::random_bases(50, 5), 0,
-         "", 0);
-    pair(test::random_bases(50, 6), 0, "", 0, test::random_bases(50, 7), 0, "", 0);
+    pair(reverse_complement_of(a.substr(600, 50)), 'R', "chrA", 600, nowhere(), 0, "", 0);
+    pair(nowhere(), 0, "", 0, nowhere(), 0, "", 0);
     // p7: mate 1 has three hits (chrB 800, chrA 1500, chrB 700); two pair
     // with mate 2 on chrB 900, the nearer one wins.
     const std::string multi = a.substr(1500, 50);
@@ -53,6 +52,16 @@ class PairedExportTest : public test::TempDirTest {
       run_.multi += SmallRun::mapping(m, multi, 'F', chr, 0, pos);
     const std::string partner = reverse_complement_of(b.substr(900, 50));
     run_.high += SmallRun::mapping(add(partner), partner, 'R', "chrB", 0, 900);
+    // p8, p9: mate 2 has no hit, but lies facing mate 1 with two
+    // mismatches, or with two bases deleted; p10: mate 1 reverse, mate 2
+    // lies 300 bases before it.
+    std::string mismatched = a.substr(1300, 50);
+    mismatched[10] = mismatched[10] == 'A' ? 'C' : 'A';
+    mismatched[30] = mismatched[30] == 'G' ? 'T' : 'G';
+    pair(a.substr(1100, 50), 'F', "chrA", 1100, reverse_complement_of(mismatched), 0, "", 0);
+    pair(a.substr(1100, 50), 'F', "chrA", 1100,
+         reverse_complement_of(a.substr(1400, 20) + a.substr(1422, 30)), 0, "", 0);
+    pair(reverse_complement_of(b.substr(500, 50)), 'R', "chrB", 500, b.substr(200, 50), 0, "", 0);
     spit(path("ref.fa"), run_.fasta());
     spit(path("r1.fq"), mates_[0]);
     spit(path("r2.fq"), mates_[1]);
@@ -60,6 +69,22 @@ class PairedExportTest : public test::TempDirTest {
       spit(path(std::string("run") + suffix), "");
     spit(path("run-quilm2high"), run_.high);
     spit(path("run-quilm2mutil"), run_.multi);
+  }
+
+  // A read that lies nowhere in the reference.
+  static std::string nowhere() {
+    std::string s;
+    while (s.size() < 50) s += "GATTACA";
+    return s.substr(0, 50);
+  }
+  // The CIGAR of 50 bases from `start` with the two bases after the first
+  // `kept` deleted, the deletion placed leftmost as an aligner writes it.
+  std::string deletion_cigar(long start, int kept) const {
+    const std::string& a = run_.chr_a;
+    while (kept > 0 && a[static_cast<std::size_t>(start + kept - 1)] ==
+                           a[static_cast<std::size_t>(start + kept + 1)])
+      --kept;
+    return std::to_string(kept) + "M2D" + std::to_string(50 - kept) + "M";
   }
 
   // Adds a mate (to r1.fq, then r2.fq in turn) and returns its read number.
@@ -113,15 +138,59 @@ TEST_F(PairedExportTest, EveryKindOfPairFieldByField) {
       // The pair pins mate 2 down; mate 1 has two hits that pair equally well.
       {"p7", "99 chrB 801 3 50M = 901 150 NH:i:1 HI:i:1 MQ:i:60 MC:Z:50M"},
       {"p7", "147 chrB 901 60 50M = 801 -150 NH:i:1 HI:i:1 MQ:i:3 MC:Z:50M"},
+      // Without mate rescue, the mates of p8 to p10 that lie near their
+      // mate stay unmapped.
+      {"p8", "73 chrA 1101 60 50M = 1101 0 NH:i:1 HI:i:1 MC:Z:*"},
+      {"p8", "133 chrA 1101 0 * = 1101 0 MQ:i:60 MC:Z:50M"},
+      {"p9", "73 chrA 1101 60 50M = 1101 0 NH:i:1 HI:i:1 MC:Z:*"},
+      {"p9", "133 chrA 1101 0 * = 1101 0 MQ:i:60 MC:Z:50M"},
+      {"p10", "89 chrB 501 60 50M = 501 0 NH:i:1 HI:i:1 MC:Z:*"},
+      {"p10", "165 chrB 501 0 * = 501 0 MQ:i:60 MC:Z:50M"},
   };
   EXPECT_EQ(got, expected);
-  EXPECT_NE(result.err.find("7 pairs; of these:\n  2 (28.57%) aligned concordantly exactly 1 time\n"
-                            "  0 (0.00%) aligned concordantly >1 times\n"
-                            "  3 (42.86%) aligned discordantly\n"
-                            "  1 (14.29%) with one mate aligned, the other not\n"
-                            "  1 (14.29%) with neither mate aligned\n"),
-            std::string::npos)
+  EXPECT_NE(
+      result.err.find("10 pairs; of these:\n  2 (20.00%) aligned concordantly exactly 1 time\n"
+                      "  0 (0.00%) aligned concordantly >1 times\n"
+                      "  3 (30.00%) aligned discordantly\n"
+                      "  4 (40.00%) with one mate aligned, the other not\n"
+                      "  1 (10.00%) with neither mate aligned\n"),
+      std::string::npos)
       << result.err;
+}
+
+TEST_F(PairedExportTest, MateRescueFindsALoneMateFacingItsMate) {
+  const test::RunResult result =
+      run({"-o", "out.sam", "--unmapped", "--max-insert=1000", "--mate-rescue"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  std::multimap<std::string, std::string> got;
+  std::map<std::string, std::string> xr;
+  for (const SamLine& r : sam_records(slurp(path("out.sam")))) {
+    if (r[0] == "p5" || r[0] == "p8" || r[0] == "p9" || r[0] == "p10")
+      got.emplace(r[0], summary_of(r));
+    for (const std::string& field : r)
+      if (field.starts_with("XR:Z:")) xr[r[0] + " " + r[1]] = field;
+  }
+  const std::string deletion = deletion_cigar(1400, 20);
+  const std::map<std::string, std::string> rescued = {
+      {"p10 163", "XR:Z:mate"}, {"p8 147", "XR:Z:mate"}, {"p9 147", "XR:Z:mate"}};
+  EXPECT_EQ(xr, rescued);
+  const std::multimap<std::string, std::string> expected = {
+      // A random mate stays unmapped.
+      {"p5", "89 chrA 601 60 50M = 601 0 NH:i:1 HI:i:1 MC:Z:*"},
+      {"p5", "165 chrA 601 0 * = 601 0 MQ:i:60 MC:Z:50M"},
+      {"p8", "99 chrA 1101 60 50M = 1301 250 NH:i:1 HI:i:1 MQ:i:60 MC:Z:50M"},
+      {"p8", "147 chrA 1301 60 50M = 1101 -250 NH:i:1 HI:i:1 MQ:i:60 MC:Z:50M"},
+      {"p9", "99 chrA 1101 60 50M = 1401 352 NH:i:1 HI:i:1 MQ:i:60 MC:Z:" + deletion},
+      {"p9", "147 chrA 1401 60 " + deletion + " = 1101 -352 NH:i:1 HI:i:1 MQ:i:60 MC:Z:50M"},
+      {"p10", "83 chrB 501 60 50M = 201 -350 NH:i:1 HI:i:1 MQ:i:60 MC:Z:50M"},
+      {"p10", "163 chrB 201 60 50M = 501 350 NH:i:1 HI:i:1 MQ:i:60 MC:Z:50M"},
+  };
+  EXPECT_EQ(got, expected);
+  EXPECT_NE(result.err.find("3 mates were found near their mate (rescued)"), std::string::npos)
+      << result.err;
+  // Without the option nothing is searched.
+  ASSERT_EQ(run({"-o", "plain.sam", "--unmapped", "--max-insert=1000"}).status, 0);
+  EXPECT_EQ(slurp(path("plain.sam")).find("XR:Z:"), std::string::npos);
 }
 
 TEST_F(PairedExportTest, SamtoolsFindsTheMateFieldsRightAndCountsThePairs) {
@@ -134,13 +203,14 @@ TEST_F(PairedExportTest, SamtoolsFindsTheMateFieldsRightAndCountsThePairs) {
             0);
   ASSERT_EQ(shell("samtools flagstat out.bam > flagstat.txt"), 0);
   const std::string flagstat = slurp(path("flagstat.txt"));
-  for (const char* line : {"14 + 0 paired in sequencing", "4 + 0 properly paired",
-                           "10 + 0 with itself and mate mapped", "1 + 0 singletons",
+  for (const char* line : {"20 + 0 paired in sequencing", "4 + 0 properly paired",
+                           "10 + 0 with itself and mate mapped", "4 + 0 singletons",
                            "2 + 0 with mate mapped to a different chr"})
     EXPECT_NE(flagstat.find(line), std::string::npos) << line << "\n" << flagstat;
-  // Without --unmapped, the pair without a hit is left out, and so is p5's mate 2.
+  // Without --unmapped, the pair without a hit is left out, and so are the
+  // unmapped mates of p5 and p8 to p10.
   ASSERT_EQ(run({"-o", "mapped.sam", "--max-insert=1000"}).status, 0);
-  EXPECT_EQ(sam_records(slurp(path("mapped.sam"))).size(), 11u);
+  EXPECT_EQ(sam_records(slurp(path("mapped.sam"))).size(), 14u);
 }
 
 TEST_F(PairedExportTest, MateFilesThatDoNotFitAreRefusedAndNothingIsWritten) {
@@ -150,7 +220,7 @@ TEST_F(PairedExportTest, MateFilesThatDoNotFitAreRefusedAndNothingIsWritten) {
   const std::pair<std::string, std::string> cases[] = {
       {"--mates=short.fq", "the mate files hold different numbers of reads"},
       {"--mates=renamed.fq", "the mates of pair 1 have different names: 'p1'"},
-      {"--mates=cut.fq", "the last record (record 7) is cut short"},
+      {"--mates=cut.fq", "the last record (record 10) is cut short"},
       {"--mates=r1.fq", "names the file of -D"},
   };
   for (const auto& [option, words] : cases) {
