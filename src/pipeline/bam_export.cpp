@@ -81,6 +81,7 @@ std::vector<std::string> export_arguments(const BamExport& bam, const RunConfig&
       args.push_back(std::string(kReadGroupFieldOption) + field);
   }
   args.push_back(std::string(kRunCommandOption) + bam.command_line);
+  if (!bam.rescued_path.empty()) args.push_back("--rescued=" + bam.rescued_path);
   return args;
 }
 

@@ -16,6 +16,7 @@
 #include "pipeline/read_preparation.hpp"
 #include "pipeline/segmentation.hpp"
 #include "pipeline/task_assignment.hpp"
+#include "rescue/junction_sources.hpp"
 
 namespace quilm {
 
@@ -51,7 +52,7 @@ void check_inputs(const char* program, const DriverOptions& o) {
 }  // namespace
 
 int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length, RunLock& lock,
-              ReadPreparation& reads, BamExport& bam_export) {
+              ReadPreparation& reads, BamExport& bam_export, RescueRequest& rescue) {
   const char* program = kind == DriverKind::kSplice ? "quilm2splice" : "quilm2";
   print_banner(kind);
   DriverOptions options;
@@ -72,6 +73,8 @@ int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_leng
   RunConfig& config = options.config;
   InputFile dataset(options.dataset_path, kCacheBlock);
   check_inputs(program, options);
+  rescue = options.rescue;
+  if (!rescue.junctions_path.empty()) rescue.known = read_known_junctions(rescue.junctions_path);
   lock.acquire(kConfigFile, program);
   make_folders(config.work_folder);
   lock.acquire_work_folder(config.work_folder, program);

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "pipeline/rescue_counts.hpp"
 #include "pipeline/stopwatch.hpp"
 
 namespace quilm {
@@ -24,6 +25,11 @@ class RunReport {
   void count_empty_reads(int count) { empty_reads_ = count; }
   // The alignment figures of the closing summary.
   void count_alignments(const AlignmentCounts& counts) { alignments_ = counts; }
+  // The rescue stage's figures, said after the alignment figures.
+  void count_rescued(const RescueCounts& counts) {
+    rescue_ = counts;
+    rescue_ran_ = true;
+  }
   // The reads of length 0, if any; how the reads aligned, and the overall
   // alignment rate; then wall time, CPU time of the driver and its workers,
   // peak memory of the driver and of the largest worker.
@@ -34,6 +40,8 @@ class RunReport {
   Stopwatch clock_;
   int empty_reads_ = 0;
   AlignmentCounts alignments_;
+  RescueCounts rescue_;
+  bool rescue_ran_ = false;
 };
 
 }  // namespace quilm

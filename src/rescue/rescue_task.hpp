@@ -1,0 +1,60 @@
+// The rescue worker: for every segment (or slice of the reads of a shared
+// segment) assigned to this process, the best spliced, gapped or clipped
+// alignments of the reads of "rescue0.fastq" on that segment.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "common/task_table.hpp"
+#include "rescue/rescue_candidates.hpp"
+#include "rescue/rescue_record.hpp"
+#include "rescue/spliced_alignment.hpp"
+
+namespace quilm {
+
+extern const char* const kRescueHelp;
+
+// At most this many equally good alignments of a read are kept.
+inline constexpr std::size_t kMaxRescueHits = 8;
+
+// The alignments of one read, by both orientations, over the candidate loci
+// of one segment; keeps those of the best score (at most kMaxRescueHits),
+// ordered by position, strand and CIGAR. Work areas are reused.
+struct ReadRescuer {
+  SplicedAligner aligner;
+  CandidateLimits limits;
+  CandidateLoci loci;
+  std::string reverse;
+  std::vector<std::int64_t> diagonals;
+  SplicedAlignment alignment;
+  std::vector<RescueHit> hits;
+
+  template <class Index>
+  void rescue(const Index& index, int read_number, std::string_view read);
+
+ private:
+  void try_orientation(std::string_view sequence, bool reverse_strand, int read_number);
+  void keep(const SplicedAlignment& a, bool reverse_strand, int read_number);
+};
+
+// The junctions of `all` that lie inside segment `segment` of `length`
+// bases, in segment coordinates.
+SegmentJunctions segment_junctions(const std::vector<ChromosomeJunction>& all,
+                                   const std::string& work_folder, int segment_count, int segment,
+                                   std::size_t length);
+
+// Runs in the current directory (where config.txt lies).
+void run_rescue_worker(const WorkerArgs& args);
+
+template <class Index>
+void ReadRescuer::rescue(const Index& index, int read_number, std::string_view read) {
+  hits.clear();
+  loci.find(index, read, limits);
+  try_orientation(read, false, read_number);
+  reverse_complement(read, reverse);
+  loci.find(index, reverse, limits);
+  try_orientation(reverse, true, read_number);
+}
+
+}  // namespace quilm

@@ -1,0 +1,95 @@
+// Alignment of a read over a few candidate diagonals of a segment (a
+// diagonal d places read base i on segment base d + i). A dynamic programme
+// over read positions and diagonals finds the best-scoring path: it follows
+// one diagonal base by base, may leave a diagonal for a higher one (a
+// deletion up to kMaxIndel bases, or an intron at a known junction or at a
+// splice signal), may leave it for a lower one (an insertion), and may
+// soft-clip either end. Diagonals come from seed hits and from known
+// junctions, so the search costs (read length) x (diagonals)^2, not the
+// area of a window.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "rescue/rescue_scoring.hpp"
+#include "rescue/segment_junctions.hpp"
+
+namespace quilm {
+
+struct IntronLimits {
+  int shortest = 10;
+  int longest = 50000;
+};
+
+struct SplicedAlignment {
+  std::int64_t position = 0;  // segment base of the first aligned read base
+  int score = 0;
+  int edit_distance = 0;  // mismatches and inserted and deleted bases
+  int introns = 0;
+  RescueKind kind = RescueKind::kMismatch;
+  char intron_strand = '.';  // the splice signal's strand: '+', '-', '.' without introns
+  std::string cigar;         // M, I, D, N and S operations
+};
+
+class SplicedAligner {
+ public:
+  // `segment` is the segment's bases; the junctions must outlive the aligner.
+  SplicedAligner(std::string_view segment, const SegmentJunctions& junctions, IntronLimits limits);
+
+  // Adds the diagonals that known junctions reach from those given (twice,
+  // so that a read may cross a short exon without a seed in it), sorts them
+  // and drops repeats; at most `cap` in all.
+  void extend_by_junctions(std::vector<std::int64_t>& diagonals, int read_length,
+                           std::size_t cap) const;
+
+  // Best alignment of `read` (as it is to lie on the segment) over the
+  // diagonals, which must be sorted and distinct. False when none scores
+  // at least minimum_rescue_score or lies inside the segment.
+  bool align(std::string_view read, std::span<const std::int64_t> diagonals, SplicedAlignment& out);
+
+ private:
+  struct Step {
+    std::int32_t from_diagonal;  // -1: the path starts here
+    std::int32_t from_position;
+    std::uint8_t kind;
+  };
+  enum class Outcome { kFound, kNone, kShortNovelAnchor };
+  void prepare(std::string_view read, std::span<const std::int64_t> diagonals);
+  Outcome attempt(bool allow_novel, SplicedAlignment& out);
+  std::size_t pair_base(int from, int to) const;
+  void fill_gap_costs(int from, int to, bool allow_novel);
+  void fill_intron_costs(int from, int to, bool allow_novel);
+  int run(int& end_position, int& end_diagonal);
+  void enter(int i, int j);
+  void trace(int end_position, int end_diagonal);
+  Outcome describe(SplicedAlignment& out) const;
+  void classify(SplicedAlignment& out) const;
+  int substitution(char read_base, std::int64_t segment_position) const;
+  char signal_strand(std::int64_t first, std::int64_t last, int& cost) const;
+
+  std::string_view segment_;
+  const SegmentJunctions* junctions_;
+  IntronLimits limits_;
+  std::string_view read_;
+  std::span<const std::int64_t> diagonal_;
+  // Work areas sized by the largest read and diagonal count seen so far.
+  int n_ = 0;
+  int count_ = 0;
+  std::vector<std::int32_t> matched_;  // (n + 1) x count: path ends with base i - 1 on j
+  std::vector<std::int32_t> entered_;  // (n + 1) x count: path is ready for base i on j
+  std::vector<Step> steps_;            // how entered_ was reached
+  std::vector<std::int16_t> cost_;     // count x count x (n + 1): leaving j' for j at i
+  std::vector<std::uint8_t> cost_kind_;
+  struct Block {
+    std::int64_t diagonal;
+    int begin, end;        // read bases [begin, end)
+    std::uint8_t follows;  // the step that leads into the block
+  };
+  std::vector<Block> blocks_;
+};
+
+}  // namespace quilm
