@@ -62,8 +62,11 @@ int run_quilm2sam(int argc, const char* const* argv) {
   DatasetReader dataset(options.dataset_path);
   const char* run_program = run.six_files ? "quilm2splice" : "quilm2";
   SamOutput out = open_output(options, make_header(genome, options, run_program), pool.get());
-  const ReadCounts counts = convert_reads({run, genome, options.unmapped, options.read_group.id},
-                                          dataset, out, pool.get());
+  std::vector<RescuedAlignment> rescued;
+  if (!options.rescued_path.empty())
+    rescued = read_rescued_alignments(options.rescued_path, genome);
+  const ReadCounts counts = convert_reads(
+      {run, genome, options.unmapped, options.read_group.id, &rescued}, dataset, out, pool.get());
   finish_output(out);
   std::fprintf(
       stderr, "quilm2sam: %ld records written to %s: %zu hits of %ld reads, %ld unmapped\n",

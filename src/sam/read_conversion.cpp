@@ -18,6 +18,7 @@ namespace quilm::sam {
 namespace {
 
 using HitIterator = std::vector<Hit>::const_iterator;
+using RescuedIterator = std::vector<RescuedAlignment>::const_iterator;
 
 // Consecutive reads of the dataset (those with hits, and with --unmapped
 // the others too), converted together: in the pool when there is one, while
@@ -27,6 +28,7 @@ struct ReadBatch {
   std::string dataset;                                    // its path, for messages
   std::vector<DatasetRead> reads;                         // the first `count` are this batch's
   std::vector<std::pair<HitIterator, HitIterator>> hits;  // of each read; empty: unmapped
+  std::vector<std::pair<RescuedIterator, RescuedIterator>> rescued;  // of each read
   std::size_t count = 0;
   bool sorted = false;             // the keys of its records sorted too, for a sorted output
   std::uint64_t sequence = 0;      // of the batch among those given
@@ -87,11 +89,41 @@ void write_hits(ReadBatch& b, const DatasetRead& read, HitIterator first, HitIte
   ++b.counts.mapped;
 }
 
+// The read's rescued alignments in place of its hits, each marked XR:Z.
+void write_rescued(ReadBatch& b, const DatasetRead& read, RescuedIterator first,
+                   RescuedIterator last) {
+  const auto count = static_cast<int>(last - first);
+  for (auto a = first; a != last; ++a) {
+    if (a->read_length != read.sequence.size())
+      throw InputError("rescued alignment of read " + std::to_string(a->read_number) + " (line " +
+                       std::to_string(a->line) + ") covers " + std::to_string(a->read_length) +
+                       " bases, but the read of the dataset '" + b.dataset + "' has " +
+                       std::to_string(read.sequence.size()));
+    const Chromosome& chromosome = b.input->genome.chromosomes[a->chromosome];
+    place_rescued(*a, read.sequence, b.placement_work, b.placement);
+    describe_against_reference(chromosome, b.placement_work, b.placement);
+    Hit hit;  // what the record takes from a hit: a split one carries XS
+    hit.split = a->intron_strand == '.' ? -1 : 0;
+    hit.strand = a->intron_strand == '+' ? 'F' : 'R';
+    hit.hit_class = count > 1 ? HitClass::kMulti : HitClass::kHigh;
+    const HitNumbering numbering{a->chromosome, mapping_quality(hit, count), count,
+                                 static_cast<int>(a - first) + 1};
+    build_mapped_record(read, hit, b.placement, numbering, b.record_work, b.record.get());
+    add_rescue_tag(a->kind, b.record.get());
+    keep_record(b);
+  }
+  ++b.counts.mapped;
+}
+
 void convert_read(ReadBatch& b, std::size_t i) {
   DatasetRead& read = b.reads[i];
   name_read(b, read);
   const auto [first, last] = b.hits[i];
-  if (first != last) {
+  const auto [rescued, rescued_end] = b.rescued[i];
+  if (rescued != rescued_end &&
+      rescued_is_better(rescued->score, {first, static_cast<std::size_t>(last - first)})) {
+    write_rescued(b, read, rescued, rescued_end);
+  } else if (first != last) {
     write_hits(b, read, first, last);
   } else {
     build_unmapped_record(read, b.record_work, b.record.get());
@@ -157,6 +189,7 @@ BatchQueue make_batch_queue(const ConversionInput& input, const std::string& dat
     b.sorted = sorted;
     b.reads.resize(kBatchReads);
     b.hits.resize(kBatchReads);
+    b.rescued.resize(kBatchReads);
   }
   q.pool = pool;
   if (pool) q.jobs = make_process(pool, size, true);
@@ -203,16 +236,26 @@ void write_batch(SamOutput& out, ReadCounts& counts, ReadBatch& b) {
 }
 
 // Reads the next reads to convert into the batch; false when there are none.
-bool fill_batch(ReadBatch& b, DatasetReader& dataset, HitIterator& next, HitIterator end,
-                bool unmapped) {
+struct Cursors {
+  HitIterator next, end;
+  RescuedIterator next_rescued, rescued_end;
+};
+
+bool fill_batch(ReadBatch& b, DatasetReader& dataset, Cursors& c, bool unmapped) {
   b.count = 0;
-  while (b.count < kBatchReads && (next != end || unmapped) && dataset.next(b.reads[b.count])) {
+  while (b.count < kBatchReads &&
+         (c.next != c.end || c.next_rescued != c.rescued_end || unmapped) &&
+         dataset.next(b.reads[b.count])) {
     const long number = dataset.count();
-    auto last = next;
-    while (last != end && last->read_number == number) ++last;
-    if (last == next && !unmapped) continue;
-    b.hits[b.count++] = {next, last};
-    next = last;
+    auto last = c.next;
+    while (last != c.end && last->read_number == number) ++last;
+    auto last_rescued = c.next_rescued;
+    while (last_rescued != c.rescued_end && last_rescued->read_number == number) ++last_rescued;
+    if (last == c.next && last_rescued == c.next_rescued && !unmapped) continue;
+    b.rescued[b.count] = {c.next_rescued, last_rescued};
+    b.hits[b.count++] = {c.next, last};
+    c.next = last;
+    c.next_rescued = last_rescued;
   }
   return b.count > 0;
 }
@@ -223,13 +266,14 @@ ReadCounts convert_reads(const ConversionInput& input, DatasetReader& dataset, S
                          hts_tpool* pool) {
   ReadCounts counts;
   BatchQueue queue = make_batch_queue(input, dataset.path(), out.sorter != nullptr, pool);
-  auto next = input.run.hits.cbegin();
-  const auto end = input.run.hits.cend();
+  static const std::vector<RescuedAlignment> kNoneRescued;
+  const auto& rescued = input.rescued ? *input.rescued : kNoneRescued;
+  Cursors cursors{input.run.hits.cbegin(), input.run.hits.cend(), rescued.cbegin(), rescued.cend()};
   std::exception_ptr dataset_error;
   for (bool more = true; more;) {
     if (queue.given - queue.taken == queue.batches.size()) write_batch(out, counts, take(queue));
     try {
-      more = fill_batch(batch_to_fill(queue), dataset, next, end, input.unmapped);
+      more = fill_batch(batch_to_fill(queue), dataset, cursors, input.unmapped);
     } catch (const Error&) {
       dataset_error = std::current_exception();
       more = false;
@@ -238,10 +282,15 @@ ReadCounts convert_reads(const ConversionInput& input, DatasetReader& dataset, S
   }
   while (queue.taken != queue.given) write_batch(out, counts, take(queue));
   if (dataset_error) std::rethrow_exception(dataset_error);
-  if (next != end)
-    throw InputError(describe_hit(input.run, *next) + " names read " +
-                     std::to_string(next->read_number) + ", but the dataset '" + dataset.path() +
-                     "' holds " + std::to_string(dataset.count()) + " reads");
+  if (cursors.next != cursors.end)
+    throw InputError(describe_hit(input.run, *cursors.next) + " names read " +
+                     std::to_string(cursors.next->read_number) + ", but the dataset '" +
+                     dataset.path() + "' holds " + std::to_string(dataset.count()) + " reads");
+  if (cursors.next_rescued != cursors.rescued_end)
+    throw InputError("rescued alignment of read " +
+                     std::to_string(cursors.next_rescued->read_number) + " (line " +
+                     std::to_string(cursors.next_rescued->line) + "): the dataset '" +
+                     dataset.path() + "' holds " + std::to_string(dataset.count()) + " reads");
   return counts;
 }
 

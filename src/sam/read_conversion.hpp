@@ -10,6 +10,7 @@
 
 #include "sam/dataset_reader.hpp"
 #include "sam/reference_genome.hpp"
+#include "sam/rescued_alignments.hpp"
 #include "sam/run_hits.hpp"
 #include "sam/sam_output.hpp"
 
@@ -20,6 +21,8 @@ struct ConversionInput {
   const ReferenceGenome& genome;
   bool unmapped = false;   // a record for every read without a hit too
   std::string read_group;  // RG:Z of every record; empty: none
+  // By read number; a read's that score higher than its hits replace them.
+  const std::vector<RescuedAlignment>* rescued = nullptr;
 };
 
 struct ReadCounts {

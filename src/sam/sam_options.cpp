@@ -57,6 +57,9 @@ void parse_argument(int argc, const char* const* argv, int& i, SamOptions& o) {
     o.sort_memory_mib = parse_sort_memory(arg.substr(kSortMemory.size()));
   } else if (take_read_group_option(arg, o.read_group)) {
     // --rg-id=<id> or --rg=<TAG:VALUE>, checked once all are read
+  } else if (arg.starts_with("--rescued=")) {
+    o.rescued_path = std::string(arg.substr(10));
+    if (o.rescued_path.empty()) throw UsageError("option --rescued=<file>: the file name is empty");
   } else if (arg == "--run-kind=splice" || arg == "--run-kind=mapping") {
     o.run_kind = arg.ends_with("splice") ? RunKind::kSplice : RunKind::kMapping;
   } else if (arg.starts_with("--run-kind=")) {
@@ -99,7 +102,7 @@ const char* sam_usage() {
   return "Usage: quilm2sam -R<reference> -D<dataset> -O<run> -o <output> [--unmapped] [--sort]\n"
          "                 [--sort-memory=<MiB>] [--threads=<n>] [--rg-id=<id> "
          "[--rg=<TAG:VALUE>]...]\n"
-         "                 [--pg-cl=<command line>] [--run-kind=<kind>]\n"
+         "                 [--pg-cl=<command line>] [--run-kind=<kind>] [--rescued=<file>]\n"
          "Writes the hits of a finished run as SAM, BAM or CRAM.\n"
          "  -R<reference>       reference FASTA of the run (plain or gzip)\n"
          "  -D<dataset>         FASTQ dataset of the run (plain or gzip, '-' for standard\n"
@@ -118,6 +121,9 @@ const char* sam_usage() {
          "  --run-kind=<kind>   splice: -O is the base of the six files of quilm2splice;\n"
          "                      mapping: -O is the output file of quilm2 (default: the six\n"
          "                      files when <run>-quilm2high exists)\n"
+         "  --rescued=<file>    the <run>-rescue file of quilm2splice --rescue: a read's\n"
+         "                      rescued alignments replace its hits when they score\n"
+         "                      higher, marked XR:Z:<kind>\n"
          "  --help              this text\n"
          "  --version           the program's version\n"
          "Example: quilm2sam -Rgenome.fa -Dreads.fq.gz -Oresult -o result.bam --sort\n";

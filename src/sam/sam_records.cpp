@@ -81,6 +81,11 @@ void build_unmapped_record(const DatasetRead& read, RecordWork& work, bam1_t* b)
                  0, read.sequence.size(), read.sequence.data(), work.quality.data(), 0));
 }
 
+void add_rescue_tag(const std::string& kind, bam1_t* b) {
+  check(bam_aux_append(b, "XR", 'Z', static_cast<int>(kind.size() + 1),
+                       reinterpret_cast<const std::uint8_t*>(kind.c_str())));
+}
+
 void add_read_group(const std::string& id, bam1_t* b) {
   check(bam_aux_append(b, "RG", 'Z', static_cast<int>(id.size() + 1),
                        reinterpret_cast<const std::uint8_t*>(id.c_str())));

@@ -50,6 +50,10 @@ void build_mapped_record(const DatasetRead& read, const Hit& hit, const Placemen
 // Fills `b` with the record of a read without hits (FLAG 4).
 void build_unmapped_record(const DatasetRead& read, RecordWork& work, bam1_t* b);
 
+// Adds XR:Z:<kind>, which marks a rescued alignment, to a built record;
+// throws std::bad_alloc as above.
+void add_rescue_tag(const std::string& kind, bam1_t* b);
+
 // Adds RG:Z:<id> to a built record; throws std::bad_alloc as above.
 void add_read_group(const std::string& id, bam1_t* b);
 
