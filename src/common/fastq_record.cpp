@@ -64,4 +64,12 @@ bool read_fastq_words(TextScanner& scan, std::string& sequence, std::string& sep
   return scan.read_word(separator) == Scan::kOk && scan.read_word(quality) == Scan::kOk;
 }
 
+std::string_view mate_name(std::string_view header) {
+  if (!header.empty() && header[0] == '@') header.remove_prefix(1);
+  const std::size_t end = header.find_first_of(" \t\r\n");
+  if (end != std::string_view::npos) header = header.substr(0, end);
+  if (header.ends_with("/1") || header.ends_with("/2")) header.remove_suffix(2);
+  return header;
+}
+
 }  // namespace quilm

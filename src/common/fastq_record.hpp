@@ -45,4 +45,8 @@ void read_empty_read_quality(TextScanner& scan, std::string& quality);
 bool read_fastq_words(TextScanner& scan, std::string& sequence, std::string& separator,
                       std::string& quality);
 
+// The name of a read as the two mates of a pair share it: the first word
+// of the header (without a leading '@'), without a trailing "/1" or "/2".
+std::string_view mate_name(std::string_view header);
+
 }  // namespace quilm

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/command_line.hpp"
 #include "common/cram_reference.hpp"
 #include "common/errors.hpp"
 #include "common/input_file.hpp"
@@ -32,10 +33,12 @@ std::filesystem::path plain_path(const std::string& path) {
 // file the run reads or writes.
 void refuse_run_file(const DriverOptions& o) {
   const std::filesystem::path target = plain_path(o.bam_export.path);
-  const std::pair<const char*, const std::string*> run_files[] = {
-      {"-R", &o.config.ref_path}, {"-D", &o.dataset_path}, {"-O", &o.config.output_path}};
+  const std::pair<const char*, const std::string*> run_files[] = {{"-R", &o.config.ref_path},
+                                                                  {"-D", &o.dataset_path},
+                                                                  {"-O", &o.config.output_path},
+                                                                  {"--mates", &o.mates_path}};
   for (const auto& [option, path] : run_files)
-    if (plain_path(*path) == target)
+    if (!path->empty() && plain_path(*path) == target)
       throw UsageError("option --bam=" + o.bam_export.path + " names the file of " + option +
                        ", which the export would replace");
 }
@@ -49,6 +52,10 @@ void check_folder_writable(const std::string& path) {
                   "' does not exist or is not writable");
 }
 
+bool pairs_countable(const DriverOptions& o) {
+  return !is_one_pass_input(o.dataset_path) && !is_one_pass_input(o.mates_path);
+}
+
 }  // namespace
 
 void check_bam_export(const DriverOptions& o) {
@@ -56,25 +63,52 @@ void check_bam_export(const DriverOptions& o) {
   if (bam.path.empty()) return;
   refuse_run_file(o);
   check_folder_writable(bam.path);
-  if (is_one_pass_input(o.dataset_path))
-    throw UsageError("option --bam: the export reads the dataset '" + o.dataset_path +
-                     "' once more after the run, so it must be a regular file, not a pipe or "
-                     "standard input (or convert the run with quilm2sam afterwards)");
+  for (const std::string* input : {&o.dataset_path, &o.mates_path})
+    if (is_one_pass_input(*input))
+      throw UsageError("option --bam: the export reads '" + *input +
+                       "' once more after the run, so it must be a regular file, not a pipe or "
+                       "standard input (or convert the run with quilm2sam afterwards)");
   if (bam.path.ends_with(".cram")) check_cram_reference(o.config.ref_path, "option --bam");
   program_beside_driver(kExportProgram, export_stage(bam));
 }
 
-std::vector<std::string> export_arguments(const BamExport& bam, const RunConfig& config) {
+bool check_pair_counting(const char* program, const DriverOptions& o) {
+  if (o.mates_path.empty()) return false;
+  if (!pairs_countable(o)) {
+    print_warning(program,
+                  "the pairs are not counted in the closing summary: the export that pairs the "
+                  "mates reads the reads again, and a pipe or standard input cannot be read "
+                  "twice (convert the run with quilm2sam --mates afterwards)");
+    return false;
+  }
+  program_beside_driver(kExportProgram, "the pairing of the mates");
+  return true;
+}
+
+std::string pair_counts_path(const RunConfig& config) {
+  return join_path(config.work_folder, "pairs.txt");
+}
+
+namespace {
+
+// What the export and the pair count both give quilm2sam.
+std::vector<std::string> run_arguments(const BamExport& bam, const RunConfig& config) {
   std::vector<std::string> args = {
-      "-R" + config.ref_path,
-      "-D" + bam.dataset_path,
-      "-O" + config.output_path,
-      "-o",
-      bam.path,
-      "--sort",
-      "--unmapped",
+      "-R" + config.ref_path, "-D" + bam.dataset_path, "-O" + config.output_path,
       config.has_splice_line ? "--run-kind=splice" : "--run-kind=mapping",
       "--threads=" + std::to_string(config.cpu_cores)};
+  if (bam.mates_path.empty()) return args;
+  args.push_back("--mates=" + bam.mates_path);
+  if (!bam.name_check) args.push_back("--no-name-check");
+  args.push_back("--summary=" + pair_counts_path(config));
+  return args;
+}
+
+}  // namespace
+
+std::vector<std::string> export_arguments(const BamExport& bam, const RunConfig& config) {
+  std::vector<std::string> args = run_arguments(bam, config);
+  for (const char* arg : {"-o", bam.path.c_str(), "--sort", "--unmapped"}) args.push_back(arg);
   if (!bam.read_group.id.empty()) {
     args.push_back(std::string(kReadGroupIdOption) + bam.read_group.id);
     for (const std::string& field : bam.read_group.fields)
@@ -93,6 +127,13 @@ void run_bam_export(const BamExport& bam, const RunConfig& config, RunGuard* gua
                         [&bam](pid_t pid) { return export_part_path(bam.path, pid); }};
   run_helper(request, guard);
   report.stage(stage + " done");
+}
+
+void run_pair_count(const BamExport& bam, const RunConfig& config, RunGuard* guard,
+                    const RunReport& report) {
+  const std::string stage = "the pairing of the mates";
+  report.stage(stage + ": starting " + kExportProgram);
+  run_helper({stage, kExportProgram, run_arguments(bam, config), nullptr}, guard);
 }
 
 }  // namespace quilm

@@ -23,6 +23,15 @@ namespace quilm {
 // the driver. Throws UsageError or IoError naming --bam and the file.
 void check_bam_export(const DriverOptions& options);
 
+// With --mates and without --bam, the driver still runs quilm2sam to pair
+// the mates, writing no records, for the pairs of its closing summary. True
+// when it will; checks that quilm2sam is there. False without mates, and
+// with a warning when an input is a pipe, which cannot be read again.
+bool check_pair_counting(const char* program, const DriverOptions& options);
+
+// Where quilm2sam leaves the pair counts for the driver: "<work>/pairs.txt".
+std::string pair_counts_path(const RunConfig& config);
+
 // quilm2sam's arguments after its name, for the run that `config` describes.
 std::vector<std::string> export_arguments(const BamExport& bam, const RunConfig& config);
 
@@ -30,6 +39,10 @@ std::vector<std::string> export_arguments(const BamExport& bam, const RunConfig&
 // its unfinished files. Throws LaunchError when it fails; what the run wrote
 // stays.
 void run_bam_export(const BamExport& bam, const RunConfig& config, RunGuard* guard,
+                    const RunReport& report);
+
+// Runs quilm2sam to pair the mates and count the pairs, writing no records.
+void run_pair_count(const BamExport& bam, const RunConfig& config, RunGuard* guard,
                     const RunReport& report);
 
 }  // namespace quilm

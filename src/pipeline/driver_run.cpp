@@ -1,5 +1,6 @@
 #include "pipeline/driver_run.hpp"
 
+#include "common/pair_counts.hpp"
 #include "common/store_setting.hpp"
 #include "pipeline/bam_export.hpp"
 #include "pipeline/firsttask.hpp"
@@ -28,8 +29,12 @@ void start_driver_run(DriverRun& run, DriverKind kind, int argc, const char* con
 }
 
 void finish_driver_run(DriverRun& run) {
-  if (!run.bam_export.path.empty())
-    run_bam_export(run.bam_export, run.config, &run.guard, run.report);
+  const BamExport& bam = run.bam_export;
+  if (!bam.path.empty())
+    run_bam_export(bam, run.config, &run.guard, run.report);
+  else if (bam.count_pairs)
+    run_pair_count(bam, run.config, &run.guard, run.report);
+  if (bam.count_pairs) run.report.count_pairs(read_pair_counts(pair_counts_path(run.config)));
   run.report.summary();
 }
 

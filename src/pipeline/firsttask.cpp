@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 
 #include "common/command_line.hpp"
 #include "common/errors.hpp"
@@ -49,6 +50,21 @@ void check_inputs(const char* program, const DriverOptions& o) {
   check_bam_export(o);
 }
 
+// With mates, the closing summary counts the pairs as the export pairs them.
+bool will_count_pairs(const char* program, const DriverOptions& o) {
+  if (o.mates_path.empty()) return false;
+  return o.bam_export.path.empty() ? check_pair_counting(program, o) : true;
+}
+
+// Two names of one file would pair every read with itself.
+void check_mates(const DriverOptions& o) {
+  std::error_code ec;
+  if (o.mates_path == o.dataset_path ||
+      std::filesystem::equivalent(o.mates_path, o.dataset_path, ec))
+    throw UsageError("option --mates=" + o.mates_path +
+                     " names the file of -D; give the file of the second mates");
+}
+
 }  // namespace
 
 int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length, RunLock& lock,
@@ -71,15 +87,20 @@ int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_leng
   for (const std::string& message : option_warnings(kind, options)) print_warning(program, message);
 
   RunConfig& config = options.config;
+  if (!options.mates_path.empty()) check_mates(options);
   InputFile dataset(options.dataset_path, kCacheBlock);
+  std::optional<InputFile> mates;
+  if (!options.mates_path.empty()) mates.emplace(options.mates_path, kCacheBlock);
   check_inputs(program, options);
   rescue = options.rescue;
   if (!rescue.junctions_path.empty()) rescue.known = read_known_junctions(rescue.junctions_path);
+  const bool count_pairs = will_count_pairs(program, options);
   lock.acquire(kConfigFile, program);
   make_folders(config.work_folder);
   lock.acquire_work_folder(config.work_folder, program);
   write_index_store_setting(config.work_folder, index_store_folder(options));
-  reads = chang_fastqfile(dataset, config.work_folder, config.max_read_length);
+  reads = chang_fastqfile(dataset, config.work_folder, config.max_read_length,
+                          {mates ? &*mates : nullptr, options.name_check});
   config.read_count = reads.read_count;
   config.segment_count =
       splitfasta(config.ref_path, config.work_folder, config.max_read_length,
@@ -93,6 +114,9 @@ int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_leng
   seed_length = config.seed_length;
   bam_export = options.bam_export;
   bam_export.dataset_path = options.dataset_path;
+  bam_export.mates_path = options.mates_path;
+  bam_export.name_check = options.name_check;
+  bam_export.count_pairs = count_pairs;
   bam_export.command_line = command_line_of(argc, argv);
   return config.cpu_cores;
 }

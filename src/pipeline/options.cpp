@@ -198,6 +198,19 @@ bool read_long_option(DriverKind kind, const std::string& arg, DriverOptions& o,
     }
     return path_fits_a_line("option --bam", o.bam_export.path, problem);
   }
+  static constexpr std::string_view kMates = "--mates=";
+  if (arg.starts_with(kMates)) {
+    o.mates_path = arg.substr(kMates.size());
+    if (o.mates_path.empty()) {
+      problem = "option --mates=<file>: the file name is empty";
+      return false;
+    }
+    return path_fits_a_line("option --mates", o.mates_path, problem);
+  }
+  if (arg == "--no-name-check") {
+    o.name_check = false;
+    return true;
+  }
   if (take_read_group_option(arg, o.bam_export.read_group)) return true;
   static constexpr std::string_view kJunctions = "--junctions=";
   if ((arg == "--rescue" || arg.starts_with(kJunctions)) && kind != DriverKind::kSplice) {
@@ -312,6 +325,10 @@ bool check_values(const DriverOptions& o, const GivenFlags& g, std::string& prob
     problem = "option --junctions=<file> gives known junctions to --rescue, which is not given";
     return false;
   }
+  if (!o.name_check && o.mates_path.empty()) {
+    problem = "option --no-name-check applies to the mates of --mates=<file>, which is not given";
+    return false;
+  }
   return check_bam_options(o.bam_export, problem);
 }
 
@@ -412,6 +429,10 @@ constexpr HelpLine kHelpLines[] = {
     {For::kMappingOnly, "-A<0|1>", "write every best hit instead of the first (default 0)"},
     {For::kSplice, "-N<n>", "shortest intron (default 10)"},
     {For::kSplice, "-X<n>", "longest intron (default 50000)"},
+    {For::kBoth, "--mates=<file>",
+     "paired reads: mate 2 of each pair, mate 1 being the\n"
+     "read of -D; reads are numbered 1, 2 (pair 1), 3, 4 ..."},
+    {For::kBoth, "--no-name-check", "with --mates: the mates' names need not agree"},
     {For::kBoth, "--index-store=<folder>",
      "where the workers keep their seed indexes\n(default <work folder>/index)"},
     {For::kBoth, "--no-index-store", "build every seed index in memory and store none"},

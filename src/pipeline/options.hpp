@@ -18,6 +18,9 @@ struct BamExport {
   std::string path;  // empty: no export
   ReadGroup read_group;
   std::string dataset_path;  // -D, which config.txt does not hold
+  std::string mates_path;    // --mates: the export pairs the mates
+  bool name_check = true;
+  bool count_pairs = false;  // the pair counts of quilm2sam go into the summary
   std::string command_line;  // the driver's, as given, for the @PG line
   std::string rescued_path;  // the run's "<output>-rescue"; empty: no rescue stage ran
 };
@@ -33,6 +36,10 @@ struct RescueRequest {
 struct DriverOptions {
   RunConfig config;  // paths and integers as config.txt will hold them
   std::string dataset_path;
+  // --mates=<file>: mate 2 of every pair, mate 1 being the read of -D;
+  // --no-name-check leaves the names of the mates uncompared.
+  std::string mates_path;
+  bool name_check = true;
   int segment_size_mb = 100;
   int export_all_option = 0;  // the -A value as given (the echo shows it)
   // Seed index store: --index-store=<folder> (default: "index" in the work

@@ -1,6 +1,7 @@
 #include "pipeline/read_preparation.hpp"
 
 #include <cstdio>
+#include <optional>
 #include <string_view>
 
 #include "common/errors.hpp"
@@ -18,20 +19,73 @@ namespace {
   throw InputError("'" + path + "': FASTQ record " + std::to_string(record) + " " + problem);
 }
 
+// One FASTQ file record by record, by the numbering rules. The views of a
+// record live until the next call.
+class FastqRecords {
+ public:
+  explicit FastqRecords(InputFile& in) : in_(in), scan_(in) {}
+  const std::string& path() const { return in_.path(); }
+
+  // The next record; false at the end of the file, and at a last record
+  // without all its lines (then cut_short is set).
+  bool next();
+
+  std::string_view header;
+  std::string_view sequence;
+  std::size_t quality_size = 0;
+  int records = 0;  // records taken so far
+  bool cut_short = false;
+
+ private:
+  InputFile& in_;
+  TextScanner scan_;
+  std::string header_, sequence_, separator_, quality_;
+};
+
+bool FastqRecords::next() {
+  // Blank lines before the first record and between records; skipped here
+  // rather than after a record, as that may refill the buffer under its views.
+  scan_.skip_space();
+  PlainFastqRecord plain;
+  if (take_plain_fastq_record(in_, plain)) {
+    header = plain.header;
+    sequence = plain.sequence;
+    quality_size = plain.quality.size();
+    ++records;
+    return true;
+  }
+  // The header is taken to the end of its line; the other three lines are
+  // words, so blank lines between records do no harm.
+  const Scan head = scan_.read_to_line_end(header_);
+  if (head == Scan::kEof) return false;
+  if (head != Scan::kOk || header_[0] != '@')
+    bad_record(path(), records + 1, "does not begin with an '@' header line");
+  if (!read_fastq_words(scan_, sequence_, separator_, quality_)) {
+    cut_short = true;
+    return false;
+  }
+  if (separator_[0] != '+') bad_record(path(), records + 1, "has no '+' separator line");
+  header = header_;
+  sequence = sequence_;
+  quality_size = quality_.size();
+  ++records;
+  return true;
+}
+
 struct Numbering {
-  const std::string& path;
   std::size_t max_read_length;
   OutputFile& out;
   ReadPreparation& result;
 };
 
-// Numbers one read and writes it to the read file.
-inline void number_read(Numbering& n, std::string_view sequence, std::size_t quality_size) {
+// Numbers the record just taken and writes it to the read file.
+inline void number_read(Numbering& n, const FastqRecords& record) {
   ReadPreparation& r = n.result;
   const int number = ++r.read_count;
-  if (sequence.size() != quality_size)
-    bad_record(n.path, number,
-               "has " + std::to_string(quality_size) + " quality values for " +
+  const std::string_view sequence = record.sequence;
+  if (sequence.size() != record.quality_size)
+    bad_record(record.path(), record.records,
+               "has " + std::to_string(record.quality_size) + " quality values for " +
                    std::to_string(sequence.size()) + " bases");
   if (sequence.size() > n.max_read_length) {
     ++r.long_reads;
@@ -43,6 +97,32 @@ inline void number_read(Numbering& n, std::string_view sequence, std::size_t qua
     return;
   }
   write_numbered_read(n.out, number, sequence);
+}
+
+// After one of the two files ended: both must end together, and cleanly.
+void check_pair_end(const FastqRecords& first, const FastqRecords& second) {
+  for (const FastqRecords* f : {&first, &second})
+    if (f->cut_short)
+      throw InputError("'" + f->path() + "': the last record (record " +
+                       std::to_string(f->records + 1) +
+                       ") is cut short; the pair it belongs to cannot be mapped");
+  if (first.records != second.records) {
+    const FastqRecords& shorter = first.records < second.records ? first : second;
+    const FastqRecords& longer = first.records < second.records ? second : first;
+    throw InputError("the mate files hold different numbers of reads: '" + shorter.path() +
+                     "' ends after " + std::to_string(shorter.records) + " records, '" +
+                     longer.path() + "' holds more");
+  }
+}
+
+void check_names(const FastqRecords& first, const FastqRecords& second) {
+  const std::string_view a = mate_name(first.header);
+  const std::string_view b = mate_name(second.header);
+  if (a == b) return;
+  throw InputError("the mates of pair " + std::to_string(first.records) +
+                   " have different names: '" + std::string(a) + "' in '" + first.path() +
+                   "' and '" + std::string(b) + "' in '" + second.path() +
+                   "' (give --no-name-check when the files name their mates differently)");
 }
 
 void warn_about_reads(const std::string& path, int max_read_length, const ReadPreparation& r) {
@@ -58,39 +138,38 @@ void warn_about_reads(const std::string& path, int max_read_length, const ReadPr
 
 }  // namespace
 
-ReadPreparation chang_fastqfile(InputFile& in, const std::string& work_folder,
-                                int max_read_length) {
-  const std::string& path = in.path();
-  TextScanner scan(in);
+ReadPreparation chang_fastqfile(InputFile& in, const std::string& work_folder, int max_read_length,
+                                MateFile mates) {
   OutputFile out(join_path(work_folder, "0.fastq"), OutputFile::Mode::kTruncate, kCacheBlock);
   ReadPreparation result;
-  Numbering numbering{path, static_cast<std::size_t>(max_read_length), out, result};
-  std::string header, sequence, separator, quality;
-  scan.skip_space();  // blank lines before the first record
+  Numbering numbering{static_cast<std::size_t>(max_read_length), out, result};
+  FastqRecords first(in);
+  std::optional<FastqRecords> second;
+  if (mates.file) second.emplace(*mates.file);
   for (;;) {
-    PlainFastqRecord plain;
-    if (take_plain_fastq_record(in, plain)) {
-      number_read(numbering, plain.sequence, plain.quality.size());
-      scan.skip_space();
+    const bool got_first = first.next();
+    if (!second) {
+      if (!got_first) break;
+      number_read(numbering, first);
       continue;
     }
-    // The header is taken to the end of its line; the other three lines are
-    // words, so blank lines between records do no harm.
-    const Scan head = scan.read_to_line_end(header);
-    if (head == Scan::kEof) break;
-    if (head != Scan::kOk || header[0] != '@')
-      bad_record(path, result.read_count + 1, "does not begin with an '@' header line");
-    if (!read_fastq_words(scan, sequence, separator, quality)) {
-      std::fprintf(stderr, "warning: the last record of '%s' is cut short and was not counted\n",
-                   path.c_str());
+    // Both records of a pair are taken before either is numbered; each
+    // file's views stay valid while the other file is read.
+    // The mate file is read on even after the dataset ended, so that one
+    // record more in either file is found.
+    if (!second->next() || !got_first) {
+      check_pair_end(first, *second);
       break;
     }
-    if (separator[0] != '+') bad_record(path, result.read_count + 1, "has no '+' separator line");
-    scan.skip_space();
-    number_read(numbering, sequence, quality.size());
+    if (mates.name_check) check_names(first, *second);
+    number_read(numbering, first);
+    number_read(numbering, *second);
   }
+  if (first.cut_short)
+    std::fprintf(stderr, "warning: the last record of '%s' is cut short and was not counted\n",
+                 in.path().c_str());
   out.close();
-  warn_about_reads(path, max_read_length, result);
+  warn_about_reads(in.path(), max_read_length, result);
   return result;
 }
 

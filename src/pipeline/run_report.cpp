@@ -54,6 +54,7 @@ void RunReport::summary() const {
   std::fflush(stdout);
   if (empty_reads_ > 0)
     std::fprintf(stderr, "%s: %d reads of length 0 cannot map\n", program_.c_str(), empty_reads_);
+  if (pairs_) print_pair_counts(stderr, *pairs_);
   print_alignments(alignments_);
   if (rescue_ran_) print_rescued(rescue_, alignments_);
   // ru_maxrss is in KiB; for the children it is the largest single child.

@@ -1,8 +1,10 @@
 // Progress lines and the closing summary of a driver run, on stderr.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "common/pair_counts.hpp"
 #include "pipeline/rescue_counts.hpp"
 #include "pipeline/stopwatch.hpp"
 
@@ -30,7 +32,10 @@ class RunReport {
     rescue_ = counts;
     rescue_ran_ = true;
   }
-  // The reads of length 0, if any; how the reads aligned, and the overall
+  // How the pairs aligned, for a run of paired reads.
+  void count_pairs(const PairCounts& counts) { pairs_ = counts; }
+  // The reads of length 0, if any; how the pairs aligned, if counted; how
+  // the reads aligned, and the overall
   // alignment rate; then wall time, CPU time of the driver and its workers,
   // peak memory of the driver and of the largest worker.
   void summary() const;
@@ -42,6 +47,7 @@ class RunReport {
   AlignmentCounts alignments_;
   RescueCounts rescue_;
   bool rescue_ran_ = false;
+  std::optional<PairCounts> pairs_;
 };
 
 }  // namespace quilm

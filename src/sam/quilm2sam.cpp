@@ -28,6 +28,16 @@ void report_renamed_reads(long count) {
                kMaxQnameLength);
 }
 
+// With --summary the counts go to the file, for the driver's summary;
+// else on stderr.
+void report_pairs(const SamOptions& options, const PairCounts& pairs) {
+  if (options.mates_path.empty()) return;
+  if (!options.summary_path.empty())
+    write_pair_counts(options.summary_path, pairs);
+  else
+    print_pair_counts(stderr, pairs);
+}
+
 int usage_error(const UsageError& e) {
   std::fflush(stdout);
   std::fprintf(stderr, "quilm2sam: error: %s\n%s", e.what(), sam_usage());
@@ -59,19 +69,29 @@ int run_quilm2sam(int argc, const char* const* argv) {
   RunHitsReading reading = start_reading_run_hits(options.run_path, six_files, pool.get());
   const ReferenceGenome genome = load_reference(options.reference_path);
   const RunHits run = finish_run_hits(reading, genome);
-  DatasetReader dataset(options.dataset_path);
+  RunReads dataset(options.dataset_path, options.mates_path, options.name_check);
   const char* run_program = run.six_files ? "quilm2splice" : "quilm2";
-  SamOutput out = open_output(options, make_header(genome, options, run_program), pool.get());
+  const bool write = !options.output_path.empty();
+  SamOutput out = write
+                      ? open_output(options, make_header(genome, options, run_program), pool.get())
+                      : SamOutput{};
   std::vector<RescuedAlignment> rescued;
   if (!options.rescued_path.empty())
     rescued = read_rescued_alignments(options.rescued_path, genome);
-  const ReadCounts counts = convert_reads(
-      {run, genome, options.unmapped, options.read_group.id, &rescued}, dataset, out, pool.get());
-  finish_output(out);
-  std::fprintf(
-      stderr, "quilm2sam: %ld records written to %s: %zu hits of %ld reads, %ld unmapped\n",
-      out.records, options.output_path.c_str(), run.hits.size(), counts.mapped, counts.unmapped);
+  ConversionInput input{run, genome, options.unmapped, options.read_group.id};
+  input.rescued = &rescued;
+  input.paired = dataset.paired();
+  input.max_insert = options.max_insert;
+  input.keep_records = write;
+  const ReadCounts counts = convert_reads(input, dataset, out, pool.get());
+  if (write) {
+    finish_output(out);
+    std::fprintf(
+        stderr, "quilm2sam: %ld records written to %s: %zu hits of %ld reads, %ld unmapped\n",
+        out.records, options.output_path.c_str(), run.hits.size(), counts.mapped, counts.unmapped);
+  }
   report_renamed_reads(counts.renamed);
+  report_pairs(options, counts.pairs);
   return 0;
 }
 

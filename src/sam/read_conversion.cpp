@@ -9,6 +9,7 @@
 
 #include "common/errors.hpp"
 #include "sam/hts_handles.hpp"
+#include "sam/pair_records.hpp"
 #include "sam/read_placement.hpp"
 #include "sam/sam_records.hpp"
 #include "sam/stored_records.hpp"
@@ -28,7 +29,7 @@ struct ReadBatch {
   std::string dataset;                                    // its path, for messages
   std::vector<DatasetRead> reads;                         // the first `count` are this batch's
   std::vector<std::pair<HitIterator, HitIterator>> hits;  // of each read; empty: unmapped
-  std::vector<std::pair<RescuedIterator, RescuedIterator>> rescued;  // of each read
+  std::vector<std::pair<RescuedIterator, RescuedIterator>> rescued;  // of each single read
   std::size_t count = 0;
   bool sorted = false;             // the keys of its records sorted too, for a sorted output
   std::uint64_t sequence = 0;      // of the batch among those given
@@ -40,10 +41,12 @@ struct ReadBatch {
   Placement placement;
   RecordWork record_work;
   RecordPtr record = make_record();
+  RecordSink sink;  // into block.records
+  PairRecordWork pair_work;
 };
 
-// Reads per batch: enough that handing a job out costs little beside it,
-// and few enough that the batches in flight stay small (a few MB each).
+// Reads per batch (even: pairs are never split): enough that handing a job out costs little beside
+// it, and few enough that the batches in flight stay small (a few MB each).
 constexpr std::size_t kBatchReads = 4096;
 // Batches in flight per thread, and at most: with some to spare, a thread
 // that the scheduler holds back a while stops neither the calling thread nor
@@ -52,34 +55,40 @@ constexpr int kBatchesPerThread = 4;
 constexpr int kMaxBatches = 64;
 
 void keep_record(ReadBatch& b) {
-  if (!b.input->read_group.empty()) add_read_group(b.input->read_group, b.record.get());
-  append_record(b.block.records, b.record.get());
+  keep_record(b.sink);
 }
 
 void name_read(ReadBatch& b, DatasetRead& read) {
   if (make_valid_qname(read.name)) ++b.counts.renamed;
 }
 
-void place(ReadBatch& b, const DatasetRead& read, const Hit& hit) {
+void place(ReadBatch& b, const DatasetRead& read, const Hit& hit, Placement& placement) {
   const Chromosome& chromosome = b.input->genome.chromosomes[hit.chromosome];
   if (hit.spliced()) {
-    place_splice_hit(hit, read.sequence, chromosome, b.placement_work, b.placement);
-  } else if (!place_mapping_hit(hit, read.sequence, chromosome, b.placement_work, b.placement)) {
+    place_splice_hit(hit, read.sequence, chromosome, b.placement_work, placement);
+  } else if (!place_mapping_hit(hit, read.sequence, chromosome, b.placement_work, placement)) {
     throw InputError(describe_hit(b.input->run, hit) + " places the read outside chromosome '" +
                      chromosome.name + "'");
   }
-  describe_against_reference(chromosome, b.placement_work, b.placement);
+  describe_against_reference(chromosome, b.placement_work, placement);
+}
+
+void place(ReadBatch& b, const DatasetRead& read, const Hit& hit) {
+  place(b, read, hit, b.placement);
+}
+
+void check_read(const ReadBatch& b, const DatasetRead& read, std::uint32_t hash, const Hit& hit) {
+  if (hit.sequence_hash != hash || hit.length != read.sequence.size())
+    throw InputError(describe_hit(b.input->run, hit) + " holds a sequence that differs from read " +
+                     std::to_string(hit.read_number) + " of the dataset '" + b.dataset +
+                     "': is it the run's dataset?");
 }
 
 void write_hits(ReadBatch& b, const DatasetRead& read, HitIterator first, HitIterator last) {
   const auto count = static_cast<int>(last - first);
   const std::uint32_t hash = sequence_hash(read.sequence);
   for (auto hit = first; hit != last; ++hit) {
-    if (hit->sequence_hash != hash || hit->length != read.sequence.size())
-      throw InputError(describe_hit(b.input->run, *hit) +
-                       " holds a sequence that differs from read " +
-                       std::to_string(hit->read_number) + " of the dataset '" + b.dataset +
-                       "': is it the run's dataset?");
+    check_read(b, read, hash, *hit);
     place(b, read, *hit);
     const HitNumbering numbering{hit->chromosome, mapping_quality(*hit, count), count,
                                  static_cast<int>(hit - first) + 1};
@@ -132,6 +141,52 @@ void convert_read(ReadBatch& b, std::size_t i) {
   }
 }
 
+// Places every hit of one mate of the pair starting at read i of the batch.
+void place_mate(ReadBatch& b, std::size_t i, PlacedMate& m) {
+  DatasetRead& read = b.reads[i];
+  name_read(b, read);
+  const auto [first, last] = b.hits[i];
+  m.read = &read;
+  m.hits = first == last ? nullptr : &*first;
+  m.count = static_cast<int>(last - first);
+  if (m.placements.size() < static_cast<std::size_t>(m.count))
+    m.placements.resize(static_cast<std::size_t>(m.count));
+  const std::uint32_t hash = sequence_hash(read.sequence);
+  for (int k = 0; k < m.count; ++k) {
+    check_read(b, read, hash, m.hits[k]);
+    place(b, read, m.hits[k], m.placements[static_cast<std::size_t>(k)]);
+  }
+  ++(m.count > 0 ? b.counts.mapped : b.counts.unmapped);
+}
+
+void count_pair(PairCounts& counts, PairKind kind, int pairs_taken) {
+  ++counts.pairs;
+  switch (kind) {
+    case PairKind::kConcordant:
+      ++(pairs_taken == 1 ? counts.concordant_once : counts.concordant_more);
+      break;
+    case PairKind::kDiscordant:
+      ++counts.discordant;
+      break;
+    case PairKind::kOneMate:
+      ++counts.one_mate;
+      break;
+    case PairKind::kNone:
+      ++counts.none;
+      break;
+  }
+}
+
+// Reads i and i + 1 of the batch: the two mates of a pair.
+void convert_pair(ReadBatch& b, std::size_t i) {
+  PairRecordWork& w = b.pair_work;
+  place_mate(b, i, w.mates[0]);
+  place_mate(b, i + 1, w.mates[1]);
+  if (!b.input->unmapped) b.counts.unmapped -= (w.mates[0].count == 0) + (w.mates[1].count == 0);
+  const PairKind kind = write_pair_records({b.input->max_insert, b.input->unmapped}, w, b.sink);
+  count_pair(b.counts.pairs, kind, static_cast<int>(w.choice.pairs.size()));
+}
+
 // Reads ahead of the one being converted whose reference bases are asked
 // into the cache: a hit lands anywhere in the genome, and without this most
 // fetches would wait for memory.
@@ -157,10 +212,16 @@ void* convert_batch(void* batch) {
   try {
     b.block.records.reserve(b.expected_bytes + b.expected_bytes / 4);
     for (std::size_t i = 0; i < b.count && i < kPrefetchReads; ++i) prefetch_reference(b, i);
-    for (std::size_t i = 0; i < b.count; ++i) {
-      if (i + kPrefetchReads < b.count) prefetch_reference(b, i + kPrefetchReads);
-      convert_read(b, i);
+    const std::size_t step = b.input->paired ? 2 : 1;
+    for (std::size_t i = 0; i < b.count; i += step) {
+      for (std::size_t k = i; k < i + step && k + kPrefetchReads < b.count; ++k)
+        prefetch_reference(b, k + kPrefetchReads);
+      if (step == 2)
+        convert_pair(b, i);
+      else
+        convert_read(b, i);
     }
+    if (!b.input->keep_records) b.block.records.clear();
     b.expected_bytes = b.block.records.size();
     if (b.sorted) sort_block(b.block, b.sequence);
   } catch (...) {
@@ -190,6 +251,7 @@ BatchQueue make_batch_queue(const ConversionInput& input, const std::string& dat
     b.reads.resize(kBatchReads);
     b.hits.resize(kBatchReads);
     b.rescued.resize(kBatchReads);
+    b.sink = {&input.read_group, &b.block.records, b.record.get()};
   }
   q.pool = pool;
   if (pool) q.jobs = make_process(pool, size, true);
@@ -233,47 +295,93 @@ void write_batch(SamOutput& out, ReadCounts& counts, ReadBatch& b) {
   counts.mapped += b.counts.mapped;
   counts.unmapped += b.counts.unmapped;
   counts.renamed += b.counts.renamed;
+  const PairCounts& p = b.counts.pairs;
+  counts.pairs.pairs += p.pairs;
+  counts.pairs.concordant_once += p.concordant_once;
+  counts.pairs.concordant_more += p.concordant_more;
+  counts.pairs.discordant += p.discordant;
+  counts.pairs.one_mate += p.one_mate;
+  counts.pairs.none += p.none;
 }
 
-// Reads the next reads to convert into the batch; false when there are none.
-struct Cursors {
-  HitIterator next, end;
-  RescuedIterator next_rescued, rescued_end;
+// The hits of the read just read, from `next` on.
+std::pair<HitIterator, HitIterator> hits_of(const RunReads& dataset, HitIterator& next,
+                                            HitIterator end) {
+  const long number = dataset.count();
+  const HitIterator first = next;
+  while (next != end && next->read_number == number) ++next;
+  return {first, next};
+}
+
+// The rescued alignments of the read just read, from `next` on.
+std::pair<RescuedIterator, RescuedIterator> rescued_of(const RunReads& dataset,
+                                                       RescuedIterator& next, RescuedIterator end) {
+  const long number = dataset.count();
+  const RescuedIterator first = next;
+  while (next != end && next->read_number == number) ++next;
+  return {first, next};
+}
+
+struct RescuedCursor {
+  RescuedIterator next, end;
 };
 
-bool fill_batch(ReadBatch& b, DatasetReader& dataset, Cursors& c, bool unmapped) {
+// Reads the next reads to convert into the batch; false when there are none.
+bool fill_batch(ReadBatch& b, RunReads& dataset, HitIterator& next, HitIterator end,
+                RescuedCursor& rescued, bool unmapped) {
   b.count = 0;
-  while (b.count < kBatchReads &&
-         (c.next != c.end || c.next_rescued != c.rescued_end || unmapped) &&
+  while (b.count < kBatchReads && (next != end || rescued.next != rescued.end || unmapped) &&
          dataset.next(b.reads[b.count])) {
-    const long number = dataset.count();
-    auto last = c.next;
-    while (last != c.end && last->read_number == number) ++last;
-    auto last_rescued = c.next_rescued;
-    while (last_rescued != c.rescued_end && last_rescued->read_number == number) ++last_rescued;
-    if (last == c.next && last_rescued == c.next_rescued && !unmapped) continue;
-    b.rescued[b.count] = {c.next_rescued, last_rescued};
-    b.hits[b.count++] = {c.next, last};
-    c.next = last;
-    c.next_rescued = last_rescued;
+    b.hits[b.count] = hits_of(dataset, next, end);
+    b.rescued[b.count] = rescued_of(dataset, rescued.next, rescued.end);
+    if (b.hits[b.count].first != b.hits[b.count].second ||
+        b.rescued[b.count].first != b.rescued[b.count].second || unmapped)
+      ++b.count;
+  }
+  return b.count > 0;
+}
+
+// The same for pairs: both mates, when either has a hit or with --unmapped.
+// Pairs left out count as pairs without a hit.
+bool fill_pair_batch(ReadBatch& b, RunReads& dataset, HitIterator& next, HitIterator end,
+                     bool unmapped, long& pairs_left_out) {
+  b.count = 0;
+  while (b.count < kBatchReads && dataset.next(b.reads[b.count])) {
+    b.hits[b.count] = hits_of(dataset, next, end);
+    dataset.next(b.reads[b.count + 1]);  // mate 2 is there, or that threw
+    b.hits[b.count + 1] = hits_of(dataset, next, end);
+    // The two ranges of hits follow each other: together they are empty
+    // when neither mate has a hit.
+    const bool any = b.hits[b.count].first != b.hits[b.count + 1].second;
+    if (any || unmapped)
+      b.count += 2;
+    else
+      ++pairs_left_out;
   }
   return b.count > 0;
 }
 
 }  // namespace
 
-ReadCounts convert_reads(const ConversionInput& input, DatasetReader& dataset, SamOutput& out,
+ReadCounts convert_reads(const ConversionInput& input, RunReads& dataset, SamOutput& out,
                          hts_tpool* pool) {
   ReadCounts counts;
+  long pairs_left_out = 0;
   BatchQueue queue = make_batch_queue(input, dataset.path(), out.sorter != nullptr, pool);
+  auto next = input.run.hits.cbegin();
+  const auto end = input.run.hits.cend();
+  // Pairs are written from their hits; rescued alignments serve single reads.
   static const std::vector<RescuedAlignment> kNoneRescued;
-  const auto& rescued = input.rescued ? *input.rescued : kNoneRescued;
-  Cursors cursors{input.run.hits.cbegin(), input.run.hits.cend(), rescued.cbegin(), rescued.cend()};
+  const auto& all_rescued = input.rescued && !input.paired ? *input.rescued : kNoneRescued;
+  RescuedCursor rescued{all_rescued.cbegin(), all_rescued.cend()};
   std::exception_ptr dataset_error;
   for (bool more = true; more;) {
     if (queue.given - queue.taken == queue.batches.size()) write_batch(out, counts, take(queue));
     try {
-      more = fill_batch(batch_to_fill(queue), dataset, cursors, input.unmapped);
+      more = input.paired
+                 ? fill_pair_batch(batch_to_fill(queue), dataset, next, end, input.unmapped,
+                                   pairs_left_out)
+                 : fill_batch(batch_to_fill(queue), dataset, next, end, rescued, input.unmapped);
     } catch (const Error&) {
       dataset_error = std::current_exception();
       more = false;
@@ -282,14 +390,15 @@ ReadCounts convert_reads(const ConversionInput& input, DatasetReader& dataset, S
   }
   while (queue.taken != queue.given) write_batch(out, counts, take(queue));
   if (dataset_error) std::rethrow_exception(dataset_error);
-  if (cursors.next != cursors.end)
-    throw InputError(describe_hit(input.run, *cursors.next) + " names read " +
-                     std::to_string(cursors.next->read_number) + ", but the dataset '" +
-                     dataset.path() + "' holds " + std::to_string(dataset.count()) + " reads");
-  if (cursors.next_rescued != cursors.rescued_end)
-    throw InputError("rescued alignment of read " +
-                     std::to_string(cursors.next_rescued->read_number) + " (line " +
-                     std::to_string(cursors.next_rescued->line) + "): the dataset '" +
+  counts.pairs.pairs += pairs_left_out;
+  counts.pairs.none += pairs_left_out;
+  if (next != end)
+    throw InputError(describe_hit(input.run, *next) + " names read " +
+                     std::to_string(next->read_number) + ", but the dataset '" + dataset.path() +
+                     "' holds " + std::to_string(dataset.count()) + " reads");
+  if (rescued.next != rescued.end)
+    throw InputError("rescued alignment of read " + std::to_string(rescued.next->read_number) +
+                     " (line " + std::to_string(rescued.next->line) + "): the dataset '" +
                      dataset.path() + "' holds " + std::to_string(dataset.count()) + " reads");
   return counts;
 }

@@ -29,6 +29,15 @@ long parse_sort_memory(std::string_view text) {
   return value;
 }
 
+std::int64_t parse_max_insert(std::string_view text) {
+  std::int64_t value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || value < 1 || value > (1LL << 40))
+    throw UsageError("--max-insert needs a whole number of bases, at least 1, not '" +
+                     std::string(text) + "'");
+  return value;
+}
+
 int parse_threads(std::string_view text) {
   int value = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -68,6 +77,14 @@ void parse_argument(int argc, const char* const* argv, int& i, SamOptions& o) {
   } else if (arg.starts_with(kRunCommandOption)) {
     o.run_command = arg.substr(kRunCommandOption.size());
     if (o.run_command.empty()) throw UsageError("option --pg-cl=<command line> needs a value");
+  } else if (arg.starts_with("--mates=")) {
+    set_once(o.mates_path, std::string(arg.substr(8)), "--mates");
+  } else if (arg == "--no-name-check") {
+    o.name_check = false;
+  } else if (arg.starts_with("--max-insert=")) {
+    o.max_insert = parse_max_insert(arg.substr(13));
+  } else if (arg.starts_with("--summary=")) {
+    set_once(o.summary_path, std::string(arg.substr(10)), "--summary");
   } else if (arg.starts_with(kThreads)) {
     o.threads = parse_threads(arg.substr(kThreads.size()));
   } else if (arg.size() >= 2 && arg[0] == '-' && arg[1] != '-') {
@@ -89,7 +106,14 @@ void check_complete(const SamOptions& o) {
   if (o.reference_path.empty()) throw UsageError("the reference (-R) is missing");
   if (o.dataset_path.empty()) throw UsageError("the dataset (-D) is missing");
   if (o.run_path.empty()) throw UsageError("the run's output (-O) is missing");
-  if (o.output_path.empty()) throw UsageError("the output (-o) is missing");
+  if (o.output_path.empty() && o.summary_path.empty())
+    throw UsageError("the output (-o) is missing");
+  if (o.summary_path.empty() == false && o.mates_path.empty())
+    throw UsageError("--summary counts the pairs of --mates=<file>, which is not given");
+  if (!o.name_check && o.mates_path.empty())
+    throw UsageError("--no-name-check applies to the mates of --mates=<file>, which is not given");
+  if (!o.mates_path.empty() && o.mates_path == o.dataset_path)
+    throw UsageError("--mates=" + o.mates_path + " names the file of -D; give the second mates");
   if (o.sort && o.output_path == "-")
     throw UsageError("--sort needs an output file, beside which its temporary runs lie");
   const std::string problem = read_group_problem(o.read_group);
@@ -102,7 +126,10 @@ const char* sam_usage() {
   return "Usage: quilm2sam -R<reference> -D<dataset> -O<run> -o <output> [--unmapped] [--sort]\n"
          "                 [--sort-memory=<MiB>] [--threads=<n>] [--rg-id=<id> "
          "[--rg=<TAG:VALUE>]...]\n"
-         "                 [--pg-cl=<command line>] [--run-kind=<kind>] [--rescued=<file>]\n"
+         "                 [--pg-cl=<command line>] [--run-kind=<kind>]\n"
+         "                 [--mates=<file> [--no-name-check] [--max-insert=<bases>]\n"
+         "                 [--summary=<file>]]\n"
+         "                 [--rescued=<file>]\n"
          "Writes the hits of a finished run as SAM, BAM or CRAM.\n"
          "  -R<reference>       reference FASTA of the run (plain or gzip)\n"
          "  -D<dataset>         FASTQ dataset of the run (plain or gzip, '-' for standard\n"
@@ -124,6 +151,16 @@ const char* sam_usage() {
          "  --rescued=<file>    the <run>-rescue file of quilm2splice --rescue: a read's\n"
          "                      rescued alignments replace its hits when they score\n"
          "                      higher, marked XR:Z:<kind>\n"
+         "  --mates=<file>      paired reads: mate 2 of each pair (mate 1 is the read\n"
+         "                      of -D; the run numbered them 1, 2 for pair 1, 3, 4 ...);\n"
+         "                      both mates are written as a pair, named as mate 1\n"
+         "                      without a trailing /1 or /2\n"
+         "  --no-name-check     the names of two mates need not agree\n"
+         "  --max-insert=<n>    longest concordant pair, from the first base of one\n"
+         "                      mate to the last of the other, introns included\n"
+         "                      (default 500000)\n"
+         "  --summary=<file>    the pair counts written to <file>; without -o only\n"
+         "                      the counts are made\n"
          "  --help              this text\n"
          "  --version           the program's version\n"
          "Example: quilm2sam -Rgenome.fa -Dreads.fq.gz -Oresult -o result.bam --sort\n";

@@ -1,6 +1,7 @@
 // Command line of quilm2sam.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "common/provenance.hpp"
@@ -15,7 +16,12 @@ struct SamOptions {
   std::string reference_path;  // -R
   std::string dataset_path;    // -D
   std::string run_path;        // -O: output base of a splice run, or a mapping-only output file
-  std::string output_path;     // -o: .bam for BAM, .cram for CRAM, "-" for SAM on stdout, else SAM
+  std::string output_path;     // -o: .bam for BAM, .cram for CRAM, "-" for SAM on stdout, else SAM;
+                               // may be left out with --summary: then only the counts are made
+  std::string mates_path;      // --mates: mate 2 of each pair; mate 1 is the read of -D
+  bool name_check = true;      // --no-name-check: mates' names are not compared
+  std::int64_t max_insert = 500000;  // --max-insert: of a concordant pair
+  std::string summary_path;          // --summary: the pair counts, for the driver
   bool unmapped = false;
   bool sort = false;
   long sort_memory_mib = 768;

@@ -5,7 +5,9 @@
 #include <htslib/sam.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "sam/dataset_reader.hpp"
 #include "sam/read_placement.hpp"
@@ -33,7 +35,42 @@ int mapping_quality(const Hit& hit, int hit_count);
 
 struct RecordWork {
   std::string quality;  // Phred values in the order of the aligned sequence
+  std::string mate_cigar;
 };
+
+// The fields of a record of one mate of a pair that tell about the pair.
+struct MateFields {
+  bool second = false;         // mate 2 (FLAG 0x80), else mate 1 (0x40)
+  bool proper = false;         // 0x2: the mates are a concordant pair
+  bool mate_unmapped = false;  // 0x8
+  bool mate_reverse = false;   // 0x20
+  std::int32_t mate_tid = -1;  // RNEXT
+  std::int64_t mate_pos = -1;  // PNEXT, 0-based
+  std::int64_t template_length = 0;
+  // MC and MQ: the CIGAR and mapping quality of the record the fields
+  // point to, or none (nullptr, -1); an empty CIGAR is written "*", as for
+  // a mate that is unmapped.
+  const std::vector<std::uint32_t>* mate_cigar = nullptr;
+  int mate_mapq = -1;
+};
+
+// The mapping quality of a hit that is the only one of its read: 60 for a
+// hit of high quality, kLowQualityMapq for one of low quality (by the run's
+// rule: at most 0.05 x length + 1.5 errors); the pairing makes a hit of a
+// read with several hits unique when no other hit pairs as well.
+int unique_hit_quality(const Hit& hit);
+
+// The mapping quality of one of `count` equally good placements: 3 for
+// two, 1 for three or four, 0 for more.
+int multi_hit_quality(int count);
+
+// The 5' end of an alignment on the reference: its first base, or one past
+// its last for the reverse strand. Two mates' template length is the
+// distance between their 5' ends, positive for the mate whose 5' end lies
+// left.
+inline std::int64_t five_prime_end(std::int64_t pos, std::int64_t end, bool reverse) {
+  return reverse ? end : pos;
+}
 
 struct HitNumbering {
   int tid = 0;
@@ -44,11 +81,16 @@ struct HitNumbering {
 
 // Fills `b` with the record of one placed hit; throws std::bad_alloc when
 // htslib cannot grow the record.
+// With `mate`, the record of a mate of a pair.
 void build_mapped_record(const DatasetRead& read, const Hit& hit, const Placement& placement,
-                         const HitNumbering& numbering, RecordWork& work, bam1_t* b);
+                         const HitNumbering& numbering, RecordWork& work, bam1_t* b,
+                         const MateFields* mate = nullptr);
 
-// Fills `b` with the record of a read without hits (FLAG 4).
-void build_unmapped_record(const DatasetRead& read, RecordWork& work, bam1_t* b);
+// Fills `b` with the record of a read without hits (FLAG 4). With `mate`,
+// the record of a mate of a pair: when the other mate is mapped, it lies at
+// that mate's position (RNAME and POS as RNEXT and PNEXT), as is usual.
+void build_unmapped_record(const DatasetRead& read, RecordWork& work, bam1_t* b,
+                           const MateFields* mate = nullptr);
 
 // Adds XR:Z:<kind>, which marks a rescued alignment, to a built record;
 // throws std::bad_alloc as above.
