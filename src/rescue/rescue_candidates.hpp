@@ -18,8 +18,9 @@ namespace quilm {
 
 struct CandidateLimits {
   int seed_length = 14;
-  std::int32_t max_bucket = 64;     // a seed with more positions is a repeat: no vote
-  std::size_t max_diagonals = 12;   // the best-supported diagonals kept
+  int seed_step = 3;                // a seed at every third read position
+  std::int32_t max_bucket = 24;     // a seed with more positions is a repeat: no vote
+  std::size_t max_diagonals = 8;    // the best-supported diagonals kept
   std::int64_t locus_span = 50000;  // diagonals of one locus lie this close together
 };
 
@@ -39,6 +40,7 @@ class CandidateLoci {
  private:
   void choose(const CandidateLimits& limits);
 
+  std::vector<std::pair<std::int64_t, int>> keys_;  // seed key (then id), read offset
   std::vector<std::int64_t> hits_;
   std::vector<std::pair<int, std::int64_t>> runs_;  // (-support, diagonal)
   std::vector<std::int64_t> chosen_;
@@ -48,21 +50,32 @@ class CandidateLoci {
 
 template <class Index>
 void CandidateLoci::find(const Index& index, std::string_view read, const CandidateLimits& limits) {
-  hits_.clear();
+  keys_.clear();
   const int L = limits.seed_length;
+  const int n = static_cast<int>(read.size());
   const std::uint64_t mask = (std::uint64_t{1} << (2 * L)) - 1;
   std::uint64_t key = 0;
   int valid = 0;
-  for (int i = 0; i < static_cast<int>(read.size()); ++i) {
+  for (int i = 0; i < n; ++i) {
     const int code = base_code(read[static_cast<std::size_t>(i)]);
     valid = code < 0 ? 0 : valid + 1;
     key = ((key << 2) | static_cast<std::uint64_t>(code < 0 ? 0 : code)) & mask;
-    if (valid < L) continue;
-    const std::int64_t id = index.translate(static_cast<std::int64_t>(key));
+    // Every seed_step-th window, and the last one.
+    if (valid < L || ((i - L + 1) % limits.seed_step != 0 && i + 1 != n)) continue;
+    keys_.push_back({static_cast<std::int64_t>(key), i - L + 1});
+  }
+  // The lookups go in two rounds with cache hints, so that their memory
+  // reads overlap instead of waiting one after the other.
+  for (const auto& [k, offset] : keys_) index.prefetch_key(k);
+  for (auto& [k, offset] : keys_) {
+    k = index.translate(k);
+    index.prefetch_id(k);
+  }
+  hits_.clear();
+  for (const auto& [id, offset] : keys_) {
     if (id < 0) continue;
     const auto positions = index.bucket(id);
     if (static_cast<std::int32_t>(positions.size()) > limits.max_bucket) continue;
-    const int offset = i - L + 1;
     // Positions are 1-based starts of the seed.
     for (const std::int32_t p : positions) hits_.push_back(std::int64_t{p} - 1 - offset);
   }

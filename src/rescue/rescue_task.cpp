@@ -42,11 +42,18 @@ void ReadRescuer::keep(const SplicedAlignment& a, bool reverse_strand, int read_
   });
 }
 
-void ReadRescuer::try_orientation(std::string_view sequence, bool reverse_strand, int read_number) {
-  for (std::size_t k = 0; k < loci.locus_count(); ++k) {
-    const auto locus = loci.locus(k);
+void ReadRescuer::try_orientation(std::string_view sequence, bool reverse_strand,
+                                  int read_number, int min_support) {
+  const CandidateLoci& candidates = loci[reverse_strand ? 1 : 0];
+  for (std::size_t k = 0; k < candidates.locus_count(); ++k) {
+    if (candidates.locus_support(k) < min_support) continue;
+    const auto locus = candidates.locus(k);
+    if (locus.size() == 1 && aligner.align_ungapped(sequence, locus[0], alignment)) {
+      keep(alignment, reverse_strand, read_number);
+      continue;
+    }
     diagonals.assign(locus.begin(), locus.end());
-    aligner.extend_by_junctions(diagonals, static_cast<int>(sequence.size()), 24);
+    aligner.extend_by_junctions(sequence, diagonals, 16);
     if (aligner.align(sequence, diagonals, alignment)) keep(alignment, reverse_strand, read_number);
   }
 }

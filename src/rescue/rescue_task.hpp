@@ -24,7 +24,7 @@ inline constexpr std::size_t kMaxRescueHits = 8;
 struct ReadRescuer {
   SplicedAligner aligner;
   CandidateLimits limits;
-  CandidateLoci loci;
+  CandidateLoci loci[2];  // of the read and of its reverse complement
   std::string reverse;
   std::vector<std::int64_t> diagonals;
   SplicedAlignment alignment;
@@ -33,8 +33,8 @@ struct ReadRescuer {
   template <class Index>
   void rescue(const Index& index, int read_number, std::string_view read);
 
- private:
-  void try_orientation(std::string_view sequence, bool reverse_strand, int read_number);
+  void try_orientation(std::string_view sequence, bool reverse_strand, int read_number,
+                       int min_support);
   void keep(const SplicedAlignment& a, bool reverse_strand, int read_number);
 };
 
@@ -50,11 +50,16 @@ void run_rescue_worker(const WorkerArgs& args);
 template <class Index>
 void ReadRescuer::rescue(const Index& index, int read_number, std::string_view read) {
   hits.clear();
-  loci.find(index, read, limits);
-  try_orientation(read, false, read_number);
   reverse_complement(read, reverse);
-  loci.find(index, reverse, limits);
-  try_orientation(reverse, true, read_number);
+  loci[0].find(index, read, limits);
+  loci[1].find(index, reverse, limits);
+  // A locus with a quarter of the seeds of the best one cannot hold the
+  // best alignment; it is most often a chance hit of one seed.
+  int best = 0;
+  for (const CandidateLoci& l : loci)
+    for (std::size_t k = 0; k < l.locus_count(); ++k) best = std::max(best, l.locus_support(k));
+  try_orientation(read, false, read_number, std::max(1, best / 4));
+  try_orientation(reverse, true, read_number, std::max(1, best / 4));
 }
 
 }  // namespace quilm

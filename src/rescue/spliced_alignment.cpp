@@ -1,6 +1,7 @@
 #include "rescue/spliced_alignment.hpp"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 
 namespace quilm {
@@ -16,15 +17,46 @@ char upper(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-bool is_base(char c) {
-  return c == 'A' || c == 'C' || c == 'G' || c == 'T';
-}
-
 void append_operation(std::string& cigar, std::int64_t length, char op) {
   if (length <= 0) return;
   cigar += std::to_string(length);
   cigar += op;
 }
+
+// 0..3 for A, C, G, T in either case, 4 for anything else.
+constexpr std::array<std::uint8_t, 256> kNucleotide = [] {
+  std::array<std::uint8_t, 256> t{};
+  for (auto& v : t) v = 4;
+  t['A'] = t['a'] = 0;
+  t['C'] = t['c'] = 1;
+  t['G'] = t['g'] = 2;
+  t['T'] = t['t'] = 3;
+  return t;
+}();
+
+// Donor codes: GT, GC, AT (the '+' strand's), CT (the '-' strand's GT..AG
+// and GC..AG reversed), then acceptor codes AG, AC, GC, AT.
+enum Donor : std::uint8_t { kNoDonor, kGT, kGC, kAT, kCT };
+enum Acceptor : std::uint8_t { kNoAcceptor, kAG, kAC, kAcceptorGC, kAcceptorAT };
+
+// By the nucleotide codes of the two bases (A, C, G, T, other).
+constexpr std::uint8_t kDonorCode[5][5] = {
+    {0, 0, 0, kAT, 0}, {0, 0, 0, kCT, 0}, {0, kGC, 0, kGT, 0}, {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}};
+constexpr std::uint8_t kAcceptorCode[5][5] = {{0, kAC, kAG, kAcceptorAT, 0},
+                                              {0, 0, 0, 0, 0},
+                                              {0, kAcceptorGC, 0, 0, 0},
+                                              {0, 0, 0, 0, 0},
+                                              {0, 0, 0, 0, 0}};
+
+// The cost of a new intron with these ends, 0 for no splice signal:
+// GT..AG and its reverse CT..AC cheaper than GC..AG, AT..AC and theirs.
+constexpr std::uint8_t kSignalCost[5][5] = {
+    {0, 0, 0, 0, 0},
+    {0, RescueScore::kIntronGtAg, 0, 0, RescueScore::kIntronOtherSignal},  // GT: AG, (AT)
+    {0, RescueScore::kIntronOtherSignal, 0, 0, 0},                         // GC: AG
+    {0, 0, RescueScore::kIntronOtherSignal, 0, 0},                         // AT: AC
+    {0, 0, RescueScore::kIntronGtAg, RescueScore::kIntronOtherSignal, 0},  // CT: AC, GC
+};
 
 std::size_t cell(int i, int j, int count) {
   return static_cast<std::size_t>(i) * static_cast<std::size_t>(count) +
@@ -37,8 +69,32 @@ SplicedAligner::SplicedAligner(std::string_view segment, const SegmentJunctions&
                                IntronLimits limits)
     : segment_(segment), junctions_(&junctions), limits_(limits) {}
 
-void SplicedAligner::extend_by_junctions(std::vector<std::int64_t>& diagonals, int read_length,
+// Mismatches of read bases [from, to) on diagonal d.
+int SplicedAligner::mismatches(std::string_view read, std::int64_t d, int from, int to) const {
+  int count = 0;
+  for (int i = std::max(from, 0); i < to && i < static_cast<int>(read.size()); ++i)
+    count += substitution(read[static_cast<std::size_t>(i)], d + i) != RescueScore::kMatch;
+  return count;
+}
+
+// A junction is worth a diagonal only where the read stops fitting the
+// diagonal it leaves (or has not yet fitted the one it enters): two of the
+// next kProbe bases differ, or one where fewer remain.
+bool SplicedAligner::leaves_at(std::string_view read, std::int64_t d, int i) const {
+  const int n = static_cast<int>(read.size());
+  const int m = mismatches(read, d, i, i + kProbe);
+  return m >= 2 || (m == 1 && i + kProbe > n);
+}
+
+bool SplicedAligner::enters_at(std::string_view read, std::int64_t d, int i) const {
+  const int m = mismatches(read, d, i - kProbe, i);
+  return m >= 2 || (m == 1 && i - kProbe < 0);
+}
+
+void SplicedAligner::extend_by_junctions(std::string_view read,
+                                         std::vector<std::int64_t>& diagonals,
                                          std::size_t cap) const {
+  const int n = static_cast<int>(read.size());
   for (int round = 0; round < 2; ++round) {
     const std::size_t given = diagonals.size();
     for (std::size_t k = 0; k < given && diagonals.size() < cap; ++k) {
@@ -46,10 +102,12 @@ void SplicedAligner::extend_by_junctions(std::vector<std::int64_t>& diagonals, i
       // Leaving the diagonal after read base i - 1 (1 <= i < n) at an intron
       // starting on segment base d + i; entering it at base i after one
       // ending on d + i - 1.
-      for (const SegmentJunction& j : junctions_->starting_in(d + 1, d + read_length))
-        if (diagonals.size() < cap) diagonals.push_back(d + j.length());
-      for (const SegmentJunction& j : junctions_->ending_in(d, d + read_length - 1))
-        if (diagonals.size() < cap) diagonals.push_back(d - j.length());
+      for (const SegmentJunction& j : junctions_->starting_in(d + 1, d + n))
+        if (diagonals.size() < cap && leaves_at(read, d, static_cast<int>(j.first - d)))
+          diagonals.push_back(d + j.length());
+      for (const SegmentJunction& j : junctions_->ending_in(d, d + n - 1))
+        if (diagonals.size() < cap && enters_at(read, d, static_cast<int>(j.last + 1 - d)))
+          diagonals.push_back(d - j.length());
     }
     std::sort(diagonals.begin(), diagonals.end());
     diagonals.erase(std::unique(diagonals.begin(), diagonals.end()), diagonals.end());
@@ -58,9 +116,10 @@ void SplicedAligner::extend_by_junctions(std::vector<std::int64_t>& diagonals, i
 
 int SplicedAligner::substitution(char read_base, std::int64_t p) const {
   if (p < 0 || p >= static_cast<std::int64_t>(segment_.size())) return RescueScore::kMismatch;
-  const char r = upper(segment_[static_cast<std::size_t>(p)]);
-  if (!is_base(read_base) || !is_base(r)) return RescueScore::kUnknownBase;
-  return read_base == r ? RescueScore::kMatch : RescueScore::kMismatch;
+  const std::uint8_t r = kNucleotide[static_cast<unsigned char>(segment_[static_cast<std::size_t>(p)])];
+  const std::uint8_t q = kNucleotide[static_cast<unsigned char>(read_base)];
+  if (q == 4 || r == 4) return RescueScore::kUnknownBase;
+  return q == r ? RescueScore::kMatch : RescueScore::kMismatch;
 }
 
 // '+' for GT..AG, GC..AG and AT..AC on the segment, '-' for their reverse
@@ -97,18 +156,48 @@ void SplicedAligner::prepare(std::string_view read, std::span<const std::int64_t
     cost_.resize(pairs);
     cost_kind_.resize(pairs);
   }
+  if (donor_.size() < cells) {
+    donor_.resize(cells);
+    acceptor_.resize(cells);
+  }
+  const auto square = static_cast<std::size_t>(count_) * static_cast<std::size_t>(count_ + 1);
+  if (sources_.size() < square) sources_.resize(square);
+  signals_found_.assign(static_cast<std::size_t>(count_), false);
+}
+
+// The signal codes of diagonal j, once per read: only diagonals that an
+// intron may join need them.
+void SplicedAligner::find_signals(int j) {
+  if (signals_found_[static_cast<std::size_t>(j)]) return;
+  signals_found_[static_cast<std::size_t>(j)] = true;
+  const auto length = static_cast<std::int64_t>(segment_.size());
+  const auto at = [&](std::int64_t p) -> std::uint8_t {
+    return p >= 0 && p < length ? kNucleotide[static_cast<unsigned char>(segment_[static_cast<std::size_t>(p)])] : 4;
+  };
+  const std::int64_t d = diagonal_[j];
+  std::uint8_t before2 = at(d - 2), before1 = at(d - 1), here = at(d);
+  for (int i = 0; i <= n_; ++i) {
+    const std::uint8_t next = at(d + i + 1);
+    donor_[cell(i, j, count_)] = kDonorCode[here][next];
+    acceptor_[cell(i, j, count_)] = kAcceptorCode[before2][before1];
+    before2 = before1;
+    before1 = here;
+    here = next;
+  }
 }
 
 std::size_t SplicedAligner::pair_base(int from, int to) const {
   return cell(from, to, count_) * static_cast<std::size_t>(n_ + 1);
 }
 
-void SplicedAligner::fill_gap_costs(int from, int to, bool allow_novel) {
-  const std::size_t base = pair_base(from, to);
-  std::fill_n(cost_.begin() + static_cast<std::ptrdiff_t>(base), n_ + 1, kForbidden);
-  if (from == to) return;
+bool SplicedAligner::fill_gap_costs(int from, int to, bool allow_novel) {
+  if (from == to) return false;
   const std::int64_t delta = diagonal_[to] - diagonal_[from];
   const std::int64_t gap = delta < 0 ? -delta : delta;
+  const bool intron = delta >= limits_.shortest && delta <= limits_.longest;
+  if (gap > kMaxIndel && !intron) return false;
+  const std::size_t base = pair_base(from, to);
+  std::fill_n(cost_.begin() + static_cast<std::ptrdiff_t>(base), n_ + 1, kForbidden);
   if (gap <= kMaxIndel) {
     const auto cost =
         static_cast<std::int16_t>(RescueScore::kGapOpen + RescueScore::kGapExtend * gap);
@@ -120,8 +209,8 @@ void SplicedAligner::fill_gap_costs(int from, int to, bool allow_novel) {
       cost_kind_[base + static_cast<std::size_t>(i)] = delta < 0 ? kInsertion : kDeletion;
     }
   }
-  if (delta >= limits_.shortest && delta <= limits_.longest)
-    fill_intron_costs(from, to, allow_novel);
+  if (intron) fill_intron_costs(from, to, allow_novel);
+  return true;
 }
 
 void SplicedAligner::fill_intron_costs(int from, int to, bool allow_novel) {
@@ -135,9 +224,13 @@ void SplicedAligner::fill_intron_costs(int from, int to, bool allow_novel) {
       cost_kind_[base + static_cast<std::size_t>(i)] = kind;
     }
   };
+  if (allow_novel) {
+    find_signals(from);
+    find_signals(to);
+  }
   for (int i = kMinNovelAnchor; allow_novel && i <= n_ - kMinNovelAnchor; ++i) {
-    int cost = 0;
-    if (signal_strand(d + i, d + i + delta - 1, cost) != '.') offer(i, cost, kNovel);
+    const int cost = kSignalCost[donor_[cell(i, from, count_)]][acceptor_[cell(i, to, count_)]];
+    if (cost > 0) offer(i, cost, kNovel);
   }
   for (const SegmentJunction& j : junctions_->starting_in(d + 1, d + n_))
     if (j.length() == delta)
@@ -154,7 +247,9 @@ void SplicedAligner::enter(int i, int j) {
     best = matched_[cell(i, j, count_)];
     step = {j, i, kContinue};
   }
-  for (int from = 0; i > 0 && from < count_; ++from) {
+  const std::int16_t* sources = &sources_[static_cast<std::size_t>(j) * (count_ + 1)];
+  for (int k = 1; i > 0 && k <= sources[0]; ++k) {
+    const int from = sources[k];
     const std::size_t at = pair_base(from, j) + static_cast<std::size_t>(i);
     const std::int16_t cost = cost_[at];
     if (cost == kForbidden) continue;
@@ -271,14 +366,47 @@ void SplicedAligner::classify(SplicedAlignment& out) const {
 }
 
 SplicedAligner::Outcome SplicedAligner::attempt(bool allow_novel, SplicedAlignment& out) {
-  for (int from = 0; from < count_; ++from)
-    for (int to = 0; to < count_; ++to) fill_gap_costs(from, to, allow_novel);
+  for (int to = 0; to < count_; ++to) {
+    std::int16_t* sources = &sources_[static_cast<std::size_t>(to) * (count_ + 1)];
+    sources[0] = 0;
+    for (int from = 0; from < count_; ++from)
+      if (fill_gap_costs(from, to, allow_novel)) sources[++sources[0]] = static_cast<std::int16_t>(from);
+  }
   int end_position = 0, end_diagonal = 0;
   const int score = run(end_position, end_diagonal);
   if (score < minimum_rescue_score(n_)) return Outcome::kNone;
   trace(end_position, end_diagonal);
   out.score = score;
   return describe(out);
+}
+
+bool SplicedAligner::align_ungapped(std::string_view read, std::int64_t diagonal,
+                                    SplicedAlignment& out) const {
+  const auto n = static_cast<std::int64_t>(read.size());
+  if (diagonal < 0 || diagonal + n > static_cast<std::int64_t>(segment_.size())) return false;
+  if (!junctions_->starting_in(diagonal + 1, diagonal + n).empty() ||
+      !junctions_->ending_in(diagonal, diagonal + n - 1).empty())
+    return false;
+  constexpr int kEnd = kShortAnchor + 2;
+  int score = 0, mismatches = 0, head = 0, tail = 0;
+  for (std::int64_t i = 0; i < n; ++i) {
+    const int s = substitution(read[static_cast<std::size_t>(i)], diagonal + i);
+    score += s;
+    if (s == RescueScore::kMatch) continue;
+    ++mismatches;
+    head += i < kEnd;
+    tail += i >= n - kEnd;
+  }
+  if (head > 1 || tail > 1 || score < minimum_rescue_score(static_cast<int>(n))) return false;
+  out.position = diagonal;
+  out.score = score;
+  out.edit_distance = mismatches;
+  out.introns = 0;
+  out.kind = RescueKind::kMismatch;
+  out.intron_strand = '.';
+  out.cigar.clear();
+  append_operation(out.cigar, n, 'M');
+  return true;
 }
 
 bool SplicedAligner::align(std::string_view read, std::span<const std::int64_t> diagonals,

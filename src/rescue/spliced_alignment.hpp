@@ -40,16 +40,26 @@ class SplicedAligner {
   // `segment` is the segment's bases; the junctions must outlive the aligner.
   SplicedAligner(std::string_view segment, const SegmentJunctions& junctions, IntronLimits limits);
 
-  // Adds the diagonals that known junctions reach from those given (twice,
-  // so that a read may cross a short exon without a seed in it), sorts them
-  // and drops repeats; at most `cap` in all.
-  void extend_by_junctions(std::vector<std::int64_t>& diagonals, int read_length,
+  // Adds the diagonals that known junctions reach from those given where
+  // the read stops fitting them (twice, so that a read may cross a short
+  // exon without a seed in it), sorts them and drops repeats; at most `cap`
+  // in all.
+  void extend_by_junctions(std::string_view read, std::vector<std::int64_t>& diagonals,
                            std::size_t cap) const;
 
   // Best alignment of `read` (as it is to lie on the segment) over the
   // diagonals, which must be sorted and distinct. False when none scores
   // at least minimum_rescue_score or lies inside the segment.
   bool align(std::string_view read, std::span<const std::int64_t> diagonals, SplicedAlignment& out);
+
+  // The plain alignment of `read` on one diagonal when nothing could beat
+  // it: every base inside the segment, no known junction within the read's
+  // span, and at most one mismatch among the kShortAnchor + 2 bases at
+  // either end. Leaving the diagonal would then cost a gap, a new intron or
+  // a clip, more than one mismatch does, or trade a stretch of mostly
+  // matching bases for one elsewhere that no seed showed. False, leaving
+  // `out` alone, when that does not hold.
+  bool align_ungapped(std::string_view read, std::int64_t diagonal, SplicedAlignment& out) const;
 
  private:
   struct Step {
@@ -61,14 +71,19 @@ class SplicedAligner {
   void prepare(std::string_view read, std::span<const std::int64_t> diagonals);
   Outcome attempt(bool allow_novel, SplicedAlignment& out);
   std::size_t pair_base(int from, int to) const;
-  void fill_gap_costs(int from, int to, bool allow_novel);
+  bool fill_gap_costs(int from, int to, bool allow_novel);
   void fill_intron_costs(int from, int to, bool allow_novel);
+  void find_signals(int j);
   int run(int& end_position, int& end_diagonal);
   void enter(int i, int j);
   void trace(int end_position, int end_diagonal);
   Outcome describe(SplicedAlignment& out) const;
   void classify(SplicedAlignment& out) const;
   int substitution(char read_base, std::int64_t segment_position) const;
+  static constexpr int kProbe = 6;  // read bases that show a read leaving a diagonal
+  int mismatches(std::string_view read, std::int64_t d, int from, int to) const;
+  bool leaves_at(std::string_view read, std::int64_t d, int i) const;
+  bool enters_at(std::string_view read, std::int64_t d, int i) const;
   char signal_strand(std::int64_t first, std::int64_t last, int& cost) const;
 
   std::string_view segment_;
@@ -84,6 +99,13 @@ class SplicedAligner {
   std::vector<Step> steps_;            // how entered_ was reached
   std::vector<std::int16_t> cost_;     // count x count x (n + 1): leaving j' for j at i
   std::vector<std::uint8_t> cost_kind_;
+  // Splice-signal codes per diagonal and read position: the two segment
+  // bases from d + i (a donor) and the two before d + i (an acceptor).
+  std::vector<std::uint8_t> donor_, acceptor_;
+  std::vector<bool> signals_found_;  // per diagonal, for the read at hand
+  // For each diagonal, the diagonals a path may come from (some position
+  // allows the step): count x count, the first entry of each row its size.
+  std::vector<std::int16_t> sources_;
   struct Block {
     std::int64_t diagonal;
     int begin, end;        // read bases [begin, end)

@@ -36,7 +36,7 @@ class SplicedAlignmentTest : public ::testing::Test {
 
   // Aligns over the diagonals given plus those the junctions reach.
   bool align(const std::string& read, std::vector<std::int64_t> diagonals) {
-    aligner.extend_by_junctions(diagonals, static_cast<int>(read.size()), 24);
+    aligner.extend_by_junctions(read, diagonals, 24);
     return aligner.align(read, diagonals, out);
   }
 };
