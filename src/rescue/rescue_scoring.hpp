@@ -28,10 +28,11 @@ inline constexpr int kMinNovelAnchor = 10;
 // short anchor.
 inline constexpr int kShortAnchor = 14;
 
-// The lowest score worth reporting for a read of n bases: three fifths of
-// a perfect contiguous hit.
+// The lowest score worth reporting for a read of n bases: half of a perfect
+// contiguous hit (50 bases with three mismatches and a 2-base indel still
+// reach it).
 inline int minimum_rescue_score(int read_length) {
-  return (read_length * 3 + 4) / 5;
+  return (read_length + 1) / 2;
 }
 
 // The score of an earlier hit of the run with `errors` mismatches: a

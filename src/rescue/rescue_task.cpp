@@ -42,8 +42,8 @@ void ReadRescuer::keep(const SplicedAlignment& a, bool reverse_strand, int read_
   });
 }
 
-void ReadRescuer::try_orientation(std::string_view sequence, bool reverse_strand,
-                                  int read_number, int min_support) {
+void ReadRescuer::try_orientation(std::string_view sequence, bool reverse_strand, int read_number,
+                                  int min_support) {
   const CandidateLoci& candidates = loci[reverse_strand ? 1 : 0];
   for (std::size_t k = 0; k < candidates.locus_count(); ++k) {
     if (candidates.locus_support(k) < min_support) continue;
@@ -53,6 +53,7 @@ void ReadRescuer::try_orientation(std::string_view sequence, bool reverse_strand
       continue;
     }
     diagonals.assign(locus.begin(), locus.end());
+    aligner.extend_by_indels(sequence, diagonals, 12);
     aligner.extend_by_junctions(sequence, diagonals, 16);
     if (aligner.align(sequence, diagonals, alignment)) keep(alignment, reverse_strand, read_number);
   }

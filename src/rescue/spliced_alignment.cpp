@@ -91,6 +91,31 @@ bool SplicedAligner::enters_at(std::string_view read, std::int64_t d, int i) con
   return m >= 2 || (m == 1 && i - kProbe < 0);
 }
 
+// The read's end of `span` bases fits diagonal d when at most one of them
+// differs.
+bool SplicedAligner::fits(std::string_view read, std::int64_t d, bool head, int span) const {
+  const int n = static_cast<int>(read.size());
+  return head ? mismatches(read, d, 0, span) <= 1 : mismatches(read, d, n - span, n) <= 1;
+}
+
+void SplicedAligner::extend_by_indels(std::string_view read, std::vector<std::int64_t>& diagonals,
+                                      std::size_t cap) const {
+  const int span = std::min(kIndelProbe, static_cast<int>(read.size()) / 3);
+  const std::size_t given = diagonals.size();
+  for (std::size_t k = 0; k < given; ++k) {
+    const std::int64_t d = diagonals[k];
+    for (const bool head : {true, false}) {
+      // An end that does not fit its diagonal may lie past an indel: on a
+      // diagonal up to kMaxIndel away.
+      if (fits(read, d, head, span)) continue;
+      for (int shift = -kMaxIndel; shift <= kMaxIndel && diagonals.size() < cap; ++shift)
+        if (shift != 0 && fits(read, d + shift, head, span)) diagonals.push_back(d + shift);
+    }
+  }
+  std::sort(diagonals.begin(), diagonals.end());
+  diagonals.erase(std::unique(diagonals.begin(), diagonals.end()), diagonals.end());
+}
+
 void SplicedAligner::extend_by_junctions(std::string_view read,
                                          std::vector<std::int64_t>& diagonals,
                                          std::size_t cap) const {
@@ -116,7 +141,8 @@ void SplicedAligner::extend_by_junctions(std::string_view read,
 
 int SplicedAligner::substitution(char read_base, std::int64_t p) const {
   if (p < 0 || p >= static_cast<std::int64_t>(segment_.size())) return RescueScore::kMismatch;
-  const std::uint8_t r = kNucleotide[static_cast<unsigned char>(segment_[static_cast<std::size_t>(p)])];
+  const std::uint8_t r =
+      kNucleotide[static_cast<unsigned char>(segment_[static_cast<std::size_t>(p)])];
   const std::uint8_t q = kNucleotide[static_cast<unsigned char>(read_base)];
   if (q == 4 || r == 4) return RescueScore::kUnknownBase;
   return q == r ? RescueScore::kMatch : RescueScore::kMismatch;
@@ -172,7 +198,9 @@ void SplicedAligner::find_signals(int j) {
   signals_found_[static_cast<std::size_t>(j)] = true;
   const auto length = static_cast<std::int64_t>(segment_.size());
   const auto at = [&](std::int64_t p) -> std::uint8_t {
-    return p >= 0 && p < length ? kNucleotide[static_cast<unsigned char>(segment_[static_cast<std::size_t>(p)])] : 4;
+    return p >= 0 && p < length
+               ? kNucleotide[static_cast<unsigned char>(segment_[static_cast<std::size_t>(p)])]
+               : 4;
   };
   const std::int64_t d = diagonal_[j];
   std::uint8_t before2 = at(d - 2), before1 = at(d - 1), here = at(d);
@@ -370,7 +398,8 @@ SplicedAligner::Outcome SplicedAligner::attempt(bool allow_novel, SplicedAlignme
     std::int16_t* sources = &sources_[static_cast<std::size_t>(to) * (count_ + 1)];
     sources[0] = 0;
     for (int from = 0; from < count_; ++from)
-      if (fill_gap_costs(from, to, allow_novel)) sources[++sources[0]] = static_cast<std::int16_t>(from);
+      if (fill_gap_costs(from, to, allow_novel))
+        sources[++sources[0]] = static_cast<std::int16_t>(from);
   }
   int end_position = 0, end_diagonal = 0;
   const int score = run(end_position, end_diagonal);

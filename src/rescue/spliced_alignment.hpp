@@ -47,6 +47,13 @@ class SplicedAligner {
   void extend_by_junctions(std::string_view read, std::vector<std::int64_t>& diagonals,
                            std::size_t cap) const;
 
+  // Adds, for each diagonal given that an end of the read does not fit,
+  // the diagonals up to kMaxIndel away that it fits: the read may hold an
+  // insertion or deletion too near that end for a seed. Sorted, without
+  // repeats, at most `cap` in all.
+  void extend_by_indels(std::string_view read, std::vector<std::int64_t>& diagonals,
+                        std::size_t cap) const;
+
   // Best alignment of `read` (as it is to lie on the segment) over the
   // diagonals, which must be sorted and distinct. False when none scores
   // at least minimum_rescue_score or lies inside the segment.
@@ -83,6 +90,8 @@ class SplicedAligner {
   static constexpr int kProbe = 6;  // read bases that show a read leaving a diagonal
   int mismatches(std::string_view read, std::int64_t d, int from, int to) const;
   bool leaves_at(std::string_view read, std::int64_t d, int i) const;
+  static constexpr int kIndelProbe = 16;  // read bases at an end that show an indel
+  bool fits(std::string_view read, std::int64_t d, bool head, int span) const;
   bool enters_at(std::string_view read, std::int64_t d, int i) const;
   char signal_strand(std::int64_t first, std::int64_t last, int& cost) const;
 
