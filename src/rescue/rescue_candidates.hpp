@@ -20,7 +20,7 @@ struct CandidateLimits {
   int seed_length = 14;
   int seed_step = 3;                // a seed at every third read position
   std::int32_t max_bucket = 24;     // a seed with more positions is a repeat: no vote
-  std::size_t max_diagonals = 8;    // the best-supported diagonals kept
+  std::size_t max_diagonals = 6;    // the best-supported diagonals kept
   std::int64_t locus_span = 50000;  // diagonals of one locus lie this close together
 };
 
@@ -36,6 +36,10 @@ class CandidateLoci {
     return {chosen_.data() + locus_start_[k], locus_start_[k + 1] - locus_start_[k]};
   }
   int locus_support(std::size_t k) const { return locus_support_[k]; }
+  int best_support() const {
+    return locus_support_.empty() ? 0
+                                  : *std::max_element(locus_support_.begin(), locus_support_.end());
+  }
 
  private:
   void choose(const CandidateLimits& limits);

@@ -55,9 +55,7 @@ void ReadRescuer::rescue(const Index& index, int read_number, std::string_view r
   loci[1].find(index, reverse, limits);
   // A locus with a quarter of the seeds of the best one cannot hold the
   // best alignment; it is most often a chance hit of one seed.
-  int best = 0;
-  for (const CandidateLoci& l : loci)
-    for (std::size_t k = 0; k < l.locus_count(); ++k) best = std::max(best, l.locus_support(k));
+  const int best = std::max(loci[0].best_support(), loci[1].best_support());
   try_orientation(read, false, read_number, std::max(1, best / 4));
   try_orientation(reverse, true, read_number, std::max(1, best / 4));
 }

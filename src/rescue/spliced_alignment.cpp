@@ -91,11 +91,17 @@ bool SplicedAligner::enters_at(std::string_view read, std::int64_t d, int i) con
   return m >= 2 || (m == 1 && i - kProbe < 0);
 }
 
-// The read's end of `span` bases fits diagonal d when at most one of them
-// differs.
-bool SplicedAligner::fits(std::string_view read, std::int64_t d, bool head, int span) const {
+// The read's end of `span` bases fits diagonal d when at most `allowed` of
+// them differ.
+bool SplicedAligner::fits(std::string_view read, std::int64_t d, bool head, int span,
+                          int allowed) const {
   const int n = static_cast<int>(read.size());
-  return head ? mismatches(read, d, 0, span) <= 1 : mismatches(read, d, n - span, n) <= 1;
+  const int from = head ? 0 : n - span;
+  for (int i = from; i < from + span; ++i)
+    if (substitution(read[static_cast<std::size_t>(i)], d + i) != RescueScore::kMatch &&
+        --allowed < 0)
+      return false;
+  return true;
 }
 
 void SplicedAligner::extend_by_indels(std::string_view read, std::vector<std::int64_t>& diagonals,
@@ -105,11 +111,11 @@ void SplicedAligner::extend_by_indels(std::string_view read, std::vector<std::in
   for (std::size_t k = 0; k < given; ++k) {
     const std::int64_t d = diagonals[k];
     for (const bool head : {true, false}) {
-      // An end that does not fit its diagonal may lie past an indel: on a
-      // diagonal up to kMaxIndel away.
-      if (fits(read, d, head, span)) continue;
+      // An end where a few bases differ may lie past an indel: on a
+      // diagonal up to kMaxIndel away that it fits.
+      if (fits(read, d, head, span, 2)) continue;
       for (int shift = -kMaxIndel; shift <= kMaxIndel && diagonals.size() < cap; ++shift)
-        if (shift != 0 && fits(read, d + shift, head, span)) diagonals.push_back(d + shift);
+        if (shift != 0 && fits(read, d + shift, head, span, 1)) diagonals.push_back(d + shift);
     }
   }
   std::sort(diagonals.begin(), diagonals.end());
@@ -186,8 +192,10 @@ void SplicedAligner::prepare(std::string_view read, std::span<const std::int64_t
     donor_.resize(cells);
     acceptor_.resize(cells);
   }
-  const auto square = static_cast<std::size_t>(count_) * static_cast<std::size_t>(count_ + 1);
+  const auto square = static_cast<std::size_t>(count_) * static_cast<std::size_t>(count_);
   if (sources_.size() < square) sources_.resize(square);
+  if (source_count_.size() < static_cast<std::size_t>(count_))
+    source_count_.resize(static_cast<std::size_t>(count_));
   signals_found_.assign(static_cast<std::size_t>(count_), false);
 }
 
@@ -271,26 +279,26 @@ void SplicedAligner::fill_intron_costs(int from, int to, bool allow_novel) {
 void SplicedAligner::enter(int i, int j) {
   std::int32_t best = i == 0 ? 0 : -RescueScore::kClip;
   Step step{-1, i, kStart};
-  if (i > 0 && matched_[cell(i, j, count_)] >= best) {
-    best = matched_[cell(i, j, count_)];
+  const std::size_t here = cell(i, j, count_);
+  if (i > 0 && matched_[here] >= best) {
+    best = matched_[here];
     step = {j, i, kContinue};
   }
-  const std::int16_t* sources = &sources_[static_cast<std::size_t>(j) * (count_ + 1)];
-  for (int k = 1; i > 0 && k <= sources[0]; ++k) {
-    const int from = sources[k];
-    const std::size_t at = pair_base(from, j) + static_cast<std::size_t>(i);
-    const std::int16_t cost = cost_[at];
+  const Source* sources = &sources_[static_cast<std::size_t>(j) * static_cast<std::size_t>(count_)];
+  const int count = i > 0 ? source_count_[static_cast<std::size_t>(j)] : 0;
+  for (int k = 0; k < count; ++k) {
+    const Source& f = sources[k];
+    const std::int16_t cost = f.cost[i];
     if (cost == kForbidden) continue;
-    const int source =
-        cost_kind_[at] == kInsertion ? i - static_cast<int>(diagonal_[from] - diagonal_[j]) : i;
-    const std::int32_t v = matched_[cell(source, from, count_)];
-    if (v != kNone && v - cost > best) {
-      best = v - cost;
-      step = {from, source, cost_kind_[at]};
+    const int source = f.kind[i] == kInsertion ? i - f.inserted : i;
+    const std::int32_t v = matched_[cell(source, f.from, count_)] - cost;
+    if (v > best) {
+      best = v;
+      step = {f.from, source, f.kind[i]};
     }
   }
-  entered_[cell(i, j, count_)] = best;
-  steps_[cell(i, j, count_)] = step;
+  entered_[here] = best;
+  steps_[here] = step;
 }
 
 int SplicedAligner::run(int& end_position, int& end_diagonal) {
@@ -395,11 +403,15 @@ void SplicedAligner::classify(SplicedAlignment& out) const {
 
 SplicedAligner::Outcome SplicedAligner::attempt(bool allow_novel, SplicedAlignment& out) {
   for (int to = 0; to < count_; ++to) {
-    std::int16_t* sources = &sources_[static_cast<std::size_t>(to) * (count_ + 1)];
-    sources[0] = 0;
-    for (int from = 0; from < count_; ++from)
-      if (fill_gap_costs(from, to, allow_novel))
-        sources[++sources[0]] = static_cast<std::int16_t>(from);
+    Source* sources = &sources_[static_cast<std::size_t>(to) * static_cast<std::size_t>(count_)];
+    int& count = source_count_[static_cast<std::size_t>(to)];
+    count = 0;
+    for (int from = 0; from < count_; ++from) {
+      if (!fill_gap_costs(from, to, allow_novel)) continue;
+      const std::size_t base = pair_base(from, to);
+      sources[count++] = {from, static_cast<int>(diagonal_[from] - diagonal_[to]), &cost_[base],
+                          &cost_kind_[base]};
+    }
   }
   int end_position = 0, end_diagonal = 0;
   const int score = run(end_position, end_diagonal);

@@ -91,7 +91,7 @@ class SplicedAligner {
   int mismatches(std::string_view read, std::int64_t d, int from, int to) const;
   bool leaves_at(std::string_view read, std::int64_t d, int i) const;
   static constexpr int kIndelProbe = 16;  // read bases at an end that show an indel
-  bool fits(std::string_view read, std::int64_t d, bool head, int span) const;
+  bool fits(std::string_view read, std::int64_t d, bool head, int span, int allowed) const;
   bool enters_at(std::string_view read, std::int64_t d, int i) const;
   char signal_strand(std::int64_t first, std::int64_t last, int& cost) const;
 
@@ -113,8 +113,16 @@ class SplicedAligner {
   std::vector<std::uint8_t> donor_, acceptor_;
   std::vector<bool> signals_found_;  // per diagonal, for the read at hand
   // For each diagonal, the diagonals a path may come from (some position
-  // allows the step): count x count, the first entry of each row its size.
-  std::vector<std::int16_t> sources_;
+  // allows the step), with their rows of costs: count x count entries, the
+  // first source_count_[j] of row j in use.
+  struct Source {
+    int from;
+    int inserted;  // read bases an insertion from there takes: d(from) - d(to)
+    const std::int16_t* cost;
+    const std::uint8_t* kind;
+  };
+  std::vector<Source> sources_;
+  std::vector<int> source_count_;
   struct Block {
     std::int64_t diagonal;
     int begin, end;        // read bases [begin, end)
