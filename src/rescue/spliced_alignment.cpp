@@ -112,10 +112,12 @@ void SplicedAligner::extend_by_indels(std::string_view read, std::vector<std::in
     const std::int64_t d = diagonals[k];
     for (const bool head : {true, false}) {
       // An end where a few bases differ may lie past an indel: on a
-      // diagonal up to kMaxIndel away that it fits.
+      // diagonal up to kMaxIndel away that its outermost kIndelAnchor bases
+      // fit (an indel may lie as near the end as that).
       if (fits(read, d, head, span, 2)) continue;
       for (int shift = -kMaxIndel; shift <= kMaxIndel && diagonals.size() < cap; ++shift)
-        if (shift != 0 && fits(read, d + shift, head, span, 1)) diagonals.push_back(d + shift);
+        if (shift != 0 && fits(read, d + shift, head, kIndelAnchor, 1))
+          diagonals.push_back(d + shift);
     }
   }
   std::sort(diagonals.begin(), diagonals.end());

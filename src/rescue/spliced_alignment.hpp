@@ -91,6 +91,7 @@ class SplicedAligner {
   int mismatches(std::string_view read, std::int64_t d, int from, int to) const;
   bool leaves_at(std::string_view read, std::int64_t d, int i) const;
   static constexpr int kIndelProbe = 16;  // read bases at an end that show an indel
+  static constexpr int kIndelAnchor = 9;  // read bases beyond an indel that place them
   bool fits(std::string_view read, std::int64_t d, bool head, int span, int allowed) const;
   bool enters_at(std::string_view read, std::int64_t d, int i) const;
   char signal_strand(std::int64_t first, std::int64_t last, int& cost) const;
