@@ -150,6 +150,49 @@ TEST_F(RescueRuns, ExampleDefaultFilesStayAndRescueScoresAgainstTruth) {
   EXPECT_GE(right, placed * 95 / 100) << right << " of " << placed;
 }
 
+// Three segments of 1 MiB (-F1): reads with three mismatches or a deletion,
+// some across the segments' overlaps, give the same rescue file for one
+// process and for three, each read placed once where it came from.
+TEST_F(RescueRuns, SeveralSegmentsGiveTheSameFileForAnyProcessCount) {
+  std::mt19937 random(99);
+  std::string g(2500000, 'A');
+  for (char& c : g) c = "ACGT"[random() % 4];
+  spit(path("genome.fa"), ">chrZ\n" + g + "\n");
+  std::string fastq;
+  std::vector<std::size_t> origins;
+  for (int k = 0; k < 60; ++k) {
+    // Around the segment starts at 1 MiB and 2 MiB, and elsewhere.
+    const std::size_t start = k % 3 == 0   ? (1u << 20) - 50 + k
+                              : k % 3 == 1 ? (2u << 20) - 60 + k
+                                           : 100000 + 30000 * static_cast<std::size_t>(k);
+    std::string read = g.substr(start, 100);
+    if (k % 2 == 0) {
+      for (int m : {15, 50, 80})
+        read[static_cast<std::size_t>(m)] = read[static_cast<std::size_t>(m)] == 'A' ? 'C' : 'A';
+    } else {
+      read = g.substr(start, 50) + g.substr(start + 53, 50);  // a 3-base deletion
+    }
+    origins.push_back(start);
+    fastq += "@s" + std::to_string(k) + "\n" + read + "\n+\n" + std::string(100, 'I') + "\n";
+  }
+  spit(path("reads.fq"), fastq);
+  for (const char* c : {"-C1", "-C3"}) {
+    auto r = run(path(std::string("p") + c),
+                 {"-R" + path("genome.fa"), "-D" + path("reads.fq"), c, "-F1", "--rescue"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(test::slurp(path(std::string("p") + c + "/work/taskmpi.txt")),
+              c == std::string("-C1") ? "0 0 0 " : "0 1 2 ");
+  }
+  EXPECT_EQ(slurp(path("p-C1/out-rescue")), slurp(path("p-C3/out-rescue")));
+  const auto got = rescued(path("p-C1/out-rescue"));
+  ASSERT_EQ(got.size(), origins.size());
+  for (const auto& [read, alignments] : got) {
+    ASSERT_EQ(alignments.size(), 1u) << "read " << read;
+    EXPECT_EQ(std::stoul(alignments[0][2]), origins[static_cast<std::size_t>(read - 1)] + 1)
+        << "read " << read;
+  }
+}
+
 TEST_F(RescueRuns, BadJunctionFilesAndMisusedOptionsAreRefusedBeforeTheRun) {
   spit(path("notes.txt"), "no junctions here\n");
   const std::pair<std::vector<std::string>, std::string> cases[] = {
