@@ -54,7 +54,7 @@ void ReadRescuer::try_orientation(std::string_view sequence, bool reverse_strand
     }
     diagonals.assign(locus.begin(), locus.end());
     aligner.extend_by_indels(sequence, diagonals, 8);
-    aligner.extend_by_junctions(sequence, diagonals, 10);
+    aligner.extend_by_junctions(sequence, diagonals, 14);
     if (aligner.align(sequence, diagonals, alignment)) keep(alignment, reverse_strand, read_number);
   }
 }

@@ -79,7 +79,9 @@ int SplicedAligner::mismatches(std::string_view read, std::int64_t d, int from, 
 
 // A junction is worth a diagonal only where the read stops fitting the
 // diagonal it leaves (or has not yet fitted the one it enters): two of the
-// next kProbe bases differ, or one where fewer remain.
+// next kProbe bases differ, or one where fewer remain; and where the read
+// fits the diagonal across the junction (at most one of those bases
+// differs there).
 bool SplicedAligner::leaves_at(std::string_view read, std::int64_t d, int i) const {
   const int n = static_cast<int>(read.size());
   const int m = mismatches(read, d, i, i + kProbe);
@@ -135,12 +137,20 @@ void SplicedAligner::extend_by_junctions(std::string_view read,
       // Leaving the diagonal after read base i - 1 (1 <= i < n) at an intron
       // starting on segment base d + i; entering it at base i after one
       // ending on d + i - 1.
-      for (const SegmentJunction& j : junctions_->starting_in(d + 1, d + n))
-        if (diagonals.size() < cap && leaves_at(read, d, static_cast<int>(j.first - d)))
-          diagonals.push_back(d + j.length());
-      for (const SegmentJunction& j : junctions_->ending_in(d, d + n - 1))
-        if (diagonals.size() < cap && enters_at(read, d, static_cast<int>(j.last + 1 - d)))
-          diagonals.push_back(d - j.length());
+      for (const SegmentJunction& j : junctions_->starting_in(d + 1, d + n)) {
+        const int i = static_cast<int>(j.first - d);
+        const std::int64_t next = d + j.length();
+        if (diagonals.size() < cap && leaves_at(read, d, i) &&
+            mismatches(read, next, i, i + kProbe) <= 1)
+          diagonals.push_back(next);
+      }
+      for (const SegmentJunction& j : junctions_->ending_in(d, d + n - 1)) {
+        const int i = static_cast<int>(j.last + 1 - d);
+        const std::int64_t before = d - j.length();
+        if (diagonals.size() < cap && enters_at(read, d, i) &&
+            mismatches(read, before, i - kProbe, i) <= 1)
+          diagonals.push_back(before);
+      }
     }
     std::sort(diagonals.begin(), diagonals.end());
     diagonals.erase(std::unique(diagonals.begin(), diagonals.end()), diagonals.end());
