@@ -30,32 +30,43 @@ const char* const kRescueHelp =
     "Example: quilm_rescue 14 0\n";
 
 void ReadRescuer::keep(const SplicedAlignment& a, bool reverse_strand, int read_number) {
-  if (!hits.empty() && a.score < hits.front().score) return;
-  if (!hits.empty() && a.score > hits.front().score) hits.clear();
-  for (const RescueHit& h : hits)
+  if (kept_ > 0 && a.score < slots_[0].score) return;
+  if (kept_ > 0 && a.score > slots_[0].score) kept_ = 0;
+  for (const RescueHit& h : hits())
     if (h.position == a.position && h.reverse == reverse_strand && h.cigar == a.cigar) return;
-  if (hits.size() >= kMaxRescueHits) return;
-  hits.push_back({read_number, a.position, reverse_strand, a.cigar, a.score, a.edit_distance,
-                  a.kind, a.intron_strand});
-  std::sort(hits.begin(), hits.end(), [](const RescueHit& x, const RescueHit& y) {
-    return std::tie(x.position, x.reverse, x.cigar) < std::tie(y.position, y.reverse, y.cigar);
-  });
+  if (kept_ >= kMaxRescueHits) return;
+  if (kept_ == slots_.size()) slots_.emplace_back();
+  RescueHit& h = slots_[kept_++];
+  h.read_number = read_number;
+  h.position = a.position;
+  h.reverse = reverse_strand;
+  h.cigar.assign(a.cigar);  // into the slot's own buffer: no allocation once grown
+  h.score = a.score;
+  h.edit_distance = a.edit_distance;
+  h.kind = a.kind;
+  h.intron_strand = a.intron_strand;
+  std::sort(slots_.begin(), slots_.begin() + static_cast<std::ptrdiff_t>(kept_),
+            [](const RescueHit& x, const RescueHit& y) {
+              return std::tie(x.position, x.reverse, x.cigar) <
+                     std::tie(y.position, y.reverse, y.cigar);
+            });
 }
 
 void ReadRescuer::try_orientation(std::string_view sequence, bool reverse_strand, int read_number,
                                   int min_support) {
-  const CandidateLoci& candidates = loci[reverse_strand ? 1 : 0];
+  const CandidateLoci& candidates = loci_[reverse_strand ? 1 : 0];
   for (std::size_t k = 0; k < candidates.locus_count(); ++k) {
     if (candidates.locus_support(k) < min_support) continue;
     const auto locus = candidates.locus(k);
-    if (locus.size() == 1 && aligner.align_ungapped(sequence, locus[0], alignment)) {
-      keep(alignment, reverse_strand, read_number);
+    if (locus.size() == 1 && aligner_.align_ungapped(sequence, locus[0], alignment_)) {
+      keep(alignment_, reverse_strand, read_number);
       continue;
     }
-    diagonals.assign(locus.begin(), locus.end());
-    aligner.extend_by_indels(sequence, diagonals, 8);
-    aligner.extend_by_junctions(sequence, diagonals, 14);
-    if (aligner.align(sequence, diagonals, alignment)) keep(alignment, reverse_strand, read_number);
+    diagonals_.assign(locus.begin(), locus.end());
+    aligner_.extend_by_indels(sequence, diagonals_, 8);
+    aligner_.extend_by_junctions(sequence, diagonals_, 14);
+    if (aligner_.align(sequence, diagonals_, alignment_))
+      keep(alignment_, reverse_strand, read_number);
   }
 }
 
@@ -91,15 +102,10 @@ struct RescueJob {
 template <class Index>
 void rescue_reads(const Segment& segment, const Index& index, const SegmentJunctions& junctions,
                   const RescueJob& run, const SegmentJob& job) {
-  ReadRescuer rescuer{SplicedAligner({segment.data(), segment.length}, junctions,
-                                     {run.config.min_gap_distance, run.config.max_gap_distance}),
-                      {},
-                      {},
-                      {},
-                      {},
-                      {},
-                      {}};
-  rescuer.limits.locus_span = run.config.max_gap_distance;
+  CandidateLimits candidates;
+  candidates.locus_span = run.config.max_gap_distance;
+  ReadRescuer rescuer({segment.data(), segment.length}, junctions,
+                      {run.config.min_gap_distance, run.config.max_gap_distance}, candidates);
   NumberedReadReader reads(join_path(run.config.work_folder, kRescueReadFile), job.slice);
   OutputFile out(job.result_path);
   NumberedRead read;
@@ -108,7 +114,7 @@ void rescue_reads(const Segment& segment, const Index& index, const SegmentJunct
     upper = read.sequence;
     for (char& c : upper) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
     rescuer.rescue(index, read.number, upper);
-    for (const RescueHit& h : rescuer.hits) write_rescue_hit(out, h);
+    for (const RescueHit& h : rescuer.hits()) write_rescue_hit(out, h);
   }
   out.close();
 }

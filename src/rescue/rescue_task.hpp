@@ -3,6 +3,7 @@
 // alignments of the reads of "rescue0.fastq" on that segment.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -21,21 +22,31 @@ inline constexpr std::size_t kMaxRescueHits = 8;
 // The alignments of one read, by both orientations, over the candidate loci
 // of one segment; keeps those of the best score (at most kMaxRescueHits),
 // ordered by position, strand and CIGAR. Work areas are reused.
-struct ReadRescuer {
-  SplicedAligner aligner;
-  CandidateLimits limits;
-  CandidateLoci loci[2];  // of the read and of its reverse complement
-  std::string reverse;
-  std::vector<std::int64_t> diagonals;
-  SplicedAlignment alignment;
-  std::vector<RescueHit> hits;
+class ReadRescuer {
+ public:
+  ReadRescuer(std::string_view segment, const SegmentJunctions& junctions, IntronLimits introns,
+              CandidateLimits candidates)
+      : aligner_(segment, junctions, introns), limits_(candidates) {}
 
   template <class Index>
   void rescue(const Index& index, int read_number, std::string_view read);
 
+  // The alignments kept for the read at hand.
+  std::span<const RescueHit> hits() const { return {slots_.data(), kept_}; }
+
+ private:
   void try_orientation(std::string_view sequence, bool reverse_strand, int read_number,
                        int min_support);
   void keep(const SplicedAlignment& a, bool reverse_strand, int read_number);
+
+  SplicedAligner aligner_;
+  CandidateLimits limits_;
+  CandidateLoci loci_[2];  // of the read and of its reverse complement
+  std::string reverse_;
+  std::vector<std::int64_t> diagonals_;
+  SplicedAlignment alignment_;
+  std::vector<RescueHit> slots_;  // reused from read to read
+  std::size_t kept_ = 0;
 };
 
 // The junctions of `all` that lie inside segment `segment` of `length`
@@ -49,15 +60,15 @@ void run_rescue_worker(const WorkerArgs& args);
 
 template <class Index>
 void ReadRescuer::rescue(const Index& index, int read_number, std::string_view read) {
-  hits.clear();
-  reverse_complement(read, reverse);
-  loci[0].find(index, read, limits);
-  loci[1].find(index, reverse, limits);
+  kept_ = 0;
+  reverse_complement(read, reverse_);
+  loci_[0].find(index, read, limits_);
+  loci_[1].find(index, reverse_, limits_);
   // A locus with a quarter of the seeds of the best one cannot hold the
   // best alignment; it is most often a chance hit of one seed.
-  const int best = std::max(loci[0].best_support(), loci[1].best_support());
+  const int best = std::max(loci_[0].best_support(), loci_[1].best_support());
   try_orientation(read, false, read_number, std::max(1, best / 4));
-  try_orientation(reverse, true, read_number, std::max(1, best / 4));
+  try_orientation(reverse_, true, read_number, std::max(1, best / 4));
 }
 
 }  // namespace quilm
