@@ -7,12 +7,14 @@
 #   bench/accuracy.sh [bin-folder] [runs]       # defaults: build/bin, 3 runs (or RUNS)
 #   READS=50000 bench/accuracy.sh build/bin 1   # fewer reads, one run
 #   LENGTHS=100 INDELS=0.02 bench/accuracy.sh   # one read length, 2% of reads with an indel
+#   MISMATCHES=1 INDELS=0.02 bench/accuracy.sh  # reads nearer reads_10k's error rate
 #
 # Generates once, in BENCH_ACCURACY (default /tmp/quilm-bench-accuracy), READS
 # (default 200,000) single-end reads per length in LENGTHS (default "100 50")
 # with bench/simulate_reads.py (seed 11): a quarter from the genome, the rest
-# from the spliced transcripts, 0 to 3 mismatches per read, a share INDELS
-# (default 0.05) with one insertion or deletion of 1 to 3 bases; and HISAT2's
+# from the spliced transcripts, 0 to MISMATCHES (default 3) mismatches per
+# read, a share INDELS (default 0.05) with one insertion or deletion of 1 to
+# 3 bases; and HISAT2's
 # index of the region (built once, not timed).
 #
 # Every run times under GNU time, in turns, each of ours in a fresh work
@@ -38,6 +40,7 @@ runs=${2:-${RUNS:-3}}
 reads_n=${READS:-200000}
 lengths=${LENGTHS:-100 50}
 indels=${INDELS:-0.05}
+mismatches=${MISMATCHES:-3}
 data=$(cd "$root/../shared/data" && pwd)
 genome=$data/chr22_20M.fa
 gtf=$data/chr22_20M.genes.gtf
@@ -46,6 +49,7 @@ score=$root/bench/score_alignments.py
 
 [[ $runs =~ ^[1-9][0-9]*$ ]] || { echo "runs must be a positive number, not '$runs'" >&2; exit 1; }
 [[ $reads_n =~ ^[1-9][0-9]*$ ]] || { echo "READS must be a positive number, not '$reads_n'" >&2; exit 1; }
+[[ $mismatches =~ ^[0-9]+$ ]] || { echo "MISMATCHES must be a number, not '$mismatches'" >&2; exit 1; }
 [ -x /usr/bin/time ] || { echo "needs GNU time (/usr/bin/time, Debian package time)" >&2; exit 1; }
 command -v samtools >/dev/null || { echo "needs samtools for the scores (apt-get install samtools)" >&2; exit 1; }
 for p in quilm2splice quilm2sam quilm_x junctor quilm_rescue; do
@@ -68,11 +72,11 @@ fi
 
 # simulate <length>: the reads and truth of one length, made once.
 simulate() {
-  local base=$cache/reads_${reads_n}_$1_$indels
+  local base=$cache/reads_${reads_n}_$1_${mismatches}_$indels
   if [ ! -s "$base.tsv" ]; then
     echo "generating $reads_n reads of $1 bases in $base.* ..." >&2
     python3 "$root/bench/simulate_reads.py" "$genome" "$gtf" --count="$reads_n" --seed=11 \
-      --length="$1" --indel-share="$indels" --reads="$base.fq.tmp" --truth="$base.tsv.tmp" 2>&2
+      --length="$1" --max-mismatches="$mismatches" --indel-share="$indels" --reads="$base.fq.tmp" --truth="$base.tsv.tmp" 2>&2
     mv "$base.fq.tmp" "$base.fq"
     mv "$base.tsv.tmp" "$base.tsv"
   fi
@@ -150,7 +154,8 @@ bench_set() {
 
 for length in $lengths; do
   base=$(simulate "$length")
-  bench_set "simulated, $reads_n reads of $length bases" "$base.fq" "$base.tsv" "$length" "$runs"
+  bench_set "simulated, $reads_n reads of $length bases, 0-$mismatches mismatches, $indels with an indel" \
+    "$base.fq" "$base.tsv" "$length" "$runs"
 done
 bench_set "reads_10k.fq.gz (10,000 reads of 100 bases)" "$data/reads_10k.fq.gz" \
   "$data/reads_10k.truth.tsv" 100 "$runs"

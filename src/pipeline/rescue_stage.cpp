@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <optional>
 #include <tuple>
@@ -113,25 +114,59 @@ bool same_place(const Candidate& a, const Candidate& b) {
          a.reverse == b.reverse && a.cigar == b.cigar;
 }
 
-// The usable hits of one segment's file in chromosome coordinates; a hit
-// that runs past its chromosome's end (into the joining N) is dropped.
-void collect(const std::string& path, int segment, const SegmentIndex& index,
-             const std::vector<int>& earlier, std::vector<Candidate>& out) {
-  RescueHitReader reader(path);
-  RescueHit h;
-  const int read_count = static_cast<int>(earlier.size()) - 1;
-  while (reader.next(h)) {
-    check_read(path, h.read_number, read_count);
-    if (h.score <= earlier[static_cast<std::size_t>(h.read_number)]) continue;
-    const SegmentIndexLine& start = index.locate(segment, h.position);
-    const std::int64_t span = cigar_reference_length(h.cigar);
-    if (index.locate(segment, h.position + std::max<std::int64_t>(span, 1) - 1).ordinal !=
-        start.ordinal)
-      continue;
-    out.push_back({h.read_number, h.score, start.ordinal,
-                   h.position - start.offset + start.position + 1, h.reverse, h.cigar,
-                   h.edit_distance, h.kind, h.intron_strand, &start.name});
+// One segment's results, read a read at a time: the workers write them by
+// ascending read number, so the segments merge like sorted runs and only
+// one read's alignments are held at once.
+struct SegmentResults {
+  SegmentResults(const std::string& path, int segment, int read_count)
+      : path(path), segment(segment), read_count(read_count), reader(path) {
+    advance();
   }
+  void advance() {
+    const int before = has ? hit.read_number : 0;
+    has = reader.next(hit);
+    if (!has) return;
+    check_read(path, hit.read_number, read_count);
+    if (hit.read_number < before)
+      throw InputError("'" + path + "': read " + std::to_string(hit.read_number) +
+                       " follows read " + std::to_string(before));
+  }
+  std::string path;
+  int segment;
+  int read_count;
+  RescueHitReader reader;
+  RescueHit hit;
+  bool has = false;
+};
+
+// Adds the hit in chromosome coordinates when it beats the read's earlier
+// score; a hit that runs past its chromosome's end (into the joining N) is
+// dropped.
+void collect(const RescueHit& h, int segment, const SegmentIndex& index,
+             const std::vector<int>& earlier, std::vector<Candidate>& out) {
+  if (h.score <= earlier[static_cast<std::size_t>(h.read_number)]) return;
+  const SegmentIndexLine& start = index.locate(segment, h.position);
+  const std::int64_t span = cigar_reference_length(h.cigar);
+  if (index.locate(segment, h.position + std::max<std::int64_t>(span, 1) - 1).ordinal !=
+      start.ordinal)
+    return;
+  out.push_back({h.read_number, h.score, start.ordinal,
+                 h.position - start.offset + start.position + 1, h.reverse, h.cigar,
+                 h.edit_distance, h.kind, h.intron_strand, &start.name});
+}
+
+// The next read of the merged segments into `group`; false when all ended.
+bool next_read(std::deque<SegmentResults>& streams, const SegmentIndex* index,
+               const std::vector<int>& earlier, std::vector<Candidate>& group) {
+  group.clear();
+  int read = 0;
+  for (const SegmentResults& s : streams)
+    if (s.has && (read == 0 || s.hit.read_number < read)) read = s.hit.read_number;
+  if (read == 0) return false;
+  for (SegmentResults& s : streams)
+    for (; s.has && s.hit.read_number == read; s.advance())
+      collect(s.hit, s.segment, *index, earlier, group);
+  return true;
 }
 
 void write_line(OutputFile& out, const Candidate& c, std::size_t hits) {
@@ -172,28 +207,28 @@ std::size_t best_of_read(std::vector<Candidate>::iterator first,
 RescueCounts rescue_combine(const std::string& work_folder, int segment_count,
                             const std::vector<int>& earlier, const std::string& output_path,
                             RunGuard* guard) {
-  std::vector<Candidate> all;
   std::optional<SegmentIndex> index;
   if (segment_count > 0) index.emplace(work_folder, segment_count);
+  std::deque<SegmentResults> streams;  // a deque: a reader holds its file and does not move
   for (int s = 1; s <= segment_count; ++s) {
     const std::string path = numbered_path(work_folder, s, ".r");
     std::error_code ec;
-    if (std::filesystem::exists(path, ec)) collect(path, s, *index, earlier, all);
+    if (std::filesystem::exists(path, ec))
+      streams.emplace_back(path, s, static_cast<int>(earlier.size()) - 1);
   }
-  std::sort(all.begin(), all.end(), before);
   PendingOutput pending(output_path, guard);
   OutputFile out(pending.path());
   RescueCounts counts;
-  for (auto it = all.begin(); it != all.end();) {
-    auto next = it;
-    while (next != all.end() && next->read == it->read) ++next;
-    const std::size_t hits = best_of_read(it, next);
-    for (std::size_t k = 0; k < hits; ++k)
-      write_line(out, it[static_cast<std::ptrdiff_t>(k)], hits);
+  std::vector<Candidate> group;
+  while (next_read(streams, index ? &*index : nullptr, earlier, group)) {
+    if (group.empty()) continue;
+    std::sort(group.begin(), group.end(), before);
+    const std::size_t hits = best_of_read(group.begin(), group.end());
+    for (std::size_t k = 0; k < hits; ++k) write_line(out, group[k], hits);
     ++counts.rescued;
-    ++counts.by_kind[static_cast<std::size_t>(it->kind)];
-    if (earlier[static_cast<std::size_t>(it->read)] == kNoEarlierHit) ++counts.was_unmapped;
-    it = next;
+    ++counts.by_kind[static_cast<std::size_t>(group.front().kind)];
+    if (earlier[static_cast<std::size_t>(group.front().read)] == kNoEarlierHit)
+      ++counts.was_unmapped;
   }
   out.close();
   pending.keep();

@@ -34,7 +34,9 @@ std::vector<int> choose_rescue_reads(const std::string& work_folder, int read_co
 
 // Combines the workers' "<k>.r" files into `output_path`: per read, the
 // alignments of its best score over all segments, when that beats its
-// earlier score. The same bytes whatever the number of processes.
+// earlier score. The files are merged by read number, a read at a time.
+// The same bytes whatever the number of processes. Throws InputError naming
+// the file for a read number outside the run or out of order.
 RescueCounts rescue_combine(const std::string& work_folder, int segment_count,
                             const std::vector<int>& earlier, const std::string& output_path,
                             RunGuard* guard = nullptr);

@@ -59,8 +59,19 @@ TEST_F(RescueStage, BestAlignmentsOverSegmentsThatBeatTheEarlierHit) {
   EXPECT_EQ(counts.by_kind[static_cast<int>(RescueKind::kSplice)], 1);
   EXPECT_EQ(counts.by_kind[static_cast<int>(RescueKind::kMismatch)], 1);
 
-  spit(path("2.r"), "7\t1\t+\t50M\t50\t0\tmismatch\t.\n");
-  EXPECT_THROW(rescue_combine(dir(), 2, earlier, path("out-rescue")), InputError);
+  // A read outside the run, and reads out of order, name the file.
+  for (const char* bad : {"7\t1\t+\t50M\t50\t0\tmismatch\t.\n",
+                          "2\t1\t+\t50M\t50\t0\tmismatch\t.\n1\t1\t+\t50M\t50\t0\tmismatch\t.\n"}) {
+    spit(path("2.r"), bad);
+    try {
+      rescue_combine(dir(), 2, earlier, path("out-rescue"));
+      ADD_FAILURE() << bad;
+    } catch (const InputError& e) {
+      EXPECT_NE(std::string(e.what()).find(path("2.r")), std::string::npos) << e.what();
+    }
+  }
+  // The earlier file stays as it was.
+  EXPECT_NE(slurp(path("out-rescue")).find("chrB\t101"), std::string::npos);
 }
 
 }  // namespace
