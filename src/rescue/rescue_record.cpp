@@ -1,6 +1,7 @@
 #include "rescue/rescue_record.hpp"
 
 #include <charconv>
+#include <climits>
 
 #include "common/errors.hpp"
 
@@ -10,6 +11,10 @@ namespace {
 
 [[noreturn]] void bad_line(const std::string& path, long line, const std::string& why) {
   throw InputError("'" + path + "' line " + std::to_string(line) + ": " + why);
+}
+
+bool fits_int(std::int64_t value) {
+  return value >= INT_MIN && value <= INT_MAX;
 }
 
 bool parse_strand(std::string_view field, char& strand) {
@@ -75,7 +80,8 @@ bool RescueHitReader::next(RescueHit& hit) {
   if (f.size() != 8 || !parse_number(f[0], read) || !parse_number(f[1], hit.position) ||
       !parse_strand(f[2], strand) || strand == '.' || f[3].empty() || !parse_number(f[4], score) ||
       !parse_number(f[5], edit) || !parse_rescue_kind(f[6], hit.kind) ||
-      !parse_strand(f[7], hit.intron_strand))
+      !parse_strand(f[7], hit.intron_strand) || !fits_int(read) || !fits_int(score) ||
+      !fits_int(edit))
     bad_line(in_.path(), line_number_, "not a rescued alignment");
   hit.read_number = static_cast<int>(read);
   hit.reverse = strand == '-';

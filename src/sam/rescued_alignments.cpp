@@ -2,6 +2,8 @@
 
 #include <htslib/sam.h>
 
+#include <climits>
+
 #include "common/errors.hpp"
 #include "common/input_file.hpp"
 #include "common/seed_code.hpp"
@@ -55,13 +57,13 @@ void parse_line(const std::string& path, long number, std::string_view line,
       position < 1 || (f[3] != "+" && f[3] != "-") ||
       !parse_cigar(f[4], a.cigar, a.read_length, reference_length) || !parse_number(f[5], score) ||
       !parse_number(f[6], edit) || f[7].empty() || f[8].size() != 1 || !parse_number(f[9], hits) ||
-      hits < 1)
+      hits < 1 || hits > INT_MAX || score < INT_MIN || score > INT_MAX)
     bad_line(path, number, "not a rescued alignment");
   const auto chromosome = genome.index.find(std::string(f[1]));
   if (chromosome == genome.index.end())
     bad_line(path, number, "chromosome '" + std::string(f[1]) + "' is not in the reference");
   const Chromosome& c = genome.chromosomes[static_cast<std::size_t>(chromosome->second)];
-  if (position - 1 + reference_length > c.length)
+  if (position > c.length || reference_length > c.length - (position - 1))
     bad_line(path, number, "the alignment runs past the end of chromosome '" + c.name + "'");
   a.read_number = read;
   a.chromosome = chromosome->second;
