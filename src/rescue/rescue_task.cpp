@@ -52,16 +52,27 @@ void ReadRescuer::keep(const SplicedAlignment& a, bool reverse_strand, int read_
             });
 }
 
+// The plain alignments of the locus that nothing leaving their diagonal
+// could beat (see align_ungapped); false when there are none. A locus of
+// several such diagonals is a repeat, whose copies the read fits as it is.
+bool ReadRescuer::keep_plain(std::span<const std::int64_t> locus, std::string_view sequence,
+                             bool reverse_strand, int read_number) {
+  bool found = false;
+  for (const std::int64_t d : locus) {
+    if (!aligner_.align_ungapped(sequence, d, alignment_)) continue;
+    keep(alignment_, reverse_strand, read_number);
+    found = true;
+  }
+  return found;
+}
+
 void ReadRescuer::try_orientation(std::string_view sequence, bool reverse_strand, int read_number,
                                   int min_support) {
   const CandidateLoci& candidates = loci_[reverse_strand ? 1 : 0];
   for (std::size_t k = 0; k < candidates.locus_count(); ++k) {
     if (candidates.locus_support(k) < min_support) continue;
     const auto locus = candidates.locus(k);
-    if (locus.size() == 1 && aligner_.align_ungapped(sequence, locus[0], alignment_)) {
-      keep(alignment_, reverse_strand, read_number);
-      continue;
-    }
+    if (keep_plain(locus, sequence, reverse_strand, read_number)) continue;
     diagonals_.assign(locus.begin(), locus.end());
     aligner_.extend_by_indels(sequence, diagonals_, 8);
     aligner_.extend_by_junctions(sequence, diagonals_, 14);

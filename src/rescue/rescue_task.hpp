@@ -37,6 +37,8 @@ class ReadRescuer {
  private:
   void try_orientation(std::string_view sequence, bool reverse_strand, int read_number,
                        int min_support);
+  bool keep_plain(std::span<const std::int64_t> locus, std::string_view sequence,
+                  bool reverse_strand, int read_number);
   void keep(const SplicedAlignment& a, bool reverse_strand, int read_number);
 
   SplicedAligner aligner_;
