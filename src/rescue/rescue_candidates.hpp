@@ -36,6 +36,12 @@ class CandidateLoci {
     return {chosen_.data() + locus_start_[k], locus_start_[k + 1] - locus_start_[k]};
   }
   int locus_support(std::size_t k) const { return locus_support_[k]; }
+  // No loci, as for a read not looked up.
+  void clear() {
+    chosen_.clear();
+    locus_start_.clear();
+    locus_support_.clear();
+  }
   int best_support() const {
     return locus_support_.empty() ? 0
                                   : *std::max_element(locus_support_.begin(), locus_support_.end());

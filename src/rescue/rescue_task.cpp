@@ -115,8 +115,10 @@ void rescue_reads(const Segment& segment, const Index& index, const SegmentJunct
                   const RescueJob& run, const SegmentJob& job) {
   CandidateLimits candidates;
   candidates.locus_span = run.config.max_gap_distance;
+  const RunConfig& c = run.config;
   ReadRescuer rescuer({segment.data(), segment.length}, junctions,
-                      {run.config.min_gap_distance, run.config.max_gap_distance}, candidates);
+                      {c.min_gap_distance, c.max_gap_distance}, candidates, c.masked_toggle == 1,
+                      c.unidirectional_toggle == 1);
   NumberedReadReader reads(join_path(run.config.work_folder, kRescueReadFile), job.slice);
   OutputFile out(job.result_path);
   NumberedRead read;

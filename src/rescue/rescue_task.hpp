@@ -24,9 +24,13 @@ inline constexpr std::size_t kMaxRescueHits = 8;
 // ordered by position, strand and CIGAR. Work areas are reused.
 class ReadRescuer {
  public:
+  // `masked`: lower-case segment bases match nothing (-M1); `forward_only`:
+  // the reverse complement of a read is not aligned (-U1).
   ReadRescuer(std::string_view segment, const SegmentJunctions& junctions, IntronLimits introns,
-              CandidateLimits candidates)
-      : aligner_(segment, junctions, introns), limits_(candidates) {}
+              CandidateLimits candidates, bool masked, bool forward_only)
+      : aligner_(segment, junctions, introns, masked),
+        limits_(candidates),
+        forward_only_(forward_only) {}
 
   template <class Index>
   void rescue(const Index& index, int read_number, std::string_view read);
@@ -49,6 +53,7 @@ class ReadRescuer {
   SplicedAlignment alignment_;
   std::vector<RescueHit> slots_;  // reused from read to read
   std::size_t kept_ = 0;
+  bool forward_only_ = false;
 };
 
 // The junctions of `all` that lie inside segment `segment` of `length`
@@ -65,7 +70,10 @@ void ReadRescuer::rescue(const Index& index, int read_number, std::string_view r
   kept_ = 0;
   reverse_complement(read, reverse_);
   loci_[0].find(index, read, limits_);
-  loci_[1].find(index, reverse_, limits_);
+  if (forward_only_)
+    loci_[1].clear();
+  else
+    loci_[1].find(index, reverse_, limits_);
   // A locus with a quarter of the seeds of the best one cannot hold the
   // best alignment; it is most often a chance hit of one seed.
   const int best = std::max(loci_[0].best_support(), loci_[1].best_support());

@@ -23,16 +23,25 @@ void append_operation(std::string& cigar, std::int64_t length, char op) {
   cigar += op;
 }
 
-// 0..3 for A, C, G, T in either case, 4 for anything else.
-constexpr std::array<std::uint8_t, 256> kNucleotide = [] {
+// 0..3 for A, C, G, T, 4 for anything else; lower case like upper case, or
+// (a masked genome) like anything else.
+constexpr std::array<std::uint8_t, 256> nucleotide_codes(bool lower_case_matches) {
   std::array<std::uint8_t, 256> t{};
   for (auto& v : t) v = 4;
-  t['A'] = t['a'] = 0;
-  t['C'] = t['c'] = 1;
-  t['G'] = t['g'] = 2;
-  t['T'] = t['t'] = 3;
+  t['A'] = 0;
+  t['C'] = 1;
+  t['G'] = 2;
+  t['T'] = 3;
+  if (lower_case_matches) {
+    t['a'] = 0;
+    t['c'] = 1;
+    t['g'] = 2;
+    t['t'] = 3;
+  }
   return t;
-}();
+}
+constexpr std::array<std::uint8_t, 256> kNucleotide = nucleotide_codes(true);
+constexpr std::array<std::uint8_t, 256> kMaskedNucleotide = nucleotide_codes(false);
 
 // Donor codes: GT, GC, AT (the '+' strand's), CT (the '-' strand's GT..AG
 // and GC..AG reversed), then acceptor codes AG, AC, GC, AT.
@@ -66,8 +75,11 @@ std::size_t cell(int i, int j, int count) {
 }  // namespace
 
 SplicedAligner::SplicedAligner(std::string_view segment, const SegmentJunctions& junctions,
-                               IntronLimits limits)
-    : segment_(segment), junctions_(&junctions), limits_(limits) {}
+                               IntronLimits limits, bool masked)
+    : segment_(segment),
+      junctions_(&junctions),
+      limits_(limits),
+      reference_codes_(masked ? &kMaskedNucleotide : &kNucleotide) {}
 
 // Mismatches of read bases [from, to) on diagonal d.
 int SplicedAligner::mismatches(std::string_view read, std::int64_t d, int from, int to) const {
@@ -160,7 +172,7 @@ void SplicedAligner::extend_by_junctions(std::string_view read,
 int SplicedAligner::substitution(char read_base, std::int64_t p) const {
   if (p < 0 || p >= static_cast<std::int64_t>(segment_.size())) return RescueScore::kMismatch;
   const std::uint8_t r =
-      kNucleotide[static_cast<unsigned char>(segment_[static_cast<std::size_t>(p)])];
+      (*reference_codes_)[static_cast<unsigned char>(segment_[static_cast<std::size_t>(p)])];
   const std::uint8_t q = kNucleotide[static_cast<unsigned char>(read_base)];
   if (q == 4 || r == 4) return RescueScore::kUnknownBase;
   return q == r ? RescueScore::kMatch : RescueScore::kMismatch;
@@ -218,9 +230,9 @@ void SplicedAligner::find_signals(int j) {
   signals_found_[static_cast<std::size_t>(j)] = true;
   const auto length = static_cast<std::int64_t>(segment_.size());
   const auto at = [&](std::int64_t p) -> std::uint8_t {
-    return p >= 0 && p < length
-               ? kNucleotide[static_cast<unsigned char>(segment_[static_cast<std::size_t>(p)])]
-               : 4;
+    return p >= 0 && p < length ? (*reference_codes_)[static_cast<unsigned char>(
+                                      segment_[static_cast<std::size_t>(p)])]
+                                : 4;
   };
   const std::int64_t d = diagonal_[j];
   std::uint8_t before2 = at(d - 2), before1 = at(d - 1), here = at(d);

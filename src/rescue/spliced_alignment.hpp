@@ -9,6 +9,7 @@
 // area of a window.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -38,7 +39,9 @@ struct SplicedAlignment {
 class SplicedAligner {
  public:
   // `segment` is the segment's bases; the junctions must outlive the aligner.
-  SplicedAligner(std::string_view segment, const SegmentJunctions& junctions, IntronLimits limits);
+  // With `masked` (a run's -M1), lower-case segment bases match nothing.
+  SplicedAligner(std::string_view segment, const SegmentJunctions& junctions, IntronLimits limits,
+                 bool masked = false);
 
   // Adds the diagonals that known junctions reach from those given where
   // the read stops fitting them (twice, so that a read may cross a short
@@ -99,6 +102,7 @@ class SplicedAligner {
   std::string_view segment_;
   const SegmentJunctions* junctions_;
   IntronLimits limits_;
+  const std::array<std::uint8_t, 256>* reference_codes_;
   std::string_view read_;
   std::span<const std::int64_t> diagonal_;
   // Work areas sized by the largest read and diagonal count seen so far.

@@ -99,6 +99,18 @@ TEST_F(SplicedAlignmentTest, NewJunctionsNeedASignalAndLongAnchors) {
   EXPECT_EQ(out.position, 9850);
 }
 
+TEST_F(SplicedAlignmentTest, MaskedLowerCaseBasesMatchNothing) {
+  std::string masked = segment;
+  for (std::size_t k = 15000; k < 15100; ++k) masked[k] = static_cast<char>(masked[k] - 'A' + 'a');
+  const std::string read = segment.substr(15000, 100);
+  SplicedAligner plain{masked, known, {10, 50000}, false};
+  ASSERT_TRUE(plain.align(read, std::vector<std::int64_t>{15000}, out));
+  EXPECT_EQ(out.cigar, "100M");
+  EXPECT_EQ(out.edit_distance, 0);
+  SplicedAligner with_mask{masked, known, {10, 50000}, true};
+  EXPECT_FALSE(with_mask.align(read, std::vector<std::int64_t>{15000}, out));
+}
+
 TEST_F(SplicedAlignmentTest, RefusesWeakAndOutsideAlignments) {
   std::string noise(100, 'A');
   std::mt19937 random(11);
