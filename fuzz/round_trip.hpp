@@ -18,6 +18,7 @@
 #include "fuzz_support.hpp"
 #include "pipeline/merged_splice_record.hpp"
 #include "pipeline/segment_index.hpp"
+#include "rescue/rescue_record.hpp"
 #include "tools/refjunc/splice_evidence_record.hpp"
 
 namespace quilm::fuzz {
@@ -47,6 +48,10 @@ inline auto fields(const MergedSpliceRecord& r) {
 inline auto fields(const refjunc::SpliceEvidenceRecord& r) {
   return std::tuple_cat(fields(r.fields), std::tie(r.divisor));
 }
+inline auto fields(const RescueHit& h) {
+  return std::tie(h.read_number, h.position, h.reverse, h.cigar, h.score, h.edit_distance, h.kind,
+                  h.intron_strand);
+}
 inline auto fields(const SegmentIndexLine& l) {
   return std::tie(l.segment, l.offset, l.position, l.ordinal, l.name);
 }
@@ -72,6 +77,9 @@ inline void write_record(OutputFile& out, const MergedSpliceRecord& r) {
 }
 inline void write_record(OutputFile& out, const refjunc::SpliceEvidenceRecord& r) {
   refjunc::write_splice_evidence_record(out, r);
+}
+inline void write_record(OutputFile& out, const RescueHit& h) {
+  write_rescue_hit(out, h);
 }
 inline void write_record(OutputFile& out, const SegmentIndexLine& l) {
   write_segment_index_line(out, l);

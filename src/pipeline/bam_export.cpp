@@ -109,6 +109,13 @@ void add_mate_arguments(const BamExport& bam, const RunConfig& config,
   args.push_back("--summary=" + pair_counts_path(config));
 }
 
+// After a rescue stage: its alignments, and the search for lone mates.
+void add_rescue_arguments(const BamExport& bam, std::vector<std::string>& args) {
+  if (bam.rescued_path.empty()) return;
+  args.push_back("--rescued=" + bam.rescued_path);
+  if (!bam.mates_path.empty()) args.push_back("--mate-rescue");
+}
+
 }  // namespace
 
 std::vector<std::string> export_arguments(const BamExport& bam, const RunConfig& config) {
@@ -122,6 +129,7 @@ std::vector<std::string> export_arguments(const BamExport& bam, const RunConfig&
       args.push_back(std::string(kReadGroupFieldOption) + field);
   }
   args.push_back(std::string(kRunCommandOption) + bam.command_line);
+  add_rescue_arguments(bam, args);
   return args;
 }
 
@@ -141,6 +149,7 @@ void run_pair_count(const BamExport& bam, const RunConfig& config, RunGuard* gua
   report.stage(stage + ": starting " + kExportProgram);
   std::vector<std::string> args = run_arguments(bam, config);
   add_mate_arguments(bam, config, args);
+  add_rescue_arguments(bam, args);
   run_helper({stage, kExportProgram, args, nullptr}, guard);
 }
 

@@ -11,7 +11,7 @@ void start_driver_run(DriverRun& run, DriverKind kind, int argc, const char* con
   Stopwatch preparation;
   int seed_length = 0;
   ReadPreparation reads;
-  firsttask(kind, argc, argv, seed_length, run.lock, reads, run.bam_export);
+  firsttask(kind, argc, argv, seed_length, run.lock, reads, run.bam_export, run.rescue);
   run.report.count_empty_reads(reads.empty_reads);
   append_log_line(kConfigFile, "The Time of splited Ref. file and the assigned task used : " +
                                    format_seconds(preparation.seconds()) + " sec\n");

@@ -23,6 +23,7 @@ struct DriverRun {
   RunConfig config;  // as read back from config.txt
   CascadeSetup setup;
   BamExport bam_export;  // no path: no export
+  RescueRequest rescue;  // not enabled: no rescue stage
 };
 
 // Prepares the run and fills `run`; setup.merged_path is left to the driver.

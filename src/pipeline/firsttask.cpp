@@ -17,6 +17,7 @@
 #include "pipeline/read_preparation.hpp"
 #include "pipeline/segmentation.hpp"
 #include "pipeline/task_assignment.hpp"
+#include "rescue/junction_sources.hpp"
 
 namespace quilm {
 
@@ -67,7 +68,7 @@ void check_mates(const DriverOptions& o) {
 }  // namespace
 
 int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length, RunLock& lock,
-              ReadPreparation& reads, BamExport& bam_export) {
+              ReadPreparation& reads, BamExport& bam_export, RescueRequest& rescue) {
   const char* program = kind == DriverKind::kSplice ? "quilm2splice" : "quilm2";
   print_banner(kind);
   DriverOptions options;
@@ -91,6 +92,8 @@ int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_leng
   std::optional<InputFile> mates;
   if (!options.mates_path.empty()) mates.emplace(options.mates_path, kCacheBlock);
   check_inputs(program, options);
+  rescue = options.rescue;
+  if (!rescue.junctions_path.empty()) rescue.known = read_known_junctions(rescue.junctions_path);
   const bool count_pairs = will_count_pairs(program, options);
   lock.acquire(kConfigFile, program);
   make_folders(config.work_folder);

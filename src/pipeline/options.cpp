@@ -212,6 +212,24 @@ bool read_long_option(DriverKind kind, const std::string& arg, DriverOptions& o,
     return true;
   }
   if (take_read_group_option(arg, o.bam_export.read_group)) return true;
+  static constexpr std::string_view kJunctions = "--junctions=";
+  if ((arg == "--rescue" || arg.starts_with(kJunctions)) && kind != DriverKind::kSplice) {
+    problem = "option " + arg.substr(0, arg.find('=')) +
+              ": the rescue stage runs after the splice stage; use quilm2splice";
+    return false;
+  }
+  if (arg == "--rescue") {
+    o.rescue.enabled = true;
+    return true;
+  }
+  if (arg.starts_with(kJunctions)) {
+    o.rescue.junctions_path = arg.substr(kJunctions.size());
+    if (o.rescue.junctions_path.empty()) {
+      problem = "option --junctions=<file>: the file name is empty";
+      return false;
+    }
+    return path_fits_a_line("option --junctions", o.rescue.junctions_path, problem);
+  }
   problem = with_help("unknown option '" + arg + "'", driver_help(kind));
   return false;
 }
@@ -301,6 +319,10 @@ bool check_values(const DriverOptions& o, const GivenFlags& g, std::string& prob
   }
   if (o.segment_size_mb > kMaxSegmentSizeMb) {
     problem = "-F must be at most " + std::to_string(kMaxSegmentSizeMb) + " (MiB)";
+    return false;
+  }
+  if (!o.rescue.junctions_path.empty() && !o.rescue.enabled) {
+    problem = "option --junctions=<file> gives known junctions to --rescue, which is not given";
     return false;
   }
   if (!o.name_check && o.mates_path.empty()) {
@@ -418,6 +440,12 @@ constexpr HelpLine kHelpLines[] = {
      "after the run, a coordinate-sorted, indexed BAM of\nevery read (.sam: SAM, .cram: CRAM)"},
     {For::kBoth, "--rg-id=<id>", "with --bam: an @RG line and RG:Z:<id> on every record"},
     {For::kBoth, "--rg=<TAG:VALUE>", "with --bam: one more @RG field (repeatable)"},
+    {For::kSplice, "--rescue",
+     "after the final merge, align the reads left unmapped or\n"
+     "with errors once more, with introns, indels and clipped\n"
+     "ends, into <base>-rescue"},
+    {For::kSplice, "--junctions=<file>",
+     "with --rescue: known junctions from a GTF/GFF annotation\nor a refjunc junction table"},
     {For::kBoth, "--help", "this text"},
     {For::kBoth, "--version", "the program's version"},
 };

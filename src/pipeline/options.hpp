@@ -6,6 +6,7 @@
 
 #include "common/provenance.hpp"
 #include "common/run_config.hpp"
+#include "rescue/rescue_record.hpp"
 
 namespace quilm {
 
@@ -21,6 +22,15 @@ struct BamExport {
   bool name_check = true;
   bool count_pairs = false;  // the pair counts of quilm2sam go into the summary
   std::string command_line;  // the driver's, as given, for the @PG line
+  std::string rescued_path;  // the run's "<output>-rescue"; empty: no rescue stage ran
+};
+
+// The rescue stage after the final merge: --rescue, with --junctions=<file>
+// for known junctions (a GTF/GFF annotation or a refjunc table).
+struct RescueRequest {
+  bool enabled = false;
+  std::string junctions_path;             // empty: none
+  std::vector<ChromosomeJunction> known;  // read from it before the run starts
 };
 
 struct DriverOptions {
@@ -40,6 +50,7 @@ struct DriverOptions {
   // they are ignored, each with a warning.
   std::vector<std::string> ignored_options;
   BamExport bam_export;
+  RescueRequest rescue;
 };
 
 // The store folder of a run: empty when it is off.

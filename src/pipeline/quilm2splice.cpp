@@ -7,6 +7,7 @@
 #include "pipeline/cascade.hpp"
 #include "pipeline/driver_run.hpp"
 #include "pipeline/drivers.hpp"
+#include "pipeline/rescue_stage.hpp"
 #include "pipeline/splice_stage.hpp"
 #include "pipeline/stopwatch.hpp"
 
@@ -56,6 +57,10 @@ int run_quilm2splice(int argc, const char* const* argv) {
   run.report.count_alignments(
       compare_quilm2splice(config.output_path, config.work_folder, config.read_count, &run.guard));
   run.report.stage("the six output files are written");
+  if (run.rescue.enabled) {
+    run.report.count_rescued(run_rescue_stage(run.setup, run.rescue));
+    run.bam_export.rescued_path = config.output_path + kRescueOutputSuffix;
+  }
   finish_driver_run(run);
   return 0;
 }

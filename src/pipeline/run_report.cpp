@@ -32,6 +32,19 @@ void print_alignments(const AlignmentCounts& a) {
   std::fprintf(stderr, "%.2f%% overall alignment rate\n", percent(a.once + a.more, a.reads));
 }
 
+// Rescued reads by kind, and the alignment rate they bring.
+void print_rescued(const RescueCounts& r, const AlignmentCounts& a) {
+  std::fprintf(stderr, "  %ld (%.2f%%) rescued (of %ld tried; %ld had no hit):", r.rescued,
+               percent(r.rescued, a.reads), r.tried, r.was_unmapped);
+  static constexpr const char* kLabels[kRescueKinds] = {
+      "several introns", "indel", "short anchor", "clipped", "one intron", "mismatches"};
+  for (int k = 0; k < kRescueKinds; ++k)
+    std::fprintf(stderr, "%s %ld %s", k == 0 ? "" : ",", r.by_kind[static_cast<std::size_t>(k)],
+                 kLabels[k]);
+  std::fprintf(stderr, "\n%.2f%% overall alignment rate with rescued reads\n",
+               percent(a.once + a.more + r.was_unmapped, a.reads));
+}
+
 }  // namespace
 
 void RunReport::summary() const {
@@ -43,6 +56,7 @@ void RunReport::summary() const {
     std::fprintf(stderr, "%s: %d reads of length 0 cannot map\n", program_.c_str(), empty_reads_);
   if (pairs_) print_pair_counts(stderr, *pairs_);
   print_alignments(alignments_);
+  if (rescue_ran_) print_rescued(rescue_, alignments_);
   // ru_maxrss is in KiB; for the children it is the largest single child.
   std::fprintf(stderr,
                "%s: finished in %.1f s wall, %.1f s CPU; peak memory: driver %ld MiB, largest "

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/pair_counts.hpp"
+#include "pipeline/rescue_counts.hpp"
 #include "pipeline/stopwatch.hpp"
 
 namespace quilm {
@@ -26,6 +27,11 @@ class RunReport {
   void count_empty_reads(int count) { empty_reads_ = count; }
   // The alignment figures of the closing summary.
   void count_alignments(const AlignmentCounts& counts) { alignments_ = counts; }
+  // The rescue stage's figures, said after the alignment figures.
+  void count_rescued(const RescueCounts& counts) {
+    rescue_ = counts;
+    rescue_ran_ = true;
+  }
   // How the pairs aligned, for a run of paired reads.
   void count_pairs(const PairCounts& counts) { pairs_ = counts; }
   // The reads of length 0, if any; how the pairs aligned, if counted; how
@@ -39,6 +45,8 @@ class RunReport {
   Stopwatch clock_;
   int empty_reads_ = 0;
   AlignmentCounts alignments_;
+  RescueCounts rescue_;
+  bool rescue_ran_ = false;
   std::optional<PairCounts> pairs_;
 };
 

@@ -41,7 +41,7 @@ MateFields point_to(const PlacedMate& self, int k, const PlacedMate& other, int 
 
 void build(const PlacedMate& m, int k, const HitNumbering& numbering, MateFields fields,
            PairRecordWork& work, RecordSink& sink) {
-  if (m.rescued) fields.rescued_kind = "mate";
+  if (!m.kinds.empty()) fields.rescued_kind = m.kinds[static_cast<std::size_t>(k)];
   build_mapped_record(*m.read, m.hits[k], m.placements[static_cast<std::size_t>(k)], numbering,
                       work.record_work, sink.record, &fields);
   keep_record(sink);

@@ -34,12 +34,14 @@ struct PlacedMate {
   int count = 0;
   std::vector<Placement> placements;  // the first `count` belong to the hits
   std::vector<MateHit> mate_hits;
-  bool rescued = false;  // its one hit was found near its mate's (XR:Z:mate)
+  // Rescued alignments in place of the run's hits: their hits (made for
+  // the records) and kinds (XR:Z:<kind>); no kinds for the run's hits.
+  std::vector<Hit> rescued_hits;
+  std::vector<const std::string*> kinds;
 };
 
 struct PairRecordWork {
   PlacedMate mates[2];
-  Hit rescued_hit;  // the hit of a rescued mate
   PairingWork pairing;
   PairChoice choice;
   RecordWork record_work;

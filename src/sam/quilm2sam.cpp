@@ -75,7 +75,11 @@ int run_quilm2sam(int argc, const char* const* argv) {
   SamOutput out = write
                       ? open_output(options, make_header(genome, options, run_program), pool.get())
                       : SamOutput{};
+  std::vector<RescuedAlignment> rescued;
+  if (!options.rescued_path.empty())
+    rescued = read_rescued_alignments(options.rescued_path, genome);
   ConversionInput input{run, genome, options.unmapped, options.read_group.id};
+  input.rescued = &rescued;
   input.paired = dataset.paired();
   input.max_insert = options.max_insert;
   input.keep_records = write;

@@ -20,6 +20,7 @@ namespace quilm::sam {
 namespace {
 
 using HitIterator = std::vector<Hit>::const_iterator;
+using RescuedIterator = std::vector<RescuedAlignment>::const_iterator;
 
 // Consecutive reads of the dataset (those with hits, and with --unmapped
 // the others too), converted together: in the pool when there is one, while
@@ -29,6 +30,7 @@ struct ReadBatch {
   std::string dataset;                                    // its path, for messages
   std::vector<DatasetRead> reads;                         // the first `count` are this batch's
   std::vector<std::pair<HitIterator, HitIterator>> hits;  // of each read; empty: unmapped
+  std::vector<std::pair<RescuedIterator, RescuedIterator>> rescued;  // of each single read
   std::size_t count = 0;
   bool sorted = false;             // the keys of its records sorted too, for a sorted output
   std::uint64_t sequence = 0;      // of the batch among those given
@@ -98,11 +100,45 @@ void write_hits(ReadBatch& b, const DatasetRead& read, HitIterator first, HitIte
   ++b.counts.mapped;
 }
 
+void check_rescued(const ReadBatch& b, const DatasetRead& read, const RescuedAlignment& a) {
+  if (a.read_length != read.sequence.size())
+    throw InputError("rescued alignment of read " + std::to_string(a.read_number) + " (line " +
+                     std::to_string(a.line) + ") covers " + std::to_string(a.read_length) +
+                     " bases, but the read of the dataset '" + b.dataset + "' has " +
+                     std::to_string(read.sequence.size()));
+}
+
+// The read's rescued alignments in place of its hits, each marked XR:Z.
+void write_rescued(ReadBatch& b, const DatasetRead& read, RescuedIterator first,
+                   RescuedIterator last) {
+  const auto count = static_cast<int>(last - first);
+  for (auto a = first; a != last; ++a) {
+    check_rescued(b, read, *a);
+    const Chromosome& chromosome = b.input->genome.chromosomes[a->chromosome];
+    place_rescued(*a, read.sequence, b.placement_work, b.placement);
+    describe_against_reference(chromosome, b.placement_work, b.placement);
+    Hit hit;  // what the record takes from a hit: a split one carries XS
+    hit.split = a->intron_strand == '.' ? -1 : 0;
+    hit.strand = a->intron_strand == '+' ? 'F' : 'R';
+    hit.hit_class = count > 1 ? HitClass::kMulti : HitClass::kHigh;
+    const HitNumbering numbering{a->chromosome, mapping_quality(hit, count), count,
+                                 static_cast<int>(a - first) + 1};
+    build_mapped_record(read, hit, b.placement, numbering, b.record_work, b.record.get());
+    add_rescue_tag(a->kind, b.record.get());
+    keep_record(b);
+  }
+  ++b.counts.mapped;
+}
+
 void convert_read(ReadBatch& b, std::size_t i) {
   DatasetRead& read = b.reads[i];
   name_read(b, read);
   const auto [first, last] = b.hits[i];
-  if (first != last) {
+  const auto [rescued, rescued_end] = b.rescued[i];
+  if (rescued != rescued_end &&
+      rescued_is_better(rescued->score, {first, static_cast<std::size_t>(last - first)})) {
+    write_rescued(b, read, rescued, rescued_end);
+  } else if (first != last) {
     write_hits(b, read, first, last);
   } else {
     build_unmapped_record(read, b.record_work, b.record.get());
@@ -111,20 +147,72 @@ void convert_read(ReadBatch& b, std::size_t i) {
   }
 }
 
-// Places every hit of one mate of the pair starting at read i of the batch.
+// The errors by which the pairing ranks a rescued alignment: its edit
+// distance and its soft-clipped bases.
+int rescued_errors(const Placement& p) {
+  int clipped = 0;
+  for (std::uint32_t entry : p.cigar)
+    if (bam_cigar_op(entry) == BAM_CSOFT_CLIP) clipped += static_cast<int>(bam_cigar_oplen(entry));
+  return p.edit_distance + clipped;
+}
+
+// The hit a record of a rescued alignment takes: chromosome, position,
+// errors, length; a split one carries XS; its class follows the run's rule.
+Hit rescued_hit(std::int64_t read_number, std::int32_t chromosome, const Placement& p, int errors,
+                std::size_t length, char intron_strand) {
+  Hit hit;
+  hit.read_number = read_number;
+  hit.chromosome = chromosome;
+  hit.first = p.position;
+  hit.errors = errors;
+  hit.length = static_cast<std::uint32_t>(length);
+  hit.hit_class = HitClass::kUnclassified;
+  hit.split = intron_strand == '.' ? -1 : 0;
+  hit.strand = intron_strand == '-' ? 'R' : 'F';
+  return hit;
+}
+
+// The mate's rescued alignments as its hits, with their kinds.
+void take_rescued(ReadBatch& b, const DatasetRead& read, RescuedIterator first,
+                  RescuedIterator last, PlacedMate& m) {
+  m.count = static_cast<int>(last - first);
+  m.rescued_hits.clear();
+  if (m.placements.size() < static_cast<std::size_t>(m.count))
+    m.placements.resize(static_cast<std::size_t>(m.count));
+  for (auto a = first; a != last; ++a) {
+    check_rescued(b, read, *a);
+    Placement& p = m.placements[static_cast<std::size_t>(a - first)];
+    place_rescued(*a, read.sequence, b.placement_work, p);
+    describe_against_reference(b.input->genome.chromosomes[a->chromosome], b.placement_work, p);
+    m.rescued_hits.push_back(rescued_hit(a->read_number, a->chromosome, p, rescued_errors(p),
+                                         read.sequence.size(), a->intron_strand));
+    m.kinds.push_back(&a->kind);
+  }
+  m.hits = m.rescued_hits.data();
+}
+
+// Places every hit of one mate of the pair starting at read i of the batch,
+// or its rescued alignments when they score higher.
 void place_mate(ReadBatch& b, std::size_t i, PlacedMate& m) {
   DatasetRead& read = b.reads[i];
   name_read(b, read);
   const auto [first, last] = b.hits[i];
+  const auto [rescued, rescued_end] = b.rescued[i];
   m.read = &read;
-  m.hits = first == last ? nullptr : &*first;
-  m.count = static_cast<int>(last - first);
-  if (m.placements.size() < static_cast<std::size_t>(m.count))
-    m.placements.resize(static_cast<std::size_t>(m.count));
-  const std::uint32_t hash = sequence_hash(read.sequence);
-  for (int k = 0; k < m.count; ++k) {
-    check_read(b, read, hash, m.hits[k]);
-    place(b, read, m.hits[k], m.placements[static_cast<std::size_t>(k)]);
+  m.kinds.clear();
+  if (rescued != rescued_end &&
+      rescued_is_better(rescued->score, {first, static_cast<std::size_t>(last - first)})) {
+    take_rescued(b, read, rescued, rescued_end, m);
+  } else {
+    m.hits = first == last ? nullptr : &*first;
+    m.count = static_cast<int>(last - first);
+    if (m.placements.size() < static_cast<std::size_t>(m.count))
+      m.placements.resize(static_cast<std::size_t>(m.count));
+    const std::uint32_t hash = sequence_hash(read.sequence);
+    for (int k = 0; k < m.count; ++k) {
+      check_read(b, read, hash, m.hits[k]);
+      place(b, read, m.hits[k], m.placements[static_cast<std::size_t>(k)]);
+    }
   }
   ++(m.count > 0 ? b.counts.mapped : b.counts.unmapped);
 }
@@ -170,19 +258,15 @@ void rescue_lone_mate(ReadBatch& b, PairRecordWork& w) {
     if (errors < 0 || (best >= 0 && errors >= best)) continue;
     best = errors;
     std::swap(lone.placements[0], b.placement);
-    w.rescued_hit = Hit{};
-    w.rescued_hit.read_number = hit.read_number + (&lone == &w.mates[0] ? -1 : 1);
-    w.rescued_hit.chromosome = hit.chromosome;
-    w.rescued_hit.first = lone.placements[0].position;
-    w.rescued_hit.errors = errors;
-    w.rescued_hit.length = static_cast<std::uint32_t>(lone.read->sequence.size());
-    w.rescued_hit.hit_class = HitClass::kUnclassified;
-    w.rescued_hit.strand = lone.placements[0].reverse ? 'R' : 'F';
+    lone.rescued_hits.assign(
+        1, rescued_hit(hit.read_number + (&lone == &w.mates[0] ? -1 : 1), hit.chromosome,
+                       lone.placements[0], errors, lone.read->sequence.size(), '.'));
   }
   if (best < 0) return;
-  lone.hits = &w.rescued_hit;
+  static const std::string kMateKind = "mate";
+  lone.hits = lone.rescued_hits.data();
   lone.count = 1;
-  lone.rescued = true;
+  lone.kinds.assign(1, &kMateKind);
   ++b.counts.mapped;
   --b.counts.unmapped;
   ++b.counts.pairs.mates_rescued;
@@ -193,7 +277,6 @@ void convert_pair(ReadBatch& b, std::size_t i) {
   PairRecordWork& w = b.pair_work;
   place_mate(b, i, w.mates[0]);
   place_mate(b, i + 1, w.mates[1]);
-  w.mates[0].rescued = w.mates[1].rescued = false;
   if (b.input->mate_rescue) rescue_lone_mate(b, w);
   if (!b.input->unmapped) b.counts.unmapped -= (w.mates[0].count == 0) + (w.mates[1].count == 0);
   const PairKind kind = write_pair_records({b.input->max_insert, b.input->unmapped}, w, b.sink);
@@ -263,6 +346,7 @@ BatchQueue make_batch_queue(const ConversionInput& input, const std::string& dat
     b.sorted = sorted;
     b.reads.resize(kBatchReads);
     b.hits.resize(kBatchReads);
+    b.rescued.resize(kBatchReads);
     b.sink = {&input.read_group, &b.block.records, b.record.get()};
   }
   q.pool = pool;
@@ -326,13 +410,30 @@ std::pair<HitIterator, HitIterator> hits_of(const RunReads& dataset, HitIterator
   return {first, next};
 }
 
+// The rescued alignments of the read just read, from `next` on.
+std::pair<RescuedIterator, RescuedIterator> rescued_of(const RunReads& dataset,
+                                                       RescuedIterator& next, RescuedIterator end) {
+  const long number = dataset.count();
+  const RescuedIterator first = next;
+  while (next != end && next->read_number == number) ++next;
+  return {first, next};
+}
+
+struct RescuedCursor {
+  RescuedIterator next, end;
+};
+
 // Reads the next reads to convert into the batch; false when there are none.
 bool fill_batch(ReadBatch& b, RunReads& dataset, HitIterator& next, HitIterator end,
-                bool unmapped) {
+                RescuedCursor& rescued, bool unmapped) {
   b.count = 0;
-  while (b.count < kBatchReads && (next != end || unmapped) && dataset.next(b.reads[b.count])) {
+  while (b.count < kBatchReads && (next != end || rescued.next != rescued.end || unmapped) &&
+         dataset.next(b.reads[b.count])) {
     b.hits[b.count] = hits_of(dataset, next, end);
-    if (b.hits[b.count].first != b.hits[b.count].second || unmapped) ++b.count;
+    b.rescued[b.count] = rescued_of(dataset, rescued.next, rescued.end);
+    if (b.hits[b.count].first != b.hits[b.count].second ||
+        b.rescued[b.count].first != b.rescued[b.count].second || unmapped)
+      ++b.count;
   }
   return b.count > 0;
 }
@@ -340,15 +441,18 @@ bool fill_batch(ReadBatch& b, RunReads& dataset, HitIterator& next, HitIterator 
 // The same for pairs: both mates, when either has a hit or with --unmapped.
 // Pairs left out count as pairs without a hit.
 bool fill_pair_batch(ReadBatch& b, RunReads& dataset, HitIterator& next, HitIterator end,
-                     bool unmapped, long& pairs_left_out) {
+                     RescuedCursor& rescued, bool unmapped, long& pairs_left_out) {
   b.count = 0;
   while (b.count < kBatchReads && dataset.next(b.reads[b.count])) {
     b.hits[b.count] = hits_of(dataset, next, end);
+    b.rescued[b.count] = rescued_of(dataset, rescued.next, rescued.end);
     dataset.next(b.reads[b.count + 1]);  // mate 2 is there, or that threw
     b.hits[b.count + 1] = hits_of(dataset, next, end);
-    // The two ranges of hits follow each other: together they are empty
-    // when neither mate has a hit.
-    const bool any = b.hits[b.count].first != b.hits[b.count + 1].second;
+    b.rescued[b.count + 1] = rescued_of(dataset, rescued.next, rescued.end);
+    // The two ranges of each follow each other: together they are empty
+    // when neither mate has a hit or a rescued alignment.
+    const bool any = b.hits[b.count].first != b.hits[b.count + 1].second ||
+                     b.rescued[b.count].first != b.rescued[b.count + 1].second;
     if (any || unmapped)
       b.count += 2;
     else
@@ -366,13 +470,17 @@ ReadCounts convert_reads(const ConversionInput& input, RunReads& dataset, SamOut
   BatchQueue queue = make_batch_queue(input, dataset.path(), out.sorter != nullptr, pool);
   auto next = input.run.hits.cbegin();
   const auto end = input.run.hits.cend();
+  static const std::vector<RescuedAlignment> kNoneRescued;
+  const auto& all_rescued = input.rescued ? *input.rescued : kNoneRescued;
+  RescuedCursor rescued{all_rescued.cbegin(), all_rescued.cend()};
   std::exception_ptr dataset_error;
   for (bool more = true; more;) {
     if (queue.given - queue.taken == queue.batches.size()) write_batch(out, counts, take(queue));
     try {
-      more = input.paired ? fill_pair_batch(batch_to_fill(queue), dataset, next, end,
-                                            input.unmapped, pairs_left_out)
-                          : fill_batch(batch_to_fill(queue), dataset, next, end, input.unmapped);
+      more = input.paired
+                 ? fill_pair_batch(batch_to_fill(queue), dataset, next, end, rescued,
+                                   input.unmapped, pairs_left_out)
+                 : fill_batch(batch_to_fill(queue), dataset, next, end, rescued, input.unmapped);
     } catch (const Error&) {
       dataset_error = std::current_exception();
       more = false;
@@ -387,6 +495,10 @@ ReadCounts convert_reads(const ConversionInput& input, RunReads& dataset, SamOut
     throw InputError(describe_hit(input.run, *next) + " names read " +
                      std::to_string(next->read_number) + ", but the dataset '" + dataset.path() +
                      "' holds " + std::to_string(dataset.count()) + " reads");
+  if (rescued.next != rescued.end)
+    throw InputError("rescued alignment of read " + std::to_string(rescued.next->read_number) +
+                     " (line " + std::to_string(rescued.next->line) + "): the dataset '" +
+                     dataset.path() + "' holds " + std::to_string(dataset.count()) + " reads");
   return counts;
 }
 

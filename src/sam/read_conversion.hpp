@@ -13,6 +13,7 @@
 #include "sam/dataset_reader.hpp"
 #include "sam/mate_pairing.hpp"
 #include "sam/reference_genome.hpp"
+#include "sam/rescued_alignments.hpp"
 #include "sam/run_hits.hpp"
 #include "sam/sam_output.hpp"
 
@@ -27,6 +28,8 @@ struct ConversionInput {
   std::int64_t max_insert = kDefaultMaxInsert;  // of a concordant pair
   bool keep_records = true;                     // false: only count
   bool mate_rescue = false;  // a mate without a hit is searched near its mate's hits
+  // By read number; a read's that score higher than its hits replace them.
+  const std::vector<RescuedAlignment>* rescued = nullptr;
 };
 
 struct ReadCounts {

@@ -147,6 +147,8 @@ void describe_against_reference(const Chromosome& chromosome, PlacementWork& wor
       out.edit_distance += static_cast<int>(length);
     } else if (op == BAM_CREF_SKIP) {
       position += length;
+    } else if (op == BAM_CSOFT_CLIP) {
+      seq += length;
     }
   }
   flush_run();

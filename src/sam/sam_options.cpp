@@ -66,6 +66,9 @@ void parse_argument(int argc, const char* const* argv, int& i, SamOptions& o) {
     o.sort_memory_mib = parse_sort_memory(arg.substr(kSortMemory.size()));
   } else if (take_read_group_option(arg, o.read_group)) {
     // --rg-id=<id> or --rg=<TAG:VALUE>, checked once all are read
+  } else if (arg.starts_with("--rescued=")) {
+    o.rescued_path = std::string(arg.substr(10));
+    if (o.rescued_path.empty()) throw UsageError("option --rescued=<file>: the file name is empty");
   } else if (arg == "--run-kind=splice" || arg == "--run-kind=mapping") {
     o.run_kind = arg.ends_with("splice") ? RunKind::kSplice : RunKind::kMapping;
   } else if (arg.starts_with("--run-kind=")) {
@@ -130,6 +133,7 @@ const char* sam_usage() {
          "                 [--pg-cl=<command line>] [--run-kind=<kind>]\n"
          "                 [--mates=<file> [--no-name-check] [--max-insert=<bases>]\n"
          "                 [--summary=<file>] [--mate-rescue]]\n"
+         "                 [--rescued=<file>]\n"
          "Writes the hits of a finished run as SAM, BAM or CRAM.\n"
          "  -R<reference>       reference FASTA of the run (plain or gzip)\n"
          "  -D<dataset>         FASTQ dataset of the run (plain or gzip, '-' for standard\n"
@@ -148,6 +152,9 @@ const char* sam_usage() {
          "  --run-kind=<kind>   splice: -O is the base of the six files of quilm2splice;\n"
          "                      mapping: -O is the output file of quilm2 (default: the six\n"
          "                      files when <run>-quilm2high exists)\n"
+         "  --rescued=<file>    the <run>-rescue file of quilm2splice --rescue: a read's\n"
+         "                      rescued alignments replace its hits when they score\n"
+         "                      higher, marked XR:Z:<kind>\n"
          "  --mates=<file>      paired reads: mate 2 of each pair (mate 1 is the read\n"
          "                      of -D; the run numbered them 1, 2 for pair 1, 3, 4 ...);\n"
          "                      both mates are written as a pair, named as mate 1\n"

@@ -30,6 +30,9 @@ struct SamOptions {
   // threads converts, sorts and compresses, while the calling thread reads
   // the dataset and hands out the work. The records are the same either way.
   int threads = 1;
+  // --rescued=<file>: the run's "<output>-rescue"; a read's rescued
+  // alignments replace its hits when they score higher. Empty: none.
+  std::string rescued_path;
   bool help = false;
   RunKind run_kind = RunKind::kFound;  // --run-kind=splice|mapping
   ReadGroup read_group;                // --rg-id, --rg

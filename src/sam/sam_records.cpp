@@ -129,7 +129,7 @@ void build_mapped_record(const DatasetRead& read, const Hit& hit, const Placemen
     const std::uint8_t strand = hit.strand == 'F' ? '+' : '-';
     check(bam_aux_append(b, "XS", 'A', 1, &strand));
   }
-  if (mate && mate->rescued_kind) mark_rescued(mate->rescued_kind, b);
+  if (mate && mate->rescued_kind) add_rescue_tag(*mate->rescued_kind, b);
   if (mate) add_mate_tags(*mate, work, b);
 }
 
@@ -146,9 +146,9 @@ void build_unmapped_record(const DatasetRead& read, RecordWork& work, bam1_t* b,
   if (mate) add_mate_tags(*mate, work, b);
 }
 
-void mark_rescued(const char* kind, bam1_t* b) {
-  check(bam_aux_append(b, "XR", 'Z', static_cast<int>(std::strlen(kind) + 1),
-                       reinterpret_cast<const std::uint8_t*>(kind)));
+void add_rescue_tag(const std::string& kind, bam1_t* b) {
+  check(bam_aux_append(b, "XR", 'Z', static_cast<int>(kind.size() + 1),
+                       reinterpret_cast<const std::uint8_t*>(kind.c_str())));
 }
 
 void add_read_group(const std::string& id, bam1_t* b) {

@@ -53,7 +53,7 @@ struct MateFields {
   const std::vector<std::uint32_t>* mate_cigar = nullptr;
   int mate_mapq = -1;
   // XR:Z:<kind> before the mate tags: the record's alignment was rescued.
-  const char* rescued_kind = nullptr;
+  const std::string* rescued_kind = nullptr;
 };
 
 // The mapping quality of a hit that is the only one of its read: 60 for a
@@ -94,9 +94,9 @@ void build_mapped_record(const DatasetRead& read, const Hit& hit, const Placemen
 void build_unmapped_record(const DatasetRead& read, RecordWork& work, bam1_t* b,
                            const MateFields* mate = nullptr);
 
-// Adds XR:Z:<kind> to a built record: its alignment was rescued by the
-// accurate mode, not found by the run; throws std::bad_alloc as below.
-void mark_rescued(const char* kind, bam1_t* b);
+// Adds XR:Z:<kind>, which marks a rescued alignment, to a built record;
+// throws std::bad_alloc as above.
+void add_rescue_tag(const std::string& kind, bam1_t* b);
 
 // Adds RG:Z:<id> to a built record; throws std::bad_alloc as above.
 void add_read_group(const std::string& id, bam1_t* b);

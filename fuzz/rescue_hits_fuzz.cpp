@@ -1,0 +1,15 @@
+// The rescue worker's result record, line by line, and its round trip
+// through the worker's writer.
+#include <cstddef>
+#include <cstdint>
+
+#include "round_trip.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace quilm;
+  fuzz::ScratchDir dir;
+  const std::string path = dir.file("1.r");
+  fuzz::write_file(path, fuzz::as_text(data, size));
+  fuzz::refuse_cleanly([&] { fuzz::check_round_trip<RescueHitReader, RescueHit>(path); });
+  return 0;
+}

@@ -1,0 +1,32 @@
+// Where the rescue stage's known junctions come from: the run's own split
+// hits, and a file given with --junctions (a GTF or GFF annotation, or a
+// junction table of refjunc).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "rescue/rescue_record.hpp"
+
+namespace quilm {
+
+// The junctions of the merged split hits in `splice_merged` (chromosome
+// coordinates) that are supported by two or more reads, or by one read
+// whose only best split hit is of high quality (at most 0.05 x length + 1.5
+// errors). Sorted, without repeats.
+std::vector<ChromosomeJunction> run_junctions(const std::string& splice_merged);
+
+// The introns between consecutive exons of each transcript of a GTF or GFF
+// annotation, or the junctions of a refjunc table ("<n> <chromosome>
+// <strand> <donor>,<acceptor> <left>,<right> <support>", donor the last exon
+// base, acceptor the first base after the intron, 1-based). Sorted, without
+// repeats. Throws IoError when the file cannot be read, InputError when it
+// is in neither format or names no junction.
+std::vector<ChromosomeJunction> read_known_junctions(const std::string& path);
+
+// Both lists in one, sorted, without repeats (the same intron on both
+// strands is kept once, with the first strand).
+std::vector<ChromosomeJunction> merge_junctions(std::vector<ChromosomeJunction> a,
+                                                const std::vector<ChromosomeJunction>& b);
+
+}  // namespace quilm

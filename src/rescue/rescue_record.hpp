@@ -1,0 +1,78 @@
+// The files of the rescue stage in the work folder, one writer and one
+// reader each:
+//   "<k>.r" of the rescue workers, one line per alignment of a read on
+//   segment k, all the read's best alignments of that segment:
+//     "<read>\t<position>\t<strand>\t<cigar>\t<score>\t<edit distance>\t<kind>\t<intron strand>\n"
+//   <position> is the 0-based segment base of the first aligned read base,
+//   <strand> '+' (the read) or '-' (its reverse complement is aligned),
+//   <kind> a rescue kind name, <intron strand> '+', '-' or '.'.
+//
+//   "rescue_junctions.txt", the known junctions the driver hands the
+//   workers: "<chromosome>\t<first>\t<last>\t<strand>\n", the 1-based first
+//   and last intron base on the chromosome.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/input_file.hpp"
+#include "common/output_file.hpp"
+#include "rescue/rescue_scoring.hpp"
+
+namespace quilm {
+
+inline constexpr const char* kRescueReadFile = "rescue0.fastq";
+inline constexpr const char* kRescueJunctionFile = "rescue_junctions.txt";
+
+struct RescueHit {
+  int read_number = 0;
+  std::int64_t position = 0;
+  bool reverse = false;
+  std::string cigar;
+  int score = 0;
+  int edit_distance = 0;
+  RescueKind kind = RescueKind::kMismatch;
+  char intron_strand = '.';
+};
+
+void write_rescue_hit(OutputFile& out, const RescueHit& hit);
+
+class RescueHitReader {
+ public:
+  explicit RescueHitReader(const std::string& path) : in_(path) {}
+  // False at the end; a malformed line throws InputError naming the file
+  // and the line.
+  bool next(RescueHit& hit);
+
+ private:
+  InputFile in_;
+  std::string line_;
+  std::vector<std::string_view> fields_;
+  long line_number_ = 0;
+};
+
+struct ChromosomeJunction {
+  std::string chromosome;
+  std::int64_t first = 0;  // 1-based first intron base
+  std::int64_t last = 0;   // 1-based last intron base
+  char strand = '.';
+  friend auto operator<=>(const ChromosomeJunction&, const ChromosomeJunction&) = default;
+};
+
+void write_junction_file(const std::string& path, const std::vector<ChromosomeJunction>& junctions);
+std::vector<ChromosomeJunction> read_junction_file(const std::string& path);
+
+// Tab-separated fields of a line, without copying.
+void split_fields(std::string_view line, std::vector<std::string_view>& fields);
+// A decimal number filling the whole field; false for anything else.
+bool parse_number(std::string_view field, std::int64_t& value);
+
+}  // namespace quilm
+
+namespace quilm {
+
+// Reference bases a CIGAR covers (M, D, N, = and X operations).
+std::int64_t cigar_reference_length(std::string_view cigar);
+
+}  // namespace quilm

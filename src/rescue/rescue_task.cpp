@@ -1,0 +1,167 @@
+#include "rescue/rescue_task.hpp"
+
+#include <algorithm>
+#include <tuple>
+
+#include "common/errors.hpp"
+#include "common/numbered_reads.hpp"
+#include "common/paths.hpp"
+#include "common/run_config.hpp"
+#include "common/seed_lengths.hpp"
+#include "common/share_plan.hpp"
+#include "common/store_setting.hpp"
+#include "pipeline/segment_index.hpp"
+#include "worker/index_store.hpp"
+
+namespace quilm {
+
+const char* const kRescueHelp =
+    "Usage: quilm_rescue <seed length> [<process number>]\n"
+    "Rescue worker, started by quilm2splice --rescue after its final merge: aligns\n"
+    "the reads of rescue0.fastq (unmapped, or mapped with errors) with introns,\n"
+    "insertions, deletions and soft-clipped ends onto the segments that the run's\n"
+    "taskmpi.txt gives to this process, with the run's config.txt in the current\n"
+    "directory.\n"
+    "  <seed length>     the seed length of the candidate search: 14 (required)\n"
+    "  <process number>  this process's number (default: the MPI launcher's rank,\n"
+    "                    OMPI_COMM_WORLD_RANK, PMI_RANK or PMIX_RANK)\n"
+    "  --help            this text\n"
+    "  --version         the program's version\n"
+    "Example: quilm_rescue 14 0\n";
+
+void ReadRescuer::keep(const SplicedAlignment& a, bool reverse_strand, int read_number) {
+  if (kept_ > 0 && a.score < slots_[0].score) return;
+  if (kept_ > 0 && a.score > slots_[0].score) kept_ = 0;
+  for (const RescueHit& h : hits())
+    if (h.position == a.position && h.reverse == reverse_strand && h.cigar == a.cigar) return;
+  if (kept_ >= kMaxRescueHits) return;
+  if (kept_ == slots_.size()) slots_.emplace_back();
+  RescueHit& h = slots_[kept_++];
+  h.read_number = read_number;
+  h.position = a.position;
+  h.reverse = reverse_strand;
+  h.cigar.assign(a.cigar);  // into the slot's own buffer: no allocation once grown
+  h.score = a.score;
+  h.edit_distance = a.edit_distance;
+  h.kind = a.kind;
+  h.intron_strand = a.intron_strand;
+  std::sort(slots_.begin(), slots_.begin() + static_cast<std::ptrdiff_t>(kept_),
+            [](const RescueHit& x, const RescueHit& y) {
+              return std::tie(x.position, x.reverse, x.cigar) <
+                     std::tie(y.position, y.reverse, y.cigar);
+            });
+}
+
+// The plain alignments of the locus that nothing leaving their diagonal
+// could beat (see align_ungapped); false when there are none. A locus of
+// several such diagonals is a repeat, whose copies the read fits as it is.
+bool ReadRescuer::keep_plain(std::span<const std::int64_t> locus, std::string_view sequence,
+                             bool reverse_strand, int read_number) {
+  bool found = false;
+  for (const std::int64_t d : locus) {
+    if (!aligner_.align_ungapped(sequence, d, alignment_)) continue;
+    keep(alignment_, reverse_strand, read_number);
+    found = true;
+  }
+  return found;
+}
+
+void ReadRescuer::try_orientation(std::string_view sequence, bool reverse_strand, int read_number,
+                                  int min_support) {
+  const CandidateLoci& candidates = loci_[reverse_strand ? 1 : 0];
+  for (std::size_t k = 0; k < candidates.locus_count(); ++k) {
+    if (candidates.locus_support(k) < min_support) continue;
+    const auto locus = candidates.locus(k);
+    if (keep_plain(locus, sequence, reverse_strand, read_number)) continue;
+    diagonals_.assign(locus.begin(), locus.end());
+    aligner_.extend_by_indels(sequence, diagonals_, 8);
+    aligner_.extend_by_junctions(sequence, diagonals_, 14);
+    if (aligner_.align(sequence, diagonals_, alignment_))
+      keep(alignment_, reverse_strand, read_number);
+  }
+}
+
+SegmentJunctions segment_junctions(const std::vector<ChromosomeJunction>& all,
+                                   const std::string& work_folder, int segment_count, int segment,
+                                   std::size_t length) {
+  const SegmentIndex index(work_folder, segment_count);
+  const auto& lines = index.lines();
+  std::vector<SegmentJunction> inside;
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    const SegmentIndexLine& line = lines[k];
+    if (line.segment != segment) continue;
+    const bool last_piece = k + 1 == lines.size() || lines[k + 1].segment != segment;
+    const std::int64_t end = last_piece ? static_cast<std::int64_t>(length) : lines[k + 1].offset;
+    for (const ChromosomeJunction& j : all) {
+      if (j.chromosome != line.name) continue;
+      const std::int64_t first = j.first - 1 - line.position + line.offset;
+      const std::int64_t last = j.last - 1 - line.position + line.offset;
+      if (first >= line.offset && last < end) inside.push_back({first, last, j.strand});
+    }
+  }
+  return SegmentJunctions(std::move(inside));
+}
+
+namespace {
+
+struct RescueJob {
+  const RunConfig& config;
+  const std::vector<ChromosomeJunction>& junctions;
+  const std::string& store;
+};
+
+template <class Index>
+void rescue_reads(const Segment& segment, const Index& index, const SegmentJunctions& junctions,
+                  const RescueJob& run, const SegmentJob& job) {
+  CandidateLimits candidates;
+  candidates.locus_span = run.config.max_gap_distance;
+  const RunConfig& c = run.config;
+  ReadRescuer rescuer({segment.data(), segment.length}, junctions,
+                      {c.min_gap_distance, c.max_gap_distance}, candidates, c.masked_toggle == 1,
+                      c.unidirectional_toggle == 1);
+  NumberedReadReader reads(join_path(run.config.work_folder, kRescueReadFile), job.slice);
+  OutputFile out(job.result_path);
+  NumberedRead read;
+  std::string upper;
+  while (reads.next(read)) {
+    upper = read.sequence;
+    for (char& c : upper) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    rescuer.rescue(index, read.number, upper);
+    for (const RescueHit& h : rescuer.hits()) write_rescue_hit(out, h);
+  }
+  out.close();
+}
+
+void rescue_segment(const RescueJob& run, const SegmentJob& job, IndexVariant variant) {
+  const RunConfig& c = run.config;
+  const Segment segment =
+      load_segment(numbered_path(c.work_folder, job.segment, ".txt"), c.masked_toggle);
+  const SegmentJunctions junctions =
+      segment_junctions(run.junctions, c.work_folder, c.segment_count, job.segment, segment.length);
+  if (variant == IndexVariant::kReduced)
+    rescue_reads(segment, obtain_reduced_seed_index(segment, 14, c.masked_toggle, run.store),
+                 junctions, run, job);
+  else
+    rescue_reads(segment, obtain_seed_index(segment, 14, c.masked_toggle, run.store), junctions,
+                 run, job);
+}
+
+}  // namespace
+
+void run_rescue_worker(const WorkerArgs& args) {
+  if (args.seed_length != 14)
+    throw UsageError("seed length " + std::to_string(args.seed_length) + " is not 14");
+  const RunConfig config = read_run_config(kConfigFile, true);
+  const std::vector<int> tasks = read_task_table(config.work_folder, config.segment_count);
+  const SharePlan plan = read_share_plan(config.work_folder, config.segment_count);
+  const std::vector<ChromosomeJunction> junctions =
+      read_junction_file(join_path(config.work_folder, kRescueJunctionFile));
+  const std::string store = read_index_store_setting(config.work_folder);
+  const IndexVariant variant = index_variant(14, config.memory_reduction_toggle);
+  if (variant == IndexVariant::kNone) return;
+  const RescueJob run{config, junctions, store};
+  for (const SegmentJob& job : worker_jobs(config.work_folder, tasks, plan, args.process_number))
+    rescue_segment(run, job, variant);
+}
+
+}  // namespace quilm
