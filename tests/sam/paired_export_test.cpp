@@ -193,6 +193,24 @@ TEST_F(PairedExportTest, MateRescueFindsALoneMateFacingItsMate) {
   EXPECT_EQ(slurp(path("plain.sam")).find("XR:Z:"), std::string::npos);
 }
 
+TEST_F(PairedExportTest, RescuedAlignmentsOfTheRescueStageArePaired) {
+  // Read 16, mate 2 of p8, without a hit: the rescue stage placed it.
+  spit(path("run-rescue"), "16\tchrA\t1301\t-\t50M\t40\t2\tmismatch\t.\t1\n");
+  const test::RunResult result =
+      run({"-o", "out.sam", "--unmapped", "--max-insert=1000", "--rescued=run-rescue"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  std::multimap<std::string, std::string> got;
+  for (const SamLine& r : sam_records(slurp(path("out.sam"))))
+    if (r[0] == "p8")
+      got.emplace(r[0],
+                  summary_of(r) + (std::count(r.begin(), r.end(), "XR:Z:mismatch") ? " XR" : ""));
+  const std::multimap<std::string, std::string> expected = {
+      {"p8", "99 chrA 1101 60 50M = 1301 250 NH:i:1 HI:i:1 MQ:i:60 MC:Z:50M"},
+      {"p8", "147 chrA 1301 60 50M = 1101 -250 NH:i:1 HI:i:1 MQ:i:60 MC:Z:50M XR"},
+  };
+  EXPECT_EQ(got, expected);
+}
+
 TEST_F(PairedExportTest, SamtoolsFindsTheMateFieldsRightAndCountsThePairs) {
   ASSERT_EQ(run({"-o", "out.bam", "--unmapped", "--sort", "--max-insert=1000"}).status, 0);
   // fixmate recomputes flags, mate fields, TLEN, MQ and MC of the primary
