@@ -6,6 +6,7 @@
 #   bench/paired.sh [bin-folder] [runs]       # defaults: build/bin, 3 runs (or RUNS)
 #   PAIRS=50000 bench/paired.sh build/bin 1   # fewer pairs, one run
 #   OURS=0 bench/paired.sh                    # HISAT2 only
+#   OURS_ARGS=--rescue bench/paired.sh        # ours in the accurate mode
 #
 # Generates (once, kept in BENCH_PAIRED, default /tmp/quilm-bench-paired) PAIRS
 # (default 200,000) pairs of 100-base mates with bench/simulate_reads.py (seed
@@ -41,6 +42,7 @@ bin=$(cd "${1:-$root/build/bin}" && pwd)
 runs=${2:-${RUNS:-3}}
 pairs_n=${PAIRS:-200000}
 ours=${OURS:-1}
+ours_args=${OURS_ARGS:-}   # more options of ours, split at blanks
 data=$(cd "$root/../shared/data" && pwd)
 genome=$data/chr22_20M.fa
 gtf=$data/chr22_20M.genes.gtf
@@ -111,7 +113,9 @@ scored() {
 ours_run() {
   local run=$1 dir=$scratch/ours$1
   mkdir -p "$dir"; cd "$dir"
-  timed ours "$bin/quilm2splice" -R"$genome" -D"$r1" --mates="$r2" -O"$dir/out" -W"$dir/work" -C2 --bam="$dir/ours.bam"
+  # shellcheck disable=SC2086  # ours_args is split into options on purpose
+  timed ours "$bin/quilm2splice" -R"$genome" -D"$r1" --mates="$r2" -O"$dir/out" -W"$dir/work" -C2 \
+    --bam="$dir/ours.bam" $ours_args
   scored ours "$dir/ours.bam"
   # The last run's outputs serve the export measurement.
   if [ "$run" -lt "$runs" ]; then rm -rf "$dir"; fi
@@ -158,7 +162,7 @@ echo "medians of $runs runs:"
 printf "  %-44s %8s %9s %9s %9s %9s %9s\n" "" "wall" "CPU" "peak RSS" "pairs ok" "proper" "reads ok"
 for c in ours peer; do
   grep -q "^$c " "$times" || continue
-  label=$([ "$c" = ours ] && echo "ours: quilm2splice -C2 --mates --bam" || echo "peer: hisat2 -p2 | samtools sort -@2")
+  label=$([ "$c" = ours ] && echo "ours: quilm2splice -C2 --mates --bam $ours_args" || echo "peer: hisat2 -p2 | samtools sort -@2")
   printf "  %-44s %6.2f s %7.2f s %5.0f MiB %8.2f%% %8.2f%% %8.2f%%\n" "$label" \
     "$(nth $c 2 "$times" | median)" "$(awk -v c=$c '$1 == c {print $3 + $4}' "$times" | median)" \
     "$(nth $c 5 "$times" | median | awk '{print $1 / 1024}')" \
