@@ -26,6 +26,7 @@ constexpr std::uint8_t kNoHit = 100;
 struct EarlierHits {
   std::vector<std::uint8_t> errors;  // lowest error count, kNoHit for none
   std::vector<bool> contiguous;      // a contiguous hit has that count
+  std::vector<std::uint8_t> places;  // hits with that count: 0, 1, or 2 for two or more
 };
 
 void check_read(const std::string& path, long long read, int read_count) {
@@ -36,18 +37,22 @@ void check_read(const std::string& path, long long read, int read_count) {
 
 void offer(EarlierHits& e, long long read, int errors, bool contiguous) {
   if (errors < 0 || errors >= kNoHit) return;
-  auto& best = e.errors[static_cast<std::size_t>(read)];
+  const auto k = static_cast<std::size_t>(read);
+  auto& best = e.errors[k];
   if (errors < best) {
     best = static_cast<std::uint8_t>(errors);
-    e.contiguous[static_cast<std::size_t>(read)] = contiguous;
-  } else if (errors == best && contiguous) {
-    e.contiguous[static_cast<std::size_t>(read)] = true;
+    e.contiguous[k] = contiguous;
+    e.places[k] = 1;
+  } else if (errors == best) {
+    if (contiguous) e.contiguous[k] = true;
+    e.places[k] = 2;
   }
 }
 
 EarlierHits earlier_hits(const std::string& work_folder, int read_count) {
-  EarlierHits e{std::vector<std::uint8_t>(static_cast<std::size_t>(read_count) + 1, kNoHit),
-                std::vector<bool>(static_cast<std::size_t>(read_count) + 1, false)};
+  const auto size = static_cast<std::size_t>(read_count) + 1;
+  EarlierHits e{std::vector<std::uint8_t>(size, kNoHit), std::vector<bool>(size, false),
+                std::vector<std::uint8_t>(size, 0)};
   const std::string mapped = join_path(work_folder, "quilm2.tmp");
   MappingOutputReader hits(mapped);
   MappingOutputRecord m;
@@ -63,6 +68,20 @@ EarlierHits earlier_hits(const std::string& work_folder, int read_count) {
     offer(e, s.hit.read_number, s.hit.errors, false);
   }
   return e;
+}
+
+// The hint of each read to rescue whose one best hit is contiguous.
+void write_hints(const std::string& work_folder, const EarlierHits& e) {
+  OutputFile out(join_path(work_folder, kRescueHintFile));
+  MappingOutputReader hits(join_path(work_folder, "quilm2.tmp"));
+  MappingOutputRecord m;
+  while (hits.next(m)) {
+    const auto k = static_cast<std::size_t>(m.read_number);
+    if (m.errors != e.errors[k] || m.errors == 0 || e.places[k] != 1) continue;
+    write_rescue_hint(out,
+                      {static_cast<int>(m.read_number), m.chromosome, m.position, m.strand == 'R'});
+  }
+  out.close();
 }
 
 }  // namespace
@@ -86,6 +105,7 @@ std::vector<int> choose_rescue_reads(const std::string& work_folder, int read_co
     ++chosen;
   }
   out.close();
+  write_hints(work_folder, e);
   return earlier;
 }
 

@@ -91,6 +91,37 @@ bool RescueHitReader::next(RescueHit& hit) {
   return true;
 }
 
+void write_rescue_hint(OutputFile& out, const RescueHint& hint) {
+  out.write_int(hint.read_number);
+  out.put('\t');
+  out.write(hint.chromosome);
+  out.put('\t');
+  out.write_int(hint.position);
+  out.put('\t');
+  out.put(hint.reverse ? 'R' : 'F');
+  out.put('\n');
+}
+
+void for_each_rescue_hint(const std::string& path,
+                          const std::function<void(const RescueHint&)>& f) {
+  InputFile in(path);
+  std::string line;
+  std::vector<std::string_view> fields;
+  RescueHint hint;
+  for (long number = 1; in.read_line(line); ++number) {
+    split_fields(line, fields);
+    std::int64_t read = 0;
+    if (fields.size() != 4 || !parse_number(fields[0], read) || !fits_int(read) ||
+        fields[1].empty() || !parse_number(fields[2], hint.position) ||
+        (fields[3] != "F" && fields[3] != "R"))
+      bad_line(path, number, "not a rescue hint");
+    hint.read_number = static_cast<int>(read);
+    hint.chromosome.assign(fields[1]);
+    hint.reverse = fields[3] == "R";
+    f(hint);
+  }
+}
+
 void write_junction_file(const std::string& path,
                          const std::vector<ChromosomeJunction>& junctions) {
   OutputFile out(path);

@@ -10,9 +10,15 @@
 //   "rescue_junctions.txt", the known junctions the driver hands the
 //   workers: "<chromosome>\t<first>\t<last>\t<strand>\n", the 1-based first
 //   and last intron base on the chromosome.
+//
+//   "rescue_hints.txt", the one best hit of each read to rescue that has a
+//   single contiguous best hit: "<read>\t<chromosome>\t<position>\t<strand>\n"
+//   (0-based position, strand F or R as in the mapping output), so that a
+//   worker can pass over a read that fits it as nothing could beat.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +30,7 @@ namespace quilm {
 
 inline constexpr const char* kRescueReadFile = "rescue0.fastq";
 inline constexpr const char* kRescueJunctionFile = "rescue_junctions.txt";
+inline constexpr const char* kRescueHintFile = "rescue_hints.txt";
 
 struct RescueHit {
   int read_number = 0;
@@ -59,6 +66,18 @@ struct ChromosomeJunction {
   char strand = '.';
   friend auto operator<=>(const ChromosomeJunction&, const ChromosomeJunction&) = default;
 };
+
+struct RescueHint {
+  int read_number = 0;
+  std::string chromosome;
+  std::int64_t position = 0;
+  bool reverse = false;
+};
+
+void write_rescue_hint(OutputFile& out, const RescueHint& hint);
+// Calls f(hint) for every line; throws InputError naming the file and line
+// for a malformed one.
+void for_each_rescue_hint(const std::string& path, const std::function<void(const RescueHint&)>& f);
 
 void write_junction_file(const std::string& path, const std::vector<ChromosomeJunction>& junctions);
 std::vector<ChromosomeJunction> read_junction_file(const std::string& path);

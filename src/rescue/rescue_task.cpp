@@ -81,25 +81,63 @@ void ReadRescuer::try_orientation(std::string_view sequence, bool reverse_strand
   }
 }
 
+namespace {
+
+// Calls f(line, end) for each chromosome piece of `segment`: its index line
+// and the segment offset where the piece ends.
+template <class F>
+void for_each_piece(const SegmentIndex& index, int segment, std::size_t length, F&& f) {
+  const auto& lines = index.lines();
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    if (lines[k].segment != segment) continue;
+    const bool last_piece = k + 1 == lines.size() || lines[k + 1].segment != segment;
+    f(lines[k], last_piece ? static_cast<std::int64_t>(length) : lines[k + 1].offset);
+  }
+}
+
+}  // namespace
+
 SegmentJunctions segment_junctions(const std::vector<ChromosomeJunction>& all,
                                    const std::string& work_folder, int segment_count, int segment,
                                    std::size_t length) {
   const SegmentIndex index(work_folder, segment_count);
-  const auto& lines = index.lines();
   std::vector<SegmentJunction> inside;
-  for (std::size_t k = 0; k < lines.size(); ++k) {
-    const SegmentIndexLine& line = lines[k];
-    if (line.segment != segment) continue;
-    const bool last_piece = k + 1 == lines.size() || lines[k + 1].segment != segment;
-    const std::int64_t end = last_piece ? static_cast<std::int64_t>(length) : lines[k + 1].offset;
+  for_each_piece(index, segment, length, [&](const SegmentIndexLine& line, std::int64_t end) {
     for (const ChromosomeJunction& j : all) {
       if (j.chromosome != line.name) continue;
       const std::int64_t first = j.first - 1 - line.position + line.offset;
       const std::int64_t last = j.last - 1 - line.position + line.offset;
       if (first >= line.offset && last < end) inside.push_back({first, last, j.strand});
     }
-  }
+  });
   return SegmentJunctions(std::move(inside));
+}
+
+std::vector<SegmentHint> segment_hints(const std::string& work_folder, int segment_count,
+                                       int segment, std::size_t length) {
+  const SegmentIndex index(work_folder, segment_count);
+  std::vector<std::pair<const SegmentIndexLine*, std::int64_t>> pieces;
+  for_each_piece(index, segment, length, [&](const SegmentIndexLine& line, std::int64_t end) {
+    pieces.push_back({&line, end});
+  });
+  std::vector<SegmentHint> hints;
+  for_each_rescue_hint(join_path(work_folder, kRescueHintFile), [&](const RescueHint& h) {
+    for (const auto& [line, end] : pieces) {
+      const std::int64_t at = h.position - line->position + line->offset;
+      if (h.chromosome == line->name && at >= line->offset && at < end)
+        hints.push_back({h.read_number, h.reverse, at});
+    }
+  });
+  std::sort(hints.begin(), hints.end(), [](const SegmentHint& a, const SegmentHint& b) {
+    return a.read_number < b.read_number;
+  });
+  return hints;
+}
+
+bool ReadRescuer::fits_plainly(std::string_view read, std::int64_t diagonal, bool reverse) {
+  if (!reverse) return aligner_.align_ungapped(read, diagonal, alignment_);
+  reverse_complement(read, reverse_);
+  return aligner_.align_ungapped(reverse_, diagonal, alignment_);
 }
 
 namespace {
@@ -119,6 +157,8 @@ void rescue_reads(const Segment& segment, const Index& index, const SegmentJunct
   ReadRescuer rescuer({segment.data(), segment.length}, junctions,
                       {c.min_gap_distance, c.max_gap_distance}, candidates, c.masked_toggle == 1,
                       c.unidirectional_toggle == 1);
+  const std::vector<SegmentHint> hints =
+      segment_hints(c.work_folder, c.segment_count, job.segment, segment.length);
   NumberedReadReader reads(join_path(run.config.work_folder, kRescueReadFile), job.slice);
   OutputFile out(job.result_path);
   NumberedRead read;
@@ -126,6 +166,14 @@ void rescue_reads(const Segment& segment, const Index& index, const SegmentJunct
   while (reads.next(read)) {
     upper = read.sequence;
     for (char& c : upper) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    // A read that fits its one earlier hit as nothing could beat has no
+    // better alignment here.
+    const auto hint =
+        std::lower_bound(hints.begin(), hints.end(), read.number,
+                         [](const SegmentHint& h, int number) { return h.read_number < number; });
+    if (hint != hints.end() && hint->read_number == read.number &&
+        rescuer.fits_plainly(upper, hint->diagonal, hint->reverse))
+      continue;
     rescuer.rescue(index, read.number, upper);
     for (const RescueHit& h : rescuer.hits()) write_rescue_hit(out, h);
   }

@@ -35,6 +35,10 @@ class ReadRescuer {
   template <class Index>
   void rescue(const Index& index, int read_number, std::string_view read);
 
+  // True when `read` (its reverse complement with `reverse`) fits the
+  // diagonal as a plain alignment that nothing could beat.
+  bool fits_plainly(std::string_view read, std::int64_t diagonal, bool reverse);
+
   // The alignments kept for the read at hand.
   std::span<const RescueHit> hits() const { return {slots_.data(), kept_}; }
 
@@ -61,6 +65,17 @@ class ReadRescuer {
 SegmentJunctions segment_junctions(const std::vector<ChromosomeJunction>& all,
                                    const std::string& work_folder, int segment_count, int segment,
                                    std::size_t length);
+
+// A read's one earlier hit on segment `segment`, as a diagonal.
+struct SegmentHint {
+  int read_number = 0;
+  bool reverse = false;
+  std::int64_t diagonal = 0;
+};
+
+// The hints of "rescue_hints.txt" that lie in the segment, by read number.
+std::vector<SegmentHint> segment_hints(const std::string& work_folder, int segment_count,
+                                       int segment, std::size_t length);
 
 // Runs in the current directory (where config.txt lies).
 void run_rescue_worker(const WorkerArgs& args);

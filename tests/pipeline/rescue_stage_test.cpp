@@ -27,6 +27,8 @@ TEST_F(RescueStage, ReadsWithErrorsOrNoHitAreChosenWithTheirEarlierScores) {
   EXPECT_EQ(chosen, 3);
   EXPECT_EQ(slurp(path("rescue0.fastq")), "1\t" + r10 + "\n3\t" + r10 + "\n4\t" + r10 + "\n");
   EXPECT_EQ(earlier, (std::vector<int>{kNoEarlierHit, 5, 10, kNoEarlierHit, 5}));
+  // Only read 1 has one best hit, a contiguous one: read 4's ties with a split hit.
+  EXPECT_EQ(slurp(path("rescue_hints.txt")), "1\tc\t9\tF\n");
   spit(path("quilm2.tmp"), "9\t" + r10 + "\nF\tc\t1\t5\n");
   EXPECT_THROW(choose_rescue_reads(dir(), 4, chosen), InputError);
 }
