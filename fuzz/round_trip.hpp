@@ -18,7 +18,7 @@
 #include "fuzz_support.hpp"
 #include "pipeline/merged_splice_record.hpp"
 #include "pipeline/segment_index.hpp"
-#include "rescue/rescue_record.hpp"
+#include "common/rescue_record.hpp"
 #include "tools/refjunc/splice_evidence_record.hpp"
 
 namespace quilm::fuzz {

@@ -17,7 +17,7 @@
 #include "pipeline/read_preparation.hpp"
 #include "pipeline/segmentation.hpp"
 #include "pipeline/task_assignment.hpp"
-#include "rescue/junction_sources.hpp"
+#include "pipeline/junction_sources.hpp"
 
 namespace quilm {
 

@@ -6,7 +6,7 @@
 
 #include "common/provenance.hpp"
 #include "common/run_config.hpp"
-#include "rescue/rescue_record.hpp"
+#include "common/rescue_record.hpp"
 
 namespace quilm {
 

@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "rescue/rescue_scoring.hpp"
+#include "common/rescue_scoring.hpp"
 
 namespace quilm {
 

@@ -14,8 +14,8 @@
 #include "pipeline/merged_splice_record.hpp"
 #include "pipeline/pending_output.hpp"
 #include "pipeline/segment_index.hpp"
-#include "rescue/junction_sources.hpp"
-#include "rescue/rescue_task.hpp"
+#include "pipeline/junction_sources.hpp"
+
 
 namespace quilm {
 

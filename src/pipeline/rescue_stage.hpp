@@ -20,8 +20,8 @@
 #include "pipeline/cascade.hpp"
 #include "pipeline/options.hpp"
 #include "pipeline/rescue_counts.hpp"
-#include "rescue/rescue_record.hpp"
-#include "rescue/rescue_scoring.hpp"
+#include "common/rescue_record.hpp"
+#include "common/rescue_scoring.hpp"
 
 namespace quilm {
 

@@ -9,15 +9,12 @@
 
 #include "common/task_table.hpp"
 #include "rescue/rescue_candidates.hpp"
-#include "rescue/rescue_record.hpp"
+#include "common/rescue_record.hpp"
 #include "rescue/spliced_alignment.hpp"
 
 namespace quilm {
 
 extern const char* const kRescueHelp;
-
-// At most this many equally good alignments of a read are kept.
-inline constexpr std::size_t kMaxRescueHits = 8;
 
 // The alignments of one read, by both orientations, over the candidate loci
 // of one segment; keeps those of the best score (at most kMaxRescueHits),

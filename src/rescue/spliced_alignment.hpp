@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "rescue/rescue_scoring.hpp"
+#include "common/rescue_scoring.hpp"
 #include "rescue/segment_junctions.hpp"
 
 namespace quilm {

@@ -7,8 +7,8 @@
 #include "common/errors.hpp"
 #include "common/input_file.hpp"
 #include "common/seed_code.hpp"
-#include "rescue/rescue_record.hpp"
-#include "rescue/rescue_scoring.hpp"
+#include "common/rescue_record.hpp"
+#include "common/rescue_scoring.hpp"
 
 namespace quilm::sam {
 

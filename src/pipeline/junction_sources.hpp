@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "rescue/rescue_record.hpp"
+#include "common/rescue_record.hpp"
 
 namespace quilm {
 

@@ -1,4 +1,4 @@
-#include "rescue/rescue_record.hpp"
+#include "common/rescue_record.hpp"
 
 #include <charconv>
 #include <climits>

@@ -1,10 +1,10 @@
 // Known junctions from annotations and junction tables, the run's own split
 // hits, and the rescue records that carry alignments between programs.
-#include "rescue/junction_sources.hpp"
+#include "pipeline/junction_sources.hpp"
 
 #include "common/errors.hpp"
 #include "pipeline/merged_splice_record.hpp"
-#include "rescue/rescue_record.hpp"
+#include "common/rescue_record.hpp"
 #include "rescue/rescue_task.hpp"
 #include "support/test_support.hpp"
 

@@ -1,4 +1,4 @@
-#include "rescue/junction_sources.hpp"
+#include "pipeline/junction_sources.hpp"
 
 #include <algorithm>
 #include <map>
