@@ -172,4 +172,54 @@ std::int64_t cigar_reference_length(std::string_view cigar) {
   return total;
 }
 
+void write_rescue_output_record(OutputFile& out, const RescueOutputRecord& r) {
+  out.write_int(r.read_number);
+  out.put('\t');
+  out.write(r.chromosome);
+  out.put('\t');
+  out.write_int(r.position);
+  out.put('\t');
+  out.put(r.reverse ? '-' : '+');
+  out.put('\t');
+  out.write(r.cigar);
+  out.put('\t');
+  out.write_int(r.score);
+  out.put('\t');
+  out.write_int(r.edit_distance);
+  out.put('\t');
+  out.write(r.kind);
+  out.put('\t');
+  out.put(r.intron_strand);
+  out.put('\t');
+  out.write_int(r.hits);
+  out.put('\n');
+}
+
+bool RescueOutputReader::next(RescueOutputRecord& r) {
+  if (!in_.read_line(line_)) return false;
+  ++line_number_;
+  split_fields(line_, fields_);
+  const std::vector<std::string_view>& f = fields_;
+  std::int64_t score = 0, edit = 0, hits = 0;
+  if (f.size() != 10 || !parse_number(f[0], r.read_number) || r.read_number < 1 || f[1].empty() ||
+      !parse_number(f[2], r.position) || r.position < 1 || (f[3] != "+" && f[3] != "-") ||
+      f[4].empty() || !parse_number(f[5], score) || !fits_int(score) || !parse_number(f[6], edit) ||
+      edit < 0 || !fits_int(edit) || f[7].empty() || !parse_strand(f[8], r.intron_strand) ||
+      !parse_number(f[9], hits) || hits < 1 || !fits_int(hits))
+    bad_line(in_.path(), line_number_, "not a rescued alignment");
+  if (r.read_number < last_read_)
+    bad_line(
+        in_.path(), line_number_,
+        "read " + std::to_string(r.read_number) + " follows read " + std::to_string(last_read_));
+  last_read_ = r.read_number;
+  r.chromosome = f[1];
+  r.reverse = f[3] == "-";
+  r.cigar = f[4];
+  r.score = static_cast<int>(score);
+  r.edit_distance = static_cast<int>(edit);
+  r.kind = f[7];
+  r.hits = static_cast<int>(hits);
+  return true;
+}
+
 }  // namespace quilm

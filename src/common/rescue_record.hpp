@@ -62,6 +62,45 @@ class RescueHitReader {
   long line_number_ = 0;
 };
 
+// "<output>-rescue", the run's rescued alignments for the export, one line
+// per alignment by ascending read number:
+// "<read>\t<chromosome>\t<position>\t<strand>\t<CIGAR>\t<score>\t
+//  <edit distance>\t<kind>\t<intron strand>\t<alignments of the read>\n"
+// with a 1-based position, strand '+' or '-'. The text fields are views:
+// into the writer's data, or into the reader's line until its next call.
+struct RescueOutputRecord {
+  std::int64_t read_number = 0;
+  std::string_view chromosome;
+  std::int64_t position = 0;
+  bool reverse = false;
+  std::string_view cigar;
+  int score = 0;
+  int edit_distance = 0;
+  std::string_view kind;
+  char intron_strand = '.';
+  int hits = 1;
+};
+
+void write_rescue_output_record(OutputFile& out, const RescueOutputRecord& record);
+
+class RescueOutputReader {
+ public:
+  explicit RescueOutputReader(const std::string& path) : in_(path) {}
+  const std::string& path() const { return in_.path(); }
+  long line() const { return line_number_; }
+  // False at the end. Throws InputError naming the file and line for a
+  // line whose fields are not those above (the CIGAR and the chromosome
+  // are left to the reader's caller), or that breaks the read order.
+  bool next(RescueOutputRecord& record);
+
+ private:
+  InputFile in_;
+  std::string line_;
+  std::vector<std::string_view> fields_;
+  long line_number_ = 0;
+  std::int64_t last_read_ = 0;
+};
+
 struct ChromosomeJunction {
   std::string chromosome;
   std::int64_t first = 0;  // 1-based first intron base

@@ -11,11 +11,10 @@
 #include "common/numbered_reads.hpp"
 #include "common/output_records.hpp"
 #include "common/paths.hpp"
+#include "pipeline/junction_sources.hpp"
 #include "pipeline/merged_splice_record.hpp"
 #include "pipeline/pending_output.hpp"
 #include "pipeline/segment_index.hpp"
-#include "pipeline/junction_sources.hpp"
-
 
 namespace quilm {
 
@@ -190,26 +189,18 @@ bool next_read(std::deque<SegmentResults>& streams, const SegmentIndex* index,
 }
 
 void write_line(OutputFile& out, const Candidate& c, std::size_t hits) {
-  out.write_int(c.read);
-  out.put('\t');
-  out.write(*c.chromosome);
-  out.put('\t');
-  out.write_int(c.position);
-  out.put('\t');
-  out.put(c.reverse ? '-' : '+');
-  out.put('\t');
-  out.write(c.cigar);
-  out.put('\t');
-  out.write_int(c.score);
-  out.put('\t');
-  out.write_int(c.edit_distance);
-  out.put('\t');
-  out.write(rescue_kind_name(c.kind));
-  out.put('\t');
-  out.put(c.intron_strand);
-  out.put('\t');
-  out.write_int(static_cast<long long>(hits));
-  out.put('\n');
+  RescueOutputRecord r;
+  r.read_number = c.read;
+  r.chromosome = *c.chromosome;
+  r.position = c.position;
+  r.reverse = c.reverse;
+  r.cigar = c.cigar;
+  r.score = c.score;
+  r.edit_distance = c.edit_distance;
+  r.kind = rescue_kind_name(c.kind);
+  r.intron_strand = c.intron_strand;
+  r.hits = static_cast<int>(hits);
+  write_rescue_output_record(out, r);
 }
 
 // The read's best-scoring alignments among [first, last), without repeats

@@ -6,9 +6,9 @@
 
 #include "common/errors.hpp"
 #include "common/input_file.hpp"
-#include "common/seed_code.hpp"
 #include "common/rescue_record.hpp"
 #include "common/rescue_scoring.hpp"
+#include "common/seed_code.hpp"
 
 namespace quilm::sam {
 
@@ -48,50 +48,41 @@ bool parse_cigar(std::string_view text, std::vector<std::uint32_t>& cigar,
   return number < 0 && !cigar.empty() && reference_length > 0;
 }
 
-void parse_line(const std::string& path, long number, std::string_view line,
-                const ReferenceGenome& genome, std::vector<std::string_view>& f,
-                RescuedAlignment& a) {
-  split_fields(line, f);
-  std::int64_t read = 0, position = 0, score = 0, edit = 0, hits = 0, reference_length = 0;
-  if (f.size() != 10 || !parse_number(f[0], read) || read < 1 || !parse_number(f[2], position) ||
-      position < 1 || (f[3] != "+" && f[3] != "-") ||
-      !parse_cigar(f[4], a.cigar, a.read_length, reference_length) || !parse_number(f[5], score) ||
-      !parse_number(f[6], edit) || f[7].empty() || f[8].size() != 1 || !parse_number(f[9], hits) ||
-      hits < 1 || hits > INT_MAX || score < INT_MIN || score > INT_MAX)
-    bad_line(path, number, "not a rescued alignment");
-  const auto chromosome = genome.index.find(std::string(f[1]));
+// The alignment of a record, checked against the reference.
+void take_record(const RescueOutputReader& in, const RescueOutputRecord& r,
+                 const ReferenceGenome& genome, RescuedAlignment& a) {
+  std::int64_t reference_length = 0;
+  if (!parse_cigar(r.cigar, a.cigar, a.read_length, reference_length))
+    bad_line(in.path(), in.line(), "not a rescued alignment");
+  const auto chromosome = genome.index.find(std::string(r.chromosome));
   if (chromosome == genome.index.end())
-    bad_line(path, number, "chromosome '" + std::string(f[1]) + "' is not in the reference");
+    bad_line(in.path(), in.line(),
+             "chromosome '" + std::string(r.chromosome) + "' is not in the reference");
   const Chromosome& c = genome.chromosomes[static_cast<std::size_t>(chromosome->second)];
-  if (position > c.length || reference_length > c.length - (position - 1))
-    bad_line(path, number, "the alignment runs past the end of chromosome '" + c.name + "'");
-  a.read_number = read;
+  if (r.position > c.length || reference_length > c.length - (r.position - 1))
+    bad_line(in.path(), in.line(),
+             "the alignment runs past the end of chromosome '" + c.name + "'");
+  a.read_number = r.read_number;
   a.chromosome = chromosome->second;
-  a.position = position - 1;
-  a.reverse = f[3] == "-";
-  a.score = static_cast<int>(score);
-  a.kind.assign(f[7]);
-  a.intron_strand = f[8][0];
-  a.hits = static_cast<int>(hits);
-  a.line = number;
+  a.position = r.position - 1;
+  a.reverse = r.reverse;
+  a.score = r.score;
+  a.kind.assign(r.kind);
+  a.intron_strand = r.intron_strand;
+  a.hits = r.hits;
+  a.line = in.line();
 }
 
 }  // namespace
 
 std::vector<RescuedAlignment> read_rescued_alignments(const std::string& path,
                                                       const ReferenceGenome& genome) {
-  InputFile in(path);
+  RescueOutputReader in(path);
   std::vector<RescuedAlignment> out;
-  std::vector<std::string_view> fields;
-  std::string line;
-  for (long number = 1; in.read_line(line); ++number) {
-    RescuedAlignment a;
-    parse_line(path, number, line, genome, fields, a);
-    if (!out.empty() && a.read_number < out.back().read_number)
-      bad_line(path, number,
-               "read " + std::to_string(a.read_number) + " follows read " +
-                   std::to_string(out.back().read_number));
-    out.push_back(std::move(a));
+  RescueOutputRecord record;
+  while (in.next(record)) {
+    RescuedAlignment& a = out.emplace_back();
+    take_record(in, record, genome, a);
   }
   return out;
 }
