@@ -14,10 +14,10 @@
 #include "common/run_config.hpp"
 #include "common/store_setting.hpp"
 #include "pipeline/bam_export.hpp"
+#include "pipeline/junction_sources.hpp"
 #include "pipeline/read_preparation.hpp"
 #include "pipeline/segmentation.hpp"
 #include "pipeline/task_assignment.hpp"
-#include "pipeline/junction_sources.hpp"
 
 namespace quilm {
 

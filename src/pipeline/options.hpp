@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "common/provenance.hpp"
-#include "common/run_config.hpp"
 #include "common/rescue_record.hpp"
+#include "common/run_config.hpp"
 
 namespace quilm {
 

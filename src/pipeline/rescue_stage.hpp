@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "common/rescue_record.hpp"
+#include "common/rescue_scoring.hpp"
 #include "pipeline/cascade.hpp"
 #include "pipeline/options.hpp"
 #include "pipeline/rescue_counts.hpp"
-#include "common/rescue_record.hpp"
-#include "common/rescue_scoring.hpp"
 
 namespace quilm {
 

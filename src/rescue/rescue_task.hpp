@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "common/rescue_record.hpp"
 #include "common/task_table.hpp"
 #include "rescue/rescue_candidates.hpp"
-#include "common/rescue_record.hpp"
 #include "rescue/spliced_alignment.hpp"
 
 namespace quilm {

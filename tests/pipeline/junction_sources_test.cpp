@@ -3,8 +3,8 @@
 #include "pipeline/junction_sources.hpp"
 
 #include "common/errors.hpp"
-#include "pipeline/merged_splice_record.hpp"
 #include "common/rescue_record.hpp"
+#include "pipeline/merged_splice_record.hpp"
 #include "rescue/rescue_task.hpp"
 #include "support/test_support.hpp"
 
