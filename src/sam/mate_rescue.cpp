@@ -10,12 +10,6 @@ namespace quilm::sam {
 
 namespace {
 
-void upper_case(std::string_view read, std::string& out) {
-  out.assign(read);
-  for (char& c : out)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-}
-
 // The reference range a facing mate lies in: after a forward partner's
 // start, before a reverse partner's end.
 struct Range {
@@ -122,12 +116,6 @@ int mismatches_at(std::string_view sequence, const Chromosome& chromosome, std::
   for (std::size_t i = 0; i < sequence.size() && count <= limit; ++i)
     count += !same_base(sequence[i], ref[i]);
   return count;
-}
-
-void place_ungapped(std::int64_t position, Placement& out) {
-  out.position = position;
-  out.cigar.assign(1,
-                   static_cast<std::uint32_t>(out.sequence.size()) << BAM_CIGAR_SHIFT | BAM_CMATCH);
 }
 
 // Keeps the trial placement when it has the fewest errors so far and is

@@ -108,6 +108,22 @@ void check_rescued(const ReadBatch& b, const DatasetRead& read, const RescuedAli
                      std::to_string(read.sequence.size()));
 }
 
+// The hit a record of a rescued alignment takes: chromosome, position,
+// errors, length; a split one carries XS; its class follows the run's rule.
+Hit rescued_hit(std::int64_t read_number, std::int32_t chromosome, const Placement& p, int errors,
+                std::size_t length, char intron_strand) {
+  Hit hit;
+  hit.read_number = read_number;
+  hit.chromosome = chromosome;
+  hit.first = p.position;
+  hit.errors = errors;
+  hit.length = static_cast<std::uint32_t>(length);
+  hit.hit_class = HitClass::kUnclassified;
+  hit.split = intron_strand == '.' ? -1 : 0;
+  hit.strand = intron_strand == '-' ? 'R' : 'F';
+  return hit;
+}
+
 // The read's rescued alignments in place of its hits, each marked XR:Z.
 void write_rescued(ReadBatch& b, const DatasetRead& read, RescuedIterator first,
                    RescuedIterator last) {
@@ -117,9 +133,8 @@ void write_rescued(ReadBatch& b, const DatasetRead& read, RescuedIterator first,
     const Chromosome& chromosome = b.input->genome.chromosomes[a->chromosome];
     place_rescued(*a, read.sequence, b.placement_work, b.placement);
     describe_against_reference(chromosome, b.placement_work, b.placement);
-    Hit hit;  // what the record takes from a hit: a split one carries XS
-    hit.split = a->intron_strand == '.' ? -1 : 0;
-    hit.strand = a->intron_strand == '+' ? 'F' : 'R';
+    Hit hit = rescued_hit(a->read_number, a->chromosome, b.placement, b.placement.edit_distance,
+                          read.sequence.size(), a->intron_strand);
     hit.hit_class = count > 1 ? HitClass::kMulti : HitClass::kHigh;
     const HitNumbering numbering{a->chromosome, mapping_quality(hit, count), count,
                                  static_cast<int>(a - first) + 1};
@@ -154,22 +169,6 @@ int rescued_errors(const Placement& p) {
   for (std::uint32_t entry : p.cigar)
     if (bam_cigar_op(entry) == BAM_CSOFT_CLIP) clipped += static_cast<int>(bam_cigar_oplen(entry));
   return p.edit_distance + clipped;
-}
-
-// The hit a record of a rescued alignment takes: chromosome, position,
-// errors, length; a split one carries XS; its class follows the run's rule.
-Hit rescued_hit(std::int64_t read_number, std::int32_t chromosome, const Placement& p, int errors,
-                std::size_t length, char intron_strand) {
-  Hit hit;
-  hit.read_number = read_number;
-  hit.chromosome = chromosome;
-  hit.first = p.position;
-  hit.errors = errors;
-  hit.length = static_cast<std::uint32_t>(length);
-  hit.hit_class = HitClass::kUnclassified;
-  hit.split = intron_strand == '.' ? -1 : 0;
-  hit.strand = intron_strand == '-' ? 'R' : 'F';
-  return hit;
 }
 
 // The mate's rescued alignments as its hits, with their kinds.

@@ -12,12 +12,6 @@ namespace {
 
 constexpr int kUnreachable = kNoAlignment;
 
-void upper_case(std::string_view read, std::string& out) {
-  out.assign(read);
-  for (char& c : out)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-}
-
 // Mismatches of an ungapped placement, or kUnreachable when it leaves the
 // chromosome.
 int ungapped_mismatches(std::string_view sequence, const Chromosome& chromosome,
@@ -38,12 +32,6 @@ void push_cigar(std::vector<std::uint32_t>& cigar, std::uint32_t op, std::uint32
     cigar.push_back(length << BAM_CIGAR_SHIFT | op);
 }
 
-void place_ungapped(std::int64_t position, Placement& out) {
-  out.position = position;
-  out.cigar.clear();
-  push_cigar(out.cigar, BAM_CMATCH, static_cast<std::uint32_t>(out.sequence.size()));
-}
-
 // Mismatches of the split placement of a sequence.
 int split_mismatches(std::string_view sequence, const Hit& hit, const Chromosome& chromosome,
                      PlacementWork& work) {
@@ -53,6 +41,18 @@ int split_mismatches(std::string_view sequence, const Hit& hit, const Chromosome
 }
 
 }  // namespace
+
+void upper_case(std::string_view read, std::string& out) {
+  out.assign(read);
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+}
+
+void place_ungapped(std::int64_t position, Placement& out) {
+  out.position = position;
+  out.cigar.clear();
+  push_cigar(out.cigar, BAM_CMATCH, static_cast<std::uint32_t>(out.sequence.size()));
+}
 
 std::string_view window_bases(const Chromosome& chromosome, std::int64_t start, std::size_t n,
                               PlacementWork& work) {

@@ -40,6 +40,12 @@ inline bool same_base(char read_upper, char reference) {
   return read_upper == reference && reference != 'N';
 }
 
+// The read with its lower-case letters made upper case, into `out`.
+void upper_case(std::string_view read, std::string& out);
+
+// An ungapped placement of out.sequence at `position`: one M operation.
+void place_ungapped(std::int64_t position, Placement& out);
+
 // Bases [start, start + n) of the chromosome, held in work.window; fetched
 // only when the window holds other bases, so that describing a placement
 // right after checking it reads the reference once.

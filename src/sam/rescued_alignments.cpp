@@ -98,8 +98,7 @@ void place_rescued(const RescuedAlignment& alignment, std::string_view read, Pla
   out.position = alignment.position;
   out.reverse = alignment.reverse;
   out.cigar = alignment.cigar;
-  work.upper.assign(read);
-  for (char& c : work.upper) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  upper_case(read, work.upper);
   if (alignment.reverse)
     reverse_complement(work.upper, out.sequence);
   else
