@@ -25,31 +25,15 @@ Range search_range(const MateHit& partner, const Chromosome& chromosome, std::in
   return r;
 }
 
-// 2-bit code of a base, or 4 for N and anything else.
-inline std::uint32_t base_code(char c) {
-  switch (c) {
-    case 'A':
-      return 0;
-    case 'C':
-      return 1;
-    case 'G':
-      return 2;
-    case 'T':
-      return 3;
-    default:
-      return 4;
-  }
-}
-
 constexpr std::uint32_t kSeedMask = (1u << (2 * kMateRescueSeed)) - 1;
 
 // The code of the seed at `offset`, or false when it holds an N.
 bool seed_code_at(std::string_view sequence, std::size_t offset, std::uint32_t& code) {
   code = 0;
   for (std::size_t i = offset; i < offset + kMateRescueSeed; ++i) {
-    const std::uint32_t b = base_code(sequence[i]);
-    if (b > 3) return false;
-    code = code << 2 | b;
+    const int b = base_code(sequence[i]);
+    if (b < 0) return false;
+    code = code << 2 | static_cast<std::uint32_t>(b);
   }
   return true;
 }
@@ -81,9 +65,9 @@ void seed_diagonals(std::string_view sequence, std::string_view window, std::int
   std::uint32_t code = 0;
   std::size_t valid = 0;  // bases since the last N
   for (std::size_t i = 0; i < window.size(); ++i) {
-    const std::uint32_t b = base_code(window[i]);
-    valid = b < 4 ? valid + 1 : 0;
-    code = (code << 2 | (b & 3)) & kSeedMask;
+    const int b = base_code(window[i]);
+    valid = b >= 0 ? valid + 1 : 0;
+    code = (code << 2 | static_cast<std::uint32_t>(b & 3)) & kSeedMask;
     if (valid < kMateRescueSeed || !(filter >> (code & 63) & 1)) continue;
     const std::uint64_t key = std::uint64_t{code} << 32;
     const auto at = static_cast<std::int64_t>(i + 1 - kMateRescueSeed);
