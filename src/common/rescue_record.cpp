@@ -13,6 +13,11 @@ namespace {
   throw InputError("'" + path + "' line " + std::to_string(line) + ": " + why);
 }
 
+// The export's messages name the file as what it is.
+[[noreturn]] void bad_output_line(const std::string& path, long line, const std::string& why) {
+  throw InputError("rescued alignments '" + path + "' line " + std::to_string(line) + ": " + why);
+}
+
 bool fits_int(std::int64_t value) {
   return value >= INT_MIN && value <= INT_MAX;
 }
@@ -206,9 +211,9 @@ bool RescueOutputReader::next(RescueOutputRecord& r) {
       f[4].empty() || !parse_number(f[5], score) || !fits_int(score) || !parse_number(f[6], edit) ||
       edit < 0 || !fits_int(edit) || f[7].empty() || !parse_strand(f[8], r.intron_strand) ||
       !parse_number(f[9], hits) || hits < 1 || !fits_int(hits))
-    bad_line(in_.path(), line_number_, "not a rescued alignment");
+    bad_output_line(in_.path(), line_number_, "not a rescued alignment");
   if (r.read_number < last_read_)
-    bad_line(
+    bad_output_line(
         in_.path(), line_number_,
         "read " + std::to_string(r.read_number) + " follows read " + std::to_string(last_read_));
   last_read_ = r.read_number;
