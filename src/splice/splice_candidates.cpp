@@ -6,31 +6,52 @@
 
 namespace quilm {
 
+namespace {
+
+using Run = CandidateWork::Run;
+
+// Heap order: the smallest start on top, and of equal starts the lowest
+// seed, so that a start's first vote comes from its first seed.
+bool after(const Run& a, const Run& b) {
+  return a.start != b.start ? a.start > b.start : a.seed > b.seed;
+}
+
+}  // namespace
+
 void collect_candidates(std::span<const SeedLookups::Bucket> buckets, int length, int seed_length,
                         std::int64_t max_start, CandidateWork& work,
                         std::vector<SpliceCandidate>& out) {
   out.clear();
-  work.votes.clear();
+  auto& heap = work.heap;
+  heap.clear();
   const int seeds = static_cast<int>(buckets.size());
   for (int j = 0; j < seeds; ++j) {
     const std::int64_t offset = seed_read_position(j, seeds, length, seed_length);
-    const auto seed_number = static_cast<std::uint64_t>(j + 1);
-    for (const std::int32_t p : buckets[j]) {
-      const std::int64_t start = p - offset;
-      // Vote key: start in the high half, seed number in the low half, so
-      // that sorting orders the votes of one start by seed number.
-      if (start >= 1 && start <= max_start)
-        work.votes.push_back(static_cast<std::uint64_t>(start) << 32 | seed_number);
-    }
+    const SeedLookups::Bucket b = buckets[j];
+    // The positions whose start lies in 1..max_start form one stretch.
+    const std::int32_t* first =
+        std::lower_bound(b.data(), b.data() + b.size(), 1 + offset,
+                         [](std::int32_t p, std::int64_t v) { return p < v; });
+    const std::int32_t* end =
+        std::upper_bound(first, b.data() + b.size(), max_start + offset,
+                         [](std::int64_t v, std::int32_t p) { return v < p; });
+    if (first != end) heap.push_back({*first - offset, j + 1, first + 1, end, offset});
   }
-  std::sort(work.votes.begin(), work.votes.end());
-  for (const std::uint64_t vote : work.votes) {
-    const auto start = static_cast<std::int32_t>(vote >> 32);
-    if (!out.empty() && out.back().start == start) {
+  std::make_heap(heap.begin(), heap.end(), after);
+  while (!heap.empty()) {
+    std::pop_heap(heap.begin(), heap.end(), after);
+    Run& top = heap.back();
+    const auto start = static_cast<std::int32_t>(top.start);
+    if (!out.empty() && out.back().start == start)
       ++out.back().hits;
+    else
+      out.push_back({start, 1, top.seed});
+    if (top.next == top.end) {
+      heap.pop_back();
       continue;
     }
-    out.push_back({start, 1, static_cast<std::int32_t>(vote & 0xffffffffu)});
+    top.start = *top.next++ - top.offset;
+    std::push_heap(heap.begin(), heap.end(), after);
   }
 }
 

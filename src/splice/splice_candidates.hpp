@@ -20,7 +20,14 @@ struct SpliceCandidate {
 
 // Work area of candidate collection, reused from read to read.
 struct CandidateWork {
-  std::vector<std::uint64_t> votes;  // start << 32 | seed number
+  struct Run {
+    std::int64_t start;  // the start that the run's current position votes for
+    std::int32_t seed;   // 1-based seed number
+    const std::int32_t* next;
+    const std::int32_t* end;
+    std::int64_t offset;  // the seed's place in the sequence
+  };
+  std::vector<Run> heap;
 };
 
 // Builds the candidate list of one sequence of `length` bases from the
@@ -30,8 +37,9 @@ struct CandidateWork {
 // list comes out in ascending start order without repeats, each candidate
 // with its vote count and the lowest seed number that voted for it. That is
 // exactly the list that appending the first seed's votes and inserting every
-// later vote into the sorted list would give, but it costs a sort instead of
-// a quadratic insert.
+// later vote into the sorted list would give. Each bucket is ascending, so
+// its votes are too: the buckets are merged, which costs the votes times the
+// logarithm of the seed count, and nothing is stored but the list.
 void collect_candidates(std::span<const SeedLookups::Bucket> buckets, int length, int seed_length,
                         std::int64_t max_start, CandidateWork& work,
                         std::vector<SpliceCandidate>& out);

@@ -4,10 +4,10 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "common/output_file.hpp"
 #include "splice/splice_cut.hpp"
+#include "splice/splice_cut_sites.hpp"
 #include "splice/splice_pairs.hpp"
 
 namespace quilm {
@@ -24,6 +24,12 @@ struct SplitRead {
   int rem = 0;
 };
 
+// The pairs of one strand's candidates and where those candidates can cut.
+struct StrandPairs {
+  const PairList& pairs;
+  CutSites& sites;
+};
+
 // Work areas of the evaluation, reused from read to read.
 struct LevelWork {
   CutScratch scratch;
@@ -32,9 +38,8 @@ struct LevelWork {
 
 // Runs the levels over the forward pairs (of the read) and the reverse pairs
 // (of its reverse complement) and writes one record per accepted pair.
-void write_split_records(const SplitRead& read, const char* segment,
-                         const std::vector<SplicePair>& forward,
-                         const std::vector<SplicePair>& reverse, int seed_length, int max_errors,
-                         LevelWork& work, OutputFile& out);
+void write_split_records(const SplitRead& read, const char* segment, StrandPairs forward,
+                         StrandPairs reverse, int seed_length, int max_errors, LevelWork& work,
+                         OutputFile& out);
 
 }  // namespace quilm

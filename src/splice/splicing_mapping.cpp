@@ -43,9 +43,10 @@ struct SpliceWork {
   CandidateWork collect;
   std::vector<SpliceCandidate> candidates;
   std::vector<SpliceCandidate> reverse_candidates;
-  std::vector<char> usable;
-  std::vector<SplicePair> pairs;
-  std::vector<SplicePair> reverse_pairs;
+  PairList pairs;
+  PairList reverse_pairs;
+  CutSites sites;
+  CutSites reverse_sites;
   LevelWork levels;
 };
 
@@ -72,14 +73,15 @@ void map_split_read(const Segment& segment, const SpliceSettings& s, std::int64_
                      w.reverse_candidates);
 
   const PairRules rules{c, b.seeds, s.max_errors, s.min_gap_distance, s.max_gap_distance, pair_cap};
-  form_pairs(w.candidates, b.read.sequence, segment.data(), rules, DonorSet::kForward, w.usable,
-             w.pairs);
-  form_pairs(w.reverse_candidates, b.reverse, segment.data(), rules, DonorSet::kReverse, w.usable,
-             w.reverse_pairs);
+  w.pairs.form(w.candidates, b.read.sequence, segment.data(), rules, DonorSet::kForward);
+  w.reverse_pairs.form(w.reverse_candidates, b.reverse, segment.data(), rules, DonorSet::kReverse);
+  if (w.pairs.empty() && w.reverse_pairs.empty()) return;
+  w.sites.reset(b.read.sequence, segment.data(), w.candidates, c, s.max_errors);
+  w.reverse_sites.reset(b.reverse, segment.data(), w.reverse_candidates, c, s.max_errors);
 
   const SplitRead split{b.read.number, b.read.sequence, b.reverse, b.seeds, b.rem};
-  write_split_records(split, segment.data(), w.pairs, w.reverse_pairs, c, s.max_errors, w.levels,
-                      out);
+  write_split_records(split, segment.data(), {w.pairs, w.sites}, {w.reverse_pairs, w.reverse_sites},
+                      c, s.max_errors, w.levels, out);
 }
 
 // Room of each pair list: the most candidates that a read of

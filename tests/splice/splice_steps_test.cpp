@@ -2,12 +2,14 @@
 // record, candidate collection, pair formation and the cut scan.
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "common/errors.hpp"
 #include "common/splice_record.hpp"
+#include "literal_split_mapping.hpp"
 #include "splice/splice_candidates.hpp"
 #include "splice/splice_cut.hpp"
 #include "splice/splice_pairs.hpp"
@@ -52,42 +54,6 @@ TEST_F(SpliceRecordTest, WritesTwoLinesAndReadsThemBack) {
   EXPECT_THROW(bad.next(r), InputError);
 }
 
-// Candidate collection step by step: a vote counter per start, the first
-// seed's votes appended, every later vote inserted into the sorted list by
-// binary search.
-std::vector<SpliceCandidate> literal_candidates(const SeedIndex& index,
-                                                const std::vector<std::int64_t>& keys, int length,
-                                                int c, std::int64_t max_start,
-                                                std::vector<int>& counters) {
-  std::vector<SpliceCandidate> list;
-  bool append = true;
-  const int n = static_cast<int>(keys.size());
-  for (int j = 0; j < n; ++j) {
-    if (keys[j] < 0) continue;
-    const int offset = j == n - 1 ? length - c : j * c;
-    for (std::int32_t p : index.bucket(keys[j])) {
-      const std::int64_t start = p - offset;
-      if (start < 1 || start > max_start) continue;
-      const int v = ++counters[start];
-      const SpliceCandidate cand{static_cast<std::int32_t>(start), v, j + 1};
-      if (append) {
-        list.push_back(cand);
-        continue;
-      }
-      auto it =
-          std::upper_bound(list.begin(), list.end(), start,
-                           [](std::int64_t s, const SpliceCandidate& x) { return s < x.start; });
-      if (it != list.begin() && std::prev(it)->start == start)
-        std::prev(it)->hits = v;
-      else
-        list.insert(it, cand);
-    }
-    if (!list.empty()) append = false;
-  }
-  for (const auto& cand : list) counters[cand.start] = 0;
-  return list;
-}
-
 class CandidateTest : public test::TempDirTest {
  protected:
   // The buckets of a sequence's seeds, looked up as the worker does.
@@ -127,7 +93,7 @@ TEST_F(CandidateTest, MatchTheSeedBySeedInsertionOnRepetitiveSegments) {
       transnum_x(read, c, keys, rem);
       const std::int64_t max_start = static_cast<std::int64_t>(segment.length) - length + r % 2;
       collect_candidates(buckets(index, keys), length, c, max_start, votes, got);
-      ASSERT_EQ(got, literal_candidates(index, keys, length, c, max_start, counters))
+      ASSERT_EQ(got, test::literal_candidates(index, keys, length, c, max_start, counters))
           << "read " << read << " seed " << c;
     }
   }
@@ -166,12 +132,11 @@ class PairTest : public ::testing::Test {
   std::string segment = std::string(400, 'A') + std::string(1000, '\0');
   std::string q = std::string(20, 'A');
   PairRules rules{5, 4, 2, 100, 200, 1000};
-  std::vector<char> usable;
-  std::vector<SplicePair> pairs;
+  PairList list;
 
   std::vector<SplicePair> form(const std::vector<SpliceCandidate>& cands) {
-    form_pairs(cands, q, segment.data(), rules, DonorSet::kForward, usable, pairs);
-    return pairs;
+    list.form(cands, q, segment.data(), rules, DonorSet::kForward);
+    return list.all_pairs();
   }
 };
 
@@ -197,6 +162,60 @@ TEST_F(PairTest, FullListRaisesTheThreshold) {
   EXPECT_EQ(form(cands).size(), 3u);
   rules.pair_cap = 0;  // a segment without seeds: no pairs, and no endless loop
   EXPECT_TRUE(form(cands).empty());
+}
+
+// Random candidate lists on a segment made of copies of one stretch with a
+// few changes, so that some first parts fit and some do not; caps from one
+// pair to more than the list, so that the list fills once, several times or
+// never.
+TEST(PairListTest, EqualsThePairByPairFormationAtEveryCapAndLevel) {
+  std::mt19937 rng(3);
+  const std::string unit = test::random_bases(60, 8);
+  std::string segment;
+  while (segment.size() < 3000) segment += unit;
+  for (int i = 0; i < 150; ++i) segment[rng() % segment.size()] = "ACGT"[rng() % 4];
+  segment += std::string(200, '\0');
+  PairList list;
+  for (int trial = 0; trial < 300; ++trial) {
+    const int seeds = 2 + static_cast<int>(rng() % 8);
+    const int length = 40;
+    const std::string q = segment.substr(rng() % 60, length);
+    std::vector<SpliceCandidate> cands;
+    for (std::int32_t start = 1 + static_cast<std::int32_t>(rng() % 20); start < 2900;
+         start += 1 + static_cast<std::int32_t>(rng() % 120))
+      cands.push_back({start, 1 + static_cast<std::int32_t>(rng() % seeds),
+                       1 + static_cast<std::int32_t>(rng() % seeds)});
+    PairRules rules{4,
+                    seeds,
+                    static_cast<int>(rng() % 4),
+                    static_cast<int>(rng() % 60) - 5,
+                    50 + static_cast<int>(rng() % 1500),
+                    0};
+    rules.pair_cap = std::numeric_limits<std::int32_t>::max();
+    const auto everything = test::literal_pairs(cands, q, segment.data(), rules, trial % 2 == 0);
+    const auto total = static_cast<std::int64_t>(everything.size());
+    for (const std::int64_t cap : {std::int64_t{1}, std::int64_t{2}, total / 7 + 1, total / 2 + 1,
+                                   total, total + 1, std::int64_t{0}}) {
+      rules.pair_cap = cap;
+      const DonorSet donors = trial % 2 == 0 ? DonorSet::kForward : DonorSet::kReverse;
+      list.form(cands, q, segment.data(), rules, donors);
+      const auto want = test::literal_pairs(cands, q, segment.data(), rules, trial % 2 == 0);
+      ASSERT_EQ(list.all_pairs(), want) << "trial " << trial << " cap " << cap;
+      ASSERT_EQ(list.size(), want.size());
+      for (int level = 1; level <= 2 * seeds; ++level) {
+        std::vector<SplicePair> got;
+        list.visit_level(
+            level, [](std::uint32_t) { return true; },
+            [&](std::uint32_t a, std::uint32_t b) {
+              got.push_back({cands[a].start, cands[b].start, level});
+            });
+        std::vector<SplicePair> at_level;
+        for (const SplicePair& p : want)
+          if (p.hit_sum == level) at_level.push_back(p);
+        ASSERT_EQ(got, at_level) << "trial " << trial << " cap " << cap << " level " << level;
+      }
+    }
+  }
 }
 
 TEST(LeadingPart, StopsAtTheFirstDonorBehindTheFirstSeed) {
