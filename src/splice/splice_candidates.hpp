@@ -21,13 +21,14 @@ struct SpliceCandidate {
 // Work area of candidate collection, reused from read to read.
 struct CandidateWork {
   struct Run {
-    std::int64_t start;  // the start that the run's current position votes for
-    std::int32_t seed;   // 1-based seed number
-    const std::int32_t* next;
+    const std::int32_t* next;  // the seed's positions not yet taken
     const std::int32_t* end;
     std::int64_t offset;  // the seed's place in the sequence
   };
-  std::vector<Run> heap;
+  std::vector<Run> runs;
+  std::vector<std::uint64_t> votes;  // start << 32 | seed number, of one stretch
+  std::vector<std::size_t> parts;    // where each bucket's votes begin in `votes`
+  std::vector<std::uint64_t> scratch;
 };
 
 // Builds the candidate list of one sequence of `length` bases from the
@@ -37,11 +38,17 @@ struct CandidateWork {
 // list comes out in ascending start order without repeats, each candidate
 // with its vote count and the lowest seed number that voted for it. That is
 // exactly the list that appending the first seed's votes and inserting every
-// later vote into the sorted list would give. Each bucket is ascending, so
-// its votes are too: the buckets are merged, which costs the votes times the
-// logarithm of the seed count, and nothing is stored but the list.
+// later vote into the sorted list would give. A read of a repeat casts
+// hundreds of thousands of votes. Each bucket is ascending, so the votes
+// are taken from all buckets stretch by stretch of the segment (stretches
+// of a few votes on average), each stretch's few votes sorted on their own:
+// every bucket is read once, in order, and no comparison sort runs over all
+// votes. With seed_masks, each candidate also gets the set of
+// its seeds (bit j: seed j + 1 voted for it; only the first 64 seeds are
+// recorded).
 void collect_candidates(std::span<const SeedLookups::Bucket> buckets, int length, int seed_length,
                         std::int64_t max_start, CandidateWork& work,
-                        std::vector<SpliceCandidate>& out);
+                        std::vector<SpliceCandidate>& out,
+                        std::vector<std::uint64_t>* seed_masks = nullptr);
 
 }  // namespace quilm

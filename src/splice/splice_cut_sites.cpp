@@ -100,11 +100,13 @@ const std::uint64_t* CutSites::second_sites(std::uint32_t b) {
   return slot >= 0 ? sites_.data() + slot : nullptr;
 }
 
-bool CutSites::may_open(std::uint32_t a, SignalFamily family) {
-  const std::uint64_t* f = first_sites(a);
-  if (f == nullptr) return false;
-  const std::uint64_t* g = f + mask_of(family, 0) * words_;
-  return std::any_of(g, g + 2 * words_, [](std::uint64_t w) { return w != 0; });
+bool CutSites::may_cut(std::uint32_t a, std::uint32_t b) {
+  if (first_sites(a) == nullptr || second_sites(b) == nullptr) return false;
+  const std::uint64_t* f = sites_.data() + first_slot_[a];
+  const std::uint64_t* s = sites_.data() + second_slot_[b];
+  for (std::size_t w = 0; w < kMasks * words_; ++w)
+    if ((f[w] & s[w]) != 0) return true;
+  return false;
 }
 
 bool CutSites::may_cut(std::uint32_t a, std::uint32_t b, SignalFamily family) {

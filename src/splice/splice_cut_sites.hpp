@@ -28,9 +28,12 @@ class CutSites {
   void reset(std::string_view q, const char* segment, std::span<const SpliceCandidate> candidates,
              int seed_length, int max_errors);
 
-  // False when candidate a cannot give the first part of an accepted cut of
-  // the family.
-  bool may_open(std::uint32_t a, SignalFamily family);
+  // False when candidate a cannot give the first part (b the second part)
+  // of an accepted cut of either family.
+  bool may_open(std::uint32_t a) { return first_sites(a) != nullptr; }
+  bool may_close(std::uint32_t b) { return second_sites(b) != nullptr; }
+  // False when the pair has no accepted cut in either family.
+  bool may_cut(std::uint32_t a, std::uint32_t b);
   // False when the pair of first part a and second part b has no accepted
   // cut in the family; true when it may have one.
   bool may_cut(std::uint32_t a, std::uint32_t b, SignalFamily family);

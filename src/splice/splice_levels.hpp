@@ -4,11 +4,14 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "common/output_file.hpp"
 #include "splice/splice_cut.hpp"
 #include "splice/splice_cut_sites.hpp"
 #include "splice/splice_pairs.hpp"
+#include "splice/splice_seed_zones.hpp"
 
 namespace quilm {
 
@@ -24,9 +27,11 @@ struct SplitRead {
   int rem = 0;
 };
 
-// The pairs of one strand's candidates and where those candidates can cut.
+// The pairs of one strand's candidates, what their seed hits allow and
+// where those candidates can cut.
 struct StrandPairs {
-  const PairList& pairs;
+  PairList& pairs;
+  const SeedZones& zones;
   CutSites& sites;
 };
 
@@ -34,6 +39,7 @@ struct StrandPairs {
 struct LevelWork {
   CutScratch scratch;
   std::string signals;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> level_pairs;
 };
 
 // Runs the levels over the forward pairs (of the read) and the reverse pairs

@@ -6,9 +6,12 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "splice/splice_candidates.hpp"
+#include "splice/splice_cut_sites.hpp"
+#include "splice/splice_seed_zones.hpp"
 
 namespace quilm {
 
@@ -50,65 +53,88 @@ bool leading_part_fits(std::string_view q, const char* segment, const SpliceCand
 // threshold each time the list fills costs the square of the candidates of a
 // repeat, many times over. Here one sweep of the partner window over the
 // candidates counts the pairs of every hit sum at once (a running count of
-// the window's candidates by first seed and hits), which gives the
-// threshold; the pairs of one hit sum are then produced on demand, in list
-// order, from the candidates grouped by their hits.
+// the window's candidates by first seed and hits). Only the levels from
+// lowest_level up are asked for, so the threshold need only be known above
+// lowest_level - 1: when even counting every candidate as a first part
+// leaves fewer than pair_cap pairs there, no first part needs checking
+// against the reference to know it.
+//
+// The pairs of one hit sum are made on demand. Candidates are grouped by
+// their set of seed hits, which fixes their hits, their first seed and what
+// the seed zones allow, so whole groups of pairs are ruled out at once; the
+// pairs of two groups that remain come from the smaller group, each member
+// finding its partners in the other by binary search.
 class PairList {
  public:
-  // Forms the list for candidates (ascending starts) of the sequence q; a
-  // cap of 0 forms no pairs.
-  void form(std::span<const SpliceCandidate> candidates, std::string_view q, const char* segment,
-            const PairRules& rules, DonorSet donors);
+  // Forms the list for candidates (ascending starts, with their seed masks)
+  // of the sequence q; a cap of 0 forms no pairs.
+  void form(std::span<const SpliceCandidate> candidates, std::span<const std::uint64_t> seed_masks,
+            std::string_view q, const char* segment, const PairRules& rules, DonorSet donors,
+            int lowest_level = 1);
 
-  bool empty() const { return pairs_ == 0; }
-  std::uint64_t size() const { return pairs_; }
+  bool empty() const { return empty_; }
+  // Pairs of the list have hit sums above this; below lowest_level it is
+  // lowest_level - 1, the threshold having been found no higher.
   std::int64_t threshold() const { return threshold_; }
   std::span<const SpliceCandidate> candidates() const { return candidates_; }
 
-  // Calls visit(a, b) with the candidate numbers of every pair whose hit sum
-  // is `level`, in list order, passing over first parts a for which
-  // wanted(a) is false.
-  template <class Wanted, class Visit>
-  void visit_level(std::int64_t level, Wanted&& wanted, Visit&& visit) const;
+  // The pairs of the list whose hit sum is `level` that neither their seed
+  // hits (the zones) nor their cut sites rule out, as candidate numbers in
+  // list order. Without sites, only the zones rule pairs out.
+  void pairs_at(std::int64_t level, const SeedZones& zones, CutSites* sites,
+                std::vector<std::pair<std::uint32_t, std::uint32_t>>& out);
 
   // Every pair of the list, in list order.
-  std::vector<SplicePair> all_pairs() const;
+  std::vector<SplicePair> all_pairs();
 
  private:
+  // Candidates with one set of seed hits (with more than 64 seeds, with one
+  // number of hits), in list order.
+  struct Group {
+    std::uint64_t key;
+    int hits;
+    std::uint32_t from;  // its members: members_[from .. from + size]
+    std::uint32_t size;
+  };
   void clear(std::span<const SpliceCandidate> candidates);
-  void count_pairs(std::string_view q, const char* segment, const PairRules& rules,
-                   DonorSet donors);
-  void group_by_hits();
+  std::uint64_t pairs_above_bound(std::int64_t t);
+  void count_pairs_above(std::int64_t t, bool checked);
+  std::uint64_t above_of(std::int64_t t) const;
+  bool first_part(std::uint32_t a);
+  void group_candidates();
+  void join(const Group& firsts, const Group& seconds, CutSites* sites,
+            std::vector<std::pair<std::uint32_t, std::uint32_t>>& out) const;
+  std::span<const std::uint32_t> members(const Group& g) const {
+    return std::span<const std::uint32_t>(members_).subspan(g.from, g.size);
+  }
 
   std::span<const SpliceCandidate> candidates_;
-  std::vector<std::uint32_t> firsts_;        // candidates that give first parts, ascending
-  std::vector<std::uint32_t> window_begin_;  // per candidate: its partners by distance,
-  std::vector<std::uint32_t> window_end_;    // the candidates window_begin_ .. window_end_ - 1
-  std::vector<std::uint64_t> by_sum_;        // pairs by hit sum
-  std::vector<std::uint32_t> by_hits_;       // candidate numbers grouped by hits, ascending in each
-  std::vector<std::uint32_t> hits_from_;  // group h: by_hits_[hits_from_[h] .. hits_from_[h + 1]]
-  std::vector<std::uint32_t> fill_;       // scratch of the grouping
+  std::span<const std::uint64_t> masks_;
+  bool by_mask_ = false;  // groups by seed set (else by hits)
+  std::string_view q_;
+  const char* segment_ = nullptr;
+  PairRules rules_;
+  DonorSet donors_ = DonorSet::kForward;
+  std::int64_t nearest_ = 1;  // partner distances
+  std::int64_t farthest_ = 0;
+  std::vector<std::uint8_t> first_;  // per candidate: its check as a first part
+  std::vector<std::uint64_t> by_hits_in_window_;
+  std::vector<std::uint64_t> by_sum_;  // pairs by hit sum
   // Running counts of the sweep: window candidates by first seed (from f
   // up) and hits.
   std::vector<std::uint64_t> from_seed_;
-  std::uint64_t pairs_ = 0;
+  std::vector<Group> groups_;             // ordered by hits
+  std::vector<Group> group_scratch_;      // as first met
+  std::vector<std::uint32_t> hits_from_;  // groups of h hits: groups_[hits_from_[h] .. [h + 1]]
+  std::vector<std::uint32_t> members_;
+  std::vector<std::uint32_t> group_of_;  // per candidate, during grouping
+  std::vector<std::uint32_t> slots_;     // hash table of the grouping: group number + 1
+  std::vector<std::uint32_t> fill_;
+  std::vector<SeedZones::Profile> profiles_;  // per group, for the zones of the last pairs_at
+  const SeedZones* profiled_ = nullptr;
   std::int64_t threshold_ = 1;
   int max_hits_ = 0;
+  bool empty_ = true;
 };
-
-template <class Wanted, class Visit>
-void PairList::visit_level(std::int64_t level, Wanted&& wanted, Visit&& visit) const {
-  if (level <= threshold_ || pairs_ == 0) return;
-  for (const std::uint32_t a : firsts_) {
-    const SpliceCandidate& first = candidates_[a];
-    const std::int64_t want = level - first.hits;
-    if (want < 1 || want > max_hits_ || !wanted(a)) continue;
-    const std::uint32_t* group = by_hits_.data() + hits_from_[want];
-    const std::uint32_t* group_end = by_hits_.data() + hits_from_[want + 1];
-    const std::uint32_t* b = std::lower_bound(group, group_end, window_begin_[a]);
-    for (; b != group_end && *b < window_end_[a]; ++b)
-      if (first.first_seed < candidates_[*b].first_seed) visit(a, *b);
-  }
-}
 
 }  // namespace quilm

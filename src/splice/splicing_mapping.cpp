@@ -1,5 +1,6 @@
 #include "splice/splicing_mapping.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <span>
@@ -32,7 +33,18 @@ struct SplitBatchRead {
   int rem = 0;
   std::size_t forward_seeds = 0;  // lookup numbers of the seeds of each strand
   std::size_t reverse_seeds = 0;
+  std::uint64_t forward_voting = 0;  // bit j: seed j of the strand has a key
+  std::uint64_t reverse_voting = 0;
 };
+
+// Bit j set when seed j has a key: a seed with a non-base casts no vote and
+// may match the reference byte for byte.
+std::uint64_t voting_seeds(std::span<const std::int64_t> keys) {
+  std::uint64_t voting = 0;
+  for (std::size_t j = 0; j < keys.size() && j < 64; ++j)
+    if (keys[j] >= 0) voting |= std::uint64_t{1} << j;
+  return voting;
+}
 
 // Work areas of one segment's mapping, grown to the largest read and then
 // reused, so that the read loop allocates nothing in the steady state.
@@ -43,8 +55,12 @@ struct SpliceWork {
   CandidateWork collect;
   std::vector<SpliceCandidate> candidates;
   std::vector<SpliceCandidate> reverse_candidates;
+  std::vector<std::uint64_t> masks;
+  std::vector<std::uint64_t> reverse_masks;
   PairList pairs;
   PairList reverse_pairs;
+  SeedZones zones;
+  SeedZones reverse_zones;
   CutSites sites;
   CutSites reverse_sites;
   LevelWork levels;
@@ -58,6 +74,8 @@ void queue_seeds(SplitBatchRead& b, int seed_length, SpliceWork& w) {
   reverse_seed_keys(w.keys, b.reverse, seed_length, w.reverse_keys);
   b.forward_seeds = w.lookups.add(w.keys);
   b.reverse_seeds = w.lookups.add(w.reverse_keys);
+  b.forward_voting = voting_seeds(w.keys);
+  b.reverse_voting = voting_seeds(w.reverse_keys);
 }
 
 void map_split_read(const Segment& segment, const SpliceSettings& s, std::int64_t pair_cap,
@@ -67,21 +85,31 @@ void map_split_read(const Segment& segment, const SpliceSettings& s, std::int64_
   const int c = s.seed_length;
   // A reverse-complement placement must end before the segment's last base.
   const std::int64_t last_start = static_cast<std::int64_t>(segment.length) - length + 1;
-  collect_candidates(w.lookups.buckets(b.forward_seeds), length, c, last_start, w.collect,
-                     w.candidates);
-  collect_candidates(w.lookups.buckets(b.reverse_seeds), length, c, last_start - 1, w.collect,
-                     w.reverse_candidates);
+  const int lowest_level = minimum_hit_sum(b.seeds, b.rem, s.max_errors) + 1;
+  if (lowest_level > b.seeds) return;  // no level to run
+  const auto forward_buckets = w.lookups.buckets(b.forward_seeds);
+  const auto reverse_buckets = w.lookups.buckets(b.reverse_seeds);
+  collect_candidates(forward_buckets, length, c, last_start, w.collect, w.candidates, &w.masks);
+  collect_candidates(reverse_buckets, length, c, last_start - 1, w.collect, w.reverse_candidates,
+                     &w.reverse_masks);
 
   const PairRules rules{c, b.seeds, s.max_errors, s.min_gap_distance, s.max_gap_distance, pair_cap};
-  w.pairs.form(w.candidates, b.read.sequence, segment.data(), rules, DonorSet::kForward);
-  w.reverse_pairs.form(w.reverse_candidates, b.reverse, segment.data(), rules, DonorSet::kReverse);
+  w.pairs.form(w.candidates, w.masks, b.read.sequence, segment.data(), rules, DonorSet::kForward,
+               lowest_level);
+  w.reverse_pairs.form(w.reverse_candidates, w.reverse_masks, b.reverse, segment.data(), rules,
+                       DonorSet::kReverse, lowest_level);
   if (w.pairs.empty() && w.reverse_pairs.empty()) return;
+  const int lo = std::max(1, c);
+  const int hi = std::min(length - 3, length - c - 1);
+  w.zones.reset(length, c, b.seeds, b.forward_voting, s.max_errors, lo, hi);
+  w.reverse_zones.reset(length, c, b.seeds, b.reverse_voting, s.max_errors, lo, hi);
   w.sites.reset(b.read.sequence, segment.data(), w.candidates, c, s.max_errors);
   w.reverse_sites.reset(b.reverse, segment.data(), w.reverse_candidates, c, s.max_errors);
 
   const SplitRead split{b.read.number, b.read.sequence, b.reverse, b.seeds, b.rem};
-  write_split_records(split, segment.data(), {w.pairs, w.sites}, {w.reverse_pairs, w.reverse_sites},
-                      c, s.max_errors, w.levels, out);
+  write_split_records(split, segment.data(), {w.pairs, w.zones, w.sites},
+                      {w.reverse_pairs, w.reverse_zones, w.reverse_sites}, c, s.max_errors,
+                      w.levels, out);
 }
 
 // Room of each pair list: the most candidates that a read of

@@ -1,6 +1,7 @@
 // The steps of split-read mapping on hand-made inputs: the splice result
 // record, candidate collection, pair formation and the cut scan.
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <limits>
 #include <random>
@@ -13,6 +14,7 @@
 #include "splice/splice_candidates.hpp"
 #include "splice/splice_cut.hpp"
 #include "splice/splice_pairs.hpp"
+#include "splice/splice_seed_zones.hpp"
 #include "splice_test_data.hpp"
 #include "support/test_support.hpp"
 #include "worker/seed_index.hpp"
@@ -83,6 +85,7 @@ TEST_F(CandidateTest, MatchTheSeedBySeedInsertionOnRepetitiveSegments) {
     std::vector<int> counters(segment.length + 1000, 0);
     CandidateWork votes;
     std::vector<SpliceCandidate> got;
+    std::vector<std::uint64_t> sets;
     std::vector<std::int64_t> keys;
     for (int r = 0; r < 300; ++r) {
       const int length = c + static_cast<int>(rng() % 90);  // rem = 0 and rem > 0
@@ -92,9 +95,21 @@ TEST_F(CandidateTest, MatchTheSeedBySeedInsertionOnRepetitiveSegments) {
       int rem = 0;
       transnum_x(read, c, keys, rem);
       const std::int64_t max_start = static_cast<std::int64_t>(segment.length) - length + r % 2;
-      collect_candidates(buckets(index, keys), length, c, max_start, votes, got);
+      const auto lists = buckets(index, keys);
+      collect_candidates(lists, length, c, max_start, votes, got, &sets);
       ASSERT_EQ(got, test::literal_candidates(index, keys, length, c, max_start, counters))
           << "read " << read << " seed " << c;
+      // Each candidate's seed set: the seeds with its start in their bucket.
+      ASSERT_EQ(sets.size(), got.size());
+      const int seeds = static_cast<int>(keys.size());
+      for (std::size_t k = 0; k < got.size(); ++k) {
+        std::uint64_t want = 0;
+        for (int j = 0; j < seeds; ++j) {
+          const std::int64_t at = got[k].start + seed_read_position(j, seeds, length, c);
+          if (std::binary_search(lists[j].begin(), lists[j].end(), at)) want |= 1ull << j;
+        }
+        ASSERT_EQ(sets[k], want);
+      }
     }
   }
 }
@@ -135,7 +150,7 @@ class PairTest : public ::testing::Test {
   PairList list;
 
   std::vector<SplicePair> form(const std::vector<SpliceCandidate>& cands) {
-    list.form(cands, q, segment.data(), rules, DonorSet::kForward);
+    list.form(cands, {}, q, segment.data(), rules, DonorSet::kForward);
     return list.all_pairs();
   }
 };
@@ -167,7 +182,9 @@ TEST_F(PairTest, FullListRaisesTheThreshold) {
 // Random candidate lists on a segment made of copies of one stretch with a
 // few changes, so that some first parts fit and some do not; caps from one
 // pair to more than the list, so that the list fills once, several times or
-// never.
+// never. The candidates come with seed sets (their hits and first seed taken
+// from them) or without (grouped by hits alone); zones that rule nothing out
+// leave every pair of a level.
 TEST(PairListTest, EqualsThePairByPairFormationAtEveryCapAndLevel) {
   std::mt19937 rng(3);
   const std::string unit = test::random_bases(60, 8);
@@ -176,15 +193,27 @@ TEST(PairListTest, EqualsThePairByPairFormationAtEveryCapAndLevel) {
   for (int i = 0; i < 150; ++i) segment[rng() % segment.size()] = "ACGT"[rng() % 4];
   segment += std::string(200, '\0');
   PairList list;
+  SeedZones everything_possible;
+  everything_possible.reset(40, 4, 65, 0, 2, 4, 35);
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> got;
   for (int trial = 0; trial < 300; ++trial) {
     const int seeds = 2 + static_cast<int>(rng() % 8);
     const int length = 40;
     const std::string q = segment.substr(rng() % 60, length);
+    const bool with_sets = trial % 3 != 0;
     std::vector<SpliceCandidate> cands;
+    std::vector<std::uint64_t> sets;
     for (std::int32_t start = 1 + static_cast<std::int32_t>(rng() % 20); start < 2900;
-         start += 1 + static_cast<std::int32_t>(rng() % 120))
-      cands.push_back({start, 1 + static_cast<std::int32_t>(rng() % seeds),
-                       1 + static_cast<std::int32_t>(rng() % seeds)});
+         start += 1 + static_cast<std::int32_t>(rng() % 120)) {
+      const int first = 1 + static_cast<int>(rng() % seeds);
+      std::uint64_t set = std::uint64_t{1} << (first - 1);
+      for (int j = first; j < seeds; ++j)
+        if (rng() % 3 == 0) set |= std::uint64_t{1} << j;
+      const int hits = with_sets ? std::popcount(set) : 1 + static_cast<int>(rng() % seeds);
+      cands.push_back({start, hits, first});
+      sets.push_back(set);
+    }
+    if (!with_sets) sets.clear();
     PairRules rules{4,
                     seeds,
                     static_cast<int>(rng() % 4),
@@ -192,27 +221,27 @@ TEST(PairListTest, EqualsThePairByPairFormationAtEveryCapAndLevel) {
                     50 + static_cast<int>(rng() % 1500),
                     0};
     rules.pair_cap = std::numeric_limits<std::int32_t>::max();
-    const auto everything = test::literal_pairs(cands, q, segment.data(), rules, trial % 2 == 0);
-    const auto total = static_cast<std::int64_t>(everything.size());
+    const auto all = test::literal_pairs(cands, q, segment.data(), rules, trial % 2 == 0);
+    const auto total = static_cast<std::int64_t>(all.size());
     for (const std::int64_t cap : {std::int64_t{1}, std::int64_t{2}, total / 7 + 1, total / 2 + 1,
                                    total, total + 1, std::int64_t{0}}) {
       rules.pair_cap = cap;
       const DonorSet donors = trial % 2 == 0 ? DonorSet::kForward : DonorSet::kReverse;
-      list.form(cands, q, segment.data(), rules, donors);
       const auto want = test::literal_pairs(cands, q, segment.data(), rules, trial % 2 == 0);
+      list.form(cands, sets, q, segment.data(), rules, donors);
       ASSERT_EQ(list.all_pairs(), want) << "trial " << trial << " cap " << cap;
-      ASSERT_EQ(list.size(), want.size());
-      for (int level = 1; level <= 2 * seeds; ++level) {
-        std::vector<SplicePair> got;
-        list.visit_level(
-            level, [](std::uint32_t) { return true; },
-            [&](std::uint32_t a, std::uint32_t b) {
-              got.push_back({cands[a].start, cands[b].start, level});
-            });
+      // Asked for the levels from `lowest` up only, the list holds the same
+      // pairs there.
+      const int lowest = 1 + static_cast<int>(rng() % (2 * seeds));
+      list.form(cands, sets, q, segment.data(), rules, donors, lowest);
+      for (int level = lowest; level <= 2 * seeds; ++level) {
+        list.pairs_at(level, everything_possible, nullptr, got);
         std::vector<SplicePair> at_level;
         for (const SplicePair& p : want)
           if (p.hit_sum == level) at_level.push_back(p);
-        ASSERT_EQ(got, at_level) << "trial " << trial << " cap " << cap << " level " << level;
+        std::vector<SplicePair> made;
+        for (const auto& [a, b] : got) made.push_back({cands[a].start, cands[b].start, level});
+        ASSERT_EQ(made, at_level) << "trial " << trial << " cap " << cap << " level " << level;
       }
     }
   }
@@ -344,6 +373,66 @@ TEST(CutScan, EachPartKeepsWithinATenthMismatched) {
   short_first.q[0] = 'A';  // 1 mismatch in 9 bases: too many
   EXPECT_FALSE(evaluate_pair(short_first.q, short_first.w1.data(), short_first.w2.data(),
                              SignalFamily::kForward, 6, 2, scratch, signals, cut));
+}
+
+// The seed zones never rule out a pair that yields a record: random split
+// reads with mismatches (N's among them) on both sides of the cut, a signal
+// of either family at the cut, and the seed sets that exact seed matches
+// give each window.
+TEST(SeedZonesTest, NeverRuleOutAPairWithAnAcceptedCut) {
+  std::mt19937 rng(17);
+  const SignalCase signals[] = {{SignalFamily::kForward, "GT", "AG", '3'},
+                                {SignalFamily::kForward, "AT", "AC", '2'},
+                                {SignalFamily::kReverse, "CT", "GC", '2'},
+                                {SignalFamily::kReverse, "GT", "AT", '2'}};
+  SeedZones zones;
+  int records = 0;
+  int ruled_out = 0;
+  for (int trial = 0; trial < 20000; ++trial) {
+    const int c = std::vector<int>{6, 8, 10, 14}[rng() % 4];
+    const int length = c + 3 + static_cast<int>(rng() % 110);
+    const int errors = static_cast<int>(rng() % 4);
+    std::string q = test::random_bases(length, static_cast<std::uint32_t>(trial));
+    if (rng() % 8 == 0) q[rng() % length] = 'N';
+    const int lo = std::max(1, c);
+    const int hi = std::min(length - 3, length - c - 1);
+    if (hi < lo) continue;
+    const int a = lo + static_cast<int>(rng() % (hi - lo + 1));
+    const SignalCase& sc = signals[rng() % 4];
+    std::string w1 = q.substr(0, a + 1) + sc.donor + test::random_bases(length, trial + 1);
+    std::string w2 =
+        test::random_bases(length, trial + 2).substr(0, a - 1) + sc.acceptor + q.substr(a + 1);
+    w1.resize(length);
+    w2.resize(length);
+    for (int e = static_cast<int>(rng() % 4); e > 0; --e) {
+      const int at = static_cast<int>(rng() % length);
+      (at <= a ? w1 : w2)[at] = "ACGTN"[rng() % 5];
+    }
+    int rem = 0;
+    std::vector<std::int64_t> keys;
+    const int seeds = transnum_x(q, c, keys, rem);
+    std::uint64_t voting = 0, first = 0, second = 0;
+    for (int j = 0; j < seeds; ++j) {
+      if (keys[j] < 0) continue;
+      voting |= 1ull << j;
+      const int at = seed_read_position(j, seeds, length, c);
+      if (q.compare(at, c, w1, at, c) == 0) first |= 1ull << j;
+      if (q.compare(at, c, w2, at, c) == 0) second |= 1ull << j;
+    }
+    test::LiteralCut cut;
+    if (!test::literal_evaluate(q, w1.data(), w2.data(), sc.family == SignalFamily::kForward, c,
+                                errors, cut))
+      continue;
+    ++records;
+    zones.reset(length, c, seeds, voting, errors, lo, hi);
+    ASSERT_TRUE(zones.pair_possible(first, second)) << q << " " << w1 << " " << w2;
+    ASSERT_TRUE(zones.pair_possible(zones.profile(first), zones.profile(second)));
+    ASSERT_TRUE(zones.split_possible(std::popcount(first), std::popcount(second)));
+    // The same seed sets with one more miss on each side may be ruled out.
+    ruled_out += !zones.pair_possible(first & (first - 1), second & (second - 1));
+  }
+  EXPECT_GT(records, 3000);
+  EXPECT_GT(ruled_out, 100);
 }
 
 }  // namespace

@@ -161,8 +161,8 @@ TEST_F(SplitReadRepeatsTest, PairListsThatFillAndOtherGapBounds) {
     int rem = 0;
     const int seeds = transnum_x(r.sequence, 14, keys, rem);
     const auto cands = test::mapped_candidates(index, keys, 100, 14, segment.length - 99);
-    list.form(cands, r.sequence, segment.data(), {14, seeds, 2, 10, 50000, 2 * index.max_bucket},
-              DonorSet::kForward);
+    list.form(cands, {}, r.sequence, segment.data(),
+              {14, seeds, 2, 10, 50000, 2 * index.max_bucket}, DonorSet::kForward);
     filled_often += list.threshold() >= 4;
   }
   EXPECT_GE(filled_often, 5);
