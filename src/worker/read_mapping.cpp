@@ -1,6 +1,7 @@
 #include "worker/read_mapping.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cstring>
 #include <exception>
@@ -27,6 +28,10 @@ struct Strand {
   char name = 'F';
   const std::string* text = nullptr;  // the read or its reverse complement
   StrandVotes votes;
+  std::int64_t upper = -1;   // starts were collected in (0, upper); negative: (0, inf)
+  std::uint64_t voting = 0;  // bit j: seed j cast votes (had a key)
+  int seeds = 0;             // the read's seeds
+  int voters = 0;            // how many of them (the first ones) voted
 };
 
 // One read of a batch, and what the batch's preparation found for it.
@@ -37,7 +42,16 @@ struct BatchRead {
   int rem = 0;                    // n mod L
   std::size_t forward_seeds = 0;  // lookup numbers of the voting seeds of each strand
   std::size_t reverse_seeds = 0;
+  std::uint64_t forward_voting = 0;  // bit j: voting seed j has a key
+  std::uint64_t reverse_voting = 0;
 };
+
+std::uint64_t voting_seeds(std::span<const std::int64_t> keys) {
+  std::uint64_t voting = 0;
+  for (std::size_t j = 0; j < keys.size() && j < 64; ++j)
+    if (keys[j] >= 0) voting |= std::uint64_t{1} << j;
+  return voting;
+}
 
 using Clock = std::chrono::steady_clock;
 double seconds_since(Clock::time_point t) {
@@ -100,10 +114,12 @@ class ReadMapper {
     const auto voting =
         static_cast<std::size_t>(mode_ == Mode::kFirstHit ? first_hit_voting(S) : S);
     b.forward_seeds = lookups_.add(std::span(keys_).first(voting));
+    b.forward_voting = voting_seeds(std::span(keys_).first(voting));
     if (!both_) return;
     reverse_complement(read, b.reverse);
     reverse_seed_keys(keys_, b.reverse, L_, reverse_keys_);
     b.reverse_seeds = lookups_.add(std::span(reverse_keys_).first(voting));
+    b.reverse_voting = voting_seeds(std::span(reverse_keys_).first(voting));
   }
 
   // With indels on, a first-hit search of a read of more than 9 seeds lets
@@ -121,6 +137,9 @@ class ReadMapper {
     const int voting = static_cast<int>(buckets.size());
     const int floor = indel_ ? 0 : threshold(voting, E_);
     st.votes.collect({buckets, S, n_, L_, upper}, static_cast<std::uint32_t>(floor));
+    st.upper = upper;
+    st.seeds = S;
+    st.voters = voting;
   }
 
   // The lowest vote level that is not visited when a read of S seeds may
@@ -163,6 +182,50 @@ class ReadMapper {
     return errors;
   }
 
+  // The fewest errors that the banded alignment at start can report, from
+  // the seed votes alone (every vote counted): an alignment keeps the read's
+  // starts within its window, so a voting seed with no vote there holds an
+  // edit or lies before the local alignment, which costs at least half an
+  // error per such seed (two overlapping seeds may share one). Worked out
+  // only when it might reach `needed`; 0 when the window reaches starts whose
+  // votes were not collected, or more than 32 seeds vote.
+  int alignment_floor(Strand& st, const Candidate& c, int needed) const {
+    VoteTable& table = st.votes.table();
+    const int known = table.note(c.slot);
+    if (known >= 0) return known;
+    int floor = 0;
+    const std::int64_t from = std::max<std::int64_t>(0, c.start - 1 - E_) + 1;
+    const std::int64_t to = from + 2 * E_;
+    if (st.voters <= 32 && (st.upper < 0 || to < st.upper)) {
+      const bool overlap = rem_ != 0 && st.voters == st.seeds && st.seeds >= 2;
+      const std::uint32_t last_two = overlap ? std::uint32_t{3} << (st.seeds - 2) : 0;
+      const auto voting = static_cast<std::uint32_t>(st.voting);
+      auto floor_of = [&](std::uint32_t seen) {
+        const std::uint32_t missed = voting & ~seen;
+        // Both overlapping seeds missing may come from one edit.
+        const int shared = overlap && (missed & last_two) == last_two;
+        return (std::popcount(missed) - shared) / 2;
+      };
+      // The start's own votes bound the floor from above; only when that
+      // bound could rule the alignment out are the neighbours looked up.
+      floor = floor_of(table.seeds(c.slot));
+      floor = floor >= needed ? floor_of(st.votes.seeds_between(from, to)) : 0;
+    }
+    floor = std::min(floor, 62);
+    table.set_note(c.slot, floor);
+    return floor;
+  }
+
+  // The alignment at a start gives the same result at every level, and a
+  // start whose alignment was accepted ends the pass at that level: a start
+  // already aligned in this pass need not be aligned again.
+  bool aligned_before(Strand& st, const Candidate& c) const {
+    VoteTable& table = st.votes.table();
+    if (table.flagged(c.slot)) return true;
+    table.flag(c.slot);
+    return false;
+  }
+
   void write(char strand, int errors, std::int64_t start) {
     write_mapping_record(out_, number_, *read_, strand, errors, static_cast<int>(start - 1));
     ++records_;
@@ -201,10 +264,15 @@ class ReadMapper {
       const auto level = static_cast<std::uint32_t>(S - d);
       for (Strand* st : strands) {
         rules.begin_strand();
-        for (const Candidate& c : st->votes.list()) {
-          if (c.hits != level) continue;
+        const std::vector<Candidate>& list = st->votes.list();
+        for (const std::uint32_t k : st->votes.at_level(level)) {
+          const Candidate& c = list[k];
           if constexpr (Rules::kClears)
             if (st->votes.cleared(c.slot)) continue;
+          if (how == Compare::kAlign &&
+              (!rules.may_improve(alignment_floor(*st, c, rules.needed())) ||
+               aligned_before(*st, c)))
+            continue;
           const int e =
               how == Compare::kVerify ? verify(*st->text, c.start) : align(*st->text, c.start);
           if (e < 0 || e > E_) continue;
@@ -238,6 +306,9 @@ class ReadMapper {
     char strand = 'F';
 
     void begin_strand() {}
+    // An alignment counts only with fewer errors than the kept one.
+    bool may_improve(int fewest) const { return fewest < best; }
+    int needed() const { return best; }
     bool take(const Strand& st, const Candidate& c, int e, int d) {
       if (!indel && m.decisive(e, d)) {
         m.write(st.name, e, c.start);
@@ -288,6 +359,9 @@ class ReadMapper {
     void begin_strand() {
       if (indel) m.written_.clear();
     }
+    // An alignment is accepted only with fewer errors than the level's best.
+    bool may_improve(int fewest) const { return fewest < best; }
+    int needed() const { return best; }
     bool take(Strand& st, const Candidate& c, int e, int d) {
       if (indel) {
         accept_alignment(st, c, e);
@@ -339,6 +413,9 @@ class ReadMapper {
     int floor;
 
     void begin_strand() {}
+    // The first alignment within max_errors is taken.
+    bool may_improve(int fewest) const { return fewest <= m.E_; }
+    int needed() const { return m.E_ + 1; }
     bool take(const Strand& st, const Candidate& c, int e, int) {
       m.write(st.name, e, c.start);
       return true;
@@ -377,6 +454,8 @@ class ReadMapper {
     rem_ = b.rem;
     fwd_.text = read_;
     rev_.text = &b.reverse;
+    fwd_.voting = b.forward_voting;
+    rev_.voting = b.reverse_voting;
     const int S = b.seeds;
     if (mode_ == Mode::kFirstHit) {
       if (first_hit_search(fwd_, S, lookups_.buckets(b.forward_seeds))) return;

@@ -1,6 +1,7 @@
 #include "worker/vote_collection.hpp"
 
 #include <algorithm>
+#include <bit>
 
 #include "worker/seed_index.hpp"
 
@@ -33,8 +34,16 @@ void VoteTable::begin(std::size_t votes) {
   }
 }
 
+// Starts of one block of 16 land in neighbouring slots, so that the votes
+// around a start (seeds_missing_between) lie in the cache lines of its own
+// slot; the blocks are spread by a multiplicative hash.
+std::uint32_t VoteTable::home(std::int32_t start) {
+  const auto s = static_cast<std::uint32_t>(start);
+  return (((s >> 4) * 0x9E3779B1u) >> 7 << 4) | (s & 15);
+}
+
 std::uint32_t VoteTable::vote(std::int32_t start) {
-  std::uint32_t h = (static_cast<std::uint32_t>(start) * 0x9E3779B1u) >> 7;
+  std::uint32_t h = home(start);
   for (;;) {
     h &= mask_;
     Slot& s = slots_[h];
@@ -42,7 +51,7 @@ std::uint32_t VoteTable::vote(std::int32_t start) {
       s.stamp = stamp_;
       s.start = start;
       s.count = 1;
-      s.cleared = 0;
+      s.seeds = 0;
       return h;
     }
     if (s.start == start) {
@@ -53,8 +62,48 @@ std::uint32_t VoteTable::vote(std::int32_t start) {
   }
 }
 
+std::int64_t VoteTable::find(std::int32_t start) const {
+  if (slots_.empty()) return -1;
+  std::uint32_t h = home(start);
+  for (;;) {
+    h &= mask_;
+    const Slot& s = slots_[h];
+    if (s.stamp != stamp_) return -1;
+    if (s.start == start) return h;
+    ++h;
+  }
+}
+
+std::uint32_t StrandVotes::seeds_between(std::int64_t from, std::int64_t to) const {
+  std::uint32_t seen = 0;
+  for (std::int64_t s = from; s <= to; ++s) {
+    const std::int64_t slot = table_.find(static_cast<std::int32_t>(s));
+    if (slot >= 0) seen |= table_.seeds(static_cast<std::uint32_t>(slot));
+  }
+  return seen;
+}
+
+std::span<const std::uint32_t> StrandVotes::at_level(std::uint32_t hits) {
+  if (!grouped_) {
+    grouped_ = true;
+    std::uint32_t top = 0;
+    for (const Candidate& c : list_) top = std::max(top, c.hits);
+    level_from_.assign(static_cast<std::size_t>(top) + 2, 0);
+    for (const Candidate& c : list_) ++level_from_[c.hits + 1];
+    for (std::size_t h = 1; h < level_from_.size(); ++h) level_from_[h] += level_from_[h - 1];
+    by_level_.resize(list_.size());
+    std::vector<std::uint32_t>& fill = fresh_;  // scratch
+    fill.assign(level_from_.begin(), level_from_.end() - 1);
+    for (std::uint32_t i = 0; i < list_.size(); ++i) by_level_[fill[list_[i].hits]++] = i;
+  }
+  if (hits + 1 >= level_from_.size()) return {};
+  return std::span<const std::uint32_t>(by_level_).subspan(
+      level_from_[hits], level_from_[hits + 1] - level_from_[hits]);
+}
+
 void StrandVotes::collect(const SeedVotes& in, std::uint32_t floor, Route route) {
   list_.clear();
+  grouped_ = false;
   const std::size_t seeds = in.buckets.size();
   std::size_t total = 0;
   for (const auto& b : in.buckets) total += b.size();
@@ -94,6 +143,7 @@ void StrandVotes::collect_all(const SeedVotes& in, std::size_t total, std::uint3
       const std::int64_t start = p - off;
       if (!in_range(start, in.upper)) continue;
       const std::uint32_t slot = table_.vote(static_cast<std::int32_t>(start));
+      if (i < 32) table_.mark(slot, std::uint32_t{1} << i);
       const std::uint32_t hits = table_.count(slot);
       if (hits > floor) list_.push_back({static_cast<std::int32_t>(start), hits, slot});
     }

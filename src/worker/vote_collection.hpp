@@ -36,17 +36,43 @@ class VoteTable {
   // One vote for start; returns its slot, whose count is the new value.
   std::uint32_t vote(std::int32_t start);
 
-  std::uint32_t count(std::uint32_t slot) const { return slots_[slot].count; }
+  std::uint32_t count(std::uint32_t slot) const { return slots_[slot].count & kCount; }
   std::int32_t start(std::uint32_t slot) const { return slots_[slot].start; }
-  bool cleared(std::uint32_t slot) const { return slots_[slot].cleared != 0; }
-  void clear(std::uint32_t slot) { slots_[slot].cleared = 1; }
+  bool cleared(std::uint32_t slot) const { return (slots_[slot].count & kCleared) != 0; }
+  void clear(std::uint32_t slot) { slots_[slot].count |= kCleared; }
+  // The seeds that voted for a start, when the votes were counted with
+  // mark() (bit j: seed j; the first 32 seeds).
+  void mark(std::uint32_t slot, std::uint32_t seed_bit) { slots_[slot].seeds |= seed_bit; }
+  std::uint32_t seeds(std::uint32_t slot) const { return slots_[slot].seeds; }
+  // The slot of start, or -1 when nobody voted for it.
+  std::int64_t find(std::int32_t start) const;
+  // A note of the caller per start: a number from 0 to 62, or -1 until set,
+  // and a flag.
+  int note(std::uint32_t slot) const {
+    return static_cast<int>((slots_[slot].count >> kNoteShift) & kNoteMask) - 1;
+  }
+  void set_note(std::uint32_t slot, int v) {
+    Slot& s = slots_[slot];
+    s.count = (s.count & ~(kNoteMask << kNoteShift)) |
+              (static_cast<std::uint32_t>(v + 1) & kNoteMask) << kNoteShift;
+  }
+  bool flagged(std::uint32_t slot) const { return (slots_[slot].count & kFlag) != 0; }
+  void flag(std::uint32_t slot) { slots_[slot].count |= kFlag; }
 
  private:
+  // count: the votes in the low 24 bits, then the note, the flag and the
+  // cleared bit.
+  static constexpr std::uint32_t kCount = 0xFFFFFF;
+  static constexpr int kNoteShift = 24;
+  static constexpr std::uint32_t kNoteMask = 0x3F;
+  static constexpr std::uint32_t kFlag = 1u << 30;
+  static constexpr std::uint32_t kCleared = 1u << 31;
+  static std::uint32_t home(std::int32_t start);
   struct Slot {
     std::uint32_t stamp = 0;
     std::int32_t start = 0;
     std::uint32_t count = 0;
-    std::uint32_t cleared = 0;
+    std::uint32_t seeds = 0;
   };
   std::vector<Slot> slots_;
   std::uint32_t mask_ = 0;
@@ -76,8 +102,16 @@ class StrandVotes {
   void collect(const SeedVotes& in, std::uint32_t floor, Route route = Route::kCheapest);
 
   const std::vector<Candidate>& list() const { return list_; }
+  // The entries with `hits` votes, in list order (grouped once per read).
+  std::span<const std::uint32_t> at_level(std::uint32_t hits);
   bool cleared(std::uint32_t slot) const { return table_.cleared(slot); }
   void clear(std::uint32_t slot) { table_.clear(slot); }
+
+  // Once every vote was counted (a floor of 0): the seeds that voted for a
+  // start from `from` to `to` (bit j: seed j; the first 32 seeds).
+  std::uint32_t seeds_between(std::int64_t from, std::int64_t to) const;
+  const VoteTable& table() const { return table_; }
+  VoteTable& table() { return table_; }
 
  private:
   void collect_all(const SeedVotes& in, std::size_t total, std::uint32_t floor);
@@ -89,6 +123,9 @@ class StrandVotes {
 
   VoteTable table_;
   std::vector<Candidate> list_;
+  bool grouped_ = false;
+  std::vector<std::uint32_t> by_level_;    // entry numbers grouped by hits
+  std::vector<std::uint32_t> level_from_;  // hits h: by_level_[level_from_[h] .. [h + 1]]
   // Scratch of the selective collection.
   std::vector<std::int64_t> offsets_;  // read position of each seed
   std::vector<std::uint32_t> order_;   // seeds, the small buckets first
