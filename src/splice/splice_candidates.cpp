@@ -76,11 +76,11 @@ void collect_candidates(std::span<const SeedLookups::Bucket> buckets, int length
     }
   }
   if (total == 0) return;
-  // Stretches of 2^shift starts over that range, about a quarter as many as
+  // Stretches of 2^shift starts over that range, about a sixteenth as many as
   // votes (the votes of a satellite array's read fill a small part of the
   // segment).
   const int bits = std::bit_width(static_cast<std::uint64_t>(highest - lowest + 1));
-  const int want = std::bit_width(std::max<std::size_t>(total / 4, 1));
+  const int want = std::bit_width(std::max<std::size_t>(total / 16, 1));
   const int shift = std::max(0, bits - want);
   auto& votes = work.votes;
   auto& parts = work.parts;
