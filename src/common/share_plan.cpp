@@ -1,5 +1,6 @@
 #include "common/share_plan.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -86,6 +87,11 @@ std::vector<SegmentJob> worker_jobs(const std::string& work_folder, const std::v
       if (shared->processes[j] == process)
         jobs.push_back({k, {j, slices}, slice_part_path(work_folder, k, j)});
   }
+  // Processes that map the same segments start on different ones, so that
+  // a fresh store's indexes are built side by side and not one at a time
+  // with the others waiting for each.
+  if (!jobs.empty())
+    std::rotate(jobs.begin(), jobs.begin() + process % static_cast<int>(jobs.size()), jobs.end());
   return jobs;
 }
 

@@ -45,9 +45,11 @@ struct SegmentJob {
   std::string result_path;
 };
 
-// The jobs of `process`, by ascending segment and slice: every shared segment
-// for each slice the plan gives it, every other segment that `tasks` (entry
-// k - 1 for segment k) assigns to it.
+// The jobs of `process`: every shared segment for each slice the plan gives
+// it, every other segment that `tasks` (entry k - 1 for segment k) assigns
+// to it; by ascending segment and slice, rotated to start at the job numbered
+// `process` modulo their count (each job writes its own file, so the order
+// changes nothing but which index each process loads first).
 std::vector<SegmentJob> worker_jobs(const std::string& work_folder, const std::vector<int>& tasks,
                                     const SharePlan& plan, int process);
 

@@ -35,23 +35,50 @@ int helpers_that_fit(const CascadeSetup& setup, const MemoryPlan& plan, int busy
              : static_cast<int>(std::min<std::uint64_t>(idle, fit - busy));
 }
 
-// Writes the stage's share plan (an empty one when nothing is shared or the
-// stage maps nothing) and clears stale part files.
-SharePlan plan_stage(const CascadeSetup& setup, const MemoryPlan& memory, int busy,
-                     IndexVariant variant) {
-  const RunConfig& c = *setup.config;
+// A stage's share plan and whether it spreads every segment over all
+// processes.
+struct StagePlan {
   SharePlan plan;
-  if (variant != IndexVariant::kNone && busy < c.cpu_cores && c.segment_count > 0)
-    plan = plan_read_sharing(read_task_table(c.work_folder, c.segment_count),
-                             segment_weights(c.work_folder, c.segment_count), c.cpu_cores,
-                             helpers_that_fit(setup, memory, busy));
-  write_share_plan(c.work_folder, plan);
-  remove_slice_parts(c.work_folder, plan);
-  return plan;
+  bool even = false;
+};
+
+// Every process of this machine may map every segment when the index comes
+// from the store (one image shared, built once) and no launcher arguments
+// may place the workers on other machines.
+bool may_share_evenly(const CascadeSetup& setup) {
+  return !setup.index_store.empty() &&
+         (!setup.launcher.use_mpi || setup.launcher.extra_args.empty());
 }
 
-std::string sharing_note(const SharePlan& plan) {
+// Writes the stage's share plan (an empty one when nothing is shared or the
+// stage maps nothing) and clears stale part files. Idle processes help with
+// the reads of the heaviest segments; with every process busy and more
+// segments than processes, all of them may share all segments.
+StagePlan plan_stage(const CascadeSetup& setup, const MemoryPlan& memory, int busy,
+                     IndexVariant variant) {
+  const RunConfig& c = *setup.config;
+  StagePlan stage;
+  if (variant != IndexVariant::kNone && c.segment_count > 0) {
+    const std::vector<int> tasks = read_task_table(c.work_folder, c.segment_count);
+    const std::vector<double> weights = segment_weights(c.work_folder, c.segment_count);
+    if (busy < c.cpu_cores) {
+      stage.plan =
+          plan_read_sharing(tasks, weights, c.cpu_cores, helpers_that_fit(setup, memory, busy));
+    } else if (may_share_evenly(setup)) {
+      stage.plan = plan_even_sharing(tasks, weights, c.cpu_cores);
+      stage.even = !stage.plan.empty();
+    }
+  }
+  write_share_plan(c.work_folder, stage.plan);
+  remove_slice_parts(c.work_folder, stage.plan);
+  return stage;
+}
+
+std::string sharing_note(const StagePlan& stage) {
+  const SharePlan& plan = stage.plan;
   if (plan.empty()) return "";
+  if (stage.even)
+    return "; each maps its share of the reads of all " + std::to_string(plan.size()) + " segments";
   int helpers = 0;
   for (const SharedSegment& s : plan) helpers += static_cast<int>(s.processes.size()) - 1;
   return "; " + std::to_string(helpers) + " of them help with the reads of " +
@@ -70,10 +97,13 @@ void launch_stage(const CascadeSetup& setup, const std::string& stage, const cha
   memory.reduced = variant == IndexVariant::kReduced;
   int busy = 0;
   segment_load(c.work_folder, c.segment_count, memory.largest_segment, busy);
-  const SharePlan plan = plan_stage(setup, memory, busy, variant);
+  const StagePlan stage_plan = plan_stage(setup, memory, busy, variant);
+  const SharePlan& plan = stage_plan.plan;
+  // A process holds one segment at a time, however many it maps.
   memory.concurrent_workers = std::min(busy, c.cpu_cores);
   for (const SharedSegment& s : plan)
     memory.concurrent_workers += static_cast<int>(s.processes.size()) - 1;
+  memory.concurrent_workers = std::min(memory.concurrent_workers, c.cpu_cores);
   memory.shared_index = !setup.index_store.empty();
   // Extra launcher arguments may spread the workers over other machines,
   // whose memory this machine cannot see.
@@ -81,7 +111,7 @@ void launch_stage(const CascadeSetup& setup, const std::string& stage, const cha
     check_worker_memory(memory, setup.program);
   setup.report->stage(
       stage + ": starting " + std::to_string(c.cpu_cores) + " " + worker + " processes" +
-      (setup.launcher.use_mpi ? " through " + setup.launcher.path : "") + sharing_note(plan));
+      (setup.launcher.use_mpi ? " through " + setup.launcher.path : "") + sharing_note(stage_plan));
   Stopwatch clock;
   launch_workers(setup.launcher, {stage, worker, seed_length, c.cpu_cores}, setup.guard);
   join_slice_parts(c.work_folder, plan, stage);

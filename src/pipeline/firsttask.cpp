@@ -102,9 +102,13 @@ int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_leng
   reads = chang_fastqfile(dataset, config.work_folder, config.max_read_length,
                           {mates ? &*mates : nullptr, options.name_check});
   config.read_count = reads.read_count;
-  config.segment_count =
-      splitfasta(config.ref_path, config.work_folder, config.max_read_length,
-                 static_cast<std::int64_t>(options.segment_size_mb) << 20, config.masked_toggle);
+  const SegmentFiles segments = segment_reference(
+      config.ref_path, config.work_folder, config.max_read_length,
+      static_cast<std::int64_t>(options.segment_size_mb) << 20, config.masked_toggle);
+  config.segment_count = segments.segments;
+  if (segments.kept > 0)
+    std::printf("%d of %d segment files were already in place and are kept as they are\n",
+                segments.kept, segments.segments);
   std::fflush(stdout);
   task_fenpei(config.work_folder, config.segment_count, config.cpu_cores);
   // The output name exists from here on; an earlier result under it is

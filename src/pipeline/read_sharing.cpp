@@ -1,5 +1,6 @@
 #include "pipeline/read_sharing.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -48,6 +49,30 @@ SharePlan plan_read_sharing(const std::vector<int>& tasks, const std::vector<dou
   SharePlan plan;
   for (SharedSegment& s : all)
     if (s.processes.size() > 1) plan.push_back(std::move(s));
+  return plan;
+}
+
+SharePlan plan_even_sharing(const std::vector<int>& tasks, const std::vector<double>& weights,
+                            int cpu_cores) {
+  if (cpu_cores < 2) return {};
+  std::vector<double> load(static_cast<std::size_t>(cpu_cores), 0);
+  std::vector<int> mapped;
+  double total = 0;
+  for (int k = 1; k <= static_cast<int>(tasks.size()); ++k) {
+    const double weight = k < static_cast<int>(weights.size()) ? weights[k] : 0;
+    const int process = tasks[k - 1];
+    if (process < 0 || weight <= 0) continue;
+    mapped.push_back(k);
+    total += weight;
+    if (process < cpu_cores) load[static_cast<std::size_t>(process)] += weight;
+  }
+  if (static_cast<int>(mapped.size()) <= cpu_cores) return {};
+  const double busiest = *std::max_element(load.begin(), load.end());
+  if (busiest <= 1.1 * total / cpu_cores) return {};
+  std::vector<int> everyone(static_cast<std::size_t>(cpu_cores));
+  for (int p = 0; p < cpu_cores; ++p) everyone[static_cast<std::size_t>(p)] = p;
+  SharePlan plan;
+  for (int k : mapped) plan.push_back({k, everyone});
   return plan;
 }
 

@@ -21,6 +21,15 @@ namespace quilm {
 SharePlan plan_read_sharing(const std::vector<int>& tasks, const std::vector<double>& weights,
                             int cpu_cores, int max_helpers);
 
+// With more segments than processes, whole segments cannot always be handed
+// out evenly (3 segments to 2 processes: one maps two, the other one). When
+// the busiest process of `tasks` would carry more than a tenth above the
+// mean load, every process maps its slice of the reads of every assigned
+// segment instead (slice j to process j), and this plan is returned; else an
+// empty one. The results are the same either way; only the work is spread.
+SharePlan plan_even_sharing(const std::vector<int>& tasks, const std::vector<double>& weights,
+                            int cpu_cores);
+
 // Removes part files of the plan left by an earlier run, so that a part that
 // a worker failed to write cannot be taken from there.
 void remove_slice_parts(const std::string& work_folder, const SharePlan& plan);

@@ -11,6 +11,7 @@
 #include "common/input_file.hpp"
 #include "common/output_file.hpp"
 #include "common/paths.hpp"
+#include "common/replacing_file.hpp"
 #include "common/text_scanner.hpp"
 #include "pipeline/segment_index.hpp"
 
@@ -189,7 +190,7 @@ class Segmenter {
   // A run of bytes without line breaks and headers, added as add_base would
   // add them one by one, but copied in blocks up to the next full segment.
   void add_bases(const char* p, std::size_t n);
-  int finish();
+  SegmentFiles finish();
 
  private:
   bool is_masked(char c) const {
@@ -213,7 +214,8 @@ class Segmenter {
   int masked_toggle_;
   std::size_t buffer_size_;
   std::unique_ptr<char[]> buffer_;
-  std::optional<OutputFile> segment_file_;  // opened at the first write
+  // Opened at the first write; bytes already in place are kept, not rewritten.
+  std::optional<ReplacingFile> segment_file_;
   OutputFile index_;
   OutputFile tasks_;
   std::int64_t fill_ = 0;    // characters in the current segment
@@ -222,6 +224,7 @@ class Segmenter {
   std::int64_t masked_ = 0;
   std::int64_t chromosome_position_ = 0;
   int segment_ = 1;
+  int kept_ = 0;  // segment files that already held their bytes
   int ordinal_ = 0;
   std::string name_;
 };
@@ -231,9 +234,7 @@ void Segmenter::index_line(std::int64_t offset, std::int64_t position) {
 }
 
 void Segmenter::write_pending() {
-  if (!segment_file_)
-    segment_file_.emplace(numbered_path(folder_, segment_, ".txt"), OutputFile::Mode::kTruncate,
-                          std::size_t{1} << 16);
+  if (!segment_file_) segment_file_.emplace(numbered_path(folder_, segment_, ".txt"));
   segment_file_->write_block(buffer_.get() + written_, held_ - written_);
   written_ = held_;
 }
@@ -278,6 +279,7 @@ void Segmenter::write_segment(bool print_path) {
   write_pending();
   const std::string path = segment_file_->path();
   segment_file_->close();
+  kept_ += segment_file_->unchanged();
   segment_file_.reset();
   if (print_path) std::puts(path.c_str());
   index_line(fill_, chromosome_position_);
@@ -303,20 +305,20 @@ void Segmenter::segment_full(bool last_byte_masked) {
   masked_ = last_byte_masked ? k : 0;
 }
 
-int Segmenter::finish() {
+SegmentFiles Segmenter::finish() {
   // The last segment is always written, also when an empty chromosome at the
   // end of the file let its separator fill the buffer's last place: the bases
   // before that separator are in no other segment.
   write_segment(false);
   index_.close();
   tasks_.close();
-  return segment_;
+  return {segment_, kept_};
 }
 
 }  // namespace
 
-int splitfasta(const std::string& ref_path, const std::string& work_folder, int overlap,
-               std::int64_t segment_size, int masked_toggle) {
+SegmentFiles segment_reference(const std::string& ref_path, const std::string& work_folder,
+                               int overlap, std::int64_t segment_size, int masked_toggle) {
   InputFile in(ref_path, kCacheBlock);
   Segmenter seg(work_folder, overlap, segment_size, masked_toggle);
   bool in_chromosome = false;
@@ -354,6 +356,11 @@ int splitfasta(const std::string& ref_path, const std::string& work_folder, int 
     }
   }
   return seg.finish();
+}
+
+int splitfasta(const std::string& ref_path, const std::string& work_folder, int overlap,
+               std::int64_t segment_size, int masked_toggle) {
+  return segment_reference(ref_path, work_folder, overlap, segment_size, masked_toggle).segments;
 }
 
 }  // namespace quilm

@@ -6,6 +6,7 @@
 #include "common/errors.hpp"
 #include "common/input_file.hpp"
 #include "common/output_file.hpp"
+#include "common/replacing_file.hpp"
 #include "support/test_support.hpp"
 
 namespace quilm {
@@ -107,6 +108,62 @@ TEST_F(InputOutputTest, FullDiskIsReported) {
   EXPECT_THROW(small.close(), IoError);
   OutputFile large("/dev/full", OutputFile::Mode::kTruncate, 16);
   EXPECT_THROW(large.write("more than sixteen bytes of text"), IoError);
+}
+
+// Writes `pieces` through a ReplacingFile; true when the file was kept.
+bool replace(const std::string& path, const std::vector<std::string>& pieces) {
+  ReplacingFile out(path);
+  for (const std::string& piece : pieces) out.write_block(piece.data(), piece.size());
+  out.close();
+  return out.unchanged();
+}
+
+struct timespec modified(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(::stat(path.c_str(), &st), 0);
+  return st.st_mtim;
+}
+
+TEST_F(InputOutputTest, ReplacingFileKeepsBytesInPlaceAndWritesTheRest) {
+  const std::string big(3u << 20, 'g');  // more than one compared piece
+  EXPECT_FALSE(replace(path("r.txt"), {"head ", big, "tail"}));
+  EXPECT_EQ(slurp(path("r.txt")), "head " + big + "tail");
+
+  // The same bytes in other pieces: the file is not touched at all.
+  const struct timespec before = modified(path("r.txt"));
+  EXPECT_TRUE(replace(path("r.txt"), {"he", "ad " + big + "ta", "il"}));
+  const struct timespec after = modified(path("r.txt"));
+  EXPECT_EQ(before.tv_sec, after.tv_sec);
+  EXPECT_EQ(before.tv_nsec, after.tv_nsec);
+
+  // A difference anywhere, or a length of its own, gives exactly the new bytes.
+  std::string changed = big;
+  changed[changed.size() / 2] = 'x';
+  EXPECT_FALSE(replace(path("r.txt"), {"head ", changed, "tail"}));
+  EXPECT_EQ(slurp(path("r.txt")), "head " + changed + "tail");
+  EXPECT_FALSE(replace(path("r.txt"), {"head ", changed}));
+  EXPECT_EQ(slurp(path("r.txt")), "head " + changed);
+  EXPECT_FALSE(replace(path("r.txt"), {"head ", changed, "tail", "more"}));
+  EXPECT_EQ(slurp(path("r.txt")), "head " + changed + "tailmore");
+  EXPECT_FALSE(replace(path("r.txt"), {}));
+  EXPECT_EQ(slurp(path("r.txt")), "");
+  // An empty file that was there and stays empty is kept; a new one is not.
+  EXPECT_TRUE(replace(path("r.txt"), {}));
+  EXPECT_FALSE(replace(path("new.txt"), {}));
+}
+
+TEST_F(InputOutputTest, ReplacingFileRefusesALinkAndReportsAFullDisk) {
+  spit(path("target.txt"), "kept");
+  ASSERT_EQ(::symlink(path("target.txt").c_str(), path("link.txt").c_str()), 0);
+  try {
+    ReplacingFile out(path("link.txt"));
+    FAIL() << "a symbolic link was followed";
+  } catch (const IoError& e) {
+    EXPECT_NE(std::string(e.what()).find("link.txt"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(slurp(path("target.txt")), "kept");
+  ReplacingFile full("/dev/full");
+  EXPECT_THROW(full.write_block("bytes", 5), IoError);
 }
 
 }  // namespace

@@ -163,5 +163,26 @@ TEST_F(ReadSharingRun, TwoSegmentsShareTheOneIdleProcess) {
   expect_same_files("one", "three");
 }
 
+TEST_F(ReadSharingRun, ThreeSegmentsForTwoProcessesAreSharedByBoth) {
+  std::mt19937 rng(13);
+  write_data(3, rng);
+  ASSERT_EQ(run("one", "quilm2splice", {"-C1", "-S12"}).status, 0);
+  auto r = run("two", "quilm2splice", {"-C2", "-S12"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  // Whole segments would leave process 0 with two of the three.
+  EXPECT_EQ(slurp(path("two/w/taskmpi.txt")), "0 1 0 ");
+  EXPECT_EQ(slurp(path("two/w/sliceplan.txt")), "1 0 1\n2 0 1\n3 0 1\n");
+  EXPECT_NE(r.err.find("each maps its share of the reads of all 3 segments"), std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.out.find("already in place"), std::string::npos) << r.out;
+  expect_same_files("one", "two");
+
+  // A rerun on the same work folder keeps the segment files it finds there.
+  r = run("two", "quilm2splice", {"-C2", "-S12"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("3 of 3 segment files were already in place"), std::string::npos) << r.out;
+  expect_same_files("one", "two");
+}
+
 }  // namespace
 }  // namespace quilm

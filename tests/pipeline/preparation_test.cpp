@@ -1,11 +1,13 @@
 #include <zlib.h>
 
+#include <filesystem>
 #include <random>
 #include <utility>
 
 #include "common/errors.hpp"
 #include "common/fastq_record.hpp"
 #include "common/input_file.hpp"
+#include "common/paths.hpp"
 #include "pipeline/read_preparation.hpp"
 #include "pipeline/segmentation.hpp"
 #include "pipeline/task_assignment.hpp"
@@ -128,6 +130,35 @@ TEST_F(Segmentation, LargeSegmentsWrittenInBlocksKeepEveryCharacter) {
             "1 0 0 1 c1\n1 500100 500100 1 c1\n2 0 500000 1 c1\n2 200001 0 2 c2\n"
             "2 500100 300099 2 c2\n3 0 299999 2 c2\n3 500100 800099 2 c2\n"
             "4 0 799999 2 c2\n4 100001 900000 2 c2\n");
+}
+
+TEST_F(Segmentation, ARerunKeepsTheSegmentFilesAlreadyInPlace) {
+  const std::string first = ">c1\nACGTACGTACGTACGTACGTAC\n>c2\nGGGGCCCC\n";
+  const auto cut = [&](const std::string& fasta, const std::string& folder) {
+    spit(path("ref.fa"), fasta);
+    testing::internal::CaptureStdout();
+    const SegmentFiles files = segment_reference(path("ref.fa"), folder, 3, 10, 1);
+    testing::internal::GetCapturedStdout();
+    std::string all = slurp(folder + "/fast_index.txt");
+    for (int k = 1; k <= files.segments; ++k) all += slurp(numbered_path(folder, k, ".txt")) + "|";
+    return std::make_pair(files, all);
+  };
+  const auto [fresh, bytes] = cut(first, dir());
+  EXPECT_EQ(fresh.segments, 3);
+  EXPECT_EQ(fresh.kept, 0);
+  const auto [again, same] = cut(first, dir());
+  EXPECT_EQ(again.kept, 3);
+  EXPECT_EQ(same, bytes);
+  // One base changed in the second segment and a longer last one: those two
+  // are written again, the first is kept, and all equal a cut in a new folder.
+  std::string edited = first;
+  edited[4 + 14] = 'T';
+  edited += "TT\n";
+  const auto [changed, written] = cut(edited, dir());
+  EXPECT_EQ(changed.kept, 1);
+  std::filesystem::create_directory(path("new"));
+  EXPECT_EQ(written, cut(edited, path("new")).second);
+  EXPECT_NE(written, bytes);
 }
 
 TEST_F(Segmentation, HeaderNameIsItsFirstWordAndLongLinesWork) {

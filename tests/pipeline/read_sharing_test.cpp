@@ -48,6 +48,23 @@ TEST(ReadSharingPlan, IdleProcessesGoToTheSegmentWithTheMostWorkPerSlice) {
   EXPECT_TRUE(plan_read_sharing({}, {0}, 3, 3).empty());
 }
 
+TEST(ReadSharingPlan, AllProcessesShareAllSegmentsOnlyWhenWholeOnesWouldNotEvenOut) {
+  // Three equal segments for two processes: 2 against 1, far above the mean.
+  EXPECT_EQ(as_lists(plan_even_sharing({0, 1, 0}, {0, 1.0, 1.0, 1.0}, 2)),
+            (Lists{{1, 0, 1}, {2, 0, 1}, {3, 0, 1}}));
+  // A short last segment: 1.86 against 1 is still uneven; a tiny one is not.
+  EXPECT_EQ(plan_even_sharing({0, 1, 0}, {0, 1.0, 1.0, 0.86}, 2).size(), 3u);
+  EXPECT_TRUE(plan_even_sharing({0, 1, 0}, {0, 1.0, 1.0, 0.1}, 2).empty());
+  // Whole segments that even out, no more segments than processes, one
+  // process: nothing is shared.
+  EXPECT_TRUE(plan_even_sharing({0, 1, 0, 1}, {0, 1.0, 1.0, 1.0, 1.0}, 2).empty());
+  EXPECT_TRUE(plan_even_sharing({0, 1}, {0, 1.0, 0.2}, 2).empty());
+  EXPECT_TRUE(plan_even_sharing({0, 0, 0}, {0, 1.0, 1.0, 1.0}, 1).empty());
+  // Segments that no process maps stay out of the plan.
+  EXPECT_EQ(as_lists(plan_even_sharing({0, -1, 1, 0}, {0, 1.0, 0.0, 1.0, 1.0}, 2)),
+            (Lists{{1, 0, 1}, {3, 0, 1}, {4, 0, 1}}));
+}
+
 class SharePlanFile : public test::TempDirTest {};
 
 TEST_F(SharePlanFile, WrittenAndReadBackAndGivesEachProcessItsJobs) {
@@ -73,6 +90,14 @@ TEST_F(SharePlanFile, WrittenAndReadBackAndGivesEachProcessItsJobs) {
   EXPECT_EQ(jobs(3), (std::vector<std::string>{"1 2/3 1.r.part2"}));
   EXPECT_EQ(jobs(4), (std::vector<std::string>{"3 1/2 3.r.part1"}));
   EXPECT_TRUE(jobs(5).empty());
+
+  // Processes mapping the same segments start on different ones.
+  const SharePlan even = {{1, {0, 1}}, {2, {0, 1}}, {3, {0, 1}}};
+  EXPECT_EQ(worker_jobs(dir(), tasks, even, 0).front().segment, 1);
+  const std::vector<SegmentJob> second = worker_jobs(dir(), tasks, even, 1);
+  std::vector<int> order;
+  for (const SegmentJob& j : second) order.push_back(j.segment * 10 + j.slice.index);
+  EXPECT_EQ(order, (std::vector<int>{21, 31, 11}));
 
   write_share_plan(dir(), {});
   EXPECT_EQ(slurp(path("sliceplan.txt")), "");
