@@ -72,7 +72,7 @@ bench_need_hisat2() {
 
 bench_hisat2_index() {
   local fa=$1 dir=$2
-  [ -s "$dir/idx.done" ] && return 0
+  [ -e "$dir/idx.done" ] && return 0
   echo "building HISAT2's index of $(basename "$fa") (once, kept in $dir) ..." >&2
   mkdir -p "$dir"
   /usr/bin/time -f "%e %U %S %M" -o "$dir/build.time" \

@@ -11,6 +11,8 @@
 //   --length=N         read length (default 100)
 //   --mismatches=K     0 to K substitutions per read, uniformly (default 3)
 //   --chromosome=MBP   largest chromosome (default 50)
+//   --unique           no repeats at all (background, N gaps and genes only):
+//                      the same reads' kind on sequence without repeats
 //
 // Each chromosome gets, on its background sequence, in this order (the
 // shares are of the whole genome, as in the human one):
@@ -182,6 +184,7 @@ struct Background {
 
 struct Options {
   bool mask = false;
+  bool unique = false;
   const char* train = nullptr;
   double spliced = 0.3;
   int length = 100;
@@ -520,7 +523,7 @@ void write_fasta(const char* path, const std::vector<Chromosome>& genome) {
 
 [[noreturn]] void usage() {
   std::fprintf(stderr,
-               "usage: repeat_gen [--mask] [--train=REGION.fa] [--spliced=F] [--length=N] "
+               "usage: repeat_gen [--mask] [--unique] [--train=REGION.fa] [--spliced=F] [--length=N] "
                "[--mismatches=K] [--chromosome=MBP]\n"
                "                  MBP READS SEED GENOME_OUT.fa|- READS_OUT.fq|- TRUTH_OUT.tsv|-\n");
   std::exit(2);
@@ -534,6 +537,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const char* a = argv[i];
     if (std::strcmp(a, "--mask") == 0) o.mask = true;
+    else if (std::strcmp(a, "--unique") == 0) o.unique = true;
     else if (std::strncmp(a, "--train=", 8) == 0) o.train = a + 8;
     else if (std::strncmp(a, "--spliced=", 10) == 0) o.spliced = std::atof(a + 10);
     else if (std::strncmp(a, "--length=", 9) == 0) o.length = std::atoi(a + 9);
@@ -558,14 +562,16 @@ int main(int argc, char** argv) {
     const size_t len = std::min(left, o.chromosome);
     left -= len;
     background.fill(c.seq, len, rng);
-    const Keep centromere = add_centromere(c.seq, families, o.mask, rng);
-    add_sines(c.seq, families, o.mask, centromere, rng);
-    add_lines(c.seq, families, o.mask, centromere, rng);
-    add_microsatellites(c.seq, o.mask, centromere, rng);
+    if (!o.unique) {
+      const Keep centromere = add_centromere(c.seq, families, o.mask, rng);
+      add_sines(c.seq, families, o.mask, centromere, rng);
+      add_lines(c.seq, families, o.mask, centromere, rng);
+      add_microsatellites(c.seq, o.mask, centromere, rng);
+    }
     add_gaps(c.seq, rng);
     genome.push_back(std::move(c));
   }
-  add_segmental_duplications(genome, total, rng);
+  if (!o.unique) add_segmental_duplications(genome, total, rng);
   const std::vector<Gene> genes = add_genes(genome, total, rng);
 
   write_fasta(args[3], genome);

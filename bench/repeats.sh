@@ -5,11 +5,13 @@
 #   bench/repeats.sh [bin-folder] [runs]          # defaults: build/bin, 3 runs
 #   SIZES=300 READS=50000 bench/repeats.sh build/bin 1
 #   MASK=1 bench/repeats.sh                       # the repeats soft-masked
+#   UNIQUE=1 SIZES=300 bench/repeats.sh           # the same without repeats
 #   BEFORE=/path/to/older/bin bench/repeats.sh    # an older build measured too
 #
 # Environment: SIZES (Mbp, default "300 1000"), READS (default 200,000),
 # MASK (1: soft-masked repeats; ours then runs with -M0 so that it maps into
-# them as HISAT2 does), OURS_ARGS (more options of ours), BENCH_REPEATS
+# them as HISAT2 does), UNIQUE (1: the genome without any repeats, to compare
+# the time per read with), OURS_ARGS (more options of ours), BENCH_REPEATS
 # (cache, default /tmp/quilm-bench-repeats), BEFORE (a bin folder of another
 # build, run once per size with its own store beside ours).
 #
@@ -38,6 +40,7 @@ runs=${2:-3}
 sizes=${SIZES:-300 1000}
 reads_n=${READS:-200000}
 mask=${MASK:-0}
+unique=${UNIQUE:-0}
 cache=${BENCH_REPEATS:-/tmp/quilm-bench-repeats}
 region=$root/../shared/data/chr22_20M.fa
 read -r -a ours_args <<< "${OURS_ARGS:-}"
@@ -58,12 +61,13 @@ fi
 
 echo "machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 for size in $sizes; do
-  tag=${size}$([ "$mask" = 1 ] && echo m || true)
+  tag=${size}$([ "$mask" = 1 ] && echo m || true)$([ "$unique" = 1 ] && echo u || true)
   genome=$cache/genome_$tag.fa reads=$cache/reads_${tag}_$reads_n.fq truth=$cache/truth_${tag}_$reads_n.tsv
   if [ ! -s "$truth" ]; then
     echo "generating a $size Mbp genome and $reads_n reads in $cache ..."
     mask_flag=()
     [ "$mask" = 1 ] && mask_flag=(--mask)
+    [ "$unique" = 1 ] && mask_flag+=(--unique)
     "$gen" "${mask_flag[@]}" --train="$region" "$size" "$reads_n" 1 "$genome.tmp" "$reads.tmp" "$truth.tmp"
     mv "$genome.tmp" "$genome"
     mv "$reads.tmp" "$reads"
@@ -104,7 +108,7 @@ for size in $sizes; do
 
   col() { awk -v c="$1" -v k="$2" '$1 == c {print $k}' "$log" | bench_median; }
   echo
-  echo "$size Mbp$([ "$mask" = 1 ] && echo ', repeats soft-masked (ours with -M0)' || true), $reads_n reads of 100 bases, $runs runs (medians)"
+  echo "$size Mbp$([ "$mask" = 1 ] && echo ', repeats soft-masked (ours with -M0)' || true)$([ "$unique" = 1 ] && echo ' without repeats' || true), $reads_n reads of 100 bases, $runs runs (medians)"
   printf "  %-34s %8s %8s %10s %10s\n" "" "wall s" "CPU s" "worker MiB" "machine MiB"
   for c in fresh reused hisat2 before_fresh before_reused; do
     grep -q "^$c " "$log" || continue
