@@ -9,9 +9,9 @@
 #include "common/run_config.hpp"
 #include "common/seed_lengths.hpp"
 #include "common/share_plan.hpp"
-#include "common/store_setting.hpp"
 #include "pipeline/segment_index.hpp"
 #include "worker/index_store.hpp"
+#include "worker/stage_jobs.hpp"
 
 namespace quilm {
 
@@ -182,8 +182,7 @@ void rescue_reads(const Segment& segment, const Index& index, const SegmentJunct
 
 void rescue_segment(const RescueJob& run, const SegmentJob& job, IndexVariant variant) {
   const RunConfig& c = run.config;
-  const Segment segment =
-      load_segment(numbered_path(c.work_folder, job.segment, ".txt"), c.masked_toggle);
+  const Segment segment = load_segment(segment_file(c, job.segment), c.masked_toggle);
   const SegmentJunctions junctions =
       segment_junctions(run.junctions, c.work_folder, c.segment_count, job.segment, segment.length);
   if (variant == IndexVariant::kReduced)
@@ -200,16 +199,11 @@ void run_rescue_worker(const WorkerArgs& args) {
   if (args.seed_length != 14)
     throw UsageError("seed length " + std::to_string(args.seed_length) + " is not 14");
   const RunConfig config = read_run_config(kConfigFile, true);
-  const std::vector<int> tasks = read_task_table(config.work_folder, config.segment_count);
-  const SharePlan plan = read_share_plan(config.work_folder, config.segment_count);
+  const StageJobs stage = stage_jobs(config, 14, args.process_number);
   const std::vector<ChromosomeJunction> junctions =
       read_junction_file(join_path(config.work_folder, kRescueJunctionFile));
-  const std::string store = read_index_store_setting(config.work_folder);
-  const IndexVariant variant = index_variant(14, config.memory_reduction_toggle);
-  if (variant == IndexVariant::kNone) return;
-  const RescueJob run{config, junctions, store};
-  for (const SegmentJob& job : worker_jobs(config.work_folder, tasks, plan, args.process_number))
-    rescue_segment(run, job, variant);
+  const RescueJob run{config, junctions, stage.index_store};
+  for (const SegmentJob& job : stage.jobs) rescue_segment(run, job, stage.variant);
 }
 
 }  // namespace quilm

@@ -6,8 +6,7 @@
 #include "common/errors.hpp"
 #include "common/paths.hpp"
 #include "common/seed_lengths.hpp"
-#include "common/share_plan.hpp"
-#include "common/store_setting.hpp"
+#include "worker/stage_jobs.hpp"
 
 namespace quilm {
 
@@ -37,30 +36,22 @@ const char* const kJunctorHelp =
     "Example: junctor 14 0\n";
 
 SpliceSettings splice_settings(const RunConfig& config, int seed_length) {
-  return {config.max_read_length,
-          config.max_errors,
-          seed_length,
-          config.masked_toggle,
-          config.min_gap_distance,
-          config.max_gap_distance,
-          read_index_store_setting(config.work_folder)};
+  return {config.max_read_length,  config.max_errors,       seed_length, config.masked_toggle,
+          config.min_gap_distance, config.max_gap_distance, {}};
 }
 
 void run_junctor(const WorkerArgs& args) {
   require_cascade_seed(args.seed_length);
   const RunConfig config = read_splice_config();
-  // Entries of other processes, and negative ones (segments that no process
-  // maps), are skipped.
-  const std::vector<int> tasks = read_task_table(config.work_folder, config.segment_count);
-  const SharePlan plan = read_share_plan(config.work_folder, config.segment_count);
+  const StageJobs stage = stage_jobs(config, args.seed_length, args.process_number);
   const std::string read_path = join_path(config.work_folder, kSpliceReadFile);
-  const SpliceSettings settings = splice_settings(config, args.seed_length);
-  const IndexVariant variant = index_variant(args.seed_length, config.memory_reduction_toggle);
-  for (const SegmentJob& job : worker_jobs(config.work_folder, tasks, plan, args.process_number)) {
-    const std::string segment_path = numbered_path(config.work_folder, job.segment, ".txt");
-    if (variant == IndexVariant::kReduced)
+  SpliceSettings settings = splice_settings(config, args.seed_length);
+  settings.index_store = stage.index_store;
+  for (const SegmentJob& job : stage.jobs) {
+    const std::string segment_path = segment_file(config, job.segment);
+    if (stage.variant == IndexVariant::kReduced)
       splicing_mapping_red(segment_path, read_path, job.result_path, settings, job.slice);
-    else if (variant == IndexVariant::kFull)
+    else
       splicing_mapping(segment_path, read_path, job.result_path, settings, job.slice);
   }
 }

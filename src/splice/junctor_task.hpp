@@ -14,7 +14,8 @@ inline constexpr const char* kSpliceReadFile = "splice0.fastq";
 // The text of --help.
 extern const char* const kJunctorHelp;
 
-// The split-read settings of a run for the splice seed `seed_length`.
+// The split-read settings of a run for the splice seed `seed_length` (the
+// index store is the stage's, see stage_jobs).
 SpliceSettings splice_settings(const RunConfig& config, int seed_length);
 
 // Runs in the current directory (where config.txt lies). Throws UsageError

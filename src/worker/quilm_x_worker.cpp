@@ -5,9 +5,8 @@
 
 #include "common/paths.hpp"
 #include "common/seed_lengths.hpp"
-#include "common/share_plan.hpp"
-#include "common/store_setting.hpp"
 #include "common/task_table.hpp"
+#include "worker/stage_jobs.hpp"
 
 namespace quilm {
 
@@ -33,7 +32,6 @@ MapSettings map_settings(const RunConfig& config, int seed_length) {
   settings.best_toggle = config.best_toggle;
   settings.unidirectional_toggle = config.unidirectional_toggle;
   settings.export_all_toggle = config.export_all_toggle;
-  settings.index_store = read_index_store_setting(config.work_folder);
   return settings;
 }
 
@@ -41,21 +39,18 @@ int quilm_x_main(int argc, char** argv) {
   const WorkerArgs args = parse_worker_args(argc, argv);
   require_cascade_seed(args.seed_length);
   const RunConfig config = read_run_config(kConfigFile, false);
-  // Any number of segments; a negative entry (a segment that no process
-  // maps, e.g. one made only of masked bases) is skipped by every process.
-  const std::vector<int> tasks = read_task_table(config.work_folder, config.segment_count);
-  const SharePlan plan = read_share_plan(config.work_folder, config.segment_count);
+  const StageJobs stage = stage_jobs(config, args.seed_length, args.process_number);
   const std::string read_path = cycle_read_file(config.work_folder, args.seed_length);
-  const MapSettings settings = map_settings(config, args.seed_length);
-  const IndexVariant variant = index_variant(args.seed_length, config.memory_reduction_toggle);
-  for (const SegmentJob& job : worker_jobs(config.work_folder, tasks, plan, args.process_number)) {
-    const std::string segment_path = numbered_path(config.work_folder, job.segment, ".txt");
-    if (variant == IndexVariant::kReduced)
+  MapSettings settings = map_settings(config, args.seed_length);
+  settings.index_store = stage.index_store;
+  for (const SegmentJob& job : stage.jobs) {
+    const std::string segment_path = segment_file(config, job.segment);
+    if (stage.variant == IndexVariant::kReduced)
       quilm_x_red(segment_path, read_path, job.result_path, settings, job.slice);
-    else if (variant == IndexVariant::kFull)
+    else
       quilm_x(segment_path, read_path, job.result_path, settings, job.slice);
-    // otherwise nothing is mapped and no result file is written
   }
+  // A seed length without an index maps nothing and writes no result file.
   return 0;
 }
 

@@ -11,7 +11,8 @@ namespace quilm {
 // The text of --help.
 extern const char* const kQuilmXHelp;
 
-// The mapping settings of a run for a cycle of `seed_length`.
+// The mapping settings of a run for a cycle of `seed_length` (the index
+// store is the stage's, see stage_jobs).
 MapSettings map_settings(const RunConfig& config, int seed_length);
 
 // The whole program body; returns the exit status, throws on errors (the

@@ -1,0 +1,29 @@
+// What one worker process maps in one stage, read once for the seed-mapping,
+// split-read and rescue workers alike: its segments and read slices (from the
+// task table and the share plan), the index variant of the stage's seed
+// length and the index store the run uses.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "common/run_config.hpp"
+#include "common/seed_lengths.hpp"
+#include "common/share_plan.hpp"
+
+namespace quilm {
+
+struct StageJobs {
+  IndexVariant variant = IndexVariant::kNone;
+  std::string index_store;       // empty: indexes are built in memory
+  std::vector<SegmentJob> jobs;  // none when the seed length maps nothing
+};
+
+// Reads "taskmpi.txt", "sliceplan.txt" and the store setting of the run's
+// work folder (each throws InputError naming its file when malformed).
+StageJobs stage_jobs(const RunConfig& config, int seed_length, int process);
+
+// "<work folder>/<segment>.txt"
+std::string segment_file(const RunConfig& config, int segment);
+
+}  // namespace quilm
