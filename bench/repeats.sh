@@ -10,7 +10,8 @@
 #
 # Environment: SIZES (Mbp, default "300 1000"), READS (default 200,000),
 # MASK (1: soft-masked repeats; ours then runs with -M0 so that it maps into
-# them as HISAT2 does), UNIQUE (1: the genome without any repeats, to compare
+# them as HISAT2 does), FRESH (0: keep the work folder and its store from an
+# earlier run when there is one, no fresh run), UNIQUE (1: the genome without any repeats, to compare
 # the time per read with), OURS_ARGS (more options of ours), BENCH_REPEATS
 # (cache, default /tmp/quilm-bench-repeats), BEFORE (a bin folder of another
 # build, run once per size with its own store beside ours).
@@ -30,7 +31,8 @@
 # prints the medians (wall, CPU, the largest worker's RSS, the machine's
 # peak with shared pages counted once), the ratios ours/HISAT2, our stage
 # times from config.txt, and both programs' accuracy against the truth
-# (ours exported with quilm2sam --sort --unmapped; scored by
+# (ours exported with quilm2sam --sort --unmapped, with --rescue taking the
+# rescued alignments too; scored by
 # bench/score_alignments.py).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -41,6 +43,7 @@ sizes=${SIZES:-300 1000}
 reads_n=${READS:-200000}
 mask=${MASK:-0}
 unique=${UNIQUE:-0}
+fresh=${FRESH:-1}
 cache=${BENCH_REPEATS:-/tmp/quilm-bench-repeats}
 region=$root/../shared/data/chr22_20M.fa
 read -r -a ours_args <<< "${OURS_ARGS:-}"
@@ -85,8 +88,10 @@ for size in $sizes; do
       -C2 "${ours_args[@]}"
     cp config.txt "config.$1.txt"
   }
-  rm -rf "$run_dir/work"
-  ours fresh
+  if [ "$fresh" = 1 ] || [ ! -d "$run_dir/work/index" ]; then
+    rm -rf "$run_dir/work"
+    ours fresh
+  fi
   for ((r = 1; r <= runs; r++)); do
     if [ "$peer" = 1 ] && [ $((r % 2)) = 0 ]; then
       bench_run hisat2 "$log" hisat2 -p 2 -x "$cache/hisat2_$tag/idx" -U "$reads" -S "$run_dir/hisat2.sam"
@@ -139,7 +144,10 @@ for size in $sizes; do
   fi
 
   echo "  accuracy against the truth (placed correctly %, junction reads correct %, unmapped %):"
-  "$bin/quilm2sam" -R"$genome" -D"$reads" -O"$run_dir/out" -o "$run_dir/ours.bam" --sort --unmapped 2> /dev/null
+  rescued=()
+  case " ${ours_args[*]} " in *" --rescue "*) rescued=(--rescued="$run_dir/out-rescue") ;; esac
+  "$bin/quilm2sam" -R"$genome" -D"$reads" -O"$run_dir/out" -o "$run_dir/ours.bam" --sort --unmapped \
+    "${rescued[@]}" 2> /dev/null
   printf "    %-10s %s\n" ours "$(bench_score "$run_dir/ours.bam" "$truth")"
   [ "$peer" = 1 ] && printf "    %-10s %s\n" hisat2 "$(bench_score "$run_dir/hisat2.sam" "$truth")"
   cd "$cache"
