@@ -37,8 +37,12 @@ ReplacingFile::ReplacingFile(std::string path) : path_(std::move(path)) {
   comparing_ = existed && S_ISREG(st.st_mode);
 }
 
+// Left without close() (an error on the way): a file that was being written
+// keeps only the new bytes, never new ones followed by stale old ones.
 ReplacingFile::~ReplacingFile() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ < 0) return;
+  if (!comparing_ && offset_ < old_size_) static_cast<void>(::ftruncate(fd_, offset_));
+  ::close(fd_);
 }
 
 // True while the old bytes at the current offset equal `data`.

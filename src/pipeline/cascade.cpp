@@ -58,13 +58,15 @@ StagePlan plan_stage(const CascadeSetup& setup, const MemoryPlan& memory, int bu
                      IndexVariant variant) {
   const RunConfig& c = *setup.config;
   StagePlan stage;
-  if (variant != IndexVariant::kNone && c.segment_count > 0) {
+  const bool helpers = busy < c.cpu_cores;
+  if (variant != IndexVariant::kNone && c.segment_count > 0 &&
+      (helpers || may_share_evenly(setup))) {
     const std::vector<int> tasks = read_task_table(c.work_folder, c.segment_count);
     const std::vector<double> weights = segment_weights(c.work_folder, c.segment_count);
-    if (busy < c.cpu_cores) {
+    if (helpers) {
       stage.plan =
           plan_read_sharing(tasks, weights, c.cpu_cores, helpers_that_fit(setup, memory, busy));
-    } else if (may_share_evenly(setup)) {
+    } else {
       stage.plan = plan_even_sharing(tasks, weights, c.cpu_cores);
       stage.even = !stage.plan.empty();
     }

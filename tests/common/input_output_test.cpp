@@ -150,6 +150,14 @@ TEST_F(InputOutputTest, ReplacingFileKeepsBytesInPlaceAndWritesTheRest) {
   // An empty file that was there and stays empty is kept; a new one is not.
   EXPECT_TRUE(replace(path("r.txt"), {}));
   EXPECT_FALSE(replace(path("new.txt"), {}));
+  // Abandoned after a difference: no stale old bytes after the new ones.
+  {
+    const std::string longer = "head " + changed + "tail";
+    spit(path("r.txt"), longer);
+    ReplacingFile out(path("r.txt"));
+    out.write_block("HEAD", 4);
+  }
+  EXPECT_EQ(slurp(path("r.txt")), "HEAD");
 }
 
 TEST_F(InputOutputTest, ReplacingFileRefusesALinkAndReportsAFullDisk) {
