@@ -210,12 +210,17 @@ bool positions_inside(const std::int32_t* positions, std::uint64_t count, std::u
 
 }  // namespace
 
-std::string check_index_image(const std::uint8_t* data, std::size_t bytes,
-                              const IndexIdentity& expected) {
+std::string check_index_header(const std::uint8_t* data, std::size_t bytes,
+                               const IndexIdentity& expected) {
   if (bytes < kIndexPage) return "shorter than its header (truncated?)";
   if (!is_indexable_seed(expected.seed_length)) return "unsupported seed length";
+  return check_header(image_header(data), bytes, expected);
+}
+
+std::string check_index_image(const std::uint8_t* data, std::size_t bytes,
+                              const IndexIdentity& expected) {
+  if (std::string why = check_index_header(data, bytes, expected); !why.empty()) return why;
   const IndexHeader& h = image_header(data);
-  if (std::string why = check_header(h, bytes, expected); !why.empty()) return why;
   if (checksum(data + kIndexPage, bytes - kIndexPage) != h.table_checksum)
     return "damaged tables (checksum)";
   const auto* starts = reinterpret_cast<const std::uint32_t*>(data + h.starts_offset);

@@ -11,10 +11,12 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <utility>
 
 #include "common/errors.hpp"
 #include "common/paths.hpp"
+#include "worker/check_memo.hpp"
 
 namespace quilm {
 
@@ -44,20 +46,26 @@ std::string system_reason() {
   return std::strerror(errno);
 }
 
+// A file mapped read-only, with its stamp (none when it cannot be read).
+struct MappedFile {
+  IndexMemory image;
+  std::optional<FileStamp> stamp;
+};
+
 // Maps a file read-only; empty memory (and a reason unless it does not
 // exist) when that fails.
-IndexMemory map_file(const std::string& path, std::string& why) {
+MappedFile map_file(const std::string& path, std::string& why) {
   FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) {
     if (errno != ENOENT) why = system_reason();
     return {};
   }
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) {
+  const std::optional<FileStamp> stamp = file_stamp(fd.get());
+  if (!stamp) {
     why = system_reason();
     return {};
   }
-  const auto bytes = static_cast<std::size_t>(st.st_size);
+  const auto bytes = static_cast<std::size_t>(stamp->size);
   if (bytes < kIndexPage) {
     why = "shorter than its header (truncated?)";
     return {};
@@ -67,16 +75,33 @@ IndexMemory map_file(const std::string& path, std::string& why) {
     why = system_reason();
     return {};
   }
-  return IndexMemory(p, bytes);
+  return {IndexMemory(p, bytes), stamp};
 }
 
-// A stored image that can serve `identity`, or empty memory.
+std::string hex_word(std::uint64_t value) {
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+  return text;
+}
+
+// A stored image that can serve `identity`, or empty memory. The full check
+// reads every table, which for a large segment costs about as much as the
+// mapping of a stage's reads; an image that passed it and has not changed
+// since needs its header checked only.
 IndexMemory map_stored(const std::string& path, const IndexIdentity& identity, std::string& why) {
-  IndexMemory image = map_file(path, why);
-  if (image.data() == nullptr) return image;
-  why = check_index_image(image.data(), image.size(), identity);
+  MappedFile file = map_file(path, why);
+  if (file.image.data() == nullptr) return {};
+  const std::uint8_t* data = file.image.data();
+  why = check_index_header(data, file.image.size(), identity);
   if (!why.empty()) return {};
-  return image;
+  const std::string memo = path + ".checked";
+  const std::string tables = hex_word(image_header(data).table_checksum);
+  if (file.stamp && recall_memo(memo, "tables", *file.stamp) == tables)
+    return std::move(file.image);
+  why = check_index_image(data, file.image.size(), identity);
+  if (!why.empty()) return {};
+  if (file.stamp) remember_memo(memo, "tables", *file.stamp, tables);
+  return std::move(file.image);
 }
 
 bool write_all(int fd, const std::uint8_t* data, std::size_t bytes) {
@@ -143,7 +168,7 @@ template <class Index, class Build, class Attach>
 Index obtain(const Segment& segment, IndexIdentity id, const std::string& store, Build build,
              Attach attach) {
   if (store.empty()) return build(segment, id.seed_length);
-  id.segment_hash = segment_hash(segment);
+  id.segment_hash = remembered_segment_hash(segment, id.masked_toggle, store);
   const std::string path = join_path(store, stored_index_name(id));
   std::string why;
   if (IndexMemory image = map_stored(path, id, why); image.data()) return attach(std::move(image));
@@ -175,8 +200,8 @@ Index obtain(const Segment& segment, IndexIdentity id, const std::string& store,
   // never take memory at once), and all processes of this machine share it.
   built = Index();
   std::string ignored;
-  if (IndexMemory image = map_file(path, ignored); image.size() == bytes)
-    return attach(std::move(image));
+  if (MappedFile file = map_file(path, ignored); file.image.size() == bytes)
+    return attach(std::move(file.image));
   return build(segment, id.seed_length);
 }
 
@@ -191,13 +216,44 @@ SegmentHash segment_hash(const Segment& segment) {
   return hash;
 }
 
-std::string stored_index_name(const IndexIdentity& identity) {
+namespace {
+
+std::string hex_text(const std::uint8_t* bytes, std::size_t count) {
   static constexpr char kHex[] = "0123456789abcdef";
-  std::string name = "seg-";
-  for (int i = 0; i < 16; ++i) {
-    name += kHex[identity.segment_hash[i] >> 4];
-    name += kHex[identity.segment_hash[i] & 15];
+  std::string text;
+  for (std::size_t i = 0; i < count; ++i) {
+    text += kHex[bytes[i] >> 4];
+    text += kHex[bytes[i] & 15];
   }
+  return text;
+}
+
+}  // namespace
+
+SegmentHash remembered_segment_hash(const Segment& segment, int masked_toggle,
+                                    const std::string& store) {
+  if (!segment.source) return segment_hash(segment);
+  const std::string kind = "segment-sha256-m" + std::to_string(masked_toggle);
+  const std::string memo = join_path(store, "segment-" + std::to_string(segment.source->inode) +
+                                                "-m" + std::to_string(masked_toggle) + ".sha256");
+  SegmentHash hash{};
+  if (const std::optional<std::string> text = recall_memo(memo, kind, *segment.source);
+      text && text->size() == 2 * hash.size()) {
+    bool ok = true;
+    for (std::size_t i = 0; i < hash.size() && ok; ++i) {
+      unsigned value = 0;
+      ok = std::sscanf(text->c_str() + 2 * i, "%2x", &value) == 1;
+      hash[i] = static_cast<std::uint8_t>(value);
+    }
+    if (ok && hex_text(hash.data(), hash.size()) == *text) return hash;
+  }
+  hash = segment_hash(segment);
+  remember_memo(memo, kind, *segment.source, hex_text(hash.data(), hash.size()));
+  return hash;
+}
+
+std::string stored_index_name(const IndexIdentity& identity) {
+  std::string name = "seg-" + hex_text(identity.segment_hash.data(), 16);
   name += "-L" + std::to_string(identity.seed_length);
   name += identity.variant == IndexVariant::kFull ? "-full" : "-reduced";
   name += "-m" + std::to_string(identity.masked_toggle) + ".idx";

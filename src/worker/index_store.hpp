@@ -19,6 +19,11 @@ namespace quilm {
 // SHA-256 of the segment's bases as loaded.
 SegmentHash segment_hash(const Segment& segment);
 
+// The same, taken from the store's memo of the segment file when the file
+// has not changed since it was hashed (and recorded there when it can be).
+SegmentHash remembered_segment_hash(const Segment& segment, int masked_toggle,
+                                    const std::string& store);
+
 // The file name of an index in the store.
 std::string stored_index_name(const IndexIdentity& identity);
 

@@ -67,13 +67,13 @@ struct FileHandle {
 // in one go into fresh anonymous memory (zero pages until written, so the
 // pad costs nothing). A private copy, not a mapping of the file, so that a
 // file changed or cut short by someone else cannot change a running mapping.
-IndexMemory read_segment_file(const std::string& path, std::size_t& size) {
+IndexMemory read_segment_file(const std::string& path, std::size_t& size,
+                              std::optional<FileStamp>& stamp) {
   FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (file.fd < 0) throw_io_error("cannot open segment file", path);
-  struct stat st {};
-  if (::fstat(file.fd, &st) != 0 || st.st_size < 0)
-    throw_io_error("cannot size segment file", path);
-  size = static_cast<std::size_t>(st.st_size);
+  const std::optional<FileStamp> before = file_stamp(file.fd);
+  if (!before) throw_io_error("cannot size segment file", path);
+  size = static_cast<std::size_t>(before->size);
   IndexMemory region = IndexMemory::anonymous(size + kSegmentPad);
   std::size_t got = 0;
   while (got < size) {
@@ -83,6 +83,7 @@ IndexMemory read_segment_file(const std::string& path, std::size_t& size) {
     if (n <= 0) throw_io_error("cannot read segment file", path);
     got += static_cast<std::size_t>(n);
   }
+  if (file_stamp(file.fd) == before) stamp = before;
   return region;
 }
 
@@ -100,7 +101,7 @@ std::size_t first_special(const char* buf, std::size_t n) {
 Segment load_segment(const std::string& path, int masked_toggle) {
   std::size_t n = 0;
   Segment seg;
-  seg.memory = read_segment_file(path, n);
+  seg.memory = read_segment_file(path, n, seg.source);
   if (masked_toggle != 0 && masked_toggle != 1) {
     seg.memory = IndexMemory::anonymous(n + kSegmentPad);
     seg.length = 0;

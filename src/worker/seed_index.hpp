@@ -20,10 +20,13 @@
 
 #include <bit>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "worker/file_stamp.hpp"
 
 namespace quilm {
 
@@ -56,12 +59,16 @@ class IndexMemory {
 struct Segment {
   IndexMemory memory;  // length bases, then at least kSegmentPad zero bytes
   std::size_t length = 0;
+  // The stamp of the segment file as read; none when the file changed while
+  // it was read (or the segment was not read from a file).
+  std::optional<FileStamp> source;
   const char* data() const { return reinterpret_cast<const char*>(memory.data()); }
 };
 
 // Loads a segment file: header lines ('>' to the line end) and line breaks
 // are dropped; masked_toggle 1 keeps lower case, 0 upper-cases bytes 91..127,
 // any other value gives an empty segment. Throws IoError when unreadable.
+// Records the file's stamp when it stayed the same during the read.
 Segment load_segment(const std::string& path, int masked_toggle);
 
 inline constexpr int kKeysPerWord = 64;

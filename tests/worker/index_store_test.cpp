@@ -4,14 +4,18 @@
 // leaves the run correct; concurrent builders leave one whole file.
 #include "worker/index_store.hpp"
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
+#include <thread>
 
 #include "support/test_support.hpp"
 #include "worker/index_image.hpp"
@@ -152,6 +156,69 @@ TEST_F(IndexStoreTest, ADamagedOrForeignIndexIsRebuiltWithAMessage) {
     EXPECT_NE(said.find("rebuilding"), std::string::npos) << said;
     EXPECT_EQ(test::slurp(file), good);  // the rebuilt file is the same bytes
   }
+}
+
+// Once a stored image and its segment file have settled, the first use
+// checks the image fully and leaves memos; later uses check its header
+// only. Any change of either file (in place, same size) makes the memo
+// stale, so the change is seen as without memos.
+TEST_F(IndexStoreTest, ASettledIndexIsCheckedFullyOnceAndAgainAfterAnyChange) {
+  std::mt19937 rng(16);
+  const std::string text = generated(rng, 30000);
+  obtain_reduced_seed_index(segment_of(text), 8, 1, store());
+  ASSERT_EQ(stored_files().size(), 1u);  // nothing settled yet: no memo
+  const fs::path file = stored_files()[0];
+  const fs::path memo = file.string() + ".checked";
+  std::this_thread::sleep_for(kStampSettling + std::chrono::milliseconds(200));
+
+  const Segment seg = load_segment(path("seg.txt"), 1);
+  const test::PlainBuckets plain = test::plain_buckets(seg, 8);
+  std::string said;
+  expect_buckets(
+      obtain_quietly([&] { return obtain_reduced_seed_index(seg, 8, 1, store()); }, said), plain);
+  EXPECT_EQ(said, "");
+  ASSERT_TRUE(fs::exists(memo));
+  EXPECT_EQ(stored_files().size(), 3u);  // the image, its memo, the segment's hash
+  expect_buckets(obtain_reduced_seed_index(seg, 8, 1, store()), plain);
+
+  // A memo is all that lets the table pass be skipped: a forged one for a
+  // damaged image is believed (the header still matches), a stale one not.
+  const std::string good = test::slurp(file);
+  const IndexHeader h = image_header(reinterpret_cast<const std::uint8_t*>(good.data()));
+  std::string damaged = good;
+  damaged[h.positions_offset + 1] ^= 0x40;
+  test::spit(file, damaged);
+  const std::string stale = test::slurp(memo);
+  std::string forged = stale;
+  {
+    const int fd = ::open(file.c_str(), O_RDONLY);
+    const FileStamp now = file_stamp(fd).value();
+    ::close(fd);
+    std::ostringstream line;
+    line << "tables " << now.inode << ' ' << now.size << ' ' << now.modified_ns << ' '
+         << now.changed_ns << ' ' << stale.substr(stale.rfind(' ') + 1);
+    forged = line.str();
+  }
+  test::spit(memo, forged);
+  std::int32_t first_good = 0;
+  std::memcpy(&first_good, good.data() + h.positions_offset, sizeof first_good);
+  EXPECT_NE(obtain_reduced_seed_index(seg, 8, 1, store()).positions[0], first_good);
+  test::spit(memo, stale);
+  expect_buckets(
+      obtain_quietly([&] { return obtain_reduced_seed_index(seg, 8, 1, store()); }, said), plain);
+  EXPECT_NE(said.find("rebuilding"), std::string::npos) << said;
+  EXPECT_EQ(test::slurp(file), good);
+
+  // The segment rewritten in place with other bases of the same length.
+  std::string changed = text;
+  for (std::size_t i = 0; i < 200; ++i) changed[1000 + i] = "ACGT"[rng() % 4];
+  ASSERT_NE(changed, text);
+  {
+    std::fstream out(path("seg.txt"), std::ios::in | std::ios::out | std::ios::binary);
+    out.write(changed.data(), static_cast<std::streamsize>(changed.size()));
+  }
+  const Segment again = load_segment(path("seg.txt"), 1);
+  expect_buckets(obtain_reduced_seed_index(again, 8, 1, store()), test::plain_buckets(again, 8));
 }
 
 TEST_F(IndexStoreTest, EveryIdentityFieldMustMatch) {
