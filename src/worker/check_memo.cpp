@@ -19,6 +19,13 @@ std::string memo_line(std::string_view kind, const FileStamp& s, const std::stri
 
 }  // namespace
 
+std::string temporary_name_beside(const std::string& path) {
+  char host[256] = "host";
+  ::gethostname(host, sizeof host - 1);
+  host[sizeof host - 1] = '\0';
+  return path + ".tmp." + host + "." + std::to_string(::getpid());
+}
+
 std::optional<std::string> recall_memo(const std::string& path, std::string_view kind,
                                        const FileStamp& stamp) {
   std::ifstream in(path, std::ios::binary);
@@ -34,7 +41,7 @@ std::optional<std::string> recall_memo(const std::string& path, std::string_view
 void remember_memo(const std::string& path, std::string_view kind, const FileStamp& stamp,
                    const std::string& value) {
   if (!stamp_settled(stamp, std::chrono::system_clock::now())) return;
-  const std::string temp = path + ".tmp." + std::to_string(::getpid());
+  const std::string temp = temporary_name_beside(path);
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     out << memo_line(kind, stamp, value);

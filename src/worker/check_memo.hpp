@@ -15,6 +15,10 @@
 
 namespace quilm {
 
+// A name beside `path` for a file written before it is renamed there,
+// unique among the processes of all machines sharing the folder.
+std::string temporary_name_beside(const std::string& path);
+
 // The value recorded for `stamp` under `kind`; none when the memo is
 // missing, unreadable, of another kind or of another stamp.
 std::optional<std::string> recall_memo(const std::string& path, std::string_view kind,

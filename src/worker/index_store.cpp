@@ -115,19 +115,12 @@ bool write_all(int fd, const std::uint8_t* data, std::size_t bytes) {
   return true;
 }
 
-std::string temporary_name(const std::string& path) {
-  char host[256] = "host";
-  ::gethostname(host, sizeof host - 1);
-  host[sizeof host - 1] = '\0';
-  return path + ".tmp." + host + "." + std::to_string(::getpid());
-}
-
 // Writes the image under a temporary name beside `path`, then renames it
 // into place, so that no reader ever sees a partial file. False with a
 // reason, and no temporary file left, when that fails.
 bool publish(const std::string& path, const std::uint8_t* data, std::size_t bytes,
              std::string& why) {
-  const std::string temp = temporary_name(path);
+  const std::string temp = temporary_name_beside(path);
   FileDescriptor fd(
       ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
   if (fd.get() < 0) {
