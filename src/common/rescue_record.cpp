@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "common/errors.hpp"
+#include "common/run_stamp.hpp"
 
 namespace quilm {
 
@@ -200,9 +201,20 @@ void write_rescue_output_record(OutputFile& out, const RescueOutputRecord& r) {
   out.put('\n');
 }
 
+void write_rescue_output_header(OutputFile& out, const std::string& run_number) {
+  out.write(kRunNumberHeader);
+  out.write(run_number);
+  out.write("\n");
+}
+
 bool RescueOutputReader::next(RescueOutputRecord& r) {
   if (!in_.read_line(line_)) return false;
   ++line_number_;
+  if (line_number_ == 1 && line_.starts_with(kRunNumberHeader)) {
+    run_number_ = line_.substr(std::string_view(kRunNumberHeader).size());
+    if (!in_.read_line(line_)) return false;
+    ++line_number_;
+  }
   split_fields(line_, fields_);
   const std::vector<std::string_view>& f = fields_;
   std::int64_t score = 0, edit = 0, hits = 0;

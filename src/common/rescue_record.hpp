@@ -83,11 +83,18 @@ struct RescueOutputRecord {
 
 void write_rescue_output_record(OutputFile& out, const RescueOutputRecord& record);
 
+// The file's first line, "#run\t<run number>": the run whose six files the
+// alignments improve on (see run_stamp.hpp).
+void write_rescue_output_header(OutputFile& out, const std::string& run_number);
+
 class RescueOutputReader {
  public:
   explicit RescueOutputReader(const std::string& path) : in_(path) {}
   const std::string& path() const { return in_.path(); }
   long line() const { return line_number_; }
+  // The run number of the header line; empty for a file without one (as
+  // written before runs were stamped). Known after the first next().
+  const std::string& run_number() const { return run_number_; }
   // False at the end. Throws InputError naming the file and line for a
   // line whose fields are not those above (the CIGAR and the chromosome
   // are left to the reader's caller), or that breaks the read order.
@@ -99,6 +106,7 @@ class RescueOutputReader {
   std::vector<std::string_view> fields_;
   long line_number_ = 0;
   std::int64_t last_read_ = 0;
+  std::string run_number_;
 };
 
 struct ChromosomeJunction {

@@ -1,17 +1,34 @@
 #include "pipeline/driver_run.hpp"
 
 #include "common/pair_counts.hpp"
+#include "common/run_stamp.hpp"
 #include "common/store_setting.hpp"
 #include "pipeline/bam_export.hpp"
 #include "pipeline/firsttask.hpp"
 
 namespace quilm {
 
+namespace {
+
+// The run's identity, from the inputs and the parameters of config.txt.
+void prepare_publication(DriverRun& run, DriverKind kind) {
+  const RunConfig config = read_run_config(kConfigFile, kind == DriverKind::kSplice);
+  const bool six_files = kind == DriverKind::kSplice;
+  RunPublication& p = run.publication;
+  p.stamp = make_run_stamp(config.ref_path, run.bam_export.dataset_path, run.bam_export.mates_path,
+                           config.read_count, stamped_parameters(config));
+  p.stamp_path = run_stamp_path(config.output_path, six_files);
+  p.earlier = later_step_outputs(config.output_path, six_files, run.bam_export.path);
+}
+
+}  // namespace
+
 void start_driver_run(DriverRun& run, DriverKind kind, int argc, const char* const* argv) {
   Stopwatch preparation;
   int seed_length = 0;
   ReadPreparation reads;
   firsttask(kind, argc, argv, seed_length, run.lock, reads, run.bam_export, run.rescue);
+  prepare_publication(run, kind);
   run.report.count_empty_reads(reads.empty_reads);
   append_log_line(kConfigFile, "The Time of splited Ref. file and the assigned task used : " +
                                    format_seconds(preparation.seconds()) + " sec\n");

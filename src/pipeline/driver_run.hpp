@@ -9,6 +9,7 @@
 #include "pipeline/options.hpp"
 #include "pipeline/run_guard.hpp"
 #include "pipeline/run_lock.hpp"
+#include "pipeline/run_publication.hpp"
 #include "pipeline/run_report.hpp"
 #include "pipeline/stopwatch.hpp"
 
@@ -22,8 +23,9 @@ struct DriverRun {
   RunLock lock;
   RunConfig config;  // as read back from config.txt
   CascadeSetup setup;
-  BamExport bam_export;  // no path: no export
-  RescueRequest rescue;  // not enabled: no rescue stage
+  BamExport bam_export;        // no path: no export
+  RescueRequest rescue;        // not enabled: no rescue stage
+  RunPublication publication;  // the run's stamp and what it replaces
 };
 
 // Prepares the run and fills `run`; setup.merged_path is left to the driver.

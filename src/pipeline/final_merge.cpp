@@ -78,7 +78,8 @@ struct ReadTables {
 }  // namespace
 
 AlignmentCounts compare_quilm2splice(const std::string& output_path, const std::string& work_folder,
-                                     int read_count, RunGuard* guard) {
+                                     int read_count, RunGuard* guard,
+                                     const RunPublication* publication) {
   const std::string mapped_path = join_path(work_folder, "quilm2.tmp");
   const std::string spliced_path = join_path(work_folder, "splice.tmp");
   ReadTables t(read_count);
@@ -129,7 +130,7 @@ AlignmentCounts compare_quilm2splice(const std::string& output_path, const std::
   }
   for (OutputFile* f : {&map_high, &map_low, &map_multi, &splice_high, &splice_low, &splice_multi})
     f->close();
-  for (PendingOutput& p : pending) p.keep();
+  publish_run_outputs(pending, publication, guard);
   return t.counts();
 }
 

@@ -9,6 +9,7 @@
 #include "pipeline/drivers.hpp"
 #include "pipeline/pending_output.hpp"
 #include "pipeline/result_combine.hpp"
+#include "pipeline/run_publication.hpp"
 
 namespace quilm {
 
@@ -18,7 +19,9 @@ int run_quilm2(int argc, const char* const* argv) {
   const RunConfig& config = run.config;
   // The output file collects the merged hits of every cycle, under a
   // temporary name until the run is complete.
-  PendingOutput output(config.output_path, &run.guard);
+  PendingOutput outputs[] = {PendingOutput(config.output_path, &run.guard),
+                             PendingOutput(config.output_path + ".config", &run.guard)};
+  const PendingOutput& output = outputs[0];
   create_empty_file(output.path());
   run.setup.merged_path = output.path();
   if (config.seed_length == 12) {
@@ -31,10 +34,8 @@ int run_quilm2(int argc, const char* const* argv) {
   run.report.count_alignments(mapping_alignments(output.path(), config.read_count));
   append_log_line(kConfigFile,
                   "The total Time : " + format_seconds(run.clock.seconds()) + " sec\n");
-  PendingOutput log_copy(config.output_path + ".config", &run.guard);
-  write_whole_file(log_copy.path(), read_whole_file(kConfigFile));
-  output.keep();
-  log_copy.keep();
+  write_whole_file(outputs[1].path(), read_whole_file(kConfigFile));
+  publish_run_outputs(outputs, &run.publication, &run.guard);
   finish_driver_run(run);
   return 0;
 }

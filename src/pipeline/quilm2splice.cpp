@@ -54,11 +54,12 @@ int run_quilm2splice(int argc, const char* const* argv) {
                   "The total Time of splice : " + format_seconds(splice.seconds()) + " sec\n");
   std::fputs("pemu2splice", stdout);
   std::fflush(stdout);
-  run.report.count_alignments(
-      compare_quilm2splice(config.output_path, config.work_folder, config.read_count, &run.guard));
+  run.report.count_alignments(compare_quilm2splice(
+      config.output_path, config.work_folder, config.read_count, &run.guard, &run.publication));
   run.report.stage("the six output files are written");
   if (run.rescue.enabled) {
-    run.report.count_rescued(run_rescue_stage(run.setup, run.rescue));
+    run.report.count_rescued(
+        run_rescue_stage(run.setup, run.rescue, run_number(run.publication.stamp)));
     run.bam_export.rescued_path = config.output_path + kRescueOutputSuffix;
   }
   finish_driver_run(run);

@@ -217,7 +217,7 @@ std::size_t best_of_read(std::vector<Candidate>::iterator first,
 
 RescueCounts rescue_combine(const std::string& work_folder, int segment_count,
                             const std::vector<int>& earlier, const std::string& output_path,
-                            RunGuard* guard) {
+                            RunGuard* guard, const std::string& run_number) {
   std::optional<SegmentIndex> index;
   if (segment_count > 0) index.emplace(work_folder, segment_count);
   std::deque<SegmentResults> streams;  // a deque: a reader holds its file and does not move
@@ -229,6 +229,7 @@ RescueCounts rescue_combine(const std::string& work_folder, int segment_count,
   }
   PendingOutput pending(output_path, guard);
   OutputFile out(pending.path());
+  if (!run_number.empty()) write_rescue_output_header(out, run_number);
   RescueCounts counts;
   std::vector<Candidate> group;
   while (next_read(streams, index ? &*index : nullptr, earlier, group)) {
@@ -250,7 +251,8 @@ RescueCounts rescue_combine(const std::string& work_folder, int segment_count,
 
 namespace quilm {
 
-RescueCounts run_rescue_stage(const CascadeSetup& setup, const RescueRequest& request) {
+RescueCounts run_rescue_stage(const CascadeSetup& setup, const RescueRequest& request,
+                              const std::string& run_number) {
   const RunConfig& c = *setup.config;
   long chosen = 0;
   const std::vector<int> earlier = choose_rescue_reads(c.work_folder, c.read_count, chosen);
@@ -266,8 +268,9 @@ RescueCounts run_rescue_stage(const CascadeSetup& setup, const RescueRequest& re
   setup.report->stage(stage + ": " + std::to_string(chosen) + " reads to rescue, " +
                       std::to_string(junctions.size()) + " known junctions");
   if (chosen > 0) launch_stage(setup, stage, "quilm_rescue", 14, "The Time of rescue ");
-  RescueCounts counts = rescue_combine(c.work_folder, c.segment_count, earlier,
-                                       c.output_path + kRescueOutputSuffix, setup.guard);
+  RescueCounts counts =
+      rescue_combine(c.work_folder, c.segment_count, earlier, c.output_path + kRescueOutputSuffix,
+                     setup.guard, run_number);
   counts.tried = chosen;
   setup.report->stage(stage + ": " + std::to_string(counts.rescued) + " reads aligned better");
   return counts;

@@ -39,9 +39,11 @@ std::vector<int> choose_rescue_reads(const std::string& work_folder, int read_co
 // the file for a read number outside the run or out of order.
 RescueCounts rescue_combine(const std::string& work_folder, int segment_count,
                             const std::vector<int>& earlier, const std::string& output_path,
-                            RunGuard* guard = nullptr);
+                            RunGuard* guard = nullptr, const std::string& run_number = {});
 
 // The whole stage.
-RescueCounts run_rescue_stage(const CascadeSetup& setup, const RescueRequest& request);
+// `run_number` heads the rescue file (empty: no header line).
+RescueCounts run_rescue_stage(const CascadeSetup& setup, const RescueRequest& request,
+                              const std::string& run_number);
 
 }  // namespace quilm

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "pipeline/run_guard.hpp"
+#include "pipeline/run_publication.hpp"
 #include "pipeline/run_report.hpp"
 
 namespace quilm {
@@ -34,9 +35,11 @@ int splice_tongji(const std::string& path);
 // The final merge: the six output files "<output_path>-quilm2high", ...,
 // "-splice-mutil" from "quilm2.tmp" and "splice.tmp". The six are written
 // under temporary names and renamed into place together once all are
-// complete; a guard removes the temporaries when the run is stopped.
-// Returns how the reads aligned.
+// complete (with `publication`: the earlier run's later outputs removed
+// first and the run's stamp put beside them after); a guard removes the
+// temporaries when the run is stopped. Returns how the reads aligned.
 AlignmentCounts compare_quilm2splice(const std::string& output_path, const std::string& work_folder,
-                                     int read_count, RunGuard* guard = nullptr);
+                                     int read_count, RunGuard* guard = nullptr,
+                                     const RunPublication* publication = nullptr);
 
 }  // namespace quilm

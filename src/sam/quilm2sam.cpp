@@ -10,6 +10,7 @@
 #include "sam/hts_handles.hpp"
 #include "sam/read_conversion.hpp"
 #include "sam/run_hits.hpp"
+#include "sam/run_stamp_check.hpp"
 #include "sam/sam_options.hpp"
 #include "sam/sam_output.hpp"
 #include "sam/sam_records.hpp"
@@ -60,10 +61,11 @@ int run_quilm2sam(int argc, const char* const* argv) {
   refuse_one_pass_input(options.reference_path, "-R", "reference");
   if (output_format(options) == OutputFormat::kCram)
     check_cram_reference(options.reference_path, "-R");
-  const ThreadPoolPtr pool = make_thread_pool(options.threads);
   const bool six_files = options.run_kind == RunKind::kFound
                              ? std::filesystem::exists(options.run_path + "-quilm2high")
                              : options.run_kind == RunKind::kSplice;
+  const std::optional<RunStamp> stamp = check_run_inputs(options, six_files);
+  const ThreadPoolPtr pool = make_thread_pool(options.threads);
   // With a pool the run's files are read in its threads while this one
   // loads the reference.
   RunHitsReading reading = start_reading_run_hits(options.run_path, six_files, pool.get());
@@ -76,8 +78,11 @@ int run_quilm2sam(int argc, const char* const* argv) {
                       ? open_output(options, make_header(genome, options, run_program), pool.get())
                       : SamOutput{};
   std::vector<RescuedAlignment> rescued;
-  if (!options.rescued_path.empty())
-    rescued = read_rescued_alignments(options.rescued_path, genome);
+  if (!options.rescued_path.empty()) {
+    std::string rescue_run;
+    rescued = read_rescued_alignments(options.rescued_path, genome, &rescue_run);
+    check_rescue_run(options, stamp, rescue_run);
+  }
   ConversionInput input{run, genome, options.unmapped, options.read_group.id};
   input.rescued = &rescued;
   input.paired = dataset.paired();
@@ -85,6 +90,7 @@ int run_quilm2sam(int argc, const char* const* argv) {
   input.keep_records = write;
   input.mate_rescue = options.mate_rescue;
   const ReadCounts counts = convert_reads(input, dataset, out, pool.get());
+  check_read_count(options, stamp, dataset.count());
   if (write) {
     finish_output(out);
     std::fprintf(

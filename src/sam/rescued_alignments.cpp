@@ -76,7 +76,8 @@ void take_record(const RescueOutputReader& in, const RescueOutputRecord& r,
 }  // namespace
 
 std::vector<RescuedAlignment> read_rescued_alignments(const std::string& path,
-                                                      const ReferenceGenome& genome) {
+                                                      const ReferenceGenome& genome,
+                                                      std::string* run_number) {
   RescueOutputReader in(path);
   std::vector<RescuedAlignment> out;
   RescueOutputRecord record;
@@ -84,6 +85,7 @@ std::vector<RescuedAlignment> read_rescued_alignments(const std::string& path,
     RescuedAlignment& a = out.emplace_back();
     take_record(in, record, genome, a);
   }
+  if (run_number) *run_number = in.run_number();
   return out;
 }
 

@@ -39,8 +39,11 @@ struct RescuedAlignment {
 // the file and line for a line that is malformed, names a chromosome the
 // reference lacks, places the alignment outside its chromosome, or breaks
 // the ascending read order.
+// `run_number` (if given) receives the number of the run that the file's
+// header names (empty for a file without a header).
 std::vector<RescuedAlignment> read_rescued_alignments(const std::string& path,
-                                                      const ReferenceGenome& genome);
+                                                      const ReferenceGenome& genome,
+                                                      std::string* run_number = nullptr);
 
 // True when `score` beats every earlier hit of the read (none beats no hit).
 bool rescued_is_better(int score, std::span<const Hit> earlier);

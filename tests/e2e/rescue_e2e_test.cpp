@@ -25,10 +25,14 @@ std::vector<std::string> fields_of(const std::string& line) {
   return f;
 }
 
-// Read number -> the fields of its rescued alignments.
+// Read number -> the fields of its rescued alignments; the file starts
+// with the run number of the run it belongs to.
 std::map<int, std::vector<std::vector<std::string>>> rescued(const std::string& path) {
   std::map<int, std::vector<std::vector<std::string>>> out;
   std::istringstream in(slurp(path));
+  std::string header;
+  std::getline(in, header);
+  EXPECT_TRUE(header.starts_with("#run\t") && header.size() == 21) << path << ": " << header;
   for (std::string line; std::getline(in, line);) {
     auto f = fields_of(line);
     out[std::stoi(f[0])].push_back(f);
