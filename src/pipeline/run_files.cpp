@@ -105,20 +105,28 @@ std::vector<NamedFile> driver_inputs(const DriverOptions& o) {
   return inputs;
 }
 
-std::vector<NamedFile> driver_outputs(DriverKind kind, const DriverOptions& o) {
+std::vector<std::string> output_paths(DriverKind kind, const DriverOptions& o) {
   const std::string& base = o.config.output_path;
+  if (kind == DriverKind::kMappingOnly) return {base, base + ".config"};
+  std::vector<std::string> paths;
+  for (const char* suffix : kSixOutputSuffixes) paths.push_back(base + suffix);
+  if (o.rescue.enabled) paths.push_back(base + kRescueOutputSuffix);
+  return paths;
+}
+
+std::vector<std::string> export_index_paths(const std::string& export_path) {
+  std::vector<std::string> paths;
+  for (const char* suffix : kExportIndexSuffixes) paths.push_back(export_path + suffix);
+  return paths;
+}
+
+std::vector<NamedFile> driver_outputs(DriverKind kind, const DriverOptions& o) {
   std::vector<NamedFile> outputs;
-  if (kind == DriverKind::kSplice) {
-    for (const char* suffix : kSixOutputSuffixes) outputs.push_back({"option -O", base + suffix});
-    if (o.rescue.enabled) outputs.push_back({"option -O", base + kRescueOutputSuffix});
-  } else {
-    outputs.push_back({"option -O", base});
-    outputs.push_back({"option -O", base + ".config"});
-  }
+  for (const std::string& path : output_paths(kind, o)) outputs.push_back({"option -O", path});
   if (!o.bam_export.path.empty()) {
     outputs.push_back({"option --bam", o.bam_export.path});
-    for (const char* suffix : kExportIndexSuffixes)
-      outputs.push_back({"option --bam", o.bam_export.path + suffix});
+    for (const std::string& path : export_index_paths(o.bam_export.path))
+      outputs.push_back({"option --bam", path});
   }
   outputs.push_back({"the run log", kConfigFile});
   return outputs;

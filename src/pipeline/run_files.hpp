@@ -25,8 +25,16 @@ bool is_index_store_file_name(std::string_view name);
 // -R, -D, --mates and --junctions, as given.
 std::vector<NamedFile> driver_inputs(const DriverOptions& options);
 
-// The output files of -O (and "<-O>-rescue" with --rescue), --bam and its
-// index, and the run log config.txt in the current directory.
+// The output files of -O: the six files of the splice driver (and
+// "<-O>-rescue" with --rescue), or the file of the mapping-only driver and
+// its ".config".
+std::vector<std::string> output_paths(DriverKind kind, const DriverOptions& options);
+
+// The export's index, or the stale one it removes: "<--bam>.bai", "<--bam>.crai".
+std::vector<std::string> export_index_paths(const std::string& export_path);
+
+// The output files of -O, --bam and its index, and the run log config.txt
+// in the current directory.
 std::vector<NamedFile> driver_outputs(DriverKind kind, const DriverOptions& options);
 
 // Throws UsageError naming both files when an output of the run, or a file

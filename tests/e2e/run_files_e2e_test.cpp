@@ -102,6 +102,16 @@ TEST_F(RunFiles, AnOutputThatIsAnInputIsRefused) {
   expect_refused(r, "option -O ('reads.fq-splice-low') names the file of --mates",
                  {{"reads.fq-splice-low", reads_}});
   EXPECT_FALSE(file_exists(path("work")));
+  // Outputs not there yet: by name, the export's index against the output.
+  r = run("quilm2",
+          {"-Rref.fa", "-Dreads.fq", "-Ohits.bam.bai", "-Wwork", "-C1", "--bam=hits.bam"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("option --bam=hits.bam names the file of -O (with its index "
+                       "'hits.bam.bai'), which the export would replace"),
+            std::string::npos)
+      << r.err;
+  EXPECT_FALSE(file_exists(path("hits.bam.bai")));
+  EXPECT_FALSE(file_exists(path("work")));
 }
 
 // A dataset may lie in the work folder under a name the run does not write;
