@@ -11,6 +11,7 @@
 #include "common/input_file.hpp"
 #include "common/paths.hpp"
 #include "pipeline/launch.hpp"
+#include "pipeline/run_files.hpp"
 
 namespace quilm {
 
@@ -29,18 +30,24 @@ std::filesystem::path plain_path(const std::string& path) {
   return (ec ? std::filesystem::path(path) : absolute).lexically_normal();
 }
 
-// The export's output replaces its name when complete: it must not be a
-// file the run reads or writes.
+// The export's output replaces its name when complete, and its index (or a
+// stale one) the names beside it: none may be a file the run reads or writes.
+// The same file under other names is refused before, by identity; this
+// compares names, as the run's outputs need not exist yet.
 void refuse_run_file(const DriverOptions& o) {
-  const std::filesystem::path target = plain_path(o.bam_export.path);
-  const std::pair<const char*, const std::string*> run_files[] = {{"-R", &o.config.ref_path},
-                                                                  {"-D", &o.dataset_path},
-                                                                  {"-O", &o.config.output_path},
-                                                                  {"--mates", &o.mates_path}};
-  for (const auto& [option, path] : run_files)
-    if (!path->empty() && plain_path(*path) == target)
-      throw UsageError("option --bam=" + o.bam_export.path + " names the file of " + option +
-                       ", which the export would replace");
+  const DriverKind kind = o.config.has_splice_line ? DriverKind::kSplice : DriverKind::kMappingOnly;
+  std::vector<NamedFile> run_files = driver_inputs(o);
+  run_files.push_back({"-O", o.config.output_path});
+  for (const std::string& path : output_paths(kind, o)) run_files.push_back({"-O", path});
+  std::vector<std::string> written = export_index_paths(o.bam_export.path);
+  written.insert(written.begin(), o.bam_export.path);
+  for (const std::string& target : written)
+    for (const NamedFile& file : run_files)
+      if (!file.path.empty() && file.path != kStandardInput &&
+          plain_path(file.path) == plain_path(target))
+        throw UsageError("option --bam=" + o.bam_export.path + " names the file of " + file.label +
+                         (target == o.bam_export.path ? "" : " (with its index '" + target + "')") +
+                         ", which the export would replace");
 }
 
 void check_folder_writable(const std::string& path) {

@@ -16,6 +16,7 @@
 #include "pipeline/bam_export.hpp"
 #include "pipeline/junction_sources.hpp"
 #include "pipeline/read_preparation.hpp"
+#include "pipeline/run_files.hpp"
 #include "pipeline/segmentation.hpp"
 #include "pipeline/task_assignment.hpp"
 
@@ -88,6 +89,7 @@ int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_leng
 
   RunConfig& config = options.config;
   if (!options.mates_path.empty()) check_mates(options);
+  refuse_inputs_the_run_writes(kind, options);
   InputFile dataset(options.dataset_path, kCacheBlock);
   std::optional<InputFile> mates;
   if (!options.mates_path.empty()) mates.emplace(options.mates_path, kCacheBlock);

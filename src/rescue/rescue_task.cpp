@@ -200,6 +200,11 @@ void run_rescue_worker(const WorkerArgs& args) {
     throw UsageError("seed length " + std::to_string(args.seed_length) + " is not 14");
   const RunConfig config = read_run_config(kConfigFile, true);
   const StageJobs stage = stage_jobs(config, 14, args.process_number);
+  const std::string& work = config.work_folder;
+  refuse_results_over_inputs(config, stage,
+                             {{"the read file", join_path(work, kRescueReadFile)},
+                              {"the hint file", join_path(work, kRescueHintFile)},
+                              {"the junction file", join_path(work, kRescueJunctionFile)}});
   const std::vector<ChromosomeJunction> junctions =
       read_junction_file(join_path(config.work_folder, kRescueJunctionFile));
   const RescueJob run{config, junctions, stage.index_store};

@@ -184,18 +184,26 @@ std::string describe_hit(const RunHits& run, const Hit& hit) {
   return "'" + source.path + "': " + source.kind + " record " + std::to_string(hit.record);
 }
 
+std::vector<std::string> run_hit_file_paths(const std::string& run_base, bool six_files) {
+  if (!six_files) return {run_base};
+  std::vector<std::string> paths;
+  for (const char* suffix : {"-quilm2high", "-quilm2low", "-quilm2mutil", "-splice-high",
+                             "-splice-low", "-splice-mutil"})
+    paths.push_back(run_base + suffix);
+  return paths;
+}
+
 RunHitsReading start_reading_run_hits(const std::string& run_base, bool six_files,
                                       hts_tpool* pool) {
   RunHitsReading r;
   r.run.six_files = six_files;
+  const std::vector<std::string> paths = run_hit_file_paths(run_base, six_files);
   if (!r.run.six_files) {
-    add_file(r, run_base, HitClass::kUnclassified, false);
+    add_file(r, paths[0], HitClass::kUnclassified, false);
   } else {
+    // The three contiguous files, then the three split ones.
     const HitClass classes[] = {HitClass::kHigh, HitClass::kLow, HitClass::kMulti};
-    const char* mapping[] = {"-quilm2high", "-quilm2low", "-quilm2mutil"};
-    const char* splice[] = {"-splice-high", "-splice-low", "-splice-mutil"};
-    for (int i = 0; i < 3; ++i) add_file(r, run_base + mapping[i], classes[i], false);
-    for (int i = 0; i < 3; ++i) add_file(r, run_base + splice[i], classes[i], true);
+    for (std::size_t i = 0; i < paths.size(); ++i) add_file(r, paths[i], classes[i % 3], i >= 3);
   }
   if (pool) r.jobs = make_process(pool, static_cast<int>(r.files.size()), false);
   for (HitFile& file : r.files) {

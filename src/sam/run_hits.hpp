@@ -64,6 +64,10 @@ struct RunHitsReading {
   ProcessPtr jobs;             // after the files: it waits for their jobs before they go
 };
 
+// The files of a run: "<run>-quilm2high" ... "<run>-splice-mutil" (`six_files`),
+// else <run> itself.
+std::vector<std::string> run_hit_file_paths(const std::string& run, bool six_files);
+
 // Starts reading "<run>-quilm2high" ... "<run>-splice-mutil" (`six_files`),
 // else the file <run> as the output of the mapping-only driver. Without a
 // pool the files are read before it returns.

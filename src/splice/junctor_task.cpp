@@ -45,6 +45,7 @@ void run_junctor(const WorkerArgs& args) {
   const RunConfig config = read_splice_config();
   const StageJobs stage = stage_jobs(config, args.seed_length, args.process_number);
   const std::string read_path = join_path(config.work_folder, kSpliceReadFile);
+  refuse_results_over_inputs(config, stage, {{"the read file", read_path}});
   SpliceSettings settings = splice_settings(config, args.seed_length);
   settings.index_store = stage.index_store;
   for (const SegmentJob& job : stage.jobs) {

@@ -41,6 +41,7 @@ int quilm_x_main(int argc, char** argv) {
   const RunConfig config = read_run_config(kConfigFile, false);
   const StageJobs stage = stage_jobs(config, args.seed_length, args.process_number);
   const std::string read_path = cycle_read_file(config.work_folder, args.seed_length);
+  refuse_results_over_inputs(config, stage, {{"the read file", read_path}});
   MapSettings settings = map_settings(config, args.seed_length);
   settings.index_store = stage.index_store;
   for (const SegmentJob& job : stage.jobs) {

@@ -23,4 +23,17 @@ std::string segment_file(const RunConfig& config, int segment) {
   return numbered_path(config.work_folder, segment, ".txt");
 }
 
+void refuse_results_over_inputs(const RunConfig& config, const StageJobs& stage,
+                                std::vector<NamedFile> reads) {
+  reads.push_back({"the run log", kConfigFile});
+  reads.push_back({"the task table", join_path(config.work_folder, kTaskFile)});
+  reads.push_back({"the share plan", join_path(config.work_folder, kSharePlanFile)});
+  std::vector<NamedFile> results;
+  for (const SegmentJob& job : stage.jobs) {
+    reads.push_back({"a segment file", segment_file(config, job.segment)});
+    results.push_back({"a result file", job.result_path});
+  }
+  refuse_overwritten_inputs(results, reads);
+}
+
 }  // namespace quilm

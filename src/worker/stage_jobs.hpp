@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/file_identity.hpp"
 #include "common/run_config.hpp"
 #include "common/seed_lengths.hpp"
 #include "common/share_plan.hpp"
@@ -25,5 +26,11 @@ StageJobs stage_jobs(const RunConfig& config, int seed_length, int process);
 
 // "<work folder>/<segment>.txt"
 std::string segment_file(const RunConfig& config, int segment);
+
+// Throws UsageError naming both files when a result file of the stage is the
+// same file as one the worker reads: its segment files, config.txt, the task
+// table and share plan, or one of `reads` (its read files, as "label, path").
+void refuse_results_over_inputs(const RunConfig& config, const StageJobs& stage,
+                                std::vector<NamedFile> reads);
 
 }  // namespace quilm

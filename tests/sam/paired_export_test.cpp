@@ -249,6 +249,16 @@ TEST_F(PairedExportTest, MateFilesThatDoNotFitAreRefusedAndNothingIsWritten) {
     EXPECT_NE(result.err.find(words), std::string::npos) << result.err;
     EXPECT_FALSE(test::file_exists(path("x.bam"))) << option;
   }
+  // The pair counts written over the mates.
+  const test::RunResult counts =
+      test::run_program_in(dir(), test::program_path("quilm2sam"),
+                           {"-Rref.fa", "-Dr1.fq", "--mates=r2.fq", "--summary=r2.fq", "-Orun"});
+  EXPECT_EQ(counts.status, 1);
+  EXPECT_NE(counts.err.find("option --summary ('r2.fq') names the file of --mates ('r2.fq'), "
+                            "which the run would overwrite"),
+            std::string::npos)
+      << counts.err;
+  EXPECT_EQ(slurp(path("r2.fq")), mates_[1]);
   const test::RunResult unchecked = test::run_program_in(
       dir(), test::program_path("quilm2sam"),
       {"-Rref.fa", "-Dr1.fq", "--mates=renamed.fq", "--no-name-check", "-Orun", "-o", "x.sam"});

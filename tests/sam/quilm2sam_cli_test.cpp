@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -373,6 +375,45 @@ TEST_F(Quilm2samCliTest, InvalidReadNamesAreWrittenAsValidQnames) {
 }
 
 // Each bad input names the file and the record, and an earlier output stays.
+// Every file written, through any name, against every file read.
+TEST_F(Quilm2samCliTest, AnOutputThatIsAnInputIsRefusedAndTheInputKept) {
+  spit(path("resc.txt"), "");
+  std::filesystem::create_symlink("ref.fa", path("ref.sam"));
+  ASSERT_EQ(::link(path("reads.fq").c_str(), path("new.bam.bai").c_str()), 0);
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"-o", "reads.fq"}, "option -o ('reads.fq') names the file of -D ('reads.fq')"},
+      {{"-o", "run-splice-low"}, "names the file of -O ('run-splice-low')"},
+      {{"-o", "ref.sam"}, "option -o ('ref.sam') names the file of -R ('ref.fa')"},
+      {{"-o", "new.bam", "--sort"}, "option -o ('new.bam.bai') names the file of -D"},
+      {{"-o", "new.bam"}, "option -o ('new.bam.bai') names the file of -D"},
+      {{"-o", "resc.txt", "--rescued=resc.txt"}, "names the file of --rescued ('resc.txt')"},
+  };
+  const std::string inputs[] = {"reads.fq", "ref.fa", "run-splice-low", "resc.txt"};
+  std::map<std::string, std::string> before;
+  for (const std::string& name : inputs) before[name] = slurp(path(name));
+  for (const auto& [args, words] : cases) {
+    const test::RunResult r = run(args);
+    EXPECT_EQ(r.status, 1) << words;
+    EXPECT_NE(r.err.find(words), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("which the run would overwrite"), std::string::npos) << r.err;
+    for (const std::string& name : inputs) EXPECT_EQ(slurp(path(name)), before[name]) << name;
+  }
+  // A mapping-only run is read from -O itself; the six files are not read.
+  spit(path("single"), run_.high);
+  const auto single = [&](const std::string& output) {
+    return test::run_program_in(
+        dir(), test::program_path("quilm2sam"),
+        {"-Rref.fa", "-Dreads.fq", "-Osingle", "--run-kind=mapping", "-o", output});
+  };
+  const test::RunResult mapping = single("run-splice-low");
+  EXPECT_EQ(mapping.status, 0) << mapping.err;
+  const test::RunResult own = single("single");
+  EXPECT_EQ(own.status, 1);
+  EXPECT_NE(own.err.find("option -o ('single') names the file of -O ('single')"), std::string::npos)
+      << own.err;
+  EXPECT_EQ(slurp(path("single")), run_.high);
+}
+
 TEST_F(Quilm2samCliTest, BadInputNamesFileAndRecordAndKeepsOutput) {
   spit(path("out.sam"), "earlier\n");
   const std::string good = run_.high;

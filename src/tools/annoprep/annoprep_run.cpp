@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/errors.hpp"
+#include "common/file_identity.hpp"
 #include "common/input_file.hpp"
 #include "common/output_file.hpp"
 #include "common/paths.hpp"
@@ -68,22 +69,39 @@ void check_output_folder(const std::string& folder) {
     throw IoError("output folder (-W) '" + folder + "' does not exist or is not a folder");
 }
 
+constexpr const char* kOutputNames[] = {"genome_info", "refFlat.txt", "refFlat_info", "refMrna.fa",
+                                        "refMrna_sort.fa"};
+
+// Each output is written under its temporary name and then renamed over its
+// final one: neither may be the genome or the annotation.
+void refuse_overwritten_inputs(const AnnoprepOptions& options) {
+  std::vector<NamedFile> outputs;
+  for (const char* name : kOutputNames) {
+    const std::string path = join_path(options.output_folder, name);
+    outputs.push_back({"option -W", path});
+    outputs.push_back({"option -W", StagedFile::temporary_path_of(path)});
+  }
+  quilm::refuse_overwritten_inputs(outputs,
+                                   {{"-F", options.genome_path}, {"-G", options.annotation_path}});
+}
+
 }  // namespace
 
 AnnoprepSummary annoprep_run(const AnnoprepOptions& options, std::ostream& warnings) {
   const AnnotationType type = checked_annotation_type(options);
   check_output_folder(options.output_folder);
+  refuse_overwritten_inputs(options);
   InputFile{options.genome_path};  // an unreadable genome stops the run before any work
   const AnnotationExons annotation = type == AnnotationType::kGtf
                                          ? transcriptid_stack(options.annotation_path)
                                          : gff_stack(options.annotation_path);
 
   const std::string& folder = options.output_folder;
-  StagedFile genome_info(join_path(folder, "genome_info"));
-  StagedFile refflat(join_path(folder, "refFlat.txt"));
-  StagedFile refflat_info(join_path(folder, "refFlat_info"));
-  StagedFile mrna(join_path(folder, "refMrna.fa"));
-  StagedFile mrna_sorted(join_path(folder, "refMrna_sort.fa"));
+  StagedFile genome_info(join_path(folder, kOutputNames[0]));
+  StagedFile refflat(join_path(folder, kOutputNames[1]));
+  StagedFile refflat_info(join_path(folder, kOutputNames[2]));
+  StagedFile mrna(join_path(folder, kOutputNames[3]));
+  StagedFile mrna_sorted(join_path(folder, kOutputNames[4]));
 
   const std::vector<long> lengths = fasta_info(options.genome_path, genome_info.path());
   AnnoprepSummary summary;

@@ -7,7 +7,11 @@
 namespace quilm::annoprep {
 
 StagedFile::StagedFile(std::string final_path)
-    : final_path_(std::move(final_path)), temp_path_(final_path_ + ".annoprep-partial") {}
+    : final_path_(std::move(final_path)), temp_path_(temporary_path_of(final_path_)) {}
+
+std::string StagedFile::temporary_path_of(const std::string& final_path) {
+  return final_path + ".annoprep-partial";
+}
 
 StagedFile::~StagedFile() {
   if (!committed_) std::remove(temp_path_.c_str());

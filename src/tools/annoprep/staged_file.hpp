@@ -10,6 +10,8 @@ namespace quilm::annoprep {
 class StagedFile {
  public:
   explicit StagedFile(std::string final_path);
+  // Where a StagedFile for `final_path` writes.
+  static std::string temporary_path_of(const std::string& final_path);
   ~StagedFile();
   StagedFile(const StagedFile&) = delete;
   StagedFile& operator=(const StagedFile&) = delete;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "common/file_identity.hpp"
 #include "common/input_file.hpp"
 #include "common/output_records.hpp"
 #include "common/paths.hpp"
@@ -145,7 +146,23 @@ void annotate_chromosome(const RefjuncOptions& options, const std::string& name,
   }
 }
 
+namespace {
+
+// The four files of the work folder are written in place, so none may be an input.
+void refuse_overwritten_inputs(const RefjuncOptions& o) {
+  std::vector<NamedFile> outputs;
+  for (const char* name : {"refFlat-splice", "junction", "temp0", "temp1"})
+    outputs.push_back({"option -W", join_path(o.work_folder, name)});
+  quilm::refuse_overwritten_inputs(outputs, {{"-C", o.genome_path},
+                                             {"-R", o.exon_table_path},
+                                             {"-F", o.transcript_hits},
+                                             {"-O", splice_high_path(o)}});
+}
+
+}  // namespace
+
 void run_refjunc(const RefjuncOptions& options) {
+  refuse_overwritten_inputs(options);
   // Every input is opened before anything is written.
   InputFile genome(options.genome_path);
   skip_to_first_header(genome);

@@ -4,6 +4,7 @@
 
 #include "common/command_line.hpp"
 #include "common/errors.hpp"
+#include "common/file_identity.hpp"
 #include "common/input_file.hpp"
 #include "common/output_records.hpp"
 #include "tools/tailfetch/fastq_reader.hpp"
@@ -119,9 +120,13 @@ void scan_batch_results(const std::string& source, const std::string& carried, l
 void run_tailfetch(const TailfetchOptions& options, long long batch_reads) {
   // Both inputs are checked before anything is written; the results are
   // opened only where they are read, once, so that they may be a pipe.
+  const std::string carried[2] = {options.results_path + "_tmp1", options.results_path + "_tmp2"};
+  refuse_overwritten_inputs({{"option -O", options.output_path},
+                             {"the carried results of -R", carried[0]},
+                             {"the carried results of -R", carried[1]}},
+                            {{"-F", options.fastq_path}, {"-R", options.results_path}});
   FastqReader reader(options.fastq_path);
   check_readable(options.results_path);
-  const std::string carried[2] = {options.results_path + "_tmp1", options.results_path + "_tmp2"};
   OutputFile out(options.output_path, OutputFile::Mode::kTruncateThroughLinks);
   create_empty_file(carried[0]);
   create_empty_file(carried[1]);

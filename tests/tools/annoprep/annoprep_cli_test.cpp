@@ -141,6 +141,30 @@ TEST_F(AnnoprepCliTest, BadCommandLinesWriteNothing) {
   }
 }
 
+// An output renamed over the genome or the annotation would lose it.
+TEST_F(AnnoprepCliTest, AnInputAmongTheOutputsIsRefusedAndKept) {
+  const std::string genome = slurp(test::source_path("examples/genome.fa"));
+  const std::string annotation = slurp(data("mini.gtf"));
+  spit(path("refMrna.fa"), genome);
+  spit(path("genome_info.annoprep-partial"), annotation);
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"-F" + path("refMrna.fa"), "-G" + data("mini.gtf"), "-Tgtf", "-W" + dir()},
+       "option -W ('" + path("refMrna.fa") + "') names the file of -F ('" + path("refMrna.fa") +
+           "'), which the run would overwrite"},
+      {{"-F" + test::source_path("examples/genome.fa"), "-Ggenome_info.annoprep-partial", "-Tgtf",
+        "-W."},
+       "option -W ('./genome_info.annoprep-partial') names the file of -G"},
+  };
+  for (const auto& [args, words] : cases) {
+    auto run = test::run_program_in(dir(), test::program_path("annoprep"), args);
+    EXPECT_EQ(run.status, 1) << words;
+    EXPECT_NE(run.err.find(words), std::string::npos) << run.err;
+    EXPECT_EQ(slurp(path("refMrna.fa")), genome);
+    EXPECT_EQ(slurp(path("genome_info.annoprep-partial")), annotation);
+    EXPECT_FALSE(file_exists(path("refFlat.txt")));
+  }
+}
+
 TEST_F(AnnoprepCliTest, FailureHalfwayKeepsTheEarlierFiles) {
   ASSERT_EQ(annoprep(data("mini.gtf"), "gtf").status, 0);
   auto earlier = outputs();

@@ -154,5 +154,30 @@ TEST_F(RefjuncCliTest, MissingOptionOrInputWritesNothing) {
   EXPECT_TRUE(std::filesystem::is_empty(path("work")));
 }
 
+// The files of the work folder are written in place: none may be an input.
+TEST_F(RefjuncCliTest, AnInputAmongTheWorkFilesIsRefusedAndKept) {
+  const std::string hits = slurp(path("hits"));
+  spit(path("work/temp1"), hits);
+  const std::pair<std::string, std::string> cases[] = {
+      {"-Fwork/temp1", "option -W ('work/temp1') names the file of -F ('work/temp1')"},
+      {"-RrefFlat.txt", "option -W ('work/junction') names the file of -R ('refFlat.txt')"},
+  };
+  const std::string exons = slurp(path("refFlat.txt"));
+  for (const auto& [input, words] : cases) {
+    // A link in place of an output leads to the file it names.
+    if (input == cases[1].first)
+      std::filesystem::create_symlink("../refFlat.txt", path("work/junction"));
+    std::vector<std::string> given = args;
+    given.push_back(input);
+    test::RunResult result = run(given);
+    EXPECT_EQ(result.status, 1) << words;
+    EXPECT_NE(result.err.find(words + ", which the run would overwrite"), std::string::npos)
+        << result.err;
+    EXPECT_EQ(slurp(path("work/temp1")), hits);
+    EXPECT_EQ(slurp(path("refFlat.txt")), exons);
+    EXPECT_FALSE(test::file_exists(path("work/refFlat-splice")));
+  }
+}
+
 }  // namespace
 }  // namespace quilm

@@ -64,5 +64,32 @@ TEST_F(TailfetchCliTest, MissingOptionOrInputWritesNothing) {
   EXPECT_TRUE(std::filesystem::is_empty(path("out")));
 }
 
+// Before the change the FASTQ was left empty when -O named it.
+TEST_F(TailfetchCliTest, AnOutputThatIsAnInputIsRefusedAndTheInputKept) {
+  const std::string reads = "@a\n" + std::string(60, 'C') + "\n+\n" + std::string(60, 'I') + "\n";
+  const std::string hits = "1\t" + std::string(60, 'C') + "\nF\tchr1\t0\t5\n";
+  spit(path("reads.fq"), reads);
+  spit(path("hits"), hits);
+  spit(path("hits_tmp1"), reads);
+  std::filesystem::create_symlink("hits", path("out.fq"));
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"-Freads.fq", "-Rhits", "-Oreads.fq"},
+       "option -O ('reads.fq') names the file of -F ('reads.fq')"},
+      {{"-Freads.fq", "-Rhits", "-Oout.fq"}, "option -O ('out.fq') names the file of -R ('hits')"},
+      {{"-Fhits_tmp1", "-Rhits", "-Onew.fq"},
+       "the carried results of -R ('hits_tmp1') names the file of -F ('hits_tmp1')"},
+  };
+  for (const auto& [args, words] : cases) {
+    test::RunResult result = run(args);
+    EXPECT_EQ(result.status, 1) << words;
+    EXPECT_NE(result.err.find(words + ", which the run would overwrite"), std::string::npos)
+        << result.err;
+    EXPECT_EQ(slurp(path("reads.fq")), reads);
+    EXPECT_EQ(slurp(path("hits")), hits);
+    EXPECT_EQ(slurp(path("hits_tmp1")), reads);
+    EXPECT_FALSE(test::file_exists(path("new.fq")));
+  }
+}
+
 }  // namespace
 }  // namespace quilm
