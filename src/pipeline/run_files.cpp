@@ -17,6 +17,7 @@
 #include "common/task_table.hpp"
 #include "pipeline/rescue_stage.hpp"
 #include "pipeline/run_lock.hpp"
+#include "pipeline/run_publication.hpp"
 
 namespace quilm {
 
@@ -123,6 +124,15 @@ std::vector<std::string> export_index_paths(const std::string& export_path) {
 std::vector<NamedFile> driver_outputs(DriverKind kind, const DriverOptions& o) {
   std::vector<NamedFile> outputs;
   for (const std::string& path : output_paths(kind, o)) outputs.push_back({"option -O", path});
+  // The run's stamp, and what an earlier run wrote under the run's names
+  // after its six files, which the run removes.
+  const std::string& bam = o.bam_export.path;
+  for (const std::string& path :
+       later_step_outputs(o.config.output_path, kind == DriverKind::kSplice, bam))
+    outputs.push_back({!bam.empty() && path.starts_with(bam.substr(0, bam.rfind('.')))
+                           ? "option --bam"
+                           : "option -O",
+                       path});
   if (!o.bam_export.path.empty()) {
     outputs.push_back({"option --bam", o.bam_export.path});
     for (const std::string& path : export_index_paths(o.bam_export.path))

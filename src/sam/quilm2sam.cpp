@@ -81,12 +81,9 @@ int run_quilm2sam(int argc, const char* const* argv) {
   const bool six_files = options.run_kind == RunKind::kFound
                              ? std::filesystem::exists(options.run_path + "-quilm2high")
                              : options.run_kind == RunKind::kSplice;
-<<<<<<< HEAD
+  refuse_overwritten_run_inputs(options, six_files);
   const std::optional<RunStamp> stamp = check_run_inputs(options, six_files);
   const ThreadPoolPtr pool = make_thread_pool(options.threads);
-=======
-  refuse_overwritten_run_inputs(options, six_files);
->>>>>>> 775869724b102def529d99bd0bcfbec4fe541b0d
   // With a pool the run's files are read in its threads while this one
   // loads the reference.
   RunHitsReading reading = start_reading_run_hits(options.run_path, six_files, pool.get());

@@ -120,9 +120,13 @@ TEST_F(RunFilesTest, OutputsOfEitherDriverAgainstEveryInput) {
   std::filesystem::rename(path("ref.fa"), path("ref-rescue"));
   o_.config.ref_path = path("ref-rescue");
   EXPECT_NE(refusal().find("names the file of -R"), std::string::npos);
+  // Without --rescue the run still removes an earlier run's rescue file.
   o_.rescue = {};
-  EXPECT_EQ(refusal(), "");
-  std::filesystem::rename(path("ref-rescue"), path("ref.config"));
+  EXPECT_NE(refusal().find("names the file of -R"), std::string::npos);
+  std::filesystem::rename(path("ref-rescue"), path("ref-run"));
+  o_.config.ref_path = path("ref-run");
+  EXPECT_NE(refusal().find("option -O ('" + path("ref-run") + "')"), std::string::npos);
+  std::filesystem::rename(path("ref-run"), path("ref.config"));
   o_.config.ref_path = path("ref.config");
   EXPECT_NE(refusal(DriverKind::kMappingOnly).find("option -O ('" + path("ref.config") + "')"),
             std::string::npos);
