@@ -269,12 +269,16 @@ class ReadNumbering : public test::TempDirTest {
   int count(const std::string& name) { return number(name).read_count; }
 };
 
-TEST_F(ReadNumbering, NumbersReadsAndKeepsSequencesAsTheyAre) {
+TEST_F(ReadNumbering, NumbersReadsAndTakesTheirBasesInUpperCase) {
+  // Lower-case bases are letters, not masking: on the plain path, on the
+  // word-by-word one (CR LF) and in a read longer than a piece of the scan.
   const std::string long_read(5000, 'g');
   spit(path("r.fq"), "@r1 with blanks\tand tabs\nACGT\n+\nIIII\n@r2\nNNac\n+r2\n!!!!\n@r3\n" +
-                         long_read + "\n+\n" + std::string(5000, 'I') + "\n");
-  EXPECT_EQ(count("r.fq"), 3);
-  EXPECT_EQ(slurp(path("0.fastq")), "1\tACGT\n2\tNNac\n3\t" + long_read + "\n");
+                         long_read + "\n+\n" + std::string(5000, 'I') +
+                         "\n@r4\r\nacgt.n\r\n+\r\nIIIIII\r\n");
+  EXPECT_EQ(count("r.fq"), 4);
+  EXPECT_EQ(slurp(path("0.fastq")),
+            "1\tACGT\n2\tNNAC\n3\t" + std::string(5000, 'G') + "\n4\tACGT.N\n");
 }
 
 TEST_F(ReadNumbering, IrregularRecordsReadTheSameAsPlainOnes) {
