@@ -17,7 +17,32 @@ bool has_space(const char* begin, const char* end) {
   return found != 0;
 }
 
+bool has_lower_case(const char* begin, const char* end) {
+  unsigned char found = 0;
+  for (const char* c = begin; c < end; ++c)
+    found |= static_cast<unsigned char>(static_cast<unsigned char>(*c - 'a') < 26);
+  return found != 0;
+}
+
+void upper_case_in_place(char* begin, char* end) {
+  for (char* c = begin; c < end; ++c)
+    if (static_cast<unsigned char>(*c - 'a') < 26) *c = static_cast<char>(*c - ('a' - 'A'));
+}
+
 }  // namespace
+
+void upper_case_bases(std::string& bases) {
+  char* begin = bases.data();
+  char* end = begin + bases.size();
+  if (has_lower_case(begin, end)) upper_case_in_place(begin, end);
+}
+
+std::string_view upper_case_bases(std::string_view bases, std::string& buffer) {
+  if (!has_lower_case(bases.data(), bases.data() + bases.size())) return bases;
+  buffer.assign(bases);
+  upper_case_in_place(buffer.data(), buffer.data() + buffer.size());
+  return buffer;
+}
 
 bool take_plain_fastq_record(InputFile& in, PlainFastqRecord& record) {
   const char* begin = in.data();

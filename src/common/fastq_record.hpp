@@ -45,6 +45,15 @@ void read_empty_read_quality(TextScanner& scan, std::string& quality);
 bool read_fastq_words(TextScanner& scan, std::string& sequence, std::string& separator,
                       std::string& quality);
 
+// Read bases are letters, not masking: every reader of a dataset takes
+// them in upper case, so that a FASTQ written in lower case maps, and is
+// written back, as its upper-case twin. Changes a-z alone.
+void upper_case_bases(std::string& bases);
+
+// `bases` itself when it holds no lower-case letter; else its upper-case
+// copy, held in `buffer`.
+std::string_view upper_case_bases(std::string_view bases, std::string& buffer);
+
 // The name of a read as the two mates of a pair share it: the first word
 // of the header (without a leading '@'), without a trailing "/1" or "/2".
 std::string_view mate_name(std::string_view header);

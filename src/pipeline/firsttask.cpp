@@ -8,6 +8,7 @@
 
 #include "common/command_line.hpp"
 #include "common/errors.hpp"
+#include "common/fasta_text.hpp"
 #include "common/input_file.hpp"
 #include "common/output_file.hpp"
 #include "common/paths.hpp"
@@ -37,11 +38,25 @@ void warn_if_soft_masked(const char* program, const DriverOptions& o, const Fast
                     "do not map: give -M0 to map onto them");
 }
 
+// The export writes the names into @SQ and RNAME, where a forbidden one is
+// misread: refused when the run exports, said when it does not, as the six
+// files keep any name but a later export of them refuses it.
+void check_reference_names(const char* program, const DriverOptions& o, const FastaSummary& ref) {
+  const std::string problem = forbidden_sam_name(o.config.ref_path, ref);
+  if (problem.empty()) return;
+  if (!o.bam_export.path.empty())
+    throw InputError(problem + "; option --bam cannot write it (rename the sequence)");
+  print_warning(program, problem + "; the run's files keep it, but an export to SAM refuses it");
+}
+
 // Everything that can be found wrong before the first file is written. The
 // dataset is already open: it is read once, so it may come through a pipe.
-void check_inputs(const char* program, const DriverOptions& o) {
+FastaSummary check_inputs(const char* program, const DriverOptions& o) {
   refuse_one_pass_input(o.config.ref_path, "-R", "reference");
-  warn_if_soft_masked(program, o, check_fasta(o.config.ref_path));
+  FastaSummary ref = check_fasta(o.config.ref_path);
+  warn_if_soft_masked(program, o, ref);
+  if (ref.blanks > 0) print_warning(program, skipped_blanks_warning(o.config.ref_path, ref.blanks));
+  check_reference_names(program, o, ref);
   std::filesystem::path parent = std::filesystem::path(o.config.output_path).parent_path();
   if (parent.empty()) parent = ".";
   std::error_code ec;
@@ -49,6 +64,7 @@ void check_inputs(const char* program, const DriverOptions& o) {
     throw IoError("cannot write the output file '" + o.config.output_path + "': folder '" +
                   parent.string() + "' does not exist or is not writable");
   check_bam_export(o);
+  return ref;
 }
 
 // With mates, the closing summary counts the pairs as the export pairs them.
@@ -93,9 +109,14 @@ int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_leng
   InputFile dataset(options.dataset_path, kCacheBlock);
   std::optional<InputFile> mates;
   if (!options.mates_path.empty()) mates.emplace(options.mates_path, kCacheBlock);
-  check_inputs(program, options);
+  const FastaSummary ref = check_inputs(program, options);
   rescue = options.rescue;
-  if (!rescue.junctions_path.empty()) rescue.known = read_known_junctions(rescue.junctions_path);
+  if (!rescue.junctions_path.empty()) {
+    rescue.known = read_known_junctions(rescue.junctions_path);
+    const std::string misfits =
+        check_known_junctions(rescue.junctions_path, rescue.known, config.ref_path, ref.sequences);
+    if (!misfits.empty()) print_warning(program, misfits);
+  }
   const bool count_pairs = will_count_pairs(program, options);
   lock.acquire(kConfigFile, program);
   make_folders(config.work_folder);

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <map>
 #include <sstream>
+#include <string_view>
 #include <tuple>
+#include <unordered_map>
 
 #include "common/errors.hpp"
 #include "pipeline/merged_splice_record.hpp"
@@ -136,6 +138,60 @@ std::vector<ChromosomeJunction> read_known_junctions(const std::string& path) {
                      "table of refjunc");
   sort_unique(out);
   return out;
+}
+
+JunctionFit fit_known_junctions(const std::vector<ChromosomeJunction>& known,
+                                const std::vector<FastaSequence>& reference) {
+  std::unordered_map<std::string_view, std::int64_t> lengths;
+  for (const FastaSequence& sequence : reference) lengths.emplace(sequence.name, sequence.length);
+  JunctionFit fit;
+  for (const ChromosomeJunction& j : known) {
+    const auto it = lengths.find(j.chromosome);
+    if (it == lengths.end()) {
+      if (fit.unknown_chromosome++ == 0) fit.unknown_example = j.chromosome;
+    } else if (j.last > it->second) {
+      if (fit.past_end++ == 0) fit.past_end_example = j.chromosome;
+    } else {
+      ++fit.fitting;
+    }
+  }
+  return fit;
+}
+
+namespace {
+
+std::string misfit_counts(const JunctionFit& fit, const std::string& ref_path,
+                          const std::vector<FastaSequence>& reference) {
+  std::string text;
+  if (fit.unknown_chromosome > 0) {
+    text += std::to_string(fit.unknown_chromosome) + " on chromosomes that reference '" + ref_path +
+            "' does not hold (such as '" + fit.unknown_example + "'";
+    if (!reference.empty()) text += "; the reference's first is '" + reference[0].name + "'";
+    text += ")";
+  }
+  if (fit.past_end > 0) {
+    if (!text.empty()) text += ", ";
+    text += std::to_string(fit.past_end) + " past the end of their chromosome (such as on '" +
+            fit.past_end_example + "')";
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string check_known_junctions(const std::string& path,
+                                  const std::vector<ChromosomeJunction>& known,
+                                  const std::string& ref_path,
+                                  const std::vector<FastaSequence>& reference) {
+  const JunctionFit fit = fit_known_junctions(known, reference);
+  if (fit.unknown_chromosome == 0 && fit.past_end == 0) return {};
+  const std::string counts = misfit_counts(fit, ref_path, reference);
+  if (fit.fitting == 0)
+    throw InputError("--junctions='" + path + "': none of its " + std::to_string(known.size()) +
+                     " junctions lies on the reference: " + counts);
+  return "--junctions='" + path + "': " + std::to_string(fit.unknown_chromosome + fit.past_end) +
+         " of its " + std::to_string(known.size()) +
+         " junctions match nothing and are not used: " + counts;
 }
 
 std::vector<ChromosomeJunction> merge_junctions(std::vector<ChromosomeJunction> a,

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/rescue_record.hpp"
+#include "pipeline/segmentation.hpp"
 
 namespace quilm {
 
@@ -23,6 +24,27 @@ std::vector<ChromosomeJunction> run_junctions(const std::string& splice_merged);
 // repeats. Throws IoError when the file cannot be read, InputError when it
 // is in neither format or names no junction.
 std::vector<ChromosomeJunction> read_known_junctions(const std::string& path);
+
+// How the known junctions fit the reference: those on a chromosome it does
+// not hold, those with intron bases past their chromosome's end (each with
+// the first such junction's chromosome as an example), and the others.
+struct JunctionFit {
+  long unknown_chromosome = 0;
+  std::string unknown_example;
+  long past_end = 0;
+  std::string past_end_example;
+  long fitting = 0;
+};
+JunctionFit fit_known_junctions(const std::vector<ChromosomeJunction>& known,
+                                const std::vector<FastaSequence>& reference);
+
+// For junctions read from `path`: a warning text with the counts of those
+// that match nothing (empty when all fit). Throws InputError naming both
+// files when none fits: the rescue would run as if none were given.
+std::string check_known_junctions(const std::string& path,
+                                  const std::vector<ChromosomeJunction>& known,
+                                  const std::string& ref_path,
+                                  const std::vector<FastaSequence>& reference);
 
 // Both lists in one, sorted, without repeats (the same intron on both
 // strands is kept once, with the first strand).

@@ -76,6 +76,7 @@ struct Numbering {
   std::size_t max_read_length;
   OutputFile& out;
   ReadPreparation& result;
+  std::string upper;  // a lower-case read's bases in upper case
 };
 
 // Numbers the record just taken and writes it to the read file.
@@ -96,7 +97,7 @@ inline void number_read(Numbering& n, const FastqRecords& record) {
     ++r.empty_reads;
     return;
   }
-  write_numbered_read(n.out, number, sequence);
+  write_numbered_read(n.out, number, upper_case_bases(sequence, n.upper));
 }
 
 // After one of the two files ended: both must end together, and cleanly.
@@ -142,7 +143,7 @@ ReadPreparation chang_fastqfile(InputFile& in, const std::string& work_folder, i
                                 MateFile mates) {
   OutputFile out(join_path(work_folder, "0.fastq"), OutputFile::Mode::kTruncate, kCacheBlock);
   ReadPreparation result;
-  Numbering numbering{static_cast<std::size_t>(max_read_length), out, result};
+  Numbering numbering{static_cast<std::size_t>(max_read_length), out, result, {}};
   FastqRecords first(in);
   std::optional<FastqRecords> second;
   if (mates.file) second.emplace(*mates.file);

@@ -25,12 +25,11 @@ struct MateFile {
 // Writes "<work_folder>/0.fastq" ("<number>\t<sequence>\n" per read, numbers
 // from 1) from the dataset, read once from its start. Headers are read to
 // the line end, so they may hold blanks; sequence, separator and quality are
-// read as words. A read of length 0 is numbered but not written: nothing can
-// map it, and the read file's words cannot hold it. A last record without
-// all three is not counted (a warning says so); a record whose header lacks
-// the '@', whose separator lacks the '+' or whose quality does not fit its
-// sequence is an InputError naming the file and the record. Warnings on
-// stderr name reads longer than `max_read_length` and an empty dataset.
+// read as words. Bases are written in upper case. A read of length 0 is numbered but not written:
+// nothing can map it, and the read file's words cannot hold it. A last record without all three is
+// not counted (a warning says so); a record whose header lacks the '@', whose separator lacks the
+// '+' or whose quality does not fit its sequence is an InputError naming the file and the record.
+// Warnings on stderr name reads longer than `max_read_length` and an empty dataset.
 //
 // With a mate file the reads are numbered interleaved: read 2k-1 is record
 // k of the dataset (mate 1 of pair k) and read 2k record k of the mate file.

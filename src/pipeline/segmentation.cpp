@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "common/errors.hpp"
+#include "common/fasta_text.hpp"
 #include "common/input_file.hpp"
 #include "common/output_file.hpp"
 #include "common/paths.hpp"
@@ -33,12 +34,15 @@ struct SequenceBytes {
   std::int64_t bytes = 0;
   std::int64_t line_feeds = 0;
   std::int64_t returns = 0;
+  std::int64_t blanks = 0;  // blanks and tabs
   std::int64_t lower_case = 0;
   std::int64_t upper_case = 0;
+  std::int64_t bases() const { return bytes - line_feeds - returns - blanks; }
   void add(const SequenceBytes& o) {
     bytes += o.bytes;
     line_feeds += o.line_feeds;
     returns += o.returns;
+    blanks += o.blanks;
     lower_case += o.lower_case;
     upper_case += o.upper_case;
   }
@@ -50,15 +54,16 @@ SequenceBytes count_sequence_bytes(const char* p, std::size_t n) {
   SequenceBytes counts;
   while (n > 0) {
     const std::size_t m = n < 255 ? n : 255;
-    unsigned char lf = 0, cr = 0, lower = 0, upper = 0;
+    unsigned char lf = 0, cr = 0, blank = 0, lower = 0, upper = 0;
     for (std::size_t i = 0; i < m; ++i) {
       const auto b = static_cast<unsigned char>(p[i]);
       lf += static_cast<unsigned char>(b == '\n');
       cr += static_cast<unsigned char>(b == '\r');
+      blank += static_cast<unsigned char>((b == ' ') | (b == '\t'));
       lower += static_cast<unsigned char>(static_cast<unsigned char>(b - 'a') < 26);
       upper += static_cast<unsigned char>(static_cast<unsigned char>(b - 'A') < 26);
     }
-    counts.add({static_cast<std::int64_t>(m), lf, cr, lower, upper});
+    counts.add({static_cast<std::int64_t>(m), lf, cr, blank, lower, upper});
     p += m;
     n -= m;
   }
@@ -71,13 +76,12 @@ using HeaderLines = std::unordered_map<std::string, std::int64_t>;
 // A header must give a name, and one that no earlier header gave: the run
 // labels every hit by name, so a repeated one would put hits of the second
 // sequence on the first.
-void check_header(const std::string& ref_path, const std::string& header, std::int64_t line,
+void check_header(const std::string& ref_path, const std::string& name, std::int64_t line,
                   HeaderLines& names) {
-  std::string name = chromosome_name(header);
   if (name.empty())
     throw InputError("reference '" + ref_path + "' has a header line without a name (line " +
                      std::to_string(line) + ")");
-  const auto [it, fresh] = names.emplace(std::move(name), line);
+  const auto [it, fresh] = names.emplace(name, line);
   if (!fresh)
     throw InputError("reference '" + ref_path + "': sequence name '" + it->first + "' on line " +
                      std::to_string(line) + " repeats the name on line " +
@@ -115,18 +119,35 @@ FastaSummary check_fasta(const std::string& ref_path) {
                      "' is not a FASTA file (it does not start with '>')");
   HeaderLines names;
   SequenceBytes total;
+  FastaSummary summary;
   std::string header;
   for (bool more = true; more;) {
     in.read_line(header);
-    check_header(ref_path, header, line, names);
+    FastaSequence sequence{chromosome_name(header), line, 0};
+    check_header(ref_path, sequence.name, line, names);
     SequenceBytes region;
     more = scan_sequence(in, region);
     line += 1 + region.line_feeds;
     total.add(region);
+    sequence.length = region.bases();
+    summary.sequences.push_back(std::move(sequence));
   }
-  if (total.bytes == total.line_feeds + total.returns)
-    throw InputError("reference '" + ref_path + "' holds no sequence");
-  return {total.lower_case + total.upper_case, total.lower_case};
+  if (total.bases() == 0) throw InputError("reference '" + ref_path + "' holds no sequence");
+  summary.letters = total.lower_case + total.upper_case;
+  summary.lower_case = total.lower_case;
+  summary.blanks = total.blanks;
+  return summary;
+}
+
+std::string forbidden_sam_name(const std::string& ref_path, const FastaSummary& fasta) {
+  for (const FastaSequence& sequence : fasta.sequences) {
+    if (sequence.length == 0) continue;  // declared nowhere: no hit can lie on it
+    const std::string problem = sam_reference_name_problem(sequence.name);
+    if (problem.empty()) continue;
+    return "reference '" + ref_path + "': sequence name '" + printable_name(sequence.name) +
+           "' (line " + std::to_string(sequence.line) + ") " + problem;
+  }
+  return {};
 }
 
 namespace {
@@ -154,12 +175,13 @@ std::int64_t count_masked(const char* p, std::size_t n, bool soft) {
   return count;
 }
 
-// True when a line holds a header start or a carriage return, which the
-// byte-by-byte path handles.
+// True when a line holds a header start, a carriage return, a blank or a
+// tab, which the byte-by-byte path handles.
 bool needs_bytewise(const char* p, std::size_t n) {
   unsigned char found = 0;
   for (std::size_t i = 0; i < n; ++i)
-    found |= static_cast<unsigned char>((p[i] == '>') | (p[i] == '\r'));
+    found |=
+        static_cast<unsigned char>((p[i] == '>') | (p[i] == '\r') | (p[i] == ' ') | (p[i] == '\t'));
   return found != 0;
 }
 
@@ -332,7 +354,8 @@ SegmentFiles segment_reference(const std::string& ref_path, const std::string& w
       const char* nl = static_cast<const char*>(std::memchr(p + i, '\n', n - i));
       const std::size_t end = nl ? static_cast<std::size_t>(nl - p) : n;
       const std::size_t len = end - i;
-      // Sequence lines go in one block; a line holding '>' or '\r' byte by byte.
+      // Sequence lines go in one block; a line holding '>', '\r', a blank or a
+      // tab byte by byte.
       if (in_chromosome && !needs_bytewise(p + i, len)) {
         seg.add_bases(p + i, len);
         i = end + (nl ? 1 : 0);
@@ -341,8 +364,8 @@ SegmentFiles segment_reference(const std::string& ref_path, const std::string& w
       for (; i < end; ++i) {
         const char c = p[i];
         if (c == '>') break;
-        // Blanks before the first header belong to no chromosome.
-        if (c != '\r' && in_chromosome) seg.add_base(c);
+        // Bytes before the first header belong to no chromosome.
+        if (c != '\r' && !is_line_blank(c) && in_chromosome) seg.add_base(c);
       }
       if (i < end) break;  // a header starts here
       i = end + (nl ? 1 : 0);

@@ -44,6 +44,8 @@ bool DatasetReader::next(DatasetRead& read) {
 
 void DatasetReader::finish(std::string_view header, DatasetRead& read) {
   ++count_;
+  // In upper case, as the run numbered and mapped them.
+  upper_case_bases(read.sequence);
   header_name(header, read.name);
   if (read.name.empty()) read.name = std::to_string(count_);
   const auto where = [&] { return "'" + path() + "': FASTQ record " + std::to_string(count_); };

@@ -14,7 +14,7 @@ namespace quilm::sam {
 
 struct DatasetRead {
   std::string name;      // the header's first word without '@'
-  std::string sequence;  // as in the file
+  std::string sequence;  // as in the file, but in upper case
   std::string quality;   // Phred + 33 characters, one per base
 };
 

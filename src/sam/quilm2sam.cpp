@@ -92,6 +92,7 @@ int run_quilm2sam(int argc, const char* const* argv) {
   RunReads dataset(options.dataset_path, options.mates_path, options.name_check);
   const char* run_program = run.six_files ? "quilm2splice" : "quilm2";
   const bool write = !options.output_path.empty();
+  if (write) check_sam_names(genome);
   SamOutput out = write
                       ? open_output(options, make_header(genome, options, run_program), pool.get())
                       : SamOutput{};

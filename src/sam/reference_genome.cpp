@@ -4,7 +4,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "common/command_line.hpp"
 #include "common/errors.hpp"
+#include "common/fasta_text.hpp"
 #include "common/input_file.hpp"
 #include "pipeline/segmentation.hpp"
 
@@ -12,23 +14,16 @@ namespace quilm::sam {
 
 namespace {
 
-// Appends the bytes of a run that holds no header, without its CR and LF.
+// Appends the bytes of a run that holds no header, without its line feeds,
+// carriage returns, blanks and tabs, as the run's segmentation skips them.
 void append_bases(PackedBases& bases, const char* p, std::size_t n) {
-  while (n > 0) {
-    const char* nl = static_cast<const char*>(std::memchr(p, '\n', n));
-    std::size_t length = nl ? static_cast<std::size_t>(nl - p) : n;
-    const std::size_t step = nl ? length + 1 : length;
-    for (const char* q = p; length > 0;) {
-      const char* cr = static_cast<const char*>(std::memchr(q, '\r', length));
-      const std::size_t piece = cr ? static_cast<std::size_t>(cr - q) : length;
-      bases.append(q, piece);
-      const std::size_t skip = cr ? piece + 1 : piece;
-      q += skip;
-      length -= skip;
-    }
-    p += step;
-    n -= step;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!is_layout_byte(p[i])) continue;
+    if (i > start) bases.append(p + start, i - start);
+    start = i + 1;
   }
+  if (n > start) bases.append(p + start, n - start);
 }
 
 // Closes the chromosome whose bases begin at `start`.
@@ -62,7 +57,8 @@ void add_chromosome(ReferenceGenome& genome, std::string name, std::string_view 
 }
 
 ReferenceGenome load_reference(const std::string& path) {
-  check_fasta(path);
+  const FastaSummary fasta = check_fasta(path);
+  if (fasta.blanks > 0) print_warning("quilm2sam", skipped_blanks_warning(path, fasta.blanks));
   ReferenceGenome genome;
   genome.path = path;
   InputFile in(path);
@@ -91,6 +87,15 @@ ReferenceGenome load_reference(const std::string& path) {
   }
   if (in_chromosome) close_chromosome(genome, name, start);
   return genome;
+}
+
+void check_sam_names(const ReferenceGenome& genome) {
+  for (const Chromosome& chromosome : genome.chromosomes) {
+    const std::string problem = sam_reference_name_problem(chromosome.name);
+    if (!problem.empty())
+      throw InputError("reference '" + genome.path + "': sequence name '" +
+                       printable_name(chromosome.name) + "' " + problem);
+  }
 }
 
 int find_chromosome(const ReferenceGenome& genome, const std::string& name) {

@@ -48,6 +48,36 @@ TEST_F(JunctionSources, UnusableFilesAreRefusedByName) {
   EXPECT_THROW(read_known_junctions(path("one.gtf")), InputError);
 }
 
+// Junctions that match nothing are counted by cause with an example; none
+// matching is an error, as the rescue would run as if no file were given.
+TEST_F(JunctionSources, JunctionsOffTheReferenceAreCountedAndNoneFittingIsRefused) {
+  const std::vector<FastaSequence> reference = {{"chr1", 1, 1000}, {"chr2", 20, 500}};
+  const std::vector<ChromosomeJunction> known = {{"1", 101, 199, '+'},     {"1", 301, 399, '+'},
+                                                 {"chr1", 101, 1000, '+'}, {"chr1", 101, 1001, '+'},
+                                                 {"chr2", 10, 20, '-'},    {"chrM", 5, 9, '+'}};
+  const JunctionFit fit = fit_known_junctions(known, reference);
+  EXPECT_EQ(fit.unknown_chromosome, 3);
+  EXPECT_EQ(fit.unknown_example, "1");
+  EXPECT_EQ(fit.past_end, 1);
+  EXPECT_EQ(fit.past_end_example, "chr1");
+  EXPECT_EQ(fit.fitting, 2);
+  const std::string warning = check_known_junctions("g.gtf", known, "ref.fa", reference);
+  EXPECT_EQ(warning,
+            "--junctions='g.gtf': 4 of its 6 junctions match nothing and are not used: 3 on "
+            "chromosomes that reference 'ref.fa' does not hold (such as '1'; the reference's "
+            "first is 'chr1'), 1 past the end of their chromosome (such as on 'chr1')");
+  EXPECT_EQ(check_known_junctions("g.gtf", {known[2], known[4]}, "ref.fa", reference), "");
+  try {
+    check_known_junctions("g.gtf", {known[0], known[1], known[3]}, "ref.fa", reference);
+    FAIL() << "accepted";
+  } catch (const InputError& e) {
+    EXPECT_NE(std::string(e.what()).find("--junctions='g.gtf': none of its 3 junctions lies on "
+                                         "the reference: 2 on chromosomes"),
+              std::string::npos)
+        << e.what();
+  }
+}
+
 TEST_F(JunctionSources, RunJunctionsNeedTwoReadsOrOneTrustedRead) {
   OutputFile out(path("splice.tmp"));
   const std::string seq(100, 'A');

@@ -234,6 +234,61 @@ TEST_F(Segmentation, CheckCountsLettersAndLinesAcrossReadBlocks) {
   }
 }
 
+// Blanks and tabs in sequence lines are layout, as CR and LF are: trailing
+// ones, one inside a line and a tab give the segments, index and sizes of the
+// clean file, on the block path and across a segment's end; the check counts
+// them and measures each sequence by its bases.
+TEST_F(Segmentation, BlanksAndTabsInSequenceLinesAreSkippedAndCounted) {
+  const std::string clean = ">c1 x y\nACGTACGTAC\nGTAC\n>c2\nGGGGTTTTCC\nAA\n";
+  const std::string blank = ">c1 x y\nACGTA CGTAC \r\nGTAC \n \n>c2\nGGGG\tTTTTCC \nAA\t\n";
+  testing::internal::CaptureStdout();
+  const int segments = split(clean);
+  const std::string files[] = {segment(1), segment(2), index(), tasks()};
+  EXPECT_EQ(split(blank), segments);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(segment(1), files[0]);
+  EXPECT_EQ(segment(2), files[1]);
+  EXPECT_EQ(index(), files[2]);
+  EXPECT_EQ(tasks(), files[3]);
+
+  spit(path("ref.fa"), blank);
+  const FastaSummary summary = check_fasta(path("ref.fa"));
+  EXPECT_EQ(summary.blanks, 7);
+  EXPECT_EQ(summary.letters, 26);
+  ASSERT_EQ(summary.sequences.size(), 2u);
+  EXPECT_EQ(summary.sequences[0].name + " " + std::to_string(summary.sequences[0].line) + " " +
+                std::to_string(summary.sequences[0].length),
+            "c1 1 14");
+  EXPECT_EQ(summary.sequences[1].name + " " + std::to_string(summary.sequences[1].line) + " " +
+                std::to_string(summary.sequences[1].length),
+            "c2 5 12");
+  spit(path("ref.fa"), ">c1\n  \t\n");
+  EXPECT_THROW(check_fasta(path("ref.fa")), InputError);  // blanks alone are no sequence
+}
+
+TEST_F(Segmentation, NamesThatSamForbidsAreFoundWithTheirLineAndRule) {
+  const std::pair<std::string, std::string> forbidden[] = {
+      {"*", "is '*'"},
+      {"=chr1", "begins with '='"},
+      {"*chr1", "begins with '*'"},
+      {"chr1,2", "holds ','"},
+      {"chr{1}", "holds '{'"},
+      {"chr\x01", "byte 0x01"},
+      {"chr\xc3\xa9", "byte 0xC3"},
+  };
+  for (const auto& [name, rule] : forbidden) {
+    spit(path("ref.fa"), ">ok\nACGT\n>" + name + " text\nACGT\n");
+    const std::string problem = forbidden_sam_name(path("ref.fa"), check_fasta(path("ref.fa")));
+    EXPECT_NE(problem.find(rule), std::string::npos) << name << ": " << problem;
+    EXPECT_NE(problem.find("(line 3)"), std::string::npos) << problem;
+    EXPECT_NE(problem.find(path("ref.fa")), std::string::npos) << problem;
+    EXPECT_EQ(problem.find('\x01'), std::string::npos) << "a control byte in the message";
+  }
+  // Allowed: '*' and '=' after the first byte, the other punctuation of the rule.
+  spit(path("ref.fa"), ">c*1=\nAC\n>!#$%&+./:;?@^_|~-\nAC\n>*\n\n");
+  EXPECT_EQ(forbidden_sam_name(path("ref.fa"), check_fasta(path("ref.fa"))), "");
+}
+
 TEST(TaskAssignment, GreedyLargestFirstToLeastLoaded) {
   EXPECT_EQ(assign_segments({0, 1.0, 1.0, 0.5}, 2), (std::vector<int>{0, 1, 0}));
   // Ties: equal weights go in segment order, equal loads to the lowest process.
@@ -269,12 +324,16 @@ class ReadNumbering : public test::TempDirTest {
   int count(const std::string& name) { return number(name).read_count; }
 };
 
-TEST_F(ReadNumbering, NumbersReadsAndKeepsSequencesAsTheyAre) {
+TEST_F(ReadNumbering, NumbersReadsAndTakesTheirBasesInUpperCase) {
+  // Lower-case bases are letters, not masking: on the plain path, on the
+  // word-by-word one (CR LF) and in a read longer than a piece of the scan.
   const std::string long_read(5000, 'g');
   spit(path("r.fq"), "@r1 with blanks\tand tabs\nACGT\n+\nIIII\n@r2\nNNac\n+r2\n!!!!\n@r3\n" +
-                         long_read + "\n+\n" + std::string(5000, 'I') + "\n");
-  EXPECT_EQ(count("r.fq"), 3);
-  EXPECT_EQ(slurp(path("0.fastq")), "1\tACGT\n2\tNNac\n3\t" + long_read + "\n");
+                         long_read + "\n+\n" + std::string(5000, 'I') +
+                         "\n@r4\r\nacgt.n\r\n+\r\nIIIIII\r\n");
+  EXPECT_EQ(count("r.fq"), 4);
+  EXPECT_EQ(slurp(path("0.fastq")),
+            "1\tACGT\n2\tNNAC\n3\t" + std::string(5000, 'G') + "\n4\tACGT.N\n");
 }
 
 TEST_F(ReadNumbering, IrregularRecordsReadTheSameAsPlainOnes) {

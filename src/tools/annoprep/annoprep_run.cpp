@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/errors.hpp"
+#include "common/fasta_text.hpp"
 #include "common/file_identity.hpp"
 #include "common/input_file.hpp"
 #include "common/output_file.hpp"
@@ -103,7 +104,12 @@ AnnoprepSummary annoprep_run(const AnnoprepOptions& options, std::ostream& warni
   StagedFile mrna(join_path(folder, kOutputNames[3]));
   StagedFile mrna_sorted(join_path(folder, kOutputNames[4]));
 
-  const std::vector<long> lengths = fasta_info(options.genome_path, genome_info.path());
+  const GenomeSizes sizes = fasta_info(options.genome_path, genome_info.path());
+  // One write per warning: the stream may be unbuffered stderr.
+  if (sizes.blanks > 0)
+    warnings << ("annoprep: warning: " + skipped_blanks_warning(options.genome_path, sizes.blanks) +
+                 "\n");
+  const std::vector<long>& lengths = sizes.lengths;
   AnnoprepSummary summary;
   ChromosomeOutputs out{OutputFile(refflat.path()), OutputFile(refflat_info.path()),
                         OutputFile(mrna.path())};

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "common/fasta_text.hpp"
 #include "common/output_file.hpp"
 
 namespace quilm::annoprep {
@@ -24,8 +25,9 @@ std::string read_header_rest(InputFile& in) {
   return line;
 }
 
-// Counts the bytes other than CR and LF up to the next ">" (left unread) or the end.
-long count_until_header(InputFile& in) {
+// Counts the bytes other than LF, CR, blank and tab up to the next ">" (left
+// unread) or the end; adds the blanks and tabs to `blanks`.
+long count_until_header(InputFile& in, std::int64_t& blanks) {
   long count = 0;
   for (;;) {
     const char* data = in.data();
@@ -33,7 +35,10 @@ long count_until_header(InputFile& in) {
     if (size == 0) return count;
     const char* stop = static_cast<const char*>(std::memchr(data, '>', size));
     std::size_t span = stop ? static_cast<std::size_t>(stop - data) : size;
-    for (std::size_t i = 0; i < span; ++i) count += data[i] != '\r' && data[i] != '\n';
+    for (std::size_t i = 0; i < span; ++i) {
+      count += !is_layout_byte(data[i]);
+      blanks += is_line_blank(data[i]);
+    }
     in.consume(span);
     if (stop) return count;
   }
@@ -41,18 +46,18 @@ long count_until_header(InputFile& in) {
 
 }  // namespace
 
-std::vector<long> fasta_info(const std::string& genome_path, const std::string& info_path) {
+GenomeSizes fasta_info(const std::string& genome_path, const std::string& info_path) {
   InputFile in(genome_path);
   OutputFile out(info_path);
-  std::vector<long> lengths;
+  GenomeSizes sizes;
   if (in.peek() < 0) {
     out.write("0\n");
     out.close();
-    return lengths;
+    return sizes;
   }
   // Bytes before the first ">" count like sequence; a record without any
   // sequence byte gets no length, so its name shares the line of the next.
-  long count = count_until_header(in);
+  long count = count_until_header(in, sizes.blanks);
   while (in.get() == '>') {
     if (count > 0) {
       out.write_int(count);
@@ -60,13 +65,13 @@ std::vector<long> fasta_info(const std::string& genome_path, const std::string& 
     }
     out.write(first_word(read_header_rest(in)));
     out.put('\t');
-    count = count_until_header(in);
-    lengths.push_back(count);
+    count = count_until_header(in, sizes.blanks);
+    sizes.lengths.push_back(count);
   }
   out.write_int(count);
   out.put('\n');
   out.close();
-  return lengths;
+  return sizes;
 }
 
 bool skip_to_first_record(InputFile& genome) {
@@ -93,10 +98,11 @@ bool fasta_read(InputFile& genome, std::string& name, std::string& sequence) {
     if (size == 0) return false;
     const char* stop = static_cast<const char*>(std::memchr(data, '>', size));
     std::size_t span = stop ? static_cast<std::size_t>(stop - data) : size;
-    // Copy runs between line ends; CR and LF are never part of the sequence.
+    // Copy runs between layout bytes: LF, CR, blanks and tabs are never part
+    // of the sequence.
     std::size_t start = 0;
     for (std::size_t i = 0; i < span; ++i) {
-      if (data[i] == '\r' || data[i] == '\n') {
+      if (is_layout_byte(data[i])) {
         sequence.append(data + start, i - start);
         start = i + 1;
       }

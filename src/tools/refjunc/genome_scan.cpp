@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/errors.hpp"
+#include "common/fasta_text.hpp"
 #include "common/text_scanner.hpp"
 
 namespace quilm::refjunc {
@@ -32,7 +33,7 @@ void skip_to_first_header(InputFile& genome) {
   }
 }
 
-bool chrname_size(InputFile& genome, std::string& name, long long& length) {
+bool chrname_size(InputFile& genome, std::string& name, long long& length, long long& blanks) {
   std::string header;
   genome.read_line(header);
   name = first_word(header);
@@ -44,8 +45,10 @@ bool chrname_size(InputFile& genome, std::string& name, long long& length) {
     const void* mark = std::memchr(p, '>', n);
     std::size_t take = mark ? static_cast<std::size_t>(static_cast<const char*>(mark) - p) : n;
     length += static_cast<long long>(take);
-    for (std::size_t i = 0; i < take; ++i)
-      if (p[i] == '\n' || p[i] == '\r') --length;
+    for (std::size_t i = 0; i < take; ++i) {
+      length -= is_layout_byte(p[i]);
+      blanks += is_line_blank(p[i]);
+    }
     genome.consume(mark ? take + 1 : take);
     if (mark) return true;
   }

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "common/command_line.hpp"
+#include "common/fasta_text.hpp"
 #include "common/file_identity.hpp"
 #include "common/input_file.hpp"
 #include "common/output_records.hpp"
@@ -176,11 +178,13 @@ void run_refjunc(const RefjuncOptions& options) {
   JunctionRun run{JunctionTable{}, junctions};
   std::string name;
   long long length = 0;
+  long long blanks = 0;
   for (bool more = true; more;) {
-    more = chrname_size(genome, name, length);
+    more = chrname_size(genome, name, length, blanks);
     annotate_chromosome(options, name, length, run);
   }
   junctions.close();
+  if (blanks > 0) print_warning("refjunc", skipped_blanks_warning(options.genome_path, blanks));
 }
 
 }  // namespace quilm::refjunc

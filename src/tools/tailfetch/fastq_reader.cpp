@@ -36,6 +36,8 @@ bool FastqReader::next(FastqRecord& record) {
                  path().c_str(), record_);
     return false;
   }
+  // The pieces are read again by a run, which takes bases in upper case.
+  upper_case_bases(record.sequence);
   return true;
 }
 

@@ -23,7 +23,8 @@ class FastqReader {
   // records are skipped. A last record cut short ends the file with a
   // warning on stderr, as the read numbering of a run does not count it; a
   // separator that does not begin with '+' throws InputError. A read of
-  // length 0 comes with an empty sequence and quality.
+  // length 0 comes with an empty sequence and quality. Bases come in upper
+  // case.
   bool next(FastqRecord& record);
 
  private:

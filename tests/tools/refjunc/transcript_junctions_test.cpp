@@ -119,24 +119,29 @@ TEST_F(TranscriptJunctionsTest, HitFarPastTheTranscriptSpansNothing) {
 
 TEST_F(TranscriptJunctionsTest, ChromosomeNamesAndLengths) {
   spit(path("genome.fa"),
-       "junk before\n>chr1 primary assembly\r\nACGT\r\nAC\r\n>chr2\tdescribed\n\n>  chr3 x\nAAA>" +
+       "junk before\n>chr1 primary assembly\r\nACGT \r\nA\tC\r\n>chr2\tdescribed\n\n>  chr3 "
+       "x\nAAA>" +
            std::string(40, 'n'));
   InputFile genome(path("genome.fa"));
   skip_to_first_header(genome);
   std::string name;
   long long length = 0;
-  EXPECT_TRUE(chrname_size(genome, name, length));
+  long long blanks = 0;
+  // Blanks and tabs in sequence lines count as line breaks do: not at all.
+  EXPECT_TRUE(chrname_size(genome, name, length, blanks));
   EXPECT_EQ(name, "chr1");
   EXPECT_EQ(length, 6);
-  EXPECT_TRUE(chrname_size(genome, name, length));
+  EXPECT_EQ(blanks, 2);
+  EXPECT_TRUE(chrname_size(genome, name, length, blanks));
   EXPECT_EQ(name, "chr2");
   EXPECT_EQ(length, 0);
-  EXPECT_TRUE(chrname_size(genome, name, length));
+  EXPECT_TRUE(chrname_size(genome, name, length, blanks));
   EXPECT_EQ(name, "chr3");
   EXPECT_EQ(length, 3);
-  EXPECT_FALSE(chrname_size(genome, name, length));
+  EXPECT_FALSE(chrname_size(genome, name, length, blanks));
   EXPECT_EQ(name, std::string(40, 'n'));
   EXPECT_EQ(length, 0);
+  EXPECT_EQ(blanks, 2);
 
   spit(path("plain.txt"), "ACGT\n");
   InputFile plain(path("plain.txt"));

@@ -123,5 +123,22 @@ TEST_F(TailfetchTest, ReadsOfLengthZeroKeepTheNumbering) {
                                        record(3, 1, bases(50), std::string(50, 'I')));
 }
 
+// A run takes read bases in upper case: the pieces of a lower-case file are
+// those of its upper-case twin.
+TEST_F(TailfetchTest, LowerCaseReadsGiveThePiecesOfTheirUpperCaseTwin) {
+  spit(path("hits"), hit(2));
+  std::string lower = fastq(1, 100) + fastq(2, 50) + fastq(3, 60);
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
+    return c == 'A' || c == 'C' || c == 'G' || c == 'T' ? static_cast<char>(c - 'A' + 'a') : c;
+  });
+  spit(path("reads.fq"), fastq(1, 100) + fastq(2, 50) + fastq(3, 60));
+  run(2);
+  const std::string upper = slurp(path("out.fq"));
+  spit(path("reads.fq"), lower);
+  run(2);
+  EXPECT_EQ(slurp(path("out.fq")), upper);
+  EXPECT_NE(upper.find(bases(60)), std::string::npos);
+}
+
 }  // namespace
 }  // namespace quilm::tailfetch
