@@ -18,7 +18,14 @@ std::string end_with_parent_entry();
 
 // When `value` (of the variable) names a process: asks for SIGTERM when the
 // parent ends, and ends at once (SIGTERM) when the parent is no longer that
-// process, having ended before the request was made. Nothing for null.
-void end_with_parent_if_asked(const char* value);
+// process, having ended before the request was made. True when asked;
+// nothing for null.
+bool end_with_parent_if_asked(const char* value);
+
+// From now on SIGTERM first removes the files whose names begin with
+// `prefix` (what the process has staged and not yet put in place), then
+// ends the process as the signal would have. Call before any thread
+// starts: the signal is blocked in all threads but one that waits for it.
+void remove_when_terminated(const std::string& prefix);
 
 }  // namespace quilm

@@ -7,7 +7,7 @@
 
 int main(int argc, char** argv) {
   // Started by a driver: ends with it, before it publishes anything.
-  quilm::end_with_parent_if_asked(std::getenv(quilm::kEndWithParentVariable));
+  const bool driven = quilm::end_with_parent_if_asked(std::getenv(quilm::kEndWithParentVariable));
   return quilm::run_program("quilm2sam", quilm::sam::sam_usage(), argc, argv,
-                            [&] { return quilm::sam::run_quilm2sam(argc, argv); });
+                            [&] { return quilm::sam::run_quilm2sam(argc, argv, driven); });
 }

@@ -2,6 +2,7 @@
 // message on stderr and a non-zero status, and never with output files that
 // look complete. The runs map the bundled example with the reduced seed-14
 // index (under 100 MiB per worker).
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -352,15 +353,17 @@ TEST_F(RunControl, WorkerEndsWithTheProcessThatStartedIt) {
 }
 
 // The export, when a driver started it, ends with the driver like the
-// workers and never puts its file in place; run by hand it does not.
+// workers, removes what it staged and never puts its file in place; run by
+// hand it does not.
 TEST_F(RunControl, ExportStartedByADriverEndsWithIt) {
   // The export waits for its dataset, a pipe nobody writes; the shell that
   // started it, naming itself as a driver does, is then killed outright.
   ASSERT_EQ(mkfifo(path("reads.fq").c_str(), 0600), 0);
   spit(path("ref.fa"), ">chr1\nACGTACGTAC\n");
   spit(path("run"), "");
-  const std::string exported = "\"" + test::program_path("quilm2sam") +
-                               "\" -Rref.fa -Dreads.fq -Orun --run-kind=mapping -o run.bam";
+  const std::string exported =
+      "\"" + test::program_path("quilm2sam") +
+      "\" -Rref.fa -Dreads.fq -Orun --run-kind=mapping --unmapped -o run.bam";
   const auto start_export = [&](const std::string& variable) {
     fs::remove(path("pid"));
     const int parent = test::start_program_in(
@@ -376,11 +379,23 @@ TEST_F(RunControl, ExportStartedByADriverEndsWithIt) {
   };
   auto [parent, exporter] = start_export("QUILM_END_WITH_PARENT=$$");
   ASSERT_GT(exporter, 0);
+  // A first read lets it stage its output; the pipe then stays open.
+  const int writer = ::open(path("reads.fq").c_str(), O_WRONLY);
+  ASSERT_GE(writer, 0);
+  const std::string first = "@r1\nACGTACGTAC\n+\nIIIIIIIIII\n@r2\n";
+  ASSERT_EQ(::write(writer, first.data(), first.size()), static_cast<ssize_t>(first.size()));
+  const std::string staged = path("run.bam.part" + std::to_string(exporter));
+  for (int i = 0; i < 100 && !file_exists(staged); ++i) usleep(20000);
+  EXPECT_TRUE(file_exists(staged));
   ASSERT_EQ(kill(parent, SIGKILL), 0);
   test::wait_program(parent);
   EXPECT_TRUE(gone_within_two_seconds(exporter));
   if (!gone(exporter)) kill(exporter, SIGKILL);
-  EXPECT_FALSE(file_exists(path("run.bam")));
+  ::close(writer);
+  for (const auto& entry : fs::directory_iterator(dir()))
+    EXPECT_EQ(entry.path().filename().string().find("run.bam"), std::string::npos) << entry.path();
+  fs::remove(path("reads.fq"));
+  ASSERT_EQ(mkfifo(path("reads.fq").c_str(), 0600), 0);
 
   // A variable that names another process than the parent: that driver has
   // ended already, so the export ends at once.
