@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <openssl/evp.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
