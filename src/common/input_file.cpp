@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "common/errors.hpp"
 
@@ -21,6 +22,17 @@ int open_descriptor(const std::string& path) {
                                         : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw_io_error("cannot open", path);
   return fd;
+}
+
+// zlib's message for a stream opened on a descriptor begins with
+// "<fd:N>: " in place of a file name; the message names the file instead.
+std::string zlib_reason(const char* message, const char* otherwise) {
+  std::string_view text = message && *message ? message : otherwise;
+  if (text.starts_with("<fd:")) {
+    const std::size_t end = text.find(">: ");
+    if (end != std::string_view::npos) text.remove_prefix(end + 3);
+  }
+  return std::string(text);
 }
 
 }  // namespace
@@ -70,7 +82,7 @@ bool InputFile::refill() {
     int errnum = 0;
     const char* msg = gzerror(gz_, &errnum);
     if (errnum == Z_ERRNO) throw_io_error("cannot read", path_);
-    throw IoError("cannot read '" + path_ + "': " + (msg ? msg : "decompression failed"));
+    throw IoError("cannot read '" + path_ + "': " + zlib_reason(msg, "decompression failed"));
   }
   end_ = static_cast<std::size_t>(n);
   return n > 0;
@@ -81,7 +93,7 @@ void InputFile::seek(std::uint64_t offset) {
     int errnum = 0;
     const char* msg = gzerror(gz_, &errnum);
     if (errnum == Z_ERRNO) throw_io_error("cannot seek in", path_);
-    throw IoError("cannot seek in '" + path_ + "': " + (msg ? msg : "seek failed"));
+    throw IoError("cannot seek in '" + path_ + "': " + zlib_reason(msg, "seek failed"));
   }
   buffer_offset_ = offset;
   pos_ = 0;

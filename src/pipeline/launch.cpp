@@ -9,10 +9,12 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 #include <thread>
 
 #include "common/errors.hpp"
 #include "common/input_file.hpp"
+#include "common/parent_death.hpp"
 #include "common/paths.hpp"
 
 extern char** environ;
@@ -61,11 +63,31 @@ std::string program_beside_driver(const std::string& name, const std::string& st
 
 namespace {
 
+// This process's environment, where a child is to end with it, with the
+// entry that asks for that instead of any inherited one.
+struct ChildEnvironment {
+  std::string entry;
+  std::vector<char*> pointers;
+  explicit ChildEnvironment(bool end_with_driver) {
+    const std::string name = std::string(kEndWithParentVariable) + "=";
+    for (char** e = environ; *e; ++e)
+      if (!end_with_driver || !std::string_view(*e).starts_with(name)) pointers.push_back(*e);
+    if (end_with_driver) {
+      entry = end_with_parent_entry();
+      pointers.push_back(entry.data());
+    }
+    pointers.push_back(nullptr);
+  }
+};
+
 // Children start with no signal blocked (the driver blocks the stop signals
 // for its watcher). A group leader (an MPI launcher) gets its own process
 // group, so that a stop reaches everything it started, and reads no
-// terminal input, which a background group may not.
-pid_t spawn(const std::vector<std::string>& args, const std::string& stage, bool group) {
+// terminal input, which a background group may not. A helper is asked to
+// end with the driver (workers always do; a launcher's own children could
+// not tell the driver from their parent).
+pid_t spawn(const std::vector<std::string>& args, const std::string& stage, bool group,
+            bool helper) {
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -84,8 +106,10 @@ pid_t spawn(const std::vector<std::string>& args, const std::string& stage, bool
   }
   posix_spawnattr_setflags(&attr, flags);
   pid_t pid = 0;
+  ChildEnvironment environment(helper);
   // posix_spawnp searches PATH for a launcher given by name only.
-  const int err = posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environ);
+  const int err =
+      posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environment.pointers.data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
   if (err != 0)
@@ -94,9 +118,10 @@ pid_t spawn(const std::vector<std::string>& args, const std::string& stage, bool
 }
 
 pid_t start(const std::vector<std::string>& args, const std::string& stage, bool group,
-            RunGuard* guard, const std::function<std::string(pid_t)>& temporaries = {}) {
-  if (!guard) return spawn(args, stage, group);
-  return guard->start_child([&] { return spawn(args, stage, group); }, group, temporaries);
+            RunGuard* guard, bool helper = false,
+            const std::function<std::string(pid_t)>& temporaries = {}) {
+  if (!guard) return spawn(args, stage, group, helper);
+  return guard->start_child([&] { return spawn(args, stage, group, helper); }, group, temporaries);
 }
 
 // "" for a clean end, else how the process ended.
@@ -201,7 +226,7 @@ void launch_workers(const Launcher& launcher, const LaunchRequest& request, RunG
 void run_helper(const HelperRequest& request, RunGuard* guard) {
   std::vector<std::string> args = {program_beside_driver(request.program, request.stage)};
   args.insert(args.end(), request.args.begin(), request.args.end());
-  const pid_t pid = start(args, request.stage, false, guard, request.temporaries);
+  const pid_t pid = start(args, request.stage, false, guard, true, request.temporaries);
   const std::string how = wait_for(pid, guard);
   const std::string leftovers = request.temporaries ? request.temporaries(pid) : std::string();
   if (guard && !leftovers.empty()) guard->forget_temporaries(leftovers);

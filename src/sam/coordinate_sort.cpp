@@ -1,6 +1,7 @@
 #include "sam/coordinate_sort.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <new>
 #include <queue>
@@ -30,7 +31,8 @@ bool entry_less(const SortEntry& a, const SortEntry& b) {
 
 void write_or_throw(htsFile* out, const sam_hdr_t* header, const bam1_t* b,
                     const std::string& path) {
-  if (sam_write1(out, header, b) < 0) throw IoError("cannot write '" + path + "'");
+  errno = 0;
+  if (sam_write1(out, header, b) < 0) throw_hts_error("cannot write", path, out);
 }
 
 struct BlockHead {
@@ -78,9 +80,10 @@ void spill(CoordinateSorter& s, const sam_hdr_t* header) {
   HtsFilePtr out(sam_open(path.c_str(), "wb1"));
   if (!out) throw_io_error("cannot create", path);
   share_pool(out.get(), s.pool, path);
-  if (sam_hdr_write(out.get(), header) < 0) throw IoError("cannot write '" + path + "'");
+  errno = 0;
+  if (sam_hdr_write(out.get(), header) < 0) throw_hts_error("cannot write", path, out.get());
   write_blocks(s, header, out.get(), path);
-  if (hts_close(out.release()) < 0) throw IoError("cannot write '" + path + "'");
+  close_or_throw(out, path);
 }
 
 struct RunHead {
@@ -103,8 +106,9 @@ void merge_runs(CoordinateSorter& s, const sam_hdr_t* header, htsFile* out,
   std::vector<RecordPtr> records(count);
   std::priority_queue<RunHead, std::vector<RunHead>, RunHeadAfter> heads;
   const auto advance = [&](std::size_t k) {
+    errno = 0;
     const int status = sam_read1(inputs[k].get(), const_cast<sam_hdr_t*>(header), records[k].get());
-    if (status < -1) throw IoError("cannot read '" + s.runs.paths[k] + "'");
+    if (status < -1) throw_hts_error("cannot read", s.runs.paths[k]);
     if (status >= 0) {
       const bam1_core_t& c = records[k]->core;
       heads.push({position_key(c), strand_key(c) | k, k});
@@ -114,8 +118,9 @@ void merge_runs(CoordinateSorter& s, const sam_hdr_t* header, htsFile* out,
     inputs[k].reset(sam_open(s.runs.paths[k].c_str(), "rb"));
     if (!inputs[k]) throw_io_error("cannot open", s.runs.paths[k]);
     share_pool(inputs[k].get(), s.pool, s.runs.paths[k]);
+    errno = 0;
     HeaderPtr run_header(sam_hdr_read(inputs[k].get()));
-    if (!run_header) throw IoError("cannot read '" + s.runs.paths[k] + "'");
+    if (!run_header) throw_hts_error("cannot read", s.runs.paths[k]);
     records[k] = make_record();
     advance(k);
   }

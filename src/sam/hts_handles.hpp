@@ -51,6 +51,16 @@ ThreadPoolPtr make_thread_pool(int threads);
 // std::bad_alloc when htslib cannot make it.
 ProcessPtr make_process(hts_tpool* pool, int size, bool ordered);
 
+// Throws IoError "<what> '<path>': <reason>" after an htslib call on
+// `file` failed. The reason is the system's error the call left in errno
+// or, when the write failed in one of the pool's threads (whose errno is
+// their own), the one the file's handle recorded.
+[[noreturn]] void throw_hts_error(const std::string& what, const std::string& path,
+                                  htsFile* file = nullptr);
+
+// Flushes and closes the file; throws as throw_hts_error when that fails.
+void close_or_throw(HtsFilePtr& file, const std::string& path);
+
 // Lets htslib compress (or decompress) `file` in the pool, if there is one.
 void share_pool(htsFile* file, hts_tpool* pool, const std::string& path);
 

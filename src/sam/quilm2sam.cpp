@@ -1,5 +1,7 @@
 #include "sam/quilm2sam.hpp"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 
@@ -7,6 +9,8 @@
 #include "common/errors.hpp"
 #include "common/file_identity.hpp"
 #include "common/input_file.hpp"
+#include "common/parent_death.hpp"
+#include "common/paths.hpp"
 #include "sam/dataset_reader.hpp"
 #include "sam/hts_handles.hpp"
 #include "sam/read_conversion.hpp"
@@ -64,7 +68,7 @@ int usage_error(const UsageError& e) {
 
 }  // namespace
 
-int run_quilm2sam(int argc, const char* const* argv) {
+int run_quilm2sam(int argc, const char* const* argv, bool driven) {
   SamOptions options;
   try {
     options = parse_sam_options(argc, argv);
@@ -75,6 +79,9 @@ int run_quilm2sam(int argc, const char* const* argv) {
     std::fputs(sam_usage(), stdout);
     return 0;
   }
+  // Before any thread starts; a driver's own stop removes the same files.
+  if (driven && !options.output_path.empty() && options.output_path != "-")
+    remove_when_terminated(export_part_path(options.output_path, getpid()));
   refuse_one_pass_input(options.reference_path, "-R", "reference");
   if (output_format(options) == OutputFormat::kCram)
     check_cram_reference(options.reference_path, "-R");

@@ -59,8 +59,9 @@ void use_reference(SamOutput& out, const std::string& reference) {
 }
 
 void write_header(SamOutput& out) {
+  errno = 0;
   if (sam_hdr_write(out.file.get(), out.header.get()) < 0)
-    throw IoError("cannot write '" + out.path + "'");
+    throw_hts_error("cannot write", out.path, out.file.get());
 }
 
 }  // namespace
@@ -117,8 +118,9 @@ SamOutput open_output(const SamOptions& options, HeaderPtr header, hts_tpool* po
 void write_stored_records(SamOutput& out, const std::vector<std::uint8_t>& bytes) {
   for (std::size_t at = 0; at < bytes.size(); ++out.records) {
     const bam1_t view = stored_record(bytes.data() + at);
+    errno = 0;
     if (sam_write1(out.file.get(), out.header.get(), &view) < 0)
-      throw IoError("cannot write '" + out.path + "'");
+      throw_hts_error("cannot write", out.path, out.file.get());
     at += stored_size(&view);
   }
 }
@@ -128,30 +130,57 @@ void add_sorted_block(SamOutput& out, SortBlock&& block) {
   sorter_add(*out.sorter, out.header.get(), std::move(block));
 }
 
+namespace {
+
+// Every name under which a reader may look for an index of `path`: beside
+// it with each index suffix, and for BAM and CRAM in place of its suffix.
+std::vector<std::string> index_names(const std::string& path) {
+  std::vector<std::string> names;
+  for (const char* suffix : {".bai", ".csi", ".crai"}) names.push_back(path + suffix);
+  const auto stem = [&](std::size_t length) { return path.substr(0, path.size() - length); };
+  if (path.size() > 4 && path.ends_with(".bam")) {
+    names.push_back(stem(4) + ".bai");
+    names.push_back(stem(4) + ".csi");
+  } else if (path.size() > 5 && path.ends_with(".cram")) {
+    names.push_back(stem(5) + ".crai");
+  }
+  return names;
+}
+
+// An index of an earlier file under this name no longer describes it, and
+// a reader may prefer it to the new one's own. Removed before the new file
+// is put in place, so that a stop at any point never leaves the new file
+// beside an old index (at worst without one); an index that cannot be
+// removed keeps the new file from being put in place.
+void remove_earlier_indexes(const std::string& path) {
+  for (const std::string& name : index_names(path))
+    if (::unlink(name.c_str()) != 0 && errno != ENOENT)
+      throw IoError(describe_errno("cannot remove the index", name, errno) + " of an earlier '" +
+                    path + "', which would describe the new file wrongly; '" + path +
+                    "' is left as it was");
+}
+
+}  // namespace
+
 void finish_output(SamOutput& out) {
   const bool indexed = out.index_suffix != nullptr;
   if (out.sorter) {
     // The index grows as the sorted records are written: no second pass.
+    errno = 0;
     if (indexed && sam_idx_init(out.file.get(), out.header.get(), 0, out.part_index.c_str()) < 0)
-      throw IoError("cannot index '" + out.path + "'");
+      throw_hts_error("cannot index", out.path, out.file.get());
     sorter_finish(*out.sorter, out.header.get(), out.file.get(), out.path);
     out.sorter.reset();
+    errno = 0;
     if (indexed && sam_idx_save(out.file.get()) < 0)
-      throw IoError("cannot index '" + out.path + "'");
+      throw_hts_error("cannot index", out.path, out.file.get());
   }
-  if (hts_close(out.file.release()) < 0) throw IoError("cannot write '" + out.path + "'");
+  close_or_throw(out.file, out.path);
   if (out.path == "-") return;
+  remove_earlier_indexes(out.path);
   rename_or_throw(out.part_path, out.path);
   if (indexed) rename_or_throw(out.part_index, out.path + out.index_suffix);
   out.part.paths.clear();
-  // An index of an earlier file under this name no longer describes it.
-  for (const char* suffix : {".bai", ".crai"}) {
-    if (indexed && std::string_view(suffix) == out.index_suffix) continue;
-    const std::string stale = out.path + suffix;
-    if (::unlink(stale.c_str()) != 0 && errno != ENOENT)
-      std::fprintf(stderr, "quilm2sam: warning: cannot remove the stale index '%s': %s\n",
-                   stale.c_str(), std::strerror(errno));
-  }
 }
 
 }  // namespace quilm::sam

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "worker/file_stamp.hpp"
+#include "worker/store_entry.hpp"
 
 namespace quilm {
 
@@ -20,13 +21,14 @@ namespace quilm {
 std::string temporary_name_beside(const std::string& path);
 
 // The value recorded for `stamp` under `kind`; none when the memo is
-// missing, unreadable, of another kind or of another stamp.
+// missing, unreadable, not a trusted regular file (see store_entry.hpp), of
+// another kind or of another stamp.
 std::optional<std::string> recall_memo(const std::string& path, std::string_view kind,
-                                       const FileStamp& stamp);
+                                       const FileStamp& stamp, const StoreFolderTrust& folder = {});
 
 // Records `value` (one word) for `stamp` under `kind`, written under a
-// temporary name and renamed into place; nothing when the stamp has not
-// settled or the memo cannot be written.
+// temporary name (writable by its owner only) and renamed into place;
+// nothing when the stamp has not settled or the memo cannot be written.
 void remember_memo(const std::string& path, std::string_view kind, const FileStamp& stamp,
                    const std::string& value);
 

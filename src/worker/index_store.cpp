@@ -2,7 +2,7 @@
 
 #include <fcntl.h>
 #include <openssl/evp.h>
-#include <sys/file.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,26 +17,12 @@
 #include "common/errors.hpp"
 #include "common/paths.hpp"
 #include "worker/check_memo.hpp"
+#include "worker/store_entry.hpp"
+#include "worker/store_lock.hpp"
 
 namespace quilm {
 
 namespace {
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  // Closes now; false when the close reports an error (a delayed write error).
-  bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
-
- private:
-  int fd_;
-};
 
 void warn(const std::string& message) {
   std::fprintf(stderr, "seed index store: %s\n", message.c_str());
@@ -52,14 +38,11 @@ struct MappedFile {
   std::optional<FileStamp> stamp;
 };
 
-// Maps a file read-only; empty memory (and a reason unless it does not
-// exist) when that fails.
-MappedFile map_file(const std::string& path, std::string& why) {
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) {
-    if (errno != ENOENT) why = system_reason();
-    return {};
-  }
+// Maps a trusted regular file read-only; empty memory (and a reason unless
+// it does not exist) when that fails.
+MappedFile map_file(const std::string& path, const StoreFolderTrust& folder, std::string& why) {
+  const FileDescriptor fd = open_store_entry(path, folder, why);
+  if (fd.get() < 0) return {};
   const std::optional<FileStamp> stamp = file_stamp(fd.get());
   if (!stamp) {
     why = system_reason();
@@ -88,15 +71,16 @@ std::string hex_word(std::uint64_t value) {
 // reads every table, which for a large segment costs about as much as the
 // mapping of a stage's reads; an image that passed it and has not changed
 // since needs its header checked only.
-IndexMemory map_stored(const std::string& path, const IndexIdentity& identity, std::string& why) {
-  MappedFile file = map_file(path, why);
+IndexMemory map_stored(const std::string& path, const IndexIdentity& identity,
+                       const StoreFolderTrust& folder, std::string& why) {
+  MappedFile file = map_file(path, folder, why);
   if (file.image.data() == nullptr) return {};
   const std::uint8_t* data = file.image.data();
   why = check_index_header(data, file.image.size(), identity);
   if (!why.empty()) return {};
   const std::string memo = path + ".checked";
   const std::string tables = hex_word(image_header(data).table_checksum);
-  if (file.stamp && recall_memo(memo, "tables", *file.stamp) == tables)
+  if (file.stamp && recall_memo(memo, "tables", *file.stamp, folder) == tables)
     return std::move(file.image);
   why = check_index_image(data, file.image.size(), identity);
   if (!why.empty()) return {};
@@ -121,14 +105,19 @@ bool write_all(int fd, const std::uint8_t* data, std::size_t bytes) {
 bool publish(const std::string& path, const std::uint8_t* data, std::size_t bytes,
              std::string& why) {
   const std::string temp = temporary_name_beside(path);
-  FileDescriptor fd(
-      ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
+  FileDescriptor fd(::open(
+      temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644));
   if (fd.get() < 0) {
     why = system_reason();
     return false;
   }
-  const bool ok =
-      write_all(fd.get(), data, bytes) && fd.close() && ::rename(temp.c_str(), path.c_str()) == 0;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    why = "its temporary name '" + temp + "' is not a regular file";
+    return false;
+  }
+  const bool ok = ::fchmod(fd.get(), st.st_mode & 0644) == 0 && write_all(fd.get(), data, bytes) &&
+                  fd.close() && ::rename(temp.c_str(), path.c_str()) == 0;
   if (!ok) {
     why = system_reason();
     ::unlink(temp.c_str());
@@ -136,50 +125,61 @@ bool publish(const std::string& path, const std::uint8_t* data, std::size_t byte
   return ok;
 }
 
-// An exclusive lock on "<index>.lock" while the index is built, so that
-// processes asking for the same index wait for the first one's instead of
-// building their own. Where locks are not available the processes simply
-// build it each (the rename keeps the file whole).
-class BuildLock {
- public:
-  explicit BuildLock(const std::string& path)
-      : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666)) {
-    if (fd_.get() < 0) return;
-    int r;
-    while ((r = ::flock(fd_.get(), LOCK_EX)) != 0 && errno == EINTR) {
-    }
-    held_ = r == 0;
+// Creates the store folder when missing, writable by its owner only (so
+// that a group-writable umask does not make it one that cannot be
+// trusted); empty, or why it cannot be used.
+std::string prepare_folder(const std::string& store) {
+  std::error_code ec;
+  if (std::filesystem::create_directories(store, ec) && !ec) {
+    struct stat st {};
+    if (::stat(store.c_str(), &st) == 0) ::chmod(store.c_str(), st.st_mode & ~(S_IWGRP | S_IWOTH));
   }
-  bool held() const { return held_; }
-
- private:
-  FileDescriptor fd_;
-  bool held_ = false;
-};
+  if (ec) return "cannot create '" + store + "' (" + ec.message() + ")";
+  return {};
+}
 
 template <class Index, class Build, class Attach>
 Index obtain(const Segment& segment, IndexIdentity id, const std::string& store, Build build,
              Attach attach) {
   if (store.empty()) return build(segment, id.seed_length);
-  id.segment_hash = remembered_segment_hash(segment, id.masked_toggle, store);
-  const std::string path = join_path(store, stored_index_name(id));
-  std::string why;
-  if (IndexMemory image = map_stored(path, id, why); image.data()) return attach(std::move(image));
-  if (!why.empty()) warn("'" + path + "' cannot be used (" + why + "); rebuilding it");
-
-  std::error_code ec;
-  std::filesystem::create_directories(store, ec);
-  if (ec) {
-    warn("cannot create '" + store + "' (" + ec.message() + "); the index is built in memory " +
-         "and not stored");
+  if (const std::string why = prepare_folder(store); !why.empty()) {
+    warn(why + "; the index is built in memory and not stored");
     return build(segment, id.seed_length);
   }
-  BuildLock lock(path + ".lock");
-  if (lock.held()) {
-    // Another process may have stored it while this one waited.
-    std::string ignored;
-    if (IndexMemory image = map_stored(path, id, ignored); image.data())
-      return attach(std::move(image));
+  const StoreFolderTrust folder = store_folder_trust(store);
+  if (!folder.distrust.empty()) {
+    warn("the folder '" + store + "' is not used: " + folder.distrust +
+         "; the index is built in memory and not stored");
+    return build(segment, id.seed_length);
+  }
+  id.segment_hash = remembered_segment_hash(segment, id.masked_toggle, store, folder);
+  const std::string path = join_path(store, stored_index_name(id));
+  std::string why;
+  if (IndexMemory image = map_stored(path, id, folder, why); image.data())
+    return attach(std::move(image));
+  if (why == kNotARegularFile) {
+    warn("'" + path + "' is not a regular file; the index is built in memory and not stored");
+    return build(segment, id.seed_length);
+  }
+  if (!why.empty()) warn("'" + path + "' cannot be used (" + why + "); rebuilding it");
+
+  const BuildLock lock(path + ".lock", store_lock_wait());
+  switch (lock.state()) {
+    case BuildLock::State::kHeld: {
+      // Another process may have stored it while this one waited.
+      std::string ignored;
+      if (IndexMemory image = map_stored(path, id, folder, ignored); image.data())
+        return attach(std::move(image));
+      break;
+    }
+    case BuildLock::State::kNotAFile:
+      warn("'" + path + ".lock' is not a regular file; the index is built in memory and not " +
+           "stored");
+      [[fallthrough]];
+    case BuildLock::State::kGaveUp:
+      return build(segment, id.seed_length);
+    case BuildLock::State::kNoLocks:
+      break;
   }
   Index built = build(segment, id.seed_length);
   seal_index_image(built.memory.data(), id);
@@ -193,12 +193,39 @@ Index obtain(const Segment& segment, IndexIdentity id, const std::string& store,
   // never take memory at once), and all processes of this machine share it.
   built = Index();
   std::string ignored;
-  if (MappedFile file = map_file(path, ignored); file.image.size() == bytes)
+  if (MappedFile file = map_file(path, folder, ignored); file.image.size() == bytes)
     return attach(std::move(file.image));
   return build(segment, id.seed_length);
 }
 
+// The message of a bus error, set once before any image is mapped and only
+// read by the handler, which can do no more than write it and end.
+char fault_message[2048];
+std::size_t fault_length = 0;
+
+extern "C" void on_store_fault(int) {
+  [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, fault_message, fault_length);
+  ::_exit(1);
+}
+
 }  // namespace
+
+void report_store_faults(const std::string& store) {
+  if (store.empty() || fault_length != 0) return;
+  std::string text = "seed index store: error: an index file in '" + store +
+                     "' was cut short or replaced in place while this process used it (bus "
+                     "error); run again to check and rebuild it\n";
+  if (text.size() > sizeof fault_message) {
+    text.resize(sizeof fault_message - 1);
+    text += '\n';
+  }
+  std::memcpy(fault_message, text.data(), text.size());
+  fault_length = text.size();
+  struct sigaction action {};
+  action.sa_handler = on_store_fault;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGBUS, &action, nullptr);
+}
 
 SegmentHash segment_hash(const Segment& segment) {
   SegmentHash hash{};
@@ -224,13 +251,13 @@ std::string hex_text(const std::uint8_t* bytes, std::size_t count) {
 }  // namespace
 
 SegmentHash remembered_segment_hash(const Segment& segment, int masked_toggle,
-                                    const std::string& store) {
+                                    const std::string& store, const StoreFolderTrust& folder) {
   if (!segment.source) return segment_hash(segment);
   const std::string kind = "segment-sha256-m" + std::to_string(masked_toggle);
   const std::string memo = join_path(store, "segment-" + std::to_string(segment.source->inode) +
                                                 "-m" + std::to_string(masked_toggle) + ".sha256");
   SegmentHash hash{};
-  if (const std::optional<std::string> text = recall_memo(memo, kind, *segment.source);
+  if (const std::optional<std::string> text = recall_memo(memo, kind, *segment.source, folder);
       text && text->size() == 2 * hash.size()) {
     bool ok = true;
     for (std::size_t i = 0; i < hash.size() && ok; ++i) {

@@ -13,6 +13,7 @@
 
 #include "worker/index_image.hpp"
 #include "worker/seed_index.hpp"
+#include "worker/store_entry.hpp"
 
 namespace quilm {
 
@@ -22,7 +23,13 @@ SegmentHash segment_hash(const Segment& segment);
 // The same, taken from the store's memo of the segment file when the file
 // has not changed since it was hashed (and recorded there when it can be).
 SegmentHash remembered_segment_hash(const Segment& segment, int masked_toggle,
-                                    const std::string& store);
+                                    const std::string& store, const StoreFolderTrust& folder = {});
+
+// From now on, a bus error (a stored index cut short while mapped: the
+// only files a worker maps) ends the process with one message naming the
+// store folder and status 1, instead of a crash that names nothing. Set up
+// once, before the first index is obtained; nothing without a store.
+void report_store_faults(const std::string& store);
 
 // The file name of an index in the store.
 std::string stored_index_name(const IndexIdentity& identity);

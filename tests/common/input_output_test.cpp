@@ -86,6 +86,18 @@ TEST_F(InputOutputTest, CorruptGzipIsAnError) {
   bytes[bytes.size() - 5] ^= 0x55;
   spit(path("cut.gz"), bytes);
   EXPECT_THROW(read_whole_file(path("cut.gz")), IoError);
+  // The message names the file, not the descriptor zlib was given.
+  for (const std::string& name : {std::string("cut.gz"), std::string("short.gz")}) {
+    if (name == "short.gz") spit(path(name), slurp(path("packed.gz")).substr(0, 40));
+    try {
+      read_whole_file(path(name));
+      ADD_FAILURE() << name << " was read";
+    } catch (const IoError& e) {
+      const std::string message = e.what();
+      EXPECT_NE(message.find("cannot read '" + path(name) + "': "), std::string::npos) << message;
+      EXPECT_EQ(message.find("<fd:"), std::string::npos) << message;
+    }
+  }
 }
 
 TEST_F(InputOutputTest, OutputAppendsAndTruncates) {

@@ -2,6 +2,7 @@
 // message on stderr and a non-zero status, and never with output files that
 // look complete. The runs map the bundled example with the reduced seed-14
 // index (under 100 MiB per worker).
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -348,6 +350,84 @@ TEST_F(RunControl, WorkerEndsWithTheProcessThatStartedIt) {
   test::wait_program(parent);
   EXPECT_TRUE(gone_within_two_seconds(worker[0]));
   if (!gone(worker[0])) kill(worker[0], SIGKILL);
+}
+
+// The export, when a driver started it, ends with the driver like the
+// workers, removes what it staged and never puts its file in place; run by
+// hand it does not.
+TEST_F(RunControl, ExportStartedByADriverEndsWithIt) {
+  // The export waits for its dataset, a pipe nobody writes; the shell that
+  // started it, naming itself as a driver does, is then killed outright.
+  ASSERT_EQ(mkfifo(path("reads.fq").c_str(), 0600), 0);
+  spit(path("ref.fa"), ">chr1\nACGTACGTAC\n");
+  spit(path("run"), "");
+  const std::string exported =
+      "\"" + test::program_path("quilm2sam") +
+      "\" -Rref.fa -Dreads.fq -Orun --run-kind=mapping --unmapped -o run.bam";
+  const auto start_export = [&](const std::string& variable) {
+    fs::remove(path("pid"));
+    const int parent = test::start_program_in(
+        dir(), "/bin/sh", {"-c", variable + " " + exported + " & echo $! > pid; wait"});
+    const std::vector<int> pid = pids_in(path("pid"), 1);
+    EXPECT_EQ(pid.size(), 1u);
+    for (int i = 0; i < 100 && !pid.empty(); ++i) {
+      const std::string stat = slurp("/proc/" + std::to_string(pid[0]) + "/stat");
+      if (stat.find("(quilm2sam) S") != std::string::npos) break;
+      usleep(20000);
+    }
+    return std::pair{parent, pid.empty() ? 0 : pid[0]};
+  };
+  auto [parent, exporter] = start_export("QUILM_END_WITH_PARENT=$$");
+  ASSERT_GT(exporter, 0);
+  // A first read lets it stage its output; the pipe then stays open.
+  const int writer = ::open(path("reads.fq").c_str(), O_WRONLY);
+  ASSERT_GE(writer, 0);
+  const std::string first = "@r1\nACGTACGTAC\n+\nIIIIIIIIII\n@r2\n";
+  ASSERT_EQ(::write(writer, first.data(), first.size()), static_cast<ssize_t>(first.size()));
+  const std::string staged = path("run.bam.part" + std::to_string(exporter));
+  for (int i = 0; i < 100 && !file_exists(staged); ++i) usleep(20000);
+  EXPECT_TRUE(file_exists(staged));
+  ASSERT_EQ(kill(parent, SIGKILL), 0);
+  test::wait_program(parent);
+  EXPECT_TRUE(gone_within_two_seconds(exporter));
+  if (!gone(exporter)) kill(exporter, SIGKILL);
+  ::close(writer);
+  for (const auto& entry : fs::directory_iterator(dir()))
+    EXPECT_EQ(entry.path().filename().string().find("run.bam"), std::string::npos) << entry.path();
+  fs::remove(path("reads.fq"));
+  ASSERT_EQ(mkfifo(path("reads.fq").c_str(), 0600), 0);
+
+  // A variable that names another process than the parent: that driver has
+  // ended already, so the export ends at once.
+  const test::RunResult late =
+      test::run_program_in(dir(), "/bin/sh", {"-c", "QUILM_END_WITH_PARENT=1 " + exported});
+  EXPECT_EQ(late.status, 128 + SIGTERM) << late.err;
+  EXPECT_FALSE(file_exists(path("run.bam")));
+
+  // Run by hand: it outlives the shell that started it.
+  std::tie(parent, exporter) = start_export("");
+  ASSERT_GT(exporter, 0);
+  ASSERT_EQ(kill(parent, SIGKILL), 0);
+  test::wait_program(parent);
+  usleep(500000);
+  EXPECT_FALSE(gone(exporter));
+  kill(exporter, SIGKILL);
+}
+
+// The driver names itself to the export it starts.
+TEST_F(RunControl, DriverAsksTheExportToEndWithIt) {
+  const std::string driver = driver_with_wrapper("", "");
+  test::write_script(path("bin/quilm2sam"),
+                     "echo \"$QUILM_END_WITH_PARENT $PPID\" > \"" + path("export-env") + "\"\n");
+  std::vector<std::string> with_bam = args(path("run"));
+  with_bam.push_back("--bam=" + path("run.bam"));
+  const test::RunResult r = test::run_program_in(dir(), driver, with_bam);
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::istringstream said(slurp(path("export-env")));
+  std::string named, parent;
+  said >> named >> parent;
+  EXPECT_FALSE(named.empty());
+  EXPECT_EQ(named, parent);
 }
 
 TEST_F(RunControl, SecondRunSharingTheWorkFolderFromAnotherDirectoryStopsAtOnce) {

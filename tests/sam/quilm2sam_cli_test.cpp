@@ -96,9 +96,10 @@ class Quilm2samCliTest : public test::TempDirTest {
       run_.splice_high +=
           test::SmallRun::splice(k, read, c.family, c.chr, 29, 0, c.first, c.second_part - 30);
       const std::string intron = std::to_string(c.second_part - c.first - 30);
-      expected_.push_back({"q" + std::to_string(k), c.reverse ? 16 : 0, c.chr, c.first + 1, 60,
-                           "30M" + intron + "N40M", 0});
-      families_["q" + std::to_string(k)] = c.family == 'F' ? "+" : "-";
+      const std::string name = std::string("q").append(std::to_string(k));
+      expected_.push_back(
+          {name, c.reverse ? 16 : 0, c.chr, c.first + 1, 60, "30M" + intron + "N40M", 0});
+      families_[name] = c.family == 'F' ? "+" : "-";
     }
   }
 
@@ -234,6 +235,71 @@ TEST_F(Quilm2samCliTest, SortedBamIsIndexed) {
   EXPECT_EQ(slurp(path("region.txt")), "q7\nq8\n");
   for (const auto& entry : std::filesystem::directory_iterator(dir()))
     EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
+}
+
+// Readers look for an index beside the file under several names and may
+// prefer an old one to the new file's own: every index of an earlier file
+// of the name goes before the new file takes its place.
+TEST_F(Quilm2samCliTest, IndexesOfAnEarlierFileOfTheNameAreRemoved) {
+  const std::string expected_stats = "chrA\t2000\t7\t0\nchrB\t1000\t4\t0\n*\t0\t0\t1\n";
+  spit(path("run-quilm2high"), "");
+  ASSERT_EQ(run({"-o", "old.bam", "--sort"}).status, 0);
+  spit(path("run-quilm2high"), run_.high);
+  const auto plant_old_indexes = [&] {
+    ASSERT_EQ(shell("cp old.bam sorted.bam && samtools index -c old.bam sorted.bam.csi && "
+                    "samtools index old.bam sorted.bai && samtools index -c old.bam sorted.csi && "
+                    "cp old.bam.bai sorted.bam.bai && echo old > sorted.bam.crai"),
+              0);
+  };
+  plant_old_indexes();
+  shell("samtools idxstats sorted.bam > before.txt");
+  ASSERT_NE(slurp(path("before.txt")), expected_stats);  // what a stale index makes of it
+  ASSERT_EQ(run({"-o", "sorted.bam", "--sort", "--unmapped"}).status, 0);
+  EXPECT_EQ(shell("samtools idxstats sorted.bam > stats.txt"), 0);
+  EXPECT_EQ(slurp(path("stats.txt")), expected_stats);
+  for (const char* stale : {"sorted.bam.csi", "sorted.bai", "sorted.csi", "sorted.bam.crai"})
+    EXPECT_FALSE(test::file_exists(path(stale))) << stale;
+  EXPECT_TRUE(test::file_exists(path("sorted.bam.bai")));
+
+  // An unsorted file has no index: none may stay beside it.
+  plant_old_indexes();
+  ASSERT_EQ(run({"-o", "sorted.bam"}).status, 0);
+  for (const char* stale :
+       {"sorted.bam.bai", "sorted.bam.csi", "sorted.bai", "sorted.csi", "sorted.bam.crai"})
+    EXPECT_FALSE(test::file_exists(path(stale))) << stale;
+
+  // One that cannot be removed keeps the new file out and the earlier in place.
+  ASSERT_EQ(shell("cp old.bam sorted.bam"), 0);
+  std::filesystem::create_directories(path("sorted.bam.csi/inside"));
+  const test::RunResult r = run({"-o", "sorted.bam", "--sort"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("cannot remove the index 'sorted.bam.csi'"), std::string::npos) << r.err;
+  EXPECT_EQ(slurp(path("sorted.bam")), slurp(path("old.bam")));
+  for (const auto& entry : std::filesystem::directory_iterator(dir()))
+    EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
+}
+
+// A full disk names the file and the system's reason, in every way of
+// writing (with and without threads, sorted or not), and leaves no part.
+TEST_F(Quilm2samCliTest, FullDiskIsReportedWithItsReason) {
+  test::SmallDisk disk(path("disk"), 1 << 20);
+  if (!disk.mounted()) GTEST_SKIP() << "mounting a small disk needs root";
+  disk.fill();
+  for (const char* threads : {"--threads=1", "--threads=3"}) {
+    for (const char* way : {"out.bam", "out.bam --sort", "out.sam"}) {
+      SCOPED_TRACE(std::string(threads) + " " + way);
+      const std::string name = std::string(way).substr(0, 7);
+      std::vector<std::string> args = {"-o", path("disk/" + name), "--unmapped", threads};
+      if (std::string(way).ends_with("--sort")) args.push_back("--sort");
+      const test::RunResult r = run(args);
+      EXPECT_EQ(r.status, 1);
+      EXPECT_NE(r.err.find("'" + path("disk/" + name) + "': No space left on device"),
+                std::string::npos)
+          << r.err;
+      for (const auto& entry : std::filesystem::directory_iterator(path("disk")))
+        EXPECT_EQ(entry.path().string().find("out."), std::string::npos) << entry.path();
+    }
+  }
 }
 
 // The same sorted records as SAM (no index) and as CRAM against the

@@ -4,6 +4,7 @@
 #include "worker/check_memo.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -54,6 +55,35 @@ TEST_F(CheckMemoTest, AFreshFileGetsNoMemoAndEveryRewriteMovesItsStamp) {
   // Nothing is written where the memo's folder does not exist.
   remember_memo(path("none/memo"), "tables", FileStamp{1, 1, 0, 0}, "1");
   EXPECT_EQ(recall_memo(path("none/memo"), "tables", FileStamp{1, 1, 0, 0}), std::nullopt);
+}
+
+// A memo is believed only from a regular file that no one but its owner can
+// have written; a FIFO in its place is passed over at once, never waited on.
+TEST_F(CheckMemoTest, OnlyATrustedRegularFileIsAMemo) {
+  const FileStamp old{42, 1000, 1'000'000'000, 2'000'000'000};
+  const std::string memo = path("memo");
+  remember_memo(memo, "tables", old, "00ff");
+  struct stat st {};
+  ASSERT_EQ(::stat(memo.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 022, 0u);
+  EXPECT_EQ(recall_memo(memo, "tables", old), "00ff");
+  for (const mode_t loose : {0664, 0646}) {
+    ASSERT_EQ(::chmod(memo.c_str(), loose), 0);
+    EXPECT_EQ(recall_memo(memo, "tables", old), std::nullopt) << loose;
+  }
+  ASSERT_EQ(::chmod(memo.c_str(), 0644), 0);
+  // In a sticky folder that others can write, only our own (or root's).
+  StoreFolderTrust shared;
+  shared.shared = true;
+  EXPECT_EQ(recall_memo(memo, "tables", old, shared), "00ff");
+  ASSERT_EQ(::chown(memo.c_str(), 12345, 12345), 0);
+  EXPECT_EQ(recall_memo(memo, "tables", old, shared), std::nullopt);
+  EXPECT_EQ(recall_memo(memo, "tables", old), "00ff");
+
+  ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+  ::alarm(20);  // a blocked open ends the test program instead of hanging it
+  EXPECT_EQ(recall_memo(path("fifo"), "tables", old), std::nullopt);
+  ::alarm(0);
 }
 
 }  // namespace

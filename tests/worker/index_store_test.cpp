@@ -5,10 +5,14 @@
 #include "worker/index_store.hpp"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -17,9 +21,11 @@
 #include <string>
 #include <thread>
 
+#include "common/errors.hpp"
 #include "support/test_support.hpp"
 #include "worker/index_image.hpp"
 #include "worker/plain_seed_index.hpp"
+#include "worker/store_lock.hpp"
 
 namespace quilm {
 namespace {
@@ -286,6 +292,208 @@ TEST_F(IndexStoreTest, ConcurrentBuildersLeaveOneWholeFile) {
   const IndexIdentity id{10, IndexVariant::kReduced, 1, seg.length, segment_hash(seg)};
   EXPECT_EQ(
       check_index_image(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), id), "");
+}
+
+std::size_t count_of(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+// The bound of the lock wait, for one test.
+class LockWaitOf {
+ public:
+  explicit LockWaitOf(const char* seconds) { ::setenv(kStoreLockWaitVariable, seconds, 1); }
+  ~LockWaitOf() { ::unsetenv(kStoreLockWaitVariable); }
+};
+
+TEST(StoreLockWait, DefaultOverrideAndBadValues) {
+  EXPECT_EQ(store_lock_wait(nullptr), kStoreLockWait);
+  EXPECT_EQ(store_lock_wait("0"), std::chrono::seconds(0));
+  EXPECT_EQ(store_lock_wait("7"), std::chrono::seconds(7));
+  for (const char* bad : {"", "-1", "1.5", "2s", " 3", "x"}) {
+    try {
+      store_lock_wait(bad);
+      ADD_FAILURE() << "'" << bad << "' was taken";
+    } catch (const UsageError& e) {
+      EXPECT_NE(std::string(e.what()).find(kStoreLockWaitVariable), std::string::npos) << e.what();
+    }
+  }
+}
+
+// A lock held by a run that does not end (here an open file of this
+// process, which flock treats as another holder): the worker says once whom
+// it waits for, gives up after the bound, and builds in memory.
+TEST_F(IndexStoreTest, ALockHeldForEverIsWaitedForOnlyUntilTheBound) {
+  std::mt19937 rng(17);
+  const Segment seg = segment_of(generated(rng, 30000));
+  const test::PlainBuckets plain = test::plain_buckets(seg, 8);
+  obtain_reduced_seed_index(seg, 8, 1, store());
+  const fs::path file = stored_files().at(0);
+  fs::remove(file);
+  const std::string lock = file.string() + ".lock";
+  test::spit(lock, "process 4242 on far-node\n");
+  const int held = ::open(lock.c_str(), O_RDWR);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+
+  const LockWaitOf one_second("1");
+  std::string said;
+  const auto start = std::chrono::steady_clock::now();
+  expect_buckets(
+      obtain_quietly([&] { return obtain_reduced_seed_index(seg, 8, 1, store()); }, said), plain);
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(waited, std::chrono::milliseconds(950));
+  EXPECT_LT(waited, std::chrono::seconds(10));
+  EXPECT_EQ(count_of(said, "waiting for '" + lock + "', held by process 4242 on far-node"), 1u)
+      << said;
+  EXPECT_EQ(count_of(said, "gave up waiting for '" + lock + "' after 1 s"), 1u) << said;
+  EXPECT_EQ(count_of(said, "\n"), 2u) << said;
+  EXPECT_FALSE(fs::exists(file));  // built in memory, not stored
+
+  // Released: the next worker takes it, stores the index and says who holds it now.
+  ::close(held);
+  expect_buckets(
+      obtain_quietly([&] { return obtain_reduced_seed_index(seg, 8, 1, store()); }, said), plain);
+  EXPECT_EQ(said, "");
+  EXPECT_TRUE(fs::exists(file));
+  EXPECT_EQ(test::slurp(lock).rfind("process " + std::to_string(::getpid()) + " on ", 0), 0u)
+      << test::slurp(lock);
+}
+
+// A FIFO (or a folder) at the name of an index or of its lock is never
+// opened, which would block for ever, nor replaced: the index is built in
+// memory with a message.
+TEST_F(IndexStoreTest, AnEntryThatIsNotARegularFileIsNeverOpened) {
+  std::mt19937 rng(18);
+  const Segment seg = segment_of(generated(rng, 30000));
+  const test::PlainBuckets plain = test::plain_buckets(seg, 8);
+  obtain_reduced_seed_index(seg, 8, 1, store());
+  const fs::path file = stored_files().at(0);
+  const std::string lock = file.string() + ".lock";
+  ::alarm(60);  // a blocked open ends the test program instead of hanging it
+  for (const std::string& entry : {file.string(), lock}) {
+    for (const bool fifo : {true, false}) {
+      SCOPED_TRACE(entry + (fifo ? " fifo" : " folder"));
+      fs::remove(file);
+      fs::remove(lock);
+      if (fifo)
+        ASSERT_EQ(::mkfifo(entry.c_str(), 0600), 0);
+      else
+        fs::create_directories(entry + "/inside");
+      std::string said;
+      expect_buckets(
+          obtain_quietly([&] { return obtain_reduced_seed_index(seg, 8, 1, store()); }, said),
+          plain);
+      EXPECT_NE(said.find("'" + entry + "' is not a regular file"), std::string::npos) << said;
+      EXPECT_NE(said.find("built in memory and not stored"), std::string::npos) << said;
+      EXPECT_EQ(fs::is_fifo(entry), fifo);
+      EXPECT_EQ(fs::is_directory(entry), !fifo);
+      fs::remove_all(entry);
+    }
+  }
+  ::alarm(0);
+}
+
+// The attack that unkeyed checksums allow: an image built from other bases,
+// sealed with this segment's identity, planted under its name. A store
+// folder that others can write is not used at all; in a sticky one, files
+// of other users are not; anywhere, a file others can write is not.
+TEST_F(IndexStoreTest, AStoreOthersCouldHaveWrittenIsNotTrusted) {
+  std::mt19937 rng(19);
+  const Segment seg = segment_of(generated(rng, 30000));
+  const test::PlainBuckets plain = test::plain_buckets(seg, 8);
+  obtain_reduced_seed_index(seg, 8, 1, store());
+  const fs::path file = stored_files().at(0);
+  const std::string good = test::slurp(file);
+  std::string planted;
+  {
+    const std::string other_bases = generated(rng, seg.length + 1000).substr(0, seg.length);
+    test::spit(path("other.txt"), other_bases);
+    const Segment other = load_segment(path("other.txt"), 1);
+    ASSERT_EQ(other.length, seg.length);
+    ReducedSeedIndex forged = build_reduced_seed_index(other, 8);
+    seal_index_image(forged.memory.data(),
+                     {8, IndexVariant::kReduced, 1, seg.length, segment_hash(seg)});
+    planted.assign(reinterpret_cast<const char*>(forged.memory.data()),
+                   image_header(forged.memory.data()).image_bytes);
+  }
+  const auto plant = [&](mode_t mode, uid_t owner) {
+    test::spit(file, planted);
+    ASSERT_EQ(::chmod(file.c_str(), mode), 0);
+    ASSERT_EQ(::chown(file.c_str(), owner, static_cast<gid_t>(-1)), 0);
+  };
+  const auto first_position = [&] {
+    return obtain_reduced_seed_index(seg, 8, 1, store()).positions[0];
+  };
+  const ReducedSeedIndex truth = obtain_reduced_seed_index(seg, 8, 1, "");
+  // What the model says: a store only we can write is believed.
+  plant(0644, ::geteuid());
+  ASSERT_NE(first_position(), truth.positions[0]);
+
+  struct Case {
+    const char* what;
+    mode_t folder_mode;
+    mode_t file_mode;
+    uid_t file_owner;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"folder others can write", 0777, 0644, ::geteuid(),
+       "is not used: users other than its owner"},
+      {"folder its group can write", 0775, 0644, ::geteuid(),
+       "is not used: users other than its owner"},
+      {"file others can write", 0755, 0646, ::geteuid(), "users other than its owner can write it"},
+      {"file of another user, sticky folder", 01777, 0644, 12345,
+       "owned by another user (uid 12345)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(::chmod(store().c_str(), 0755), 0);
+    plant(c.file_mode, c.file_owner);
+    ASSERT_EQ(::chmod(store().c_str(), c.folder_mode), 0);
+    std::string said;
+    expect_buckets(
+        obtain_quietly([&] { return obtain_reduced_seed_index(seg, 8, 1, store()); }, said), plain);
+    EXPECT_NE(said.find(c.message), std::string::npos) << said;
+  }
+  // A sticky folder others can write, with our own file in it, is used.
+  ASSERT_EQ(::chmod(store().c_str(), 01777), 0);
+  test::spit(file, good);
+  ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+  std::string said;
+  expect_buckets(
+      obtain_quietly([&] { return obtain_reduced_seed_index(seg, 8, 1, store()); }, said), plain);
+  EXPECT_EQ(said, "");
+
+  // A folder the store makes is writable by its owner only, whatever the umask.
+  const mode_t mask = ::umask(0002);
+  obtain_reduced_seed_index(seg, 8, 1, path("new/store"));
+  ::umask(mask);
+  struct stat st {};
+  ASSERT_EQ(::stat(path("new/store").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 022, 0u);
+}
+
+// A stored image cut short while it is mapped: the next touch of a lost
+// page ends the process with a message naming the store, not a bare bus
+// error.
+TEST_F(IndexStoreTest, AnImageCutShortWhileMappedEndsWithAMessage) {
+  std::mt19937 rng(20);
+  const Segment seg = segment_of(generated(rng, 200000));
+  obtain_reduced_seed_index(seg, 10, 1, store());
+  const fs::path file = stored_files().at(0);
+  EXPECT_EXIT(
+      {
+        report_store_faults(store());
+        const ReducedSeedIndex index = obtain_reduced_seed_index(seg, 10, 1, store());
+        if (::truncate(file.c_str(), kIndexPage) != 0) _exit(3);
+        std::int64_t sum = 0;
+        for (std::uint64_t i = 0; i < index.position_count; i += 512) sum += index.positions[i];
+        _exit(sum == 0 ? 4 : 5);
+      },
+      testing::ExitedWithCode(1),
+      "seed index store: error: an index file in '[^']*store' was cut short");
 }
 
 }  // namespace
