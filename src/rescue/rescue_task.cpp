@@ -1,7 +1,11 @@
 #include "rescue/rescue_task.hpp"
 
 #include <algorithm>
+#include <string_view>
 #include <tuple>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "common/errors.hpp"
 #include "common/numbered_reads.hpp"
@@ -101,13 +105,19 @@ SegmentJunctions segment_junctions(const std::vector<ChromosomeJunction>& all,
                                    const std::string& work_folder, int segment_count, int segment,
                                    std::size_t length) {
   const SegmentIndex index(work_folder, segment_count);
+  // The junctions of each chromosome, in file order: a piece then looks up
+  // its own chromosome's instead of scanning all of them (an assembly has
+  // many thousands of contigs).
+  std::unordered_map<std::string_view, std::vector<const ChromosomeJunction*>> by_chromosome;
+  for (const ChromosomeJunction& j : all) by_chromosome[j.chromosome].push_back(&j);
   std::vector<SegmentJunction> inside;
   for_each_piece(index, segment, length, [&](const SegmentIndexLine& line, std::int64_t end) {
-    for (const ChromosomeJunction& j : all) {
-      if (j.chromosome != line.name) continue;
-      const std::int64_t first = j.first - 1 - line.position + line.offset;
-      const std::int64_t last = j.last - 1 - line.position + line.offset;
-      if (first >= line.offset && last < end) inside.push_back({first, last, j.strand});
+    const auto found = by_chromosome.find(line.name);
+    if (found == by_chromosome.end()) return;
+    for (const ChromosomeJunction* j : found->second) {
+      const std::int64_t first = j->first - 1 - line.position + line.offset;
+      const std::int64_t last = j->last - 1 - line.position + line.offset;
+      if (first >= line.offset && last < end) inside.push_back({first, last, j->strand});
     }
   });
   return SegmentJunctions(std::move(inside));
@@ -116,16 +126,20 @@ SegmentJunctions segment_junctions(const std::vector<ChromosomeJunction>& all,
 std::vector<SegmentHint> segment_hints(const std::string& work_folder, int segment_count,
                                        int segment, std::size_t length) {
   const SegmentIndex index(work_folder, segment_count);
-  std::vector<std::pair<const SegmentIndexLine*, std::int64_t>> pieces;
+  // The segment's pieces of each chromosome, in segment order.
+  std::unordered_map<std::string_view,
+                     std::vector<std::pair<const SegmentIndexLine*, std::int64_t>>>
+      pieces;
   for_each_piece(index, segment, length, [&](const SegmentIndexLine& line, std::int64_t end) {
-    pieces.push_back({&line, end});
+    pieces[line.name].push_back({&line, end});
   });
   std::vector<SegmentHint> hints;
   for_each_rescue_hint(join_path(work_folder, kRescueHintFile), [&](const RescueHint& h) {
-    for (const auto& [line, end] : pieces) {
+    const auto found = pieces.find(h.chromosome);
+    if (found == pieces.end()) return;
+    for (const auto& [line, end] : found->second) {
       const std::int64_t at = h.position - line->position + line->offset;
-      if (h.chromosome == line->name && at >= line->offset && at < end)
-        hints.push_back({h.read_number, h.reverse, at});
+      if (at >= line->offset && at < end) hints.push_back({h.read_number, h.reverse, at});
     }
   });
   std::sort(hints.begin(), hints.end(), [](const SegmentHint& a, const SegmentHint& b) {
