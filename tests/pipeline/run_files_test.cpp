@@ -62,7 +62,7 @@ TEST_F(RunFilesTest, InputsApartFromTheRunsFilesPass) {
   spit(path("work/1.txt"), "an earlier segment\n");
   o_.dataset_path = path("work/reads.fq");
   EXPECT_EQ(refusal(), "");
-  o_.dataset_path = "-";
+  o_.dataset_path.assign(1, '-');  // standard input
   EXPECT_EQ(refusal(DriverKind::kMappingOnly), "");
 }
 

@@ -17,9 +17,10 @@ class TailfetchCliTest : public test::TempDirTest {
 
 TEST_F(TailfetchCliTest, WritesUnmappedReadsAsFastq) {
   const std::string seq(120, 'A');
-  spit(path("reads.fq"), "@" + std::string(300, 'a') + "\n" + seq + "\n+\n" +
-                             std::string(120, '#') + "\n@b\n" + seq + "\n+b\n" +
-                             std::string(120, '#') + "\n");
+  std::string reads(1, '@');
+  reads.append(300, 'a').append("\n").append(seq).append("\n+\n").append(120, '#');
+  reads.append("\n@b\n").append(seq).append("\n+b\n").append(120, '#').append("\n");
+  spit(path("reads.fq"), reads);
   spit(path("hits"), "2\t" + seq + "\nR\tchr1\t1\t100\n");
   test::RunResult result = run({"-Freads.fq", "-Rhits", "-Oout.fq", "-Zignored", "stray"});
   ASSERT_EQ(result.status, 0) << result.err;
@@ -72,23 +73,22 @@ TEST_F(TailfetchCliTest, AnOutputThatIsAnInputIsRefusedAndTheInputKept) {
   spit(path("hits"), hits);
   spit(path("hits_tmp1"), reads);
   std::filesystem::create_symlink("hits", path("out.fq"));
-  const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"-Freads.fq", "-Rhits", "-Oreads.fq"},
-       "option -O ('reads.fq') names the file of -F ('reads.fq')"},
-      {{"-Freads.fq", "-Rhits", "-Oout.fq"}, "option -O ('out.fq') names the file of -R ('hits')"},
-      {{"-Fhits_tmp1", "-Rhits", "-Onew.fq"},
-       "the carried results of -R ('hits_tmp1') names the file of -F ('hits_tmp1')"},
-  };
-  for (const auto& [args, words] : cases) {
-    test::RunResult result = run(args);
+  const auto expect_refused = [&](const std::vector<std::string>& args, const char* words) {
+    const test::RunResult result = run(args);
     EXPECT_EQ(result.status, 1) << words;
-    EXPECT_NE(result.err.find(words + ", which the run would overwrite"), std::string::npos)
-        << result.err;
+    EXPECT_NE(result.err.find(words), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(", which the run would overwrite"), std::string::npos) << result.err;
     EXPECT_EQ(slurp(path("reads.fq")), reads);
     EXPECT_EQ(slurp(path("hits")), hits);
     EXPECT_EQ(slurp(path("hits_tmp1")), reads);
     EXPECT_FALSE(test::file_exists(path("new.fq")));
-  }
+  };
+  expect_refused({"-Freads.fq", "-Rhits", "-Oreads.fq"},
+                 "option -O ('reads.fq') names the file of -F ('reads.fq')");
+  expect_refused({"-Freads.fq", "-Rhits", "-Oout.fq"},
+                 "option -O ('out.fq') names the file of -R ('hits')");
+  expect_refused({"-Fhits_tmp1", "-Rhits", "-Onew.fq"},
+                 "the carried results of -R ('hits_tmp1') names the file of -F ('hits_tmp1')");
 }
 
 }  // namespace
