@@ -120,4 +120,22 @@ void collect_candidates(std::span<const SeedLookups::Bucket> buckets, int length
   }
 }
 
+void keep_pairable(std::vector<SpliceCandidate>& candidates, std::vector<std::uint64_t>& masks,
+                   int min_sum) {
+  int most = 0;
+  for (const SpliceCandidate& c : candidates) most = std::max(most, c.hits);
+  const int least = min_sum - most;
+  if (least <= 1) return;  // every candidate has a hit
+  const bool masked = masks.size() == candidates.size();
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < candidates.size(); ++i) {
+    if (candidates[i].hits < least) continue;
+    candidates[kept] = candidates[i];
+    if (masked) masks[kept] = masks[i];
+    ++kept;
+  }
+  candidates.resize(kept);
+  if (masked) masks.resize(kept);
+}
+
 }  // namespace quilm

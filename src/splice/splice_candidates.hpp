@@ -51,4 +51,14 @@ void collect_candidates(std::span<const SeedLookups::Bucket> buckets, int length
                         std::vector<SpliceCandidate>& out,
                         std::vector<std::uint64_t>* seed_masks = nullptr);
 
+// Drops, in place and in order, the candidates (and their masks) that can
+// be in no pair whose hit sum reaches min_sum: those whose hits and the
+// most hits of any candidate add up to less. Every pair that reaches
+// min_sum keeps both its candidates, and the order of those kept is
+// unchanged, so the pairs above min_sum - 1 and their order stay as they
+// were. On a segment far from a read's origin its candidates are mostly
+// single chance hits, and then none is left.
+void keep_pairable(std::vector<SpliceCandidate>& candidates, std::vector<std::uint64_t>& masks,
+                   int min_sum);
+
 }  // namespace quilm

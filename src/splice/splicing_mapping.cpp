@@ -92,6 +92,11 @@ void map_split_read(const Segment& segment, const SpliceSettings& s, std::int64_
   collect_candidates(forward_buckets, length, c, last_start, w.collect, w.candidates, &w.masks);
   collect_candidates(reverse_buckets, length, c, last_start - 1, w.collect, w.reverse_candidates,
                      &w.reverse_masks);
+  // Only pairs of hit sums from lowest_level up are ever evaluated (and the
+  // pair list's threshold is never set below lowest_level - 1).
+  const int min_sum = std::max(2, lowest_level);
+  keep_pairable(w.candidates, w.masks, min_sum);
+  keep_pairable(w.reverse_candidates, w.reverse_masks, min_sum);
 
   const PairRules rules{c, b.seeds, s.max_errors, s.min_gap_distance, s.max_gap_distance, pair_cap};
   w.pairs.form(w.candidates, w.masks, b.read.sequence, segment.data(), rules, DonorSet::kForward,
