@@ -120,6 +120,34 @@ void collect_candidates(std::span<const SeedLookups::Bucket> buckets, int length
   }
 }
 
+bool any_start_voted_twice(std::span<const SeedLookups::Bucket> buckets, int length,
+                           int seed_length, std::int64_t max_start, CandidateWork& work) {
+  constexpr std::size_t kMostChecked = 4096;
+  std::size_t total = 0;
+  for (const SeedLookups::Bucket& b : buckets) total += b.size();
+  if (total < 2) return false;
+  if (total > kMostChecked) return true;
+  std::size_t size = 64;
+  while (size < 2 * total) size <<= 1;
+  auto& slots = work.starts;
+  slots.assign(size, 0);  // 0: free; starts are 1 or more
+  const int seeds = static_cast<int>(buckets.size());
+  for (int j = 0; j < seeds; ++j) {
+    const std::int64_t offset = seed_read_position(j, seeds, length, seed_length);
+    for (const std::int32_t p : buckets[j]) {
+      const std::int64_t start = p - offset;
+      if (start < 1 || start > max_start) continue;
+      std::size_t h = static_cast<std::size_t>(
+                          (static_cast<std::uint64_t>(start) * 0x9E3779B97F4A7C15u) >> 40) &
+                      (size - 1);
+      for (; slots[h] != 0; h = (h + 1) & (size - 1))
+        if (slots[h] == start) return true;
+      slots[h] = start;
+    }
+  }
+  return false;
+}
+
 void keep_pairable(std::vector<SpliceCandidate>& candidates, std::vector<std::uint64_t>& masks,
                    int min_sum) {
   int most = 0;

@@ -78,6 +78,21 @@ void queue_seeds(SplitBatchRead& b, int seed_length, SpliceWork& w) {
   b.reverse_voting = voting_seeds(w.reverse_keys);
 }
 
+// The candidates of one strand that a pair reaching min_sum may hold. When
+// two single hits cannot reach it, a strand without a start that two seeds
+// vote for keeps none, and its votes need not be collected.
+void collect_pairable(std::span<const SeedLookups::Bucket> buckets, int length, int seed_length,
+                      std::int64_t max_start, int min_sum, CandidateWork& work,
+                      std::vector<SpliceCandidate>& candidates, std::vector<std::uint64_t>& masks) {
+  if (min_sum > 2 && !any_start_voted_twice(buckets, length, seed_length, max_start, work)) {
+    candidates.clear();
+    masks.clear();
+    return;
+  }
+  collect_candidates(buckets, length, seed_length, max_start, work, candidates, &masks);
+  keep_pairable(candidates, masks, min_sum);
+}
+
 void map_split_read(const Segment& segment, const SpliceSettings& s, std::int64_t pair_cap,
                     const SplitBatchRead& b, SpliceWork& w, OutputFile& out) {
   if (b.seeds == 0) return;
@@ -89,14 +104,13 @@ void map_split_read(const Segment& segment, const SpliceSettings& s, std::int64_
   if (lowest_level > b.seeds) return;  // no level to run
   const auto forward_buckets = w.lookups.buckets(b.forward_seeds);
   const auto reverse_buckets = w.lookups.buckets(b.reverse_seeds);
-  collect_candidates(forward_buckets, length, c, last_start, w.collect, w.candidates, &w.masks);
-  collect_candidates(reverse_buckets, length, c, last_start - 1, w.collect, w.reverse_candidates,
-                     &w.reverse_masks);
   // Only pairs of hit sums from lowest_level up are ever evaluated (and the
   // pair list's threshold is never set below lowest_level - 1).
   const int min_sum = std::max(2, lowest_level);
-  keep_pairable(w.candidates, w.masks, min_sum);
-  keep_pairable(w.reverse_candidates, w.reverse_masks, min_sum);
+  collect_pairable(forward_buckets, length, c, last_start, min_sum, w.collect, w.candidates,
+                   w.masks);
+  collect_pairable(reverse_buckets, length, c, last_start - 1, min_sum, w.collect,
+                   w.reverse_candidates, w.reverse_masks);
 
   const PairRules rules{c, b.seeds, s.max_errors, s.min_gap_distance, s.max_gap_distance, pair_cap};
   w.pairs.form(w.candidates, w.masks, b.read.sequence, segment.data(), rules, DonorSet::kForward,

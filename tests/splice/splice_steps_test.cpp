@@ -92,6 +92,7 @@ TEST_F(CandidateTest, MatchTheSeedBySeedInsertionOnRepetitiveSegments) {
       std::string read = genome.substr(rng() % (genome.size() - length), length);
       if (r % 3 == 0) read = test::reverse_of(read);
       if (r % 5 == 0) read[rng() % length] = 'N';
+      if (r % 7 == 0) read = test::random_bases(length, 100 + r);  // chance hits only
       int rem = 0;
       transnum_x(read, c, keys, rem);
       const std::int64_t max_start = static_cast<std::int64_t>(segment.length) - length + r % 2;
@@ -109,6 +110,24 @@ TEST_F(CandidateTest, MatchTheSeedBySeedInsertionOnRepetitiveSegments) {
           if (std::binary_search(lists[j].begin(), lists[j].end(), at)) want |= 1ull << j;
         }
         ASSERT_EQ(sets[k], want);
+      }
+      // The two-vote test and the pairable filter against the list itself.
+      int most = 0;
+      for (const SpliceCandidate& k : got) most = std::max(most, k.hits);
+      ASSERT_EQ(any_start_voted_twice(lists, length, c, max_start, votes), most >= 2) << read;
+      for (int min_sum = 2; min_sum <= 5; ++min_sum) {
+        std::vector<SpliceCandidate> kept = got;
+        std::vector<std::uint64_t> kept_sets = sets;
+        keep_pairable(kept, kept_sets, min_sum);
+        std::vector<SpliceCandidate> want;
+        std::vector<std::uint64_t> want_sets;
+        for (std::size_t k = 0; k < got.size(); ++k)
+          if (got[k].hits + most >= min_sum) {
+            want.push_back(got[k]);
+            want_sets.push_back(sets[k]);
+          }
+        ASSERT_EQ(kept, want);
+        ASSERT_EQ(kept_sets, want_sets);
       }
     }
   }
