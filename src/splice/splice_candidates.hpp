@@ -29,7 +29,6 @@ struct CandidateWork {
   std::vector<std::uint64_t> votes;  // start << 32 | seed number, of one stretch
   std::vector<std::size_t> parts;    // where each bucket's votes begin in `votes`
   std::vector<std::uint64_t> scratch;
-  std::vector<std::int64_t> starts;  // hash set of any_start_voted_twice
 };
 
 // Builds the candidate list of one sequence of `length` bases from the
@@ -51,23 +50,5 @@ void collect_candidates(std::span<const SeedLookups::Bucket> buckets, int length
                         std::int64_t max_start, CandidateWork& work,
                         std::vector<SpliceCandidate>& out,
                         std::vector<std::uint64_t>* seed_masks = nullptr);
-
-// True when some start in 1..max_start gets votes from two seeds, that is
-// when collect_candidates would give a candidate of two hits or more. A
-// hash set of the starts answers this without sorting for the few votes of
-// a read far from its origin; with very many votes it answers true at once,
-// leaving the question to the collection.
-bool any_start_voted_twice(std::span<const SeedLookups::Bucket> buckets, int length,
-                           int seed_length, std::int64_t max_start, CandidateWork& work);
-
-// Drops, in place and in order, the candidates (and their masks) that can
-// be in no pair whose hit sum reaches min_sum: those whose hits and the
-// most hits of any candidate add up to less. Every pair that reaches
-// min_sum keeps both its candidates, and the order of those kept is
-// unchanged, so the pairs above min_sum - 1 and their order stay as they
-// were. On a segment far from a read's origin its candidates are mostly
-// single chance hits, and then none is left.
-void keep_pairable(std::vector<SpliceCandidate>& candidates, std::vector<std::uint64_t>& masks,
-                   int min_sum);
 
 }  // namespace quilm

@@ -14,6 +14,7 @@
 #include "common/seed_lengths.hpp"
 #include "splice/splice_candidates.hpp"
 #include "splice/splice_levels.hpp"
+#include "splice/splice_pairable.hpp"
 #include "splice/splice_pairs.hpp"
 #include "worker/index_store.hpp"
 #include "worker/seed_index.hpp"
@@ -53,6 +54,7 @@ struct SpliceWork {
   std::vector<std::int64_t> reverse_keys;
   SeedLookups lookups;
   CandidateWork collect;
+  PairableWork pairable;
   std::vector<SpliceCandidate> candidates;
   std::vector<SpliceCandidate> reverse_candidates;
   std::vector<std::uint64_t> masks;
@@ -78,21 +80,6 @@ void queue_seeds(SplitBatchRead& b, int seed_length, SpliceWork& w) {
   b.reverse_voting = voting_seeds(w.reverse_keys);
 }
 
-// The candidates of one strand that a pair reaching min_sum may hold. When
-// two single hits cannot reach it, a strand without a start that two seeds
-// vote for keeps none, and its votes need not be collected.
-void collect_pairable(std::span<const SeedLookups::Bucket> buckets, int length, int seed_length,
-                      std::int64_t max_start, int min_sum, CandidateWork& work,
-                      std::vector<SpliceCandidate>& candidates, std::vector<std::uint64_t>& masks) {
-  if (min_sum > 2 && !any_start_voted_twice(buckets, length, seed_length, max_start, work)) {
-    candidates.clear();
-    masks.clear();
-    return;
-  }
-  collect_candidates(buckets, length, seed_length, max_start, work, candidates, &masks);
-  keep_pairable(candidates, masks, min_sum);
-}
-
 void map_split_read(const Segment& segment, const SpliceSettings& s, std::int64_t pair_cap,
                     const SplitBatchRead& b, SpliceWork& w, OutputFile& out) {
   if (b.seeds == 0) return;
@@ -106,10 +93,11 @@ void map_split_read(const Segment& segment, const SpliceSettings& s, std::int64_
   const auto reverse_buckets = w.lookups.buckets(b.reverse_seeds);
   // Only pairs of hit sums from lowest_level up are ever evaluated (and the
   // pair list's threshold is never set below lowest_level - 1).
-  const int min_sum = std::max(2, lowest_level);
-  collect_pairable(forward_buckets, length, c, last_start, min_sum, w.collect, w.candidates,
-                   w.masks);
-  collect_pairable(reverse_buckets, length, c, last_start - 1, min_sum, w.collect,
+  const PairableRule pairable{std::max(2, lowest_level), std::max(1, s.min_gap_distance),
+                              s.max_gap_distance};
+  collect_pairable(forward_buckets, length, c, last_start, pairable, w.collect, w.pairable,
+                   w.candidates, w.masks);
+  collect_pairable(reverse_buckets, length, c, last_start - 1, pairable, w.collect, w.pairable,
                    w.reverse_candidates, w.reverse_masks);
 
   const PairRules rules{c, b.seeds, s.max_errors, s.min_gap_distance, s.max_gap_distance, pair_cap};

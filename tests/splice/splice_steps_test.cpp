@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <random>
 #include <string>
@@ -13,6 +14,7 @@
 #include "literal_split_mapping.hpp"
 #include "splice/splice_candidates.hpp"
 #include "splice/splice_cut.hpp"
+#include "splice/splice_pairable.hpp"
 #include "splice/splice_pairs.hpp"
 #include "splice/splice_seed_zones.hpp"
 #include "splice_test_data.hpp"
@@ -84,6 +86,7 @@ TEST_F(CandidateTest, MatchTheSeedBySeedInsertionOnRepetitiveSegments) {
     const SeedIndex index = build_seed_index(segment, c);
     std::vector<int> counters(segment.length + 1000, 0);
     CandidateWork votes;
+    PairableWork pairable;
     std::vector<SpliceCandidate> got;
     std::vector<std::uint64_t> sets;
     std::vector<std::int64_t> keys;
@@ -111,22 +114,36 @@ TEST_F(CandidateTest, MatchTheSeedBySeedInsertionOnRepetitiveSegments) {
         }
         ASSERT_EQ(sets[k], want);
       }
-      // The two-vote test and the pairable filter against the list itself.
+      // The pairable candidates, by the hash table or from the list, against
+      // the rule read literally.
       int most = 0;
-      for (const SpliceCandidate& k : got) most = std::max(most, k.hits);
-      ASSERT_EQ(any_start_voted_twice(lists, length, c, max_start, votes), most >= 2) << read;
-      for (int min_sum = 2; min_sum <= 5; ++min_sum) {
-        std::vector<SpliceCandidate> kept = got;
-        std::vector<std::uint64_t> kept_sets = sets;
-        keep_pairable(kept, kept_sets, min_sum);
+      std::size_t strong = 0;
+      for (const SpliceCandidate& k : got) {
+        most = std::max(most, k.hits);
+        strong += k.hits >= 2;
+      }
+      for (const PairableRule rule : {PairableRule{2, 1, 400}, PairableRule{3, 10, 1500},
+                                      PairableRule{4, 1, 50000}, PairableRule{5, 30, 60}}) {
         std::vector<SpliceCandidate> want;
         std::vector<std::uint64_t> want_sets;
-        for (std::size_t k = 0; k < got.size(); ++k)
-          if (got[k].hits + most >= min_sum) {
-            want.push_back(got[k]);
-            want_sets.push_back(sets[k]);
+        for (std::size_t k = 0; k < got.size(); ++k) {
+          bool keep = strong > 64 && got[k].hits + most >= rule.min_sum;
+          for (std::size_t d = 0; d < got.size() && strong <= 64 && !keep; ++d) {
+            const std::int64_t apart = std::abs(std::int64_t{got[d].start} - got[k].start);
+            keep = apart >= rule.nearest && apart <= rule.farthest &&
+                   got[k].hits + got[d].hits >= rule.min_sum;
           }
-        ASSERT_EQ(kept, want);
+          if (!keep) continue;
+          want.push_back(got[k]);
+          want_sets.push_back(sets[k]);
+        }
+        std::vector<SpliceCandidate> kept = got;
+        std::vector<std::uint64_t> kept_sets = sets;
+        keep_pairable(kept, kept_sets, rule, pairable);
+        ASSERT_EQ(kept, want) << read << " min_sum " << rule.min_sum;
+        ASSERT_EQ(kept_sets, want_sets);
+        collect_pairable(lists, length, c, max_start, rule, votes, pairable, kept, kept_sets);
+        ASSERT_EQ(kept, want) << read << " min_sum " << rule.min_sum;
         ASSERT_EQ(kept_sets, want_sets);
       }
     }
