@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <tuple>
 
 namespace quilm {
 
@@ -66,6 +67,19 @@ constexpr std::uint8_t kSignalCost[5][5] = {
     {0, 0, RescueScore::kIntronOtherSignal, 0, 0},                         // AT: AC
     {0, 0, RescueScore::kIntronGtAg, RescueScore::kIntronOtherSignal, 0},  // CT: AC, GC
 };
+
+// The score of a read base on a segment base by their codes: unknown when
+// either is not A, C, G or T.
+constexpr std::array<std::array<std::int8_t, 5>, 5> score_of_codes() {
+  std::array<std::array<std::int8_t, 5>, 5> t{};
+  for (int q = 0; q < 5; ++q)
+    for (int r = 0; r < 5; ++r)
+      t[q][r] = static_cast<std::int8_t>(q == 4 || r == 4 ? RescueScore::kUnknownBase
+                                         : q == r         ? RescueScore::kMatch
+                                                          : RescueScore::kMismatch);
+  return t;
+}
+constexpr auto kScoreOfCodes = score_of_codes();
 
 std::size_t cell(int i, int j, int count) {
   return static_cast<std::size_t>(i) * static_cast<std::size_t>(count) +
@@ -221,6 +235,18 @@ void SplicedAligner::prepare(std::string_view read, std::span<const std::int64_t
   if (source_count_.size() < static_cast<std::size_t>(count_))
     source_count_.resize(static_cast<std::size_t>(count_));
   signals_found_.assign(static_cast<std::size_t>(count_), false);
+  junctions_found_.assign(static_cast<std::size_t>(count_), false);
+  const auto diagonals_count = static_cast<std::size_t>(count_);
+  if (donor_positions_.size() < diagonals_count) donor_positions_.resize(diagonals_count);
+  if (junctions_leaving_.size() < diagonals_count) junctions_leaving_.resize(diagonals_count);
+  if (intron_cursor_.size() < diagonals_count) intron_cursor_.resize(diagonals_count);
+  if (intron_start_.size() < diagonals_count + 1) intron_start_.resize(diagonals_count + 1);
+  read_codes_.resize(static_cast<std::size_t>(n_));
+  for (int i = 0; i < n_; ++i)
+    read_codes_[static_cast<std::size_t>(i)] =
+        kNucleotide[static_cast<unsigned char>(read[static_cast<std::size_t>(i)])];
+  const std::size_t scores = static_cast<std::size_t>(n_) * static_cast<std::size_t>(count_);
+  if (substitution_.size() < scores) substitution_.resize(scores);
 }
 
 // The signal codes of diagonal j, once per read: only diagonals that an
@@ -235,15 +261,31 @@ void SplicedAligner::find_signals(int j) {
                                 : 4;
   };
   const std::int64_t d = diagonal_[j];
+  std::vector<int>& donors = donor_positions_[static_cast<std::size_t>(j)];
+  donors.clear();
   std::uint8_t before2 = at(d - 2), before1 = at(d - 1), here = at(d);
   for (int i = 0; i <= n_; ++i) {
     const std::uint8_t next = at(d + i + 1);
-    donor_[cell(i, j, count_)] = kDonorCode[here][next];
+    const std::uint8_t donor = kDonorCode[here][next];
+    donor_[cell(i, j, count_)] = donor;
     acceptor_[cell(i, j, count_)] = kAcceptorCode[before2][before1];
+    if (donor != kNoDonor && i >= kMinNovelAnchor && i <= n_ - kMinNovelAnchor) donors.push_back(i);
     before2 = before1;
     before1 = here;
     here = next;
   }
+}
+
+// The known junctions a read on diagonal j may leave it through, once per
+// diagonal and read.
+std::span<const SegmentJunction> SplicedAligner::junctions_leaving(int j) {
+  const auto k = static_cast<std::size_t>(j);
+  if (!junctions_found_[k]) {
+    junctions_found_[k] = true;
+    const std::int64_t d = diagonal_[j];
+    junctions_leaving_[k] = junctions_->starting_in(d + 1, d + n_);
+  }
+  return junctions_leaving_[k];
 }
 
 std::size_t SplicedAligner::pair_base(int from, int to) const {
@@ -292,15 +334,65 @@ void SplicedAligner::fill_intron_costs(int from, int to, bool allow_novel) {
     const int cost = kSignalCost[donor_[cell(i, from, count_)]][acceptor_[cell(i, to, count_)]];
     if (cost > 0) offer(i, cost, kNovel);
   }
-  for (const SegmentJunction& j : junctions_->starting_in(d + 1, d + n_))
+  for (const SegmentJunction& j : junctions_leaving(from))
     if (j.length() == delta)
       offer(static_cast<int>(j.first - d), RescueScore::kKnownIntron, kKnown);
+}
+
+// The steps from `from` into `to` across an intron too long for a gap: the
+// read positions where a splice signal pair or a known junction allows it,
+// each at its lowest cost (a known junction's over a new one's).
+void SplicedAligner::add_intron_steps(int from, int to, bool allow_novel) {
+  const std::size_t first = intron_steps_.size();
+  const std::int64_t d = diagonal_[from];
+  const std::int64_t delta = diagonal_[to] - d;
+  if (allow_novel) {
+    find_signals(from);
+    find_signals(to);
+    for (const int i : donor_positions_[static_cast<std::size_t>(from)]) {
+      const int cost = kSignalCost[donor_[cell(i, from, count_)]][acceptor_[cell(i, to, count_)]];
+      if (cost > 0) intron_steps_.push_back({i, from, cost, kNovel});
+    }
+  }
+  const std::size_t novel_end = intron_steps_.size();
+  for (const SegmentJunction& j : junctions_leaving(from)) {
+    if (j.length() != delta) continue;
+    const int i = static_cast<int>(j.first - d);
+    // The known junction replaces a new one at the same place: it costs less.
+    const auto same = std::find_if(intron_steps_.begin() + static_cast<std::ptrdiff_t>(first),
+                                   intron_steps_.begin() + static_cast<std::ptrdiff_t>(novel_end),
+                                   [i](const IntronStep& e) { return e.position == i; });
+    if (same != intron_steps_.begin() + static_cast<std::ptrdiff_t>(novel_end))
+      *same = {i, from, RescueScore::kKnownIntron, kKnown};
+    else
+      intron_steps_.push_back({i, from, RescueScore::kKnownIntron, kKnown});
+  }
+}
+
+// The score of every read base on every diagonal, row by row: the
+// programme then reads one array instead of two tables and a bound check.
+void SplicedAligner::fill_substitutions() {
+  const auto length = static_cast<std::int64_t>(segment_.size());
+  const auto n = static_cast<std::size_t>(n_);
+  for (int j = 0; j < count_; ++j) {
+    std::int8_t* row = &substitution_[static_cast<std::size_t>(j) * n];
+    const std::int64_t d = diagonal_[j];
+    if (d < 0 || d + n_ > length) {
+      for (int i = 0; i < n_; ++i) row[i] = static_cast<std::int8_t>(substitution(read_[i], d + i));
+      continue;
+    }
+    const char* bases = segment_.data() + d;
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::uint8_t r = (*reference_codes_)[static_cast<unsigned char>(bases[i])];
+      row[i] = kScoreOfCodes[read_codes_[i]][r];
+    }
+  }
 }
 
 // The best way to stand before read base i on diagonal j: the path goes on
 // along j, starts here (clipping the bases before), or comes from another
 // diagonal through a gap or an intron.
-void SplicedAligner::enter(int i, int j) {
+inline void SplicedAligner::enter(int i, int j) {
   std::int32_t best = i == 0 ? 0 : -RescueScore::kClip;
   Step step{-1, i, kStart};
   const std::size_t here = cell(i, j, count_);
@@ -321,19 +413,35 @@ void SplicedAligner::enter(int i, int j) {
       step = {f.from, source, f.kind[i]};
     }
   }
+  // The intron steps into j at i, as if among the sources by ascending
+  // diagonal: the first of the best wins a tie.
+  std::size_t& next = intron_cursor_[static_cast<std::size_t>(j)];
+  const std::size_t end = intron_start_[static_cast<std::size_t>(j) + 1];
+  for (; next < end && intron_steps_[next].position == i; ++next) {
+    const IntronStep& e = intron_steps_[next];
+    const std::int32_t v = matched_[cell(i, e.from, count_)] - e.cost;
+    if (v > best || (v == best && step.kind != kStart && step.kind != kContinue &&
+                     e.from < step.from_diagonal)) {
+      best = v;
+      step = {e.from, i, e.kind};
+    }
+  }
   entered_[here] = best;
   steps_[here] = step;
 }
 
 int SplicedAligner::run(int& end_position, int& end_diagonal) {
+  fill_substitutions();
   for (int j = 0; j < count_; ++j) matched_[cell(0, j, count_)] = kNone;
   std::int32_t best = kNone;
+  const auto n = static_cast<std::size_t>(n_);
   for (int i = 0; i <= n_; ++i) {
     for (int j = 0; j < count_; ++j) enter(i, j);
     if (i == n_) break;
     for (int j = 0; j < count_; ++j) {
       const std::int32_t m =
-          entered_[cell(i, j, count_)] + substitution(read_[i], diagonal_[j] + i);
+          entered_[cell(i, j, count_)] +
+          substitution_[static_cast<std::size_t>(j) * n + static_cast<std::size_t>(i)];
       matched_[cell(i + 1, j, count_)] = m;
       const std::int32_t end = i + 1 == n_ ? m : m - RescueScore::kClip;
       if (end > best) {
@@ -426,17 +534,34 @@ void SplicedAligner::classify(SplicedAlignment& out) const {
 }
 
 SplicedAligner::Outcome SplicedAligner::attempt(bool allow_novel, SplicedAlignment& out) {
+  intron_steps_.clear();
   for (int to = 0; to < count_; ++to) {
     Source* sources = &sources_[static_cast<std::size_t>(to) * static_cast<std::size_t>(count_)];
     int& count = source_count_[static_cast<std::size_t>(to)];
     count = 0;
+    const std::size_t first = intron_steps_.size();
+    intron_start_[static_cast<std::size_t>(to)] = first;
     for (int from = 0; from < count_; ++from) {
+      if (from == to) continue;
+      const std::int64_t delta = diagonal_[to] - diagonal_[from];
+      if (delta > kMaxIndel || -delta > kMaxIndel) {
+        // Only an intron joins them: a few positions, kept as a list.
+        if (delta >= limits_.shortest && delta <= limits_.longest)
+          add_intron_steps(from, to, allow_novel);
+        continue;
+      }
       if (!fill_gap_costs(from, to, allow_novel)) continue;
       const std::size_t base = pair_base(from, to);
       sources[count++] = {from, static_cast<int>(diagonal_[from] - diagonal_[to]), &cost_[base],
                           &cost_kind_[base]};
     }
+    std::sort(intron_steps_.begin() + static_cast<std::ptrdiff_t>(first), intron_steps_.end(),
+              [](const IntronStep& a, const IntronStep& b) {
+                return std::tie(a.position, a.from) < std::tie(b.position, b.from);
+              });
+    intron_cursor_[static_cast<std::size_t>(to)] = first;
   }
+  intron_start_[static_cast<std::size_t>(count_)] = intron_steps_.size();
   int end_position = 0, end_diagonal = 0;
   const int score = run(end_position, end_diagonal);
   if (score < minimum_rescue_score(n_)) return Outcome::kNone;

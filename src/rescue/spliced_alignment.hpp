@@ -84,6 +84,9 @@ class SplicedAligner {
   bool fill_gap_costs(int from, int to, bool allow_novel);
   void fill_intron_costs(int from, int to, bool allow_novel);
   void find_signals(int j);
+  std::span<const SegmentJunction> junctions_leaving(int j);
+  void add_intron_steps(int from, int to, bool allow_novel);
+  void fill_substitutions();
   int run(int& end_position, int& end_diagonal);
   void enter(int i, int j);
   void trace(int end_position, int end_diagonal);
@@ -113,10 +116,26 @@ class SplicedAligner {
   std::vector<Step> steps_;            // how entered_ was reached
   std::vector<std::int16_t> cost_;     // count x count x (n + 1): leaving j' for j at i
   std::vector<std::uint8_t> cost_kind_;
+  std::vector<std::uint8_t> read_codes_;   // n: the read's base codes
+  std::vector<std::int8_t> substitution_;  // count x n: read base i on diagonal j
   // Splice-signal codes per diagonal and read position: the two segment
   // bases from d + i (a donor) and the two before d + i (an acceptor).
   std::vector<std::uint8_t> donor_, acceptor_;
-  std::vector<bool> signals_found_;  // per diagonal, for the read at hand
+  std::vector<bool> signals_found_;                // per diagonal, for the read at hand
+  std::vector<std::vector<int>> donor_positions_;  // per diagonal: donor codes a new intron may use
+  std::vector<bool> junctions_found_;
+  std::vector<std::span<const SegmentJunction>> junctions_leaving_;  // per diagonal
+  // Steps across introns too long for a gap, by target diagonal (from
+  // intron_start_[j]) and position: few per pair, unlike gap steps.
+  struct IntronStep {
+    int position;  // the read base the target diagonal takes next
+    int from;
+    int cost;
+    std::uint8_t kind;
+  };
+  std::vector<IntronStep> intron_steps_;
+  std::vector<std::size_t> intron_start_;   // count + 1
+  std::vector<std::size_t> intron_cursor_;  // per diagonal, while the programme runs
   // For each diagonal, the diagonals a path may come from (some position
   // allows the step), with their rows of costs: count x count entries, the
   // first source_count_[j] of row j in use.
