@@ -218,7 +218,6 @@ void SplicedAligner::prepare(std::string_view read, std::span<const std::int64_t
   const std::size_t cells = cell(n_ + 1, 0, count_);
   if (matched_.size() < cells) {
     matched_.resize(cells);
-    entered_.resize(cells);
     steps_.resize(cells);
   }
   const std::size_t pairs = cells * static_cast<std::size_t>(count_);
@@ -226,10 +225,9 @@ void SplicedAligner::prepare(std::string_view read, std::span<const std::int64_t
     cost_.resize(pairs);
     cost_kind_.resize(pairs);
   }
-  if (donor_.size() < cells) {
-    donor_.resize(cells);
-    acceptor_.resize(cells);
-  }
+  const std::size_t code_rows =
+      (static_cast<std::size_t>(n_) + 4) * static_cast<std::size_t>(count_);
+  if (signal_codes_.size() < code_rows) signal_codes_.resize(code_rows);
   const auto square = static_cast<std::size_t>(count_) * static_cast<std::size_t>(count_);
   if (sources_.size() < square) sources_.resize(square);
   if (source_count_.size() < static_cast<std::size_t>(count_))
@@ -255,25 +253,40 @@ void SplicedAligner::find_signals(int j) {
   if (signals_found_[static_cast<std::size_t>(j)]) return;
   signals_found_[static_cast<std::size_t>(j)] = true;
   const auto length = static_cast<std::int64_t>(segment_.size());
-  const auto at = [&](std::int64_t p) -> std::uint8_t {
-    return p >= 0 && p < length ? (*reference_codes_)[static_cast<unsigned char>(
-                                      segment_[static_cast<std::size_t>(p)])]
-                                : 4;
-  };
   const std::int64_t d = diagonal_[j];
+  // The codes of segment bases d - 2 to d + n + 1 (4 outside the segment).
+  const auto span = static_cast<std::size_t>(n_) + 4;
+  std::uint8_t* c = &signal_codes_[static_cast<std::size_t>(j) * span];
+  const auto& codes = *reference_codes_;
+  if (d - 2 >= 0 && d + n_ + 2 <= length) {
+    const char* bases = segment_.data() + (d - 2);
+    for (std::size_t k = 0; k < span; ++k) c[k] = codes[static_cast<unsigned char>(bases[k])];
+  } else {
+    for (std::size_t k = 0; k < span; ++k) {
+      const std::int64_t p = d - 2 + static_cast<std::int64_t>(k);
+      c[k] = p >= 0 && p < length
+                 ? codes[static_cast<unsigned char>(segment_[static_cast<std::size_t>(p)])]
+                 : 4;
+    }
+  }
   std::vector<int>& donors = donor_positions_[static_cast<std::size_t>(j)];
   donors.clear();
-  std::uint8_t before2 = at(d - 2), before1 = at(d - 1), here = at(d);
-  for (int i = 0; i <= n_; ++i) {
-    const std::uint8_t next = at(d + i + 1);
-    const std::uint8_t donor = kDonorCode[here][next];
-    donor_[cell(i, j, count_)] = donor;
-    acceptor_[cell(i, j, count_)] = kAcceptorCode[before2][before1];
-    if (donor != kNoDonor && i >= kMinNovelAnchor && i <= n_ - kMinNovelAnchor) donors.push_back(i);
-    before2 = before1;
-    before1 = here;
-    here = next;
-  }
+  for (int i = kMinNovelAnchor; i <= n_ - kMinNovelAnchor; ++i)
+    if (donor_at(i, j) != kNoDonor) donors.push_back(i);
+}
+
+// Read position i on diagonal j: the donor is segment bases d + i and
+// d + i + 1 (codes i + 2, i + 3), the acceptor the two before d + i.
+std::uint8_t SplicedAligner::donor_at(int i, int j) const {
+  const std::uint8_t* c =
+      &signal_codes_[static_cast<std::size_t>(j) * (static_cast<std::size_t>(n_) + 4)];
+  return kDonorCode[c[i + 2]][c[i + 3]];
+}
+
+std::uint8_t SplicedAligner::acceptor_at(int i, int j) const {
+  const std::uint8_t* c =
+      &signal_codes_[static_cast<std::size_t>(j) * (static_cast<std::size_t>(n_) + 4)];
+  return kAcceptorCode[c[i]][c[i + 1]];
 }
 
 // The known junctions a read on diagonal j may leave it through, once per
@@ -331,7 +344,7 @@ void SplicedAligner::fill_intron_costs(int from, int to, bool allow_novel) {
     find_signals(to);
   }
   for (int i = kMinNovelAnchor; allow_novel && i <= n_ - kMinNovelAnchor; ++i) {
-    const int cost = kSignalCost[donor_[cell(i, from, count_)]][acceptor_[cell(i, to, count_)]];
+    const int cost = kSignalCost[donor_at(i, from)][acceptor_at(i, to)];
     if (cost > 0) offer(i, cost, kNovel);
   }
   for (const SegmentJunction& j : junctions_leaving(from))
@@ -350,7 +363,7 @@ void SplicedAligner::add_intron_steps(int from, int to, bool allow_novel) {
     find_signals(from);
     find_signals(to);
     for (const int i : donor_positions_[static_cast<std::size_t>(from)]) {
-      const int cost = kSignalCost[donor_[cell(i, from, count_)]][acceptor_[cell(i, to, count_)]];
+      const int cost = kSignalCost[donor_at(i, from)][acceptor_at(i, to)];
       if (cost > 0) intron_steps_.push_back({i, from, cost, kNovel});
     }
   }
@@ -392,7 +405,7 @@ void SplicedAligner::fill_substitutions() {
 // The best way to stand before read base i on diagonal j: the path goes on
 // along j, starts here (clipping the bases before), or comes from another
 // diagonal through a gap or an intron.
-inline void SplicedAligner::enter(int i, int j) {
+inline std::int32_t SplicedAligner::enter(int i, int j) {
   std::int32_t best = i == 0 ? 0 : -RescueScore::kClip;
   Step step{-1, i, kStart};
   const std::size_t here = cell(i, j, count_);
@@ -426,8 +439,8 @@ inline void SplicedAligner::enter(int i, int j) {
       step = {e.from, i, e.kind};
     }
   }
-  entered_[here] = best;
   steps_[here] = step;
+  return best;
 }
 
 int SplicedAligner::run(int& end_position, int& end_diagonal) {
@@ -435,12 +448,12 @@ int SplicedAligner::run(int& end_position, int& end_diagonal) {
   for (int j = 0; j < count_; ++j) matched_[cell(0, j, count_)] = kNone;
   std::int32_t best = kNone;
   const auto n = static_cast<std::size_t>(n_);
-  for (int i = 0; i <= n_; ++i) {
-    for (int j = 0; j < count_; ++j) enter(i, j);
-    if (i == n_) break;
+  // Row i + 1 reads only rows up to i, so each diagonal's base i is
+  // entered and matched in one go.
+  for (int i = 0; i < n_; ++i) {
     for (int j = 0; j < count_; ++j) {
       const std::int32_t m =
-          entered_[cell(i, j, count_)] +
+          enter(i, j) +
           substitution_[static_cast<std::size_t>(j) * n + static_cast<std::size_t>(i)];
       matched_[cell(i + 1, j, count_)] = m;
       const std::int32_t end = i + 1 == n_ ? m : m - RescueScore::kClip;

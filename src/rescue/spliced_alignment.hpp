@@ -84,11 +84,13 @@ class SplicedAligner {
   bool fill_gap_costs(int from, int to, bool allow_novel);
   void fill_intron_costs(int from, int to, bool allow_novel);
   void find_signals(int j);
+  std::uint8_t donor_at(int i, int j) const;
+  std::uint8_t acceptor_at(int i, int j) const;
   std::span<const SegmentJunction> junctions_leaving(int j);
   void add_intron_steps(int from, int to, bool allow_novel);
   void fill_substitutions();
   int run(int& end_position, int& end_diagonal);
-  void enter(int i, int j);
+  std::int32_t enter(int i, int j);
   void trace(int end_position, int end_diagonal);
   Outcome describe(SplicedAlignment& out) const;
   void classify(SplicedAlignment& out) const;
@@ -112,16 +114,15 @@ class SplicedAligner {
   int n_ = 0;
   int count_ = 0;
   std::vector<std::int32_t> matched_;  // (n + 1) x count: path ends with base i - 1 on j
-  std::vector<std::int32_t> entered_;  // (n + 1) x count: path is ready for base i on j
-  std::vector<Step> steps_;            // how entered_ was reached
+  std::vector<Step> steps_;            // how the path stood before base i on j
   std::vector<std::int16_t> cost_;     // count x count x (n + 1): leaving j' for j at i
   std::vector<std::uint8_t> cost_kind_;
   std::vector<std::uint8_t> read_codes_;   // n: the read's base codes
   std::vector<std::int8_t> substitution_;  // count x n: read base i on diagonal j
-  // Splice-signal codes per diagonal and read position: the two segment
-  // bases from d + i (a donor) and the two before d + i (an acceptor).
-  std::vector<std::uint8_t> donor_, acceptor_;
-  std::vector<bool> signals_found_;                // per diagonal, for the read at hand
+  std::vector<bool> signals_found_;        // per diagonal, for the read at hand
+  // Per diagonal, the codes of the segment bases d - 2 to d + n + 1, from
+  // which the splice signals at each read position are read.
+  std::vector<std::uint8_t> signal_codes_;
   std::vector<std::vector<int>> donor_positions_;  // per diagonal: donor codes a new intron may use
   std::vector<bool> junctions_found_;
   std::vector<std::span<const SegmentJunction>> junctions_leaving_;  // per diagonal
