@@ -305,27 +305,30 @@ std::size_t SplicedAligner::pair_base(int from, int to) const {
   return cell(from, to, count_) * static_cast<std::size_t>(n_ + 1);
 }
 
-bool SplicedAligner::fill_gap_costs(int from, int to, bool allow_novel) {
-  if (from == to) return false;
+// The source of a step from `from` into `to` through a gap (they lie at
+// most kMaxIndel apart): one cost from its lowest position on, unless an
+// intron may join them too, whose costs then go into a row.
+SplicedAligner::Source SplicedAligner::gap_source(int from, int to, bool allow_novel) {
   const std::int64_t delta = diagonal_[to] - diagonal_[from];
   const std::int64_t gap = delta < 0 ? -delta : delta;
-  const bool intron = delta >= limits_.shortest && delta <= limits_.longest;
-  if (gap > kMaxIndel && !intron) return false;
+  const auto cost =
+      static_cast<std::int16_t>(RescueScore::kGapOpen + RescueScore::kGapExtend * gap);
+  const std::uint8_t kind = delta < 0 ? kInsertion : kDeletion;
+  // An insertion of k bases enters at i from base i - k; either gap needs
+  // an aligned base on both sides.
+  const int lowest = delta < 0 ? static_cast<int>(gap) + 1 : 1;
+  Source source{from, static_cast<int>(-delta), lowest, cost, kind, nullptr, nullptr};
+  if (!(delta >= limits_.shortest && delta <= limits_.longest)) return source;
   const std::size_t base = pair_base(from, to);
   std::fill_n(cost_.begin() + static_cast<std::ptrdiff_t>(base), n_ + 1, kForbidden);
-  if (gap <= kMaxIndel) {
-    const auto cost =
-        static_cast<std::int16_t>(RescueScore::kGapOpen + RescueScore::kGapExtend * gap);
-    // An insertion of k bases enters at i from base i - k; either gap needs
-    // an aligned base on both sides.
-    const int lowest = delta < 0 ? static_cast<int>(gap) + 1 : 1;
-    for (int i = lowest; i < n_; ++i) {
-      cost_[base + static_cast<std::size_t>(i)] = cost;
-      cost_kind_[base + static_cast<std::size_t>(i)] = delta < 0 ? kInsertion : kDeletion;
-    }
+  for (int i = lowest; i < n_; ++i) {
+    cost_[base + static_cast<std::size_t>(i)] = cost;
+    cost_kind_[base + static_cast<std::size_t>(i)] = kind;
   }
-  if (intron) fill_intron_costs(from, to, allow_novel);
-  return true;
+  fill_intron_costs(from, to, allow_novel);
+  source.costs = &cost_[base];
+  source.kinds = &cost_kind_[base];
+  return source;
 }
 
 void SplicedAligner::fill_intron_costs(int from, int to, bool allow_novel) {
@@ -417,13 +420,22 @@ inline std::int32_t SplicedAligner::enter(int i, int j) {
   const int count = i > 0 ? source_count_[static_cast<std::size_t>(j)] : 0;
   for (int k = 0; k < count; ++k) {
     const Source& f = sources[k];
-    const std::int16_t cost = f.cost[i];
-    if (cost == kForbidden) continue;
-    const int source = f.kind[i] == kInsertion ? i - f.inserted : i;
+    std::int16_t cost = f.cost;
+    std::uint8_t kind = f.kind;
+    int source = i;
+    if (f.costs == nullptr) {
+      if (i < f.lowest) continue;
+      if (kind == kInsertion) source = i - f.inserted;
+    } else {
+      cost = f.costs[i];
+      if (cost == kForbidden) continue;
+      kind = f.kinds[i];
+      if (kind == kInsertion) source = i - f.inserted;
+    }
     const std::int32_t v = matched_[cell(source, f.from, count_)] - cost;
     if (v > best) {
       best = v;
-      step = {f.from, source, f.kind[i]};
+      step = {f.from, source, kind};
     }
   }
   // The intron steps into j at i, as if among the sources by ascending
@@ -563,10 +575,7 @@ SplicedAligner::Outcome SplicedAligner::attempt(bool allow_novel, SplicedAlignme
           add_intron_steps(from, to, allow_novel);
         continue;
       }
-      if (!fill_gap_costs(from, to, allow_novel)) continue;
-      const std::size_t base = pair_base(from, to);
-      sources[count++] = {from, static_cast<int>(diagonal_[from] - diagonal_[to]), &cost_[base],
-                          &cost_kind_[base]};
+      sources[count++] = gap_source(from, to, allow_novel);
     }
     std::sort(intron_steps_.begin() + static_cast<std::ptrdiff_t>(first), intron_steps_.end(),
               [](const IntronStep& a, const IntronStep& b) {

@@ -81,7 +81,6 @@ class SplicedAligner {
   void prepare(std::string_view read, std::span<const std::int64_t> diagonals);
   Outcome attempt(bool allow_novel, SplicedAlignment& out);
   std::size_t pair_base(int from, int to) const;
-  bool fill_gap_costs(int from, int to, bool allow_novel);
   void fill_intron_costs(int from, int to, bool allow_novel);
   void find_signals(int j);
   std::uint8_t donor_at(int i, int j) const;
@@ -143,9 +142,14 @@ class SplicedAligner {
   struct Source {
     int from;
     int inserted;  // read bases an insertion from there takes: d(from) - d(to)
-    const std::int16_t* cost;
-    const std::uint8_t* kind;
+    int lowest;    // the first read position the gap may enter at
+    std::int16_t cost;
+    std::uint8_t kind;
+    // With an intron as well: the cost and kind at each position instead.
+    const std::int16_t* costs;
+    const std::uint8_t* kinds;
   };
+  Source gap_source(int from, int to, bool allow_novel);
   std::vector<Source> sources_;
   std::vector<int> source_count_;
   struct Block {
