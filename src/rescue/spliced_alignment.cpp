@@ -405,70 +405,75 @@ void SplicedAligner::fill_substitutions() {
   }
 }
 
-// The best way to stand before read base i on diagonal j: the path goes on
-// along j, starts here (clipping the bases before), or comes from another
-// diagonal through a gap or an intron.
-inline std::int32_t SplicedAligner::enter(int i, int j) {
-  std::int32_t best = i == 0 ? 0 : -RescueScore::kClip;
-  Step step{-1, i, kStart};
-  const std::size_t here = cell(i, j, count_);
-  if (i > 0 && matched_[here] >= best) {
-    best = matched_[here];
-    step = {j, i, kContinue};
-  }
-  const Source* sources = &sources_[static_cast<std::size_t>(j) * static_cast<std::size_t>(count_)];
-  const int count = i > 0 ? source_count_[static_cast<std::size_t>(j)] : 0;
-  for (int k = 0; k < count; ++k) {
-    const Source& f = sources[k];
-    std::int16_t cost = f.cost;
-    std::uint8_t kind = f.kind;
-    int source = i;
-    if (f.costs == nullptr) {
-      if (i < f.lowest) continue;
-      if (kind == kInsertion) source = i - f.inserted;
-    } else {
-      cost = f.costs[i];
-      if (cost == kForbidden) continue;
-      kind = f.kinds[i];
-      if (kind == kInsertion) source = i - f.inserted;
-    }
-    const std::int32_t v = matched_[cell(source, f.from, count_)] - cost;
-    if (v > best) {
-      best = v;
-      step = {f.from, source, kind};
-    }
-  }
-  // The intron steps into j at i, as if among the sources by ascending
-  // diagonal: the first of the best wins a tie.
-  std::size_t& next = intron_cursor_[static_cast<std::size_t>(j)];
-  const std::size_t end = intron_start_[static_cast<std::size_t>(j) + 1];
-  for (; next < end && intron_steps_[next].position == i; ++next) {
-    const IntronStep& e = intron_steps_[next];
-    const std::int32_t v = matched_[cell(i, e.from, count_)] - e.cost;
-    if (v > best || (v == best && step.kind != kStart && step.kind != kContinue &&
-                     e.from < step.from_diagonal)) {
-      best = v;
-      step = {e.from, i, e.kind};
-    }
-  }
-  steps_[here] = step;
-  return best;
-}
-
+// The programme, row by row: before read base i, each diagonal j is
+// entered the best way (the path goes on along j, starts there, clipping
+// the bases before, or comes from another diagonal through a gap or an
+// intron), then takes base i. Row i + 1 reads only rows up to i. The work
+// areas are read through local pointers so that the stores into them do
+// not make the compiler reload every member.
 int SplicedAligner::run(int& end_position, int& end_diagonal) {
   fill_substitutions();
-  for (int j = 0; j < count_; ++j) matched_[cell(0, j, count_)] = kNone;
+  const int count = count_;
+  const int n = n_;
+  std::int32_t* const matched = matched_.data();
+  Step* const steps = steps_.data();
+  const std::int8_t* const scores = substitution_.data();
+  const Source* const all_sources = sources_.data();
+  const int* const source_count = source_count_.data();
+  const IntronStep* const intron_steps = intron_steps_.data();
+  const std::size_t* const intron_start = intron_start_.data();
+  std::size_t* const intron_cursor = intron_cursor_.data();
+  for (int j = 0; j < count; ++j) matched[j] = kNone;
   std::int32_t best = kNone;
-  const auto n = static_cast<std::size_t>(n_);
-  // Row i + 1 reads only rows up to i, so each diagonal's base i is
-  // entered and matched in one go.
-  for (int i = 0; i < n_; ++i) {
-    for (int j = 0; j < count_; ++j) {
-      const std::int32_t m =
-          enter(i, j) +
-          substitution_[static_cast<std::size_t>(j) * n + static_cast<std::size_t>(i)];
-      matched_[cell(i + 1, j, count_)] = m;
-      const std::int32_t end = i + 1 == n_ ? m : m - RescueScore::kClip;
+  for (int i = 0; i < n; ++i) {
+    const std::int32_t* const row = matched + cell(i, 0, count);
+    std::int32_t* const next_row = matched + cell(i + 1, 0, count);
+    Step* const step_row = steps + cell(i, 0, count);
+    for (int j = 0; j < count; ++j) {
+      std::int32_t here = i == 0 ? 0 : -RescueScore::kClip;
+      Step step{-1, i, kStart};
+      if (i > 0) {
+        if (row[j] >= here) {
+          here = row[j];
+          step = {j, i, kContinue};
+        }
+        const Source* const sources = all_sources + cell(j, 0, count);
+        for (int k = 0; k < source_count[j]; ++k) {
+          const Source& f = sources[k];
+          std::int16_t cost = f.cost;
+          std::uint8_t kind = f.kind;
+          if (f.costs == nullptr) {
+            if (i < f.lowest) continue;
+          } else {
+            cost = f.costs[i];
+            if (cost == kForbidden) continue;
+            kind = f.kinds[i];
+          }
+          const int source = kind == kInsertion ? i - f.inserted : i;
+          const std::int32_t v = matched[cell(source, f.from, count)] - cost;
+          if (v > here) {
+            here = v;
+            step = {f.from, source, kind};
+          }
+        }
+        // The intron steps into j at i, as if among the sources by
+        // ascending diagonal: the first of the best wins a tie.
+        std::size_t next = intron_cursor[j];
+        for (; next < intron_start[j + 1] && intron_steps[next].position == i; ++next) {
+          const IntronStep& e = intron_steps[next];
+          const std::int32_t v = row[e.from] - e.cost;
+          if (v > here || (v == here && step.kind != kStart && step.kind != kContinue &&
+                           e.from < step.from_diagonal)) {
+            here = v;
+            step = {e.from, i, e.kind};
+          }
+        }
+        intron_cursor[j] = next;
+      }
+      step_row[j] = step;
+      const std::int32_t m = here + scores[cell(j, i, n)];
+      next_row[j] = m;
+      const std::int32_t end = i + 1 == n ? m : m - RescueScore::kClip;
       if (end > best) {
         best = end;
         end_position = i + 1;

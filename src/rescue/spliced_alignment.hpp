@@ -89,7 +89,6 @@ class SplicedAligner {
   void add_intron_steps(int from, int to, bool allow_novel);
   void fill_substitutions();
   int run(int& end_position, int& end_diagonal);
-  std::int32_t enter(int i, int j);
   void trace(int end_position, int end_diagonal);
   Outcome describe(SplicedAlignment& out) const;
   void classify(SplicedAlignment& out) const;
