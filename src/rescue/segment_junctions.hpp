@@ -33,8 +33,15 @@ class SegmentJunctions {
   std::size_t size() const { return by_first_.size(); }
 
  private:
+  // Whether any junction's first (last) base lies in the kBlock bases of a
+  // block: most reads lie far from every junction, and one look at the
+  // blocks they span spares them the search.
+  static constexpr int kBlockShift = 6;
+  static bool any_in(const std::vector<std::uint64_t>& blocks, std::int64_t from, std::int64_t to);
+  static void mark(std::vector<std::uint64_t>& blocks, std::int64_t at);
   std::vector<SegmentJunction> by_first_;
   std::vector<SegmentJunction> by_last_;
+  std::vector<std::uint64_t> first_blocks_, last_blocks_;
 };
 
 }  // namespace quilm

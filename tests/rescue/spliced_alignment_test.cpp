@@ -161,5 +161,23 @@ TEST(SegmentJunctions, LookupsMatchAPlainScan) {
   EXPECT_EQ(set.find(all[5].first, all[5].last + 1000), nullptr);
 }
 
+// Few junctions, at the edges of the blocks the lookups first look at:
+// every range, empty or reaching below base 0, counts what a scan counts.
+TEST(SegmentJunctions, SparseJunctionsAtBlockEdges) {
+  const std::vector<SegmentJunction> all = {
+      {63, 64, '+'}, {64, 127, '-'}, {127, 4095, '+'}, {4096, 9000, '.'}, {0, 20000, '+'}};
+  const SegmentJunctions set(all);
+  for (std::int64_t from = -5; from < 9100; ++from)
+    for (const std::int64_t width : {0, 1, 2, 70}) {
+      std::size_t starting = 0, ending = 0;
+      for (const auto& j : all) {
+        starting += j.first >= from && j.first < from + width;
+        ending += j.last >= from && j.last < from + width;
+      }
+      ASSERT_EQ(set.starting_in(from, from + width).size(), starting) << from << " " << width;
+      ASSERT_EQ(set.ending_in(from, from + width).size(), ending) << from << " " << width;
+    }
+}
+
 }  // namespace
 }  // namespace quilm
