@@ -125,10 +125,22 @@ bool SplicedAligner::fits(std::string_view read, std::int64_t d, bool head, int 
                           int allowed) const {
   const int n = static_cast<int>(read.size());
   const int from = head ? 0 : n - span;
-  for (int i = from; i < from + span; ++i)
-    if (substitution(read[static_cast<std::size_t>(i)], d + i) != RescueScore::kMatch &&
-        --allowed < 0)
-      return false;
+  const auto length = static_cast<std::int64_t>(segment_.size());
+  if (d + from < 0 || d + from + span > length) {
+    for (int i = from; i < from + span; ++i)
+      if (substitution(read[static_cast<std::size_t>(i)], d + i) != RescueScore::kMatch &&
+          --allowed < 0)
+        return false;
+    return true;
+  }
+  // Inside the segment: a base differs unless both are the same of A, C, G, T.
+  const auto& codes = *reference_codes_;
+  const char* bases = segment_.data() + (d + from);
+  const char* bases_of_read = read.data() + from;
+  for (int i = 0; i < span; ++i) {
+    const std::uint8_t q = kNucleotide[static_cast<unsigned char>(bases_of_read[i])];
+    if ((q == 4 || q != codes[static_cast<unsigned char>(bases[i])]) && --allowed < 0) return false;
+  }
   return true;
 }
 
