@@ -85,7 +85,8 @@ void check_mates(const DriverOptions& o) {
 }  // namespace
 
 int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length, RunLock& lock,
-              ReadPreparation& reads, BamExport& bam_export, RescueRequest& rescue) {
+              ReadPreparation& reads, BamExport& bam_export, RescueRequest& rescue,
+              bool& remove_work) {
   const char* program = kind == DriverKind::kSplice ? "quilm2splice" : "quilm2";
   print_banner(kind);
   DriverOptions options;
@@ -145,6 +146,7 @@ int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_leng
   bam_export.name_check = options.name_check;
   bam_export.count_pairs = count_pairs;
   bam_export.command_line = command_line_of(argc, argv);
+  remove_work = options.remove_work;
   return config.cpu_cores;
 }
 
