@@ -37,8 +37,11 @@ class ProgressDisplay {
  public:
   using Clock = std::function<double()>;
   ProgressDisplay(std::string label, std::FILE* out, bool terminal, Clock clock);
+  ~ProgressDisplay() { finish(); }
+  ProgressDisplay(const ProgressDisplay&) = delete;
+  ProgressDisplay& operator=(const ProgressDisplay&) = delete;
   void update(long done, long total);
-  // Clears a line drawn on a terminal.
+  // Clears a line drawn on a terminal (also when the display ends).
   void finish();
 
  private:

@@ -48,14 +48,19 @@ class ProgressDisplayTest : public test::TempDirTest {
                     bool finish) {
     std::FILE* out = std::fopen(path("shown").c_str(), "w");
     double now = 0;
-    ProgressDisplay display("quilm2splice: stage", out, terminal, [&now] { return now; });
-    for (const auto& [seconds, done] : updates) {
-      now = seconds;
-      display.update(done, 1000);
+    std::string text;
+    {
+      ProgressDisplay display("quilm2splice: stage", out, terminal, [&now] { return now; });
+      for (const auto& [seconds, done] : updates) {
+        now = seconds;
+        display.update(done, 1000);
+      }
+      if (finish) display.finish();
+      std::fflush(out);
+      text = test::slurp(path("shown"));
     }
-    if (finish) display.finish();
     std::fclose(out);
-    return test::slurp(path("shown"));
+    return text;
   }
 };
 
