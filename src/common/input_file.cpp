@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -57,6 +58,8 @@ void refuse_one_pass_input(const std::string& path, const char* option, const ch
 
 InputFile::InputFile(std::string path, std::size_t block) : path_(std::move(path)), buf_(block) {
   const int fd = open_descriptor(path_);
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) stored_size_ = st.st_size;
   // zlib sniffs the gzip magic bytes from the stream it reads anyway, and
   // reads a file without them transparently, byte for byte.
   gz_ = gzdopen(fd, "rb");
@@ -65,6 +68,13 @@ InputFile::InputFile(std::string path, std::size_t block) : path_(std::move(path
     throw IoError(describe_errno("cannot open", path_, ENOMEM));
   }
   gzbuffer(gz_, static_cast<unsigned>(block < (1u << 20) ? block : (1u << 20)));
+}
+
+double InputFile::share_read() const {
+  if (stored_size_ < 0) return -1;
+  if (stored_size_ == 0) return 1;
+  const z_off_t offset = gzoffset(gz_);
+  return offset < 0 ? -1 : std::min(1.0, static_cast<double>(offset) / stored_size_);
 }
 
 InputFile::~InputFile() {

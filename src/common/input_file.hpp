@@ -43,6 +43,10 @@ class InputFile {
   // True for a gzip file. Before the first read this reads the first bytes,
   // which stay buffered for the reading that follows.
   bool compressed() { return gzdirect(gz_) == 0; }
+  // The share of the file's stored bytes read from it so far (0 to 1, the
+  // read-ahead included), for a progress estimate; -1 when its size is
+  // unknown (a pipe, standard input).
+  double share_read() const;
 
   // Next byte, or -1 at the end of the file.
   int get() {
@@ -81,6 +85,7 @@ class InputFile {
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   std::uint64_t buffer_offset_ = 0;  // file offset of buf_[0]
+  std::int64_t stored_size_ = -1;    // bytes of a regular file; -1: not one
 };
 
 // Throws IoError naming the file, as opening it would, when it cannot be

@@ -6,6 +6,7 @@
 #include "common/seed_lengths.hpp"
 #include "common/share_plan.hpp"
 #include "common/task_table.hpp"
+#include "pipeline/progress_report.hpp"
 #include "pipeline/read_sharing.hpp"
 #include "pipeline/result_combine.hpp"
 #include "pipeline/stopwatch.hpp"
@@ -87,10 +88,16 @@ std::string sharing_note(const StagePlan& stage) {
          std::to_string(plan.size()) + (plan.size() == 1 ? " segment" : " segments");
 }
 
+// The segments a stage maps: those the task table gives to a process.
+int mapped_segments(const RunConfig& c) {
+  const std::vector<int> tasks = read_task_table(c.work_folder, c.segment_count);
+  return static_cast<int>(std::count_if(tasks.begin(), tasks.end(), [](int p) { return p >= 0; }));
+}
+
 }  // namespace
 
 void launch_stage(const CascadeSetup& setup, const std::string& stage, const char* worker,
-                  int seed_length, const std::string& time_line) {
+                  int seed_length, const std::string& time_line, long reads) {
   const RunConfig& c = *setup.config;
   const IndexVariant variant = index_variant(seed_length, c.memory_reduction_toggle);
   MemoryPlan memory;
@@ -115,7 +122,12 @@ void launch_stage(const CascadeSetup& setup, const std::string& stage, const cha
       stage + ": starting " + std::to_string(c.cpu_cores) + " " + worker + " processes" +
       (setup.launcher.use_mpi ? " through " + setup.launcher.path : "") + sharing_note(stage_plan));
   Stopwatch clock;
-  launch_workers(setup.launcher, {stage, worker, seed_length, c.cpu_cores}, setup.guard);
+  {
+    const int passes = variant == IndexVariant::kNone ? 0 : mapped_segments(c);
+    const WorkerProgress progress(std::string(setup.program) + ": " + stage,
+                                  {c.work_folder, c.cpu_cores, passes > 0 ? reads : 0, passes});
+    launch_workers(setup.launcher, {stage, worker, seed_length, c.cpu_cores}, setup.guard);
+  }
   join_slice_parts(c.work_folder, plan, stage);
   append_log_line(kConfigFile, time_line + std::to_string(seed_length) +
                                    " seed used : " + format_seconds(clock.seconds()) + " sec\n");
@@ -127,15 +139,17 @@ void run_cascade(const CascadeSetup& setup) {
     setup.report->stage("seed length " + std::to_string(c.seed_length) + " runs no mapping cycle");
     return;
   }
+  long reads = setup.first_cycle_reads;
   for (int seed : kCascadeSeeds) {
     const std::string stage = "mapping cycle with seed " + std::to_string(seed);
-    launch_stage(setup, stage, "quilm_x", seed, "The Time of mapping ");
+    launch_stage(setup, stage, "quilm_x", seed, "The Time of mapping ", reads);
     CombineCounts counts;
     int more = result_combine(c.read_count, c.segment_count, c.work_folder, setup.merged_path, seed,
                               cycle_read_file(c.work_folder, seed), c.max_errors, c.indel_toggle,
                               c.export_all_toggle, &counts);
     setup.report->stage(stage + ": " + std::to_string(counts.matched) + " reads matched, " +
                         std::to_string(counts.next_cycle) + " left for the next cycle");
+    reads = counts.next_cycle;
     if (seed == c.seed_length) break;
     if (more == 0) break;
   }

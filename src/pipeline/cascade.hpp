@@ -18,8 +18,9 @@ struct CascadeSetup {
   std::string merged_path;  // where every cycle appends its merged hits
   const char* program = "";
   const RunReport* report = nullptr;
-  std::string index_store;    // where the workers keep seed indexes; empty: off
-  RunGuard* guard = nullptr;  // stops the workers on SIGINT/SIGTERM
+  std::string index_store;     // where the workers keep seed indexes; empty: off
+  RunGuard* guard = nullptr;   // stops the workers on SIGINT/SIGTERM
+  long first_cycle_reads = 0;  // reads of the first cycle's read file (none of length 0)
 };
 
 // Runs the cycles; a seed_length outside the cycle table runs none.
@@ -28,7 +29,8 @@ void run_cascade(const CascadeSetup& setup);
 // Plans the sharing of reads, checks memory, launches the workers of one
 // stage, joins the part files of shared segments and appends the stage's
 // time line "<time_line><seed> seed used : <seconds> sec" to config.txt.
+// While the workers map the stage's `reads`, their progress is shown.
 void launch_stage(const CascadeSetup& setup, const std::string& stage, const char* worker,
-                  int seed_length, const std::string& time_line);
+                  int seed_length, const std::string& time_line, long reads);
 
 }  // namespace quilm

@@ -5,6 +5,7 @@
 #include "common/store_setting.hpp"
 #include "pipeline/bam_export.hpp"
 #include "pipeline/firsttask.hpp"
+#include "pipeline/work_cleanup.hpp"
 
 namespace quilm {
 
@@ -27,7 +28,8 @@ void start_driver_run(DriverRun& run, DriverKind kind, int argc, const char* con
   Stopwatch preparation;
   int seed_length = 0;
   ReadPreparation reads;
-  firsttask(kind, argc, argv, seed_length, run.lock, reads, run.bam_export, run.rescue);
+  firsttask(kind, argc, argv, seed_length, run.lock, reads, run.bam_export, run.rescue,
+            run.remove_work);
   prepare_publication(run, kind);
   run.report.count_empty_reads(reads.empty_reads);
   append_log_line(kConfigFile, "The Time of splited Ref. file and the assigned task used : " +
@@ -39,6 +41,7 @@ void start_driver_run(DriverRun& run, DriverKind kind, int argc, const char* con
   run.setup.program = kind == DriverKind::kSplice ? "quilm2splice" : "quilm2";
   run.setup.report = &run.report;
   run.setup.guard = &run.guard;
+  run.setup.first_cycle_reads = reads.read_count - reads.empty_reads;
   run.setup.index_store = read_index_store_setting(run.config.work_folder);
   run.report.stage(run.setup.index_store.empty()
                        ? std::string("seed indexes are built in memory (no index store)")
@@ -52,6 +55,11 @@ void finish_driver_run(DriverRun& run) {
   else if (bam.count_pairs)
     run_pair_count(bam, run.config, &run.guard, run.report);
   if (bam.count_pairs) run.report.count_pairs(read_pair_counts(pair_counts_path(run.config)));
+  if (run.remove_work) {
+    const int removed = remove_work_files(run.setup.program, run.config.work_folder,
+                                          {run.config.output_path, bam.path});
+    run.report.stage("--remove-work: " + std::to_string(removed) + " work files removed");
+  }
   run.report.summary();
 }
 

@@ -26,12 +26,14 @@ struct DriverRun {
   BamExport bam_export;        // no path: no export
   RescueRequest rescue;        // not enabled: no rescue stage
   RunPublication publication;  // the run's stamp and what it replaces
+  bool remove_work = false;    // --remove-work
 };
 
 // Prepares the run and fills `run`; setup.merged_path is left to the driver.
 void start_driver_run(DriverRun& run, DriverKind kind, int argc, const char* const* argv);
 
-// The export of --bam=<file> once the run's outputs are in place, if asked.
+// The export of --bam=<file> once the run's outputs are in place, if asked,
+// then, with --remove-work, the removal of the run's work files.
 void finish_driver_run(DriverRun& run);
 
 }  // namespace quilm

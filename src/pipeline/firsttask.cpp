@@ -16,6 +16,7 @@
 #include "common/store_setting.hpp"
 #include "pipeline/bam_export.hpp"
 #include "pipeline/junction_sources.hpp"
+#include "pipeline/progress_report.hpp"
 #include "pipeline/read_preparation.hpp"
 #include "pipeline/run_files.hpp"
 #include "pipeline/segmentation.hpp"
@@ -85,7 +86,8 @@ void check_mates(const DriverOptions& o) {
 }  // namespace
 
 int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length, RunLock& lock,
-              ReadPreparation& reads, BamExport& bam_export, RescueRequest& rescue) {
+              ReadPreparation& reads, BamExport& bam_export, RescueRequest& rescue,
+              bool& remove_work) {
   const char* program = kind == DriverKind::kSplice ? "quilm2splice" : "quilm2";
   print_banner(kind);
   DriverOptions options;
@@ -122,8 +124,11 @@ int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_leng
   make_folders(config.work_folder);
   lock.acquire_work_folder(config.work_folder, program);
   write_index_store_setting(config.work_folder, index_store_folder(options));
+  ProgressDisplay progress(std::string(program) + ": preparation", stderr, stderr_is_terminal(),
+                           stage_clock());
   reads = chang_fastqfile(dataset, config.work_folder, config.max_read_length,
-                          {mates ? &*mates : nullptr, options.name_check});
+                          {mates ? &*mates : nullptr, options.name_check}, &progress);
+  progress.finish();
   config.read_count = reads.read_count;
   const SegmentFiles segments = segment_reference(
       config.ref_path, config.work_folder, config.max_read_length,
@@ -145,6 +150,7 @@ int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_leng
   bam_export.name_check = options.name_check;
   bam_export.count_pairs = count_pairs;
   bam_export.command_line = command_line_of(argc, argv);
+  remove_work = options.remove_work;
   return config.cpu_cores;
 }
 

@@ -15,6 +15,7 @@ namespace quilm {
 // fatal line on stdout and throws UsageError with the reason. Once the
 // inputs are found usable, `lock` is taken on config.txt for the whole run.
 int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length, RunLock& lock,
-              ReadPreparation& reads, BamExport& bam_export, RescueRequest& rescue);
+              ReadPreparation& reads, BamExport& bam_export, RescueRequest& rescue,
+              bool& remove_work);
 
 }  // namespace quilm

@@ -207,13 +207,19 @@ bool read_long_option(DriverKind kind, const std::string& arg, DriverOptions& o,
     }
     return path_fits_a_line("option --mates", o.mates_path, problem);
   }
+  if (arg == "--remove-work") {
+    o.remove_work = true;
+    return true;
+  }
   if (arg == "--no-name-check") {
     o.name_check = false;
     return true;
   }
   if (take_read_group_option(arg, o.bam_export.read_group)) return true;
   static constexpr std::string_view kJunctions = "--junctions=";
-  if ((arg == "--rescue" || arg.starts_with(kJunctions)) && kind != DriverKind::kSplice) {
+  static constexpr std::string_view kAnnotation = "--annotation=";
+  const bool junctions = arg.starts_with(kJunctions) || arg.starts_with(kAnnotation);
+  if ((arg == "--rescue" || arg == "--no-rescue" || junctions) && kind != DriverKind::kSplice) {
     problem = "option " + arg.substr(0, arg.find('=')) +
               ": the rescue stage runs after the splice stage; use quilm2splice";
     return false;
@@ -222,13 +228,18 @@ bool read_long_option(DriverKind kind, const std::string& arg, DriverOptions& o,
     o.rescue.enabled = true;
     return true;
   }
-  if (arg.starts_with(kJunctions)) {
-    o.rescue.junctions_path = arg.substr(kJunctions.size());
+  if (arg == "--no-rescue") {
+    o.rescue.declined = true;
+    return true;
+  }
+  if (junctions) {
+    const std::string name = arg.substr(0, arg.find('='));
+    o.rescue.junctions_path = arg.substr(name.size() + 1);
     if (o.rescue.junctions_path.empty()) {
-      problem = "option --junctions=<file>: the file name is empty";
+      problem = "option " + name + "=<file>: the file name is empty";
       return false;
     }
-    return path_fits_a_line("option --junctions", o.rescue.junctions_path, problem);
+    return path_fits_a_line("option " + name, o.rescue.junctions_path, problem);
   }
   problem = with_help("unknown option '" + arg + "'", driver_help(kind));
   return false;
@@ -321,8 +332,16 @@ bool check_values(const DriverOptions& o, const GivenFlags& g, std::string& prob
     problem = "-F must be at most " + std::to_string(kMaxSegmentSizeMb) + " (MiB)";
     return false;
   }
+  if (o.rescue.enabled && o.rescue.declined) {
+    problem = "options --rescue and --no-rescue contradict each other; give one of them";
+    return false;
+  }
   if (!o.rescue.junctions_path.empty() && !o.rescue.enabled) {
-    problem = "option --junctions=<file> gives known junctions to --rescue, which is not given";
+    problem = o.rescue.declined
+                  ? "option --junctions=<file> gives known junctions to the rescue stage, which "
+                    "--no-rescue turns off"
+                  : "option --junctions=<file> gives known junctions to --rescue (or --bam), "
+                    "neither of which is given";
     return false;
   }
   if (!o.name_check && o.mates_path.empty()) {
@@ -363,8 +382,13 @@ std::string index_store_folder(const DriverOptions& options) {
 int param_read(DriverKind kind, int argc, const char* const* argv, DriverOptions& options,
                std::string& problem) {
   GivenFlags given;
-  bool ok = read_arguments(kind, argc, argv, options, given, problem) &&
-            check_values(options, given, problem);
+  bool ok = read_arguments(kind, argc, argv, options, given, problem);
+  // The export of the splice driver takes the rescued alignments: the
+  // accurate path is what --bam gives unless --no-rescue asks for less.
+  RescueRequest& rescue = options.rescue;
+  if (kind == DriverKind::kSplice && !options.bam_export.path.empty() && !rescue.declined)
+    rescue.enabled = true;
+  ok = ok && check_values(options, given, problem);
   apply_defaults(kind, options, given);
   return ok ? 1 : -1;
 }
@@ -443,9 +467,14 @@ constexpr HelpLine kHelpLines[] = {
     {For::kSplice, "--rescue",
      "after the final merge, align the reads left unmapped or\n"
      "with errors once more, with introns, indels and clipped\n"
-     "ends, into <base>-rescue"},
+     "ends, into <base>-rescue (the default with --bam)"},
+    {For::kSplice, "--no-rescue", "with --bam: export the run's hits without the rescue stage"},
     {For::kSplice, "--junctions=<file>",
-     "with --rescue: known junctions from a GTF/GFF annotation\nor a refjunc junction table"},
+     "with --rescue or --bam: known junctions from a GTF/GFF\nannotation or a refjunc junction "
+     "table\n"
+     "(--annotation=<file> is the same)"},
+    {For::kBoth, "--remove-work",
+     "after a successful run, remove its files from the work\nfolder (the index store stays)"},
     {For::kBoth, "--help", "this text"},
     {For::kBoth, "--version", "the program's version"},
 };

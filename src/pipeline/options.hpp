@@ -25,10 +25,13 @@ struct BamExport {
   std::string rescued_path;  // the run's "<output>-rescue"; empty: no rescue stage ran
 };
 
-// The rescue stage after the final merge: --rescue, with --junctions=<file>
-// for known junctions (a GTF/GFF annotation or a refjunc table).
+// The rescue stage after the final merge: --rescue, or --bam=<file> of the
+// splice driver unless --no-rescue is given; --junctions=<file> (also named
+// --annotation=<file>) for known junctions (a GTF/GFF annotation or a
+// refjunc table).
 struct RescueRequest {
   bool enabled = false;
+  bool declined = false;                  // --no-rescue
   std::string junctions_path;             // empty: none
   std::vector<ChromosomeJunction> known;  // read from it before the run starts
 };
@@ -51,6 +54,7 @@ struct DriverOptions {
   std::vector<std::string> ignored_options;
   BamExport bam_export;
   RescueRequest rescue;
+  bool remove_work = false;  // --remove-work: a successful run's work files go
 };
 
 // The store folder of a run: empty when it is off.

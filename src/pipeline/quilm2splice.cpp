@@ -19,7 +19,7 @@ namespace {
 // two or more errors.
 void run_splice_stage(const CascadeSetup& setup) {
   const RunConfig& c = *setup.config;
-  splice_chang_fastqfile(c.work_folder, c.read_count);
+  const long reads = splice_chang_fastqfile(c.work_folder, c.read_count);
   const std::string merged = join_path(c.work_folder, "splice.tmp");
   create_empty_file(merged);
   const int seed = c.splice_seed_length;
@@ -28,7 +28,7 @@ void run_splice_stage(const CascadeSetup& setup) {
     return;
   }
   const std::string stage = "splice stage with seed " + std::to_string(seed);
-  launch_stage(setup, stage, "junctor", seed, "The Time of splice mapping ");
+  launch_stage(setup, stage, "junctor", seed, "The Time of splice mapping ", reads);
   SpliceCombineCounts counts;
   splice_result_combine(c.read_count, c.segment_count, c.work_folder, merged, seed,
                         join_path(c.work_folder, "splice0.fastq"), &counts);

@@ -1,5 +1,7 @@
 #include "pipeline/read_preparation.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <string_view>
@@ -9,6 +11,7 @@
 #include "common/numbered_reads.hpp"
 #include "common/output_file.hpp"
 #include "common/paths.hpp"
+#include "common/progress_counter.hpp"
 #include "common/text_scanner.hpp"
 
 namespace quilm {
@@ -137,10 +140,20 @@ void warn_about_reads(const std::string& path, int max_read_length, const ReadPr
                  r.long_reads, path.c_str(), max_read_length, r.longest, r.longest);
 }
 
+// The reads so far, and the total they foretell from the dataset's share
+// read (unknown for a pipe).
+void show_progress(ProgressDisplay* progress, InputFile& in, long reads) {
+  if (!progress || reads % ProgressCounter::kStep != 0) return;
+  const double share = in.share_read();
+  const long total =
+      share > 0 ? std::max(reads, std::lround(static_cast<double>(reads) / share)) : -1;
+  progress->update(reads, total);
+}
+
 }  // namespace
 
 ReadPreparation chang_fastqfile(InputFile& in, const std::string& work_folder, int max_read_length,
-                                MateFile mates) {
+                                MateFile mates, ProgressDisplay* progress) {
   OutputFile out(join_path(work_folder, "0.fastq"), OutputFile::Mode::kTruncate, kCacheBlock);
   ReadPreparation result;
   Numbering numbering{static_cast<std::size_t>(max_read_length), out, result, {}};
@@ -152,6 +165,7 @@ ReadPreparation chang_fastqfile(InputFile& in, const std::string& work_folder, i
     if (!second) {
       if (!got_first) break;
       number_read(numbering, first);
+      show_progress(progress, in, result.read_count);
       continue;
     }
     // Both records of a pair are taken before either is numbered; each
@@ -165,6 +179,7 @@ ReadPreparation chang_fastqfile(InputFile& in, const std::string& work_folder, i
     if (mates.name_check) check_names(first, *second);
     number_read(numbering, first);
     number_read(numbering, *second);
+    show_progress(progress, in, result.read_count);
   }
   if (first.cut_short)
     std::fprintf(stderr, "warning: the last record of '%s' is cut short and was not counted\n",

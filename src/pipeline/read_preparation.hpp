@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/input_file.hpp"
+#include "pipeline/progress_report.hpp"
 
 namespace quilm {
 
@@ -38,7 +39,11 @@ struct MateFile {
 // "/2" is removed (the comment after the name is never compared); else an
 // InputError names the files and the pair. A last record cut short in
 // either file is an error too: dropping it would drop half a pair.
+//
+// With a progress display, every 4096 reads it is given the reads numbered
+// and the total that the share of the dataset read so far foretells.
 ReadPreparation chang_fastqfile(InputFile& dataset, const std::string& work_folder,
-                                int max_read_length, MateFile mates = {});
+                                int max_read_length, MateFile mates = {},
+                                ProgressDisplay* progress = nullptr);
 
 }  // namespace quilm

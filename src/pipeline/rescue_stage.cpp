@@ -267,7 +267,7 @@ RescueCounts run_rescue_stage(const CascadeSetup& setup, const RescueRequest& re
   const std::string stage = "rescue stage";
   setup.report->stage(stage + ": " + std::to_string(chosen) + " reads to rescue, " +
                       std::to_string(junctions.size()) + " known junctions");
-  if (chosen > 0) launch_stage(setup, stage, "quilm_rescue", 14, "The Time of rescue ");
+  if (chosen > 0) launch_stage(setup, stage, "quilm_rescue", 14, "The Time of rescue ", chosen);
   RescueCounts counts =
       rescue_combine(c.work_folder, c.segment_count, earlier, c.output_path + kRescueOutputSuffix,
                      setup.guard, run_number);

@@ -47,7 +47,17 @@ bool skip_digits(std::string_view& name) {
   return count > 0;
 }
 
+// The workers' progress files "progress_<process>.txt" and their
+// temporaries "progress_<process>.txt.tmp".
+bool is_progress_file(std::string_view name) {
+  constexpr std::string_view kPrefix = "progress_";
+  if (!name.starts_with(kPrefix)) return false;
+  name.remove_prefix(kPrefix.size());
+  return skip_digits(name) && (name == ".txt" || name == ".txt.tmp");
+}
+
 bool is_numbered_work_file(std::string_view name) {
+  if (is_progress_file(name)) return true;
   if (!skip_digits(name)) return false;
   if (name == ".txt" || name == ".fastq" || name == ".r") return true;
   constexpr std::string_view kPart = ".r.part";

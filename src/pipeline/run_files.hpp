@@ -14,7 +14,7 @@ namespace quilm {
 
 // The names the run writes in the work folder, whatever the number of
 // segments, cycles and processes: "<n>.txt", "<n>.fastq", "<n>.r",
-// "<n>.r.part<k>" and the fixed names ("0.fastq", "splice0.fastq",
+// "<n>.r.part<k>", "progress_<k>.txt" and the fixed names ("0.fastq", "splice0.fastq",
 // "fast_index.txt", "task.txt", "quilm2.tmp", ...).
 bool is_work_file_name(std::string_view name);
 

@@ -48,7 +48,7 @@ void for_each_split_hit(const std::string& path, int read_count, F&& f) {
 
 }  // namespace
 
-void splice_chang_fastqfile(const std::string& work_folder, int read_count) {
+long splice_chang_fastqfile(const std::string& work_folder, int read_count) {
   std::vector<std::uint8_t> errors(static_cast<std::size_t>(read_count) + 1, kNoHit);
   const std::string merged = join_path(work_folder, "quilm2.tmp");
   MappingOutputReader hits(merged);
@@ -62,12 +62,16 @@ void splice_chang_fastqfile(const std::string& work_folder, int read_count) {
   NumberedReadReader reads(all);
   OutputFile out(join_path(work_folder, "splice0.fastq"));
   NumberedRead read;
+  long written = 0;
   while (reads.next(read)) {
     if (read.number < 0) continue;
     check_read_number(all, read.number, read_count);
-    if (errors[read.number] > 1) write_numbered_read(out, read.number, read.sequence);
+    if (errors[read.number] <= 1) continue;
+    write_numbered_read(out, read.number, read.sequence);
+    ++written;
   }
   out.close();
+  return written;
 }
 
 namespace {

@@ -13,7 +13,8 @@ namespace quilm {
 
 // Writes "<work_folder>/splice0.fastq": the reads of "0.fastq" whose last
 // merged mapping record has more than one error, or that have none.
-void splice_chang_fastqfile(const std::string& work_folder, int read_count);
+// Returns the number of reads written.
+long splice_chang_fastqfile(const std::string& work_folder, int read_count);
 
 struct SpliceCombineCounts {
   int match_records = 0;

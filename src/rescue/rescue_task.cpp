@@ -10,6 +10,7 @@
 #include "common/errors.hpp"
 #include "common/numbered_reads.hpp"
 #include "common/paths.hpp"
+#include "common/progress_counter.hpp"
 #include "common/run_config.hpp"
 #include "common/seed_lengths.hpp"
 #include "common/share_plan.hpp"
@@ -160,6 +161,7 @@ struct RescueJob {
   const RunConfig& config;
   const std::vector<ChromosomeJunction>& junctions;
   const std::string& store;
+  ProgressCounter& progress;
 };
 
 template <class Index>
@@ -177,7 +179,12 @@ void rescue_reads(const Segment& segment, const Index& index, const SegmentJunct
   OutputFile out(job.result_path);
   NumberedRead read;
   std::string upper;
+  long uncounted = 0;  // reads not yet added to the progress count
   while (reads.next(read)) {
+    if (++uncounted == ProgressCounter::kStep) {
+      run.progress.add(uncounted);
+      uncounted = 0;
+    }
     upper = read.sequence;
     for (char& c : upper) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
     // A read that fits its one earlier hit as nothing could beat has no
@@ -221,7 +228,8 @@ void run_rescue_worker(const WorkerArgs& args) {
                               {"the junction file", join_path(work, kRescueJunctionFile)}});
   const std::vector<ChromosomeJunction> junctions =
       read_junction_file(join_path(config.work_folder, kRescueJunctionFile));
-  const RescueJob run{config, junctions, stage.index_store};
+  ProgressCounter progress(progress_file(config.work_folder, args.process_number));
+  const RescueJob run{config, junctions, stage.index_store, progress};
   for (const SegmentJob& job : stage.jobs) rescue_segment(run, job, stage.variant);
 }
 

@@ -5,6 +5,7 @@
 
 #include "common/errors.hpp"
 #include "common/paths.hpp"
+#include "common/progress_counter.hpp"
 #include "common/seed_lengths.hpp"
 #include "worker/stage_jobs.hpp"
 
@@ -48,6 +49,8 @@ void run_junctor(const WorkerArgs& args) {
   refuse_results_over_inputs(config, stage, {{"the read file", read_path}});
   SpliceSettings settings = splice_settings(config, args.seed_length);
   settings.index_store = stage.index_store;
+  ProgressCounter progress(progress_file(config.work_folder, args.process_number));
+  settings.progress = &progress;
   for (const SegmentJob& job : stage.jobs) {
     const std::string segment_path = segment_file(config, job.segment);
     if (stage.variant == IndexVariant::kReduced)

@@ -10,6 +10,7 @@
 #include "common/errors.hpp"
 #include "common/numbered_reads.hpp"
 #include "common/output_file.hpp"
+#include "common/progress_counter.hpp"
 #include "common/seed_code.hpp"
 #include "common/seed_lengths.hpp"
 #include "splice/splice_candidates.hpp"
@@ -143,6 +144,7 @@ void map_split_reads(const Segment& segment, const Index& index, const SpliceSet
     for (SplitBatchRead& b : part) queue_seeds(b, s.seed_length, work);
     work.lookups.look_up(index);
     for (const SplitBatchRead& b : part) map_split_read(segment, s, pair_cap, b, work, out);
+    if (s.progress) s.progress->add(static_cast<long>(count));
     if (failure) std::rethrow_exception(failure);
     if (count < batch.size()) break;
   }

@@ -9,6 +9,8 @@
 
 namespace quilm {
 
+class ProgressCounter;
+
 struct SpliceSettings {
   int max_read_length = 100;  // sizes the pair lists, not a limit on reads
   int max_errors = 2;
@@ -16,7 +18,8 @@ struct SpliceSettings {
   int masked_toggle = 1;
   int min_gap_distance = 10;  // shortest intron, in bases
   int max_gap_distance = 50000;
-  std::string index_store;  // folder of stored seed indexes; empty: build in memory
+  std::string index_store;              // folder of stored seed indexes; empty: build in memory
+  ProgressCounter* progress = nullptr;  // the process's count of reads done; none: not counted
 };
 
 // With the full seed index; maps the whole read file or one slice of it.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/paths.hpp"
+#include "common/progress_counter.hpp"
 #include "common/seed_lengths.hpp"
 #include "common/task_table.hpp"
 #include "worker/stage_jobs.hpp"
@@ -44,6 +45,8 @@ int quilm_x_main(int argc, char** argv) {
   refuse_results_over_inputs(config, stage, {{"the read file", read_path}});
   MapSettings settings = map_settings(config, args.seed_length);
   settings.index_store = stage.index_store;
+  ProgressCounter progress(progress_file(config.work_folder, args.process_number));
+  settings.progress = &progress;
   for (const SegmentJob& job : stage.jobs) {
     const std::string segment_path = segment_file(config, job.segment);
     if (stage.variant == IndexVariant::kReduced)

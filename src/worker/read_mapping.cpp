@@ -13,6 +13,7 @@
 #include "common/mapping_record.hpp"
 #include "common/numbered_reads.hpp"
 #include "common/output_file.hpp"
+#include "common/progress_counter.hpp"
 #include "common/seed_code.hpp"
 #include "common/seed_lengths.hpp"
 #include "worker/indel_match.hpp"
@@ -536,6 +537,7 @@ void map_reads(const Segment& segment, const Index& index, const std::string& re
     const std::size_t count = read_batch(reader, std::span(batch), failure);
     mapper.map_batch(std::span(batch).first(count));
     stats.reads += static_cast<long>(count);
+    if (settings.progress) settings.progress->add(static_cast<long>(count));
     if (failure) std::rethrow_exception(failure);
     if (count < batch.size()) break;
   }

@@ -14,6 +14,7 @@
 namespace quilm {
 
 class OutputFile;
+class ProgressCounter;
 
 struct MapSettings {
   int max_read_length = 100;  // only a sizing hint: longer reads are mapped too
@@ -24,7 +25,8 @@ struct MapSettings {
   int best_toggle = 1;
   int unidirectional_toggle = 0;
   int export_all_toggle = 0;
-  std::string index_store;  // folder of stored seed indexes; empty: build in memory
+  std::string index_store;              // folder of stored seed indexes; empty: build in memory
+  ProgressCounter* progress = nullptr;  // the process's count of reads done; none: not counted
 };
 
 struct MapStats {

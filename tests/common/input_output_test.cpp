@@ -62,6 +62,19 @@ TEST_F(InputOutputTest, FifoIsReadWholeAndSniffedFromTheSameStream) {
     }
     writer.join();
     EXPECT_EQ(all, text) << name;
+    EXPECT_EQ(in.share_read(), -1) << name;  // a pipe's size is unknown
+  }
+  // A file's share read grows to all of it, compressed or not.
+  for (const char* name : {"plain.txt", "packed.gz"}) {
+    InputFile in(path(name), 4096);
+    EXPECT_EQ(in.share_read(), 0) << name;
+    std::string line;
+    for (int i = 0; i < 15000; ++i) in.read_line(line);
+    EXPECT_GT(in.share_read(), 0) << name;
+    EXPECT_LT(in.share_read(), 1) << name;
+    while (in.read_line(line)) {
+    }
+    EXPECT_EQ(in.share_read(), 1) << name;
   }
   EXPECT_TRUE(is_one_pass_input(path("fifo")));
   EXPECT_TRUE(is_one_pass_input("-"));

@@ -38,8 +38,10 @@ class Faults : public test::TempDirTest {
     fs::create_directories(bin);
     fs::copy_file(test::program_path("quilm2splice"), bin + "/quilm2splice",
                   fs::copy_options::overwrite_existing);
-    if (!file_exists(bin + "/junctor"))
-      fs::create_symlink(test::program_path("junctor"), bin + "/junctor");
+    // With --bam the rescue stage runs too.
+    for (const char* worker : {"junctor", "quilm_rescue"})
+      if (!file_exists(bin + "/" + worker))
+        fs::create_symlink(test::program_path(worker), bin + "/" + worker);
     test::write_script(bin + "/quilm_x", before + "\n\"" + test::program_path("quilm_x") +
                                              "\" \"$@\"\nstatus=$?\n" + after + "\nexit $status\n");
     return bin + "/quilm2splice";

@@ -202,7 +202,11 @@ TEST_F(RescueRuns, BadJunctionFilesAndMisusedOptionsAreRefusedBeforeTheRun) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"--rescue", "--junctions=" + path("missing.gtf")}, path("missing.gtf")},
       {{"--rescue", "--junctions=" + path("notes.txt")}, "neither a GTF/GFF annotation"},
-      {{"--junctions=" + path("notes.txt")}, "--rescue, which is not given"},
+      {{"--rescue", "--annotation=" + path("missing.gtf")}, path("missing.gtf")},
+      {{"--junctions=" + path("notes.txt")}, "--rescue (or --bam), neither of which is given"},
+      {{"--bam=" + path("bad/out.bam"), "--no-rescue", "--annotation=" + path("notes.txt")},
+       "which --no-rescue turns off"},
+      {{"--rescue", "--no-rescue"}, "--rescue and --no-rescue contradict each other"},
   };
   for (const auto& [extra, message] : cases) {
     auto args = example("-C1");
@@ -219,6 +223,15 @@ TEST_F(RescueRuns, BadJunctionFilesAndMisusedOptionsAreRefusedBeforeTheRun) {
                                  "-O" + path("m/out"), "-W" + path("m/work"), "--rescue"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("use quilm2splice"), std::string::npos) << r.err;
+  // Without a rescue stage, quilm2 has no rescue options to turn off.
+  r = test::run_program_in(path("m"), test::program_path("quilm2"),
+                           {"-R" + test::source_path("examples/genome.fa"),
+                            "-D" + test::source_path("examples/reads.fq.gz"), "-C1",
+                            "-O" + path("m/out"), "-W" + path("m/work"), "--no-rescue"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("option --no-rescue: the rescue stage runs after the splice stage"),
+            std::string::npos)
+      << r.err;
 }
 
 }  // namespace

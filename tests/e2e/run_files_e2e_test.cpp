@@ -2,6 +2,8 @@
 // over: one of its outputs, or a file of its work folder.
 #include <filesystem>
 #include <map>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "support/test_support.hpp"
@@ -131,6 +133,76 @@ TEST_F(RunFiles, ADatasetInsideTheWorkFolderMapsAsElsewhere) {
                              "-splice-low", "-splice-mutil"})
     EXPECT_EQ(slurp(path("second/out") + suffix), slurp(path("out") + suffix)) << suffix;
   EXPECT_NE(slurp(path("out-quilm2high")), "");
+}
+
+// The names left in a folder.
+std::set<std::string> names_in(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    names.insert(entry.path().filename().string());
+  return names;
+}
+
+const char* const kSixFiles[] = {"-quilm2high",  "-quilm2low",  "-quilm2mutil",
+                                 "-splice-high", "-splice-low", "-splice-mutil"};
+
+std::vector<std::string> example_run(const std::string& work) {
+  return {"-R" + test::source_path("examples/genome.fa"),
+          "-D" + test::source_path("examples/reads.fq.gz"), "-Oout", "-W" + work, "-C2"};
+}
+
+// The workers' progress files never outlive their stage, and --remove-work
+// leaves the outputs, the rescue file, the BAM and the index store, with the
+// six files as a plain run writes them.
+TEST_F(RunFiles, RemoveWorkLeavesTheOutputsAndTheStoreOnly) {
+  fs::create_directories(path("plain"));
+  auto r =
+      test::run_program_in(path("plain"), test::program_path("quilm2splice"), example_run("work"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const std::string& name : names_in(path("plain/work")))
+    EXPECT_FALSE(name.starts_with("progress_")) << name;
+  EXPECT_TRUE(file_exists(path("plain/work/0.fastq")));  // kept by default
+
+  fs::create_directories(path("clean"));
+  auto args = example_run("work");
+  args.push_back("--bam=out.bam");
+  args.push_back("--remove-work");
+  r = test::run_program_in(path("clean"), test::program_path("quilm2splice"), args);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(names_in(path("clean/work")), std::set<std::string>{"index"});
+  EXPECT_FALSE(fs::is_empty(path("clean/work/index")));
+  for (const char* suffix : kSixFiles)
+    EXPECT_EQ(slurp(path("clean/out") + suffix), slurp(path("plain/out") + suffix)) << suffix;
+  for (const char* file : {"out-rescue", "out-run", "out.bam", "out.bam.bai", "config.txt"})
+    EXPECT_TRUE(file_exists(path("clean/") + file)) << file;
+
+  // Outputs inside the work folder stay; without a store nothing else does.
+  fs::create_directories(path("map/work"));
+  r = test::run_program_in(path("map"), test::program_path("quilm2"),
+                           {"-R" + test::source_path("examples/genome.fa"),
+                            "-D" + test::source_path("examples/reads.fq.gz"), "-Owork/hits",
+                            "-Wwork", "-C1", "--no-index-store", "--remove-work"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(names_in(path("map/work")), (std::set<std::string>{"hits", "hits.config", "hits.run"}));
+  EXPECT_NE(slurp(path("map/work/hits")), "");
+}
+
+// A run that fails, here in its export, keeps every work file for a look.
+TEST_F(RunFiles, FailedRunKeepsItsWorkFilesDespiteRemoveWork) {
+  const std::string bin = path("bin");
+  fs::create_directories(bin);
+  fs::copy_file(test::program_path("quilm2splice"), bin + "/quilm2splice");
+  for (const char* worker : {"quilm_x", "junctor", "quilm_rescue"})
+    fs::create_symlink(test::program_path(worker), bin + "/" + worker);
+  test::write_script(bin + "/quilm2sam", "exit 3\n");
+  auto args = example_run(path("work"));
+  args.push_back("--bam=" + path("out.bam"));
+  args.push_back("--remove-work");
+  const auto r = test::run_program_in(dir(), bin + "/quilm2splice", args);
+  EXPECT_EQ(r.status, 1) << r.err;
+  for (const char* file : {"0.fastq", "1.txt", "task.txt", "quilm2.tmp", "rescue0.fastq"})
+    EXPECT_TRUE(file_exists(path("work/") + file)) << file;
+  for (const char* suffix : kSixFiles) EXPECT_TRUE(file_exists(path("out") + suffix)) << suffix;
 }
 
 }  // namespace

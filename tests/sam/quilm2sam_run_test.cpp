@@ -82,9 +82,11 @@ TEST_F(Quilm2samExampleTest, ExampleRunBecomesASortedIndexedBam) {
   }
 }
 
-// --bam on a driver: the run's outputs, stdout and config.txt as without it,
-// and the records of the two-command way with a valid index and the @PG
-// chain; quilm2 with a .sam name likewise.
+// --bam on a driver: the run's outputs and stdout as without it, and the
+// records of the two-command way with a valid index and the @PG chain; the
+// splice driver's export takes the rescue stage's alignments unless
+// --no-rescue is given, which gives the plain run's BAM byte for byte;
+// quilm2 with a .sam name likewise.
 TEST_F(Quilm2samExampleTest, DriverBamOptionGivesTheTwoCommandsRecords) {
   const std::string reads = test::source_path("examples/reads.fq.gz");
   const std::string genome = test::slurp(test::source_path("examples/genome.fa"));
@@ -100,23 +102,43 @@ TEST_F(Quilm2samExampleTest, DriverBamOptionGivesTheTwoCommandsRecords) {
   };
   const test::RunResult plain = run_in("plain", "quilm2splice", {});
   const test::RunResult bam = run_in("bam", "quilm2splice", {"--bam=run.bam"});
+  const test::RunResult plain_bam =
+      run_in("norescue", "quilm2splice", {"--bam=run.bam", "--no-rescue"});
   EXPECT_EQ(bam.out, plain.out);
-  for (const char* file : {"run", "run-quilm2high", "run-quilm2low", "run-quilm2mutil",
-                           "run-splice-high", "run-splice-low", "run-splice-mutil"})
-    EXPECT_EQ(shell_output(std::string("cmp plain/") + file + " bam/" + file + " && echo same"),
-              "same\n")
-        << file;
+  EXPECT_EQ(plain_bam.out, plain.out);
+  for (const char* folder : {"bam/", "norescue/"})
+    for (const char* file : {"run", "run-quilm2high", "run-quilm2low", "run-quilm2mutil",
+                             "run-splice-high", "run-splice-low", "run-splice-mutil"})
+      EXPECT_EQ(
+          shell_output(std::string("cmp plain/") + file + " " + folder + file + " && echo same"),
+          "same\n")
+          << folder << file;
+  EXPECT_TRUE(std::filesystem::exists(path("bam/run-rescue")));
+  EXPECT_FALSE(std::filesystem::exists(path("norescue/run-rescue")));
+  // The rescue stage adds its time line to the run log, and nothing else.
   EXPECT_EQ(shell_output("sed 's/: [0-9.]* sec$//' plain/config.txt > a.txt && "
-                         "sed 's/: [0-9.]* sec$//' bam/config.txt | cmp - a.txt && echo same"),
+                         "sed 's/: [0-9.]* sec$//' norescue/config.txt | cmp - a.txt && "
+                         "sed 's/: [0-9.]* sec$//' bam/config.txt | grep -v '^The Time of rescue' "
+                         "| cmp - a.txt && echo same"),
             "same\n");
   ASSERT_EQ(test::run_program_in(
                 path("plain"), test::program_path("quilm2sam"),
                 {"-Rgenome.fa", "-D" + reads, "-Orun", "-o", "run.bam", "--sort", "--unmapped"})
                 .status,
             0);
-  EXPECT_EQ(shell_output("samtools view plain/run.bam > two.txt && samtools idxstats "
-                         "plain/run.bam > two.idx && samtools view bam/run.bam | cmp - two.txt && "
-                         "samtools idxstats bam/run.bam | cmp - two.idx && echo same"),
+  ASSERT_EQ(test::run_program_in(path("bam"), test::program_path("quilm2sam"),
+                                 {"-Rgenome.fa", "-D" + reads, "-Orun", "-o", "two.bam", "--sort",
+                                  "--unmapped", "--rescued=run-rescue"})
+                .status,
+            0);
+  EXPECT_EQ(
+      shell_output("samtools view plain/run.bam > two.txt && samtools idxstats "
+                   "plain/run.bam > two.idx && samtools view norescue/run.bam | cmp - two.txt "
+                   "&& samtools idxstats norescue/run.bam | cmp - two.idx && echo same"),
+      "same\n");
+  EXPECT_EQ(shell_output("samtools view bam/two.bam > rescued.txt && samtools view bam/run.bam | "
+                         "cmp - rescued.txt && samtools view bam/run.bam | grep -c XR:Z: | "
+                         "grep -qv '^0$' && echo same"),
             "same\n");
   const std::string header = shell_output("samtools view --no-PG -H bam/run.bam | grep @PG");
   EXPECT_EQ(header.find("@PG\tID:quilm2splice\tPN:quilm2splice\tVN:"), 0u) << header;
