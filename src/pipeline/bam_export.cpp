@@ -41,12 +41,16 @@ void refuse_run_file(const DriverOptions& o) {
   for (const std::string& path : output_paths(kind, o)) run_files.push_back({"-O", path});
   std::vector<std::string> written = export_index_paths(o.bam_export.path);
   written.insert(written.begin(), o.bam_export.path);
+  if (!o.bam_export.summary_file.empty()) written.push_back(o.bam_export.summary_file);
   for (const std::string& target : written)
     for (const NamedFile& file : run_files)
       if (!file.path.empty() && file.path != kStandardInput &&
           plain_path(file.path) == plain_path(target))
         throw UsageError("option --bam=" + o.bam_export.path + " names the file of " + file.label +
-                         (target == o.bam_export.path ? "" : " (with its index '" + target + "')") +
+                         (target == o.bam_export.path ? ""
+                          : target == o.bam_export.summary_file
+                              ? " (with its summary file '" + target + "')"
+                              : " (with its index '" + target + "')") +
                          ", which the export would replace");
 }
 
@@ -137,6 +141,9 @@ std::vector<std::string> export_arguments(const BamExport& bam, const RunConfig&
   }
   args.push_back(std::string(kRunCommandOption) + bam.command_line);
   add_rescue_arguments(bam, args);
+  if (!bam.summary_file.empty()) args.push_back("--summary-file=" + bam.summary_file);
+  if (bam.max_hits > 0) args.push_back("--max-hits=" + std::to_string(bam.max_hits));
+  if (!bam.unmapped_fastq.empty()) args.push_back("--unmapped-fastq=" + bam.unmapped_fastq);
   return args;
 }
 

@@ -55,6 +55,7 @@ void finish_driver_run(DriverRun& run) {
   else if (bam.count_pairs)
     run_pair_count(bam, run.config, &run.guard, run.report);
   if (bam.count_pairs) run.report.count_pairs(read_pair_counts(pair_counts_path(run.config)));
+  if (!bam.summary_file.empty()) run.report.use_export_summary(bam.summary_file);
   if (run.remove_work) {
     const int removed = remove_work_files(run.setup.program, run.config.work_folder,
                                           {run.config.output_path, bam.path});

@@ -1,5 +1,6 @@
 #include "pipeline/options.hpp"
 
+#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -171,6 +172,38 @@ bool path_fits_a_line(const std::string& option, const std::string& path, std::s
   return false;
 }
 
+// Options the driver hands on to its export: true when `arg` is one (with
+// `problem` set when its value is bad).
+bool read_export_option(const std::string& arg, BamExport& e, std::string& problem) {
+  static constexpr std::string_view kSummaryFile = "--summary-file=";
+  static constexpr std::string_view kMaxHits = "--max-hits=";
+  static constexpr std::string_view kUnmappedFastq = "--unmapped-fastq=";
+  if (arg.starts_with(kSummaryFile)) {
+    e.summary_file = arg.substr(kSummaryFile.size());
+    if (e.summary_file.empty())
+      problem = "option --summary-file=<file>: the file name is empty";
+    else
+      path_fits_a_line("option --summary-file", e.summary_file, problem);
+    return true;
+  }
+  if (arg.starts_with(kMaxHits)) {
+    const std::string text = arg.substr(kMaxHits.size());
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), e.max_hits);
+    if (ec != std::errc() || end != text.data() + text.size() || e.max_hits < 1)
+      problem = "option --max-hits needs a whole number, at least 1, not '" + text + "'";
+    return true;
+  }
+  if (arg.starts_with(kUnmappedFastq)) {
+    e.unmapped_fastq = arg.substr(kUnmappedFastq.size());
+    if (e.unmapped_fastq.empty())
+      problem = "option --unmapped-fastq=<prefix>: the prefix is empty";
+    else
+      path_fits_a_line("option --unmapped-fastq", e.unmapped_fastq, problem);
+    return true;
+  }
+  return false;
+}
+
 // Options beyond the one-letter ones: "--name" or "--name=value", one argument.
 bool read_long_option(DriverKind kind, const std::string& arg, DriverOptions& o,
                       std::string& problem) {
@@ -216,6 +249,7 @@ bool read_long_option(DriverKind kind, const std::string& arg, DriverOptions& o,
     return true;
   }
   if (take_read_group_option(arg, o.bam_export.read_group)) return true;
+  if (read_export_option(arg, o.bam_export, problem)) return problem.empty();
   static constexpr std::string_view kJunctions = "--junctions=";
   static constexpr std::string_view kAnnotation = "--annotation=";
   const bool junctions = arg.starts_with(kJunctions) || arg.starts_with(kAnnotation);
@@ -291,6 +325,12 @@ bool check_bam_options(const BamExport& e, std::string& problem) {
   const ReadGroup& rg = e.read_group;
   if (e.path.empty() && (rg.id_given || !rg.fields.empty())) {
     problem = "options --rg-id and --rg label the records of --bam=<file>, which is not given";
+    return false;
+  }
+  if (e.path.empty() && (!e.summary_file.empty() || e.max_hits > 0 || !e.unmapped_fastq.empty())) {
+    problem =
+        "options --summary-file, --max-hits and --unmapped-fastq belong to the export of "
+        "--bam=<file>, which is not given";
     return false;
   }
   if (e.path.empty()) return true;
@@ -464,6 +504,12 @@ constexpr HelpLine kHelpLines[] = {
      "after the run, a coordinate-sorted, indexed BAM of\nevery read (.sam: SAM, .cram: CRAM)"},
     {For::kBoth, "--rg-id=<id>", "with --bam: an @RG line and RG:Z:<id> on every record"},
     {For::kBoth, "--rg=<TAG:VALUE>", "with --bam: one more @RG field (repeatable)"},
+    {For::kBoth, "--summary-file=<file>",
+     "with --bam: the closing summary, in the layout QC tools read"},
+    {For::kBoth, "--max-hits=<n>", "with --bam: at most n records per read (pairs per pair)"},
+    {For::kBoth, "--unmapped-fastq=<p>",
+     "with --bam: the reads without an alignment to <p>.fq\n(pairs: <p>_1.fq, <p>_2.fq; gzip for "
+     "<p> ending in .gz)"},
     {For::kSplice, "--rescue",
      "after the final merge, align the reads left unmapped or\n"
      "with errors once more, with introns, indels and clipped\n"

@@ -20,9 +20,12 @@ struct BamExport {
   std::string dataset_path;  // -D, which config.txt does not hold
   std::string mates_path;    // --mates: the export pairs the mates
   bool name_check = true;
-  bool count_pairs = false;  // the pair counts of quilm2sam go into the summary
-  std::string command_line;  // the driver's, as given, for the @PG line
-  std::string rescued_path;  // the run's "<output>-rescue"; empty: no rescue stage ran
+  bool count_pairs = false;    // the pair counts of quilm2sam go into the summary
+  std::string command_line;    // the driver's, as given, for the @PG line
+  std::string rescued_path;    // the run's "<output>-rescue"; empty: no rescue stage ran
+  std::string summary_file;    // --summary-file: the closing summary for QC tools
+  int max_hits = 0;            // --max-hits: records per read, or pairs per pair; 0: all
+  std::string unmapped_fastq;  // --unmapped-fastq: prefix of the unaligned reads' FASTQ
 };
 
 // The rescue stage after the final merge: --rescue, or --bam=<file> of the

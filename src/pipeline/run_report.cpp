@@ -4,6 +4,9 @@
 
 #include <cstdio>
 
+#include "common/input_file.hpp"
+#include "common/output_file.hpp"
+
 namespace quilm {
 
 void RunReport::stage(const std::string& message) const {
@@ -32,8 +35,8 @@ void print_alignments(const AlignmentCounts& a) {
   std::fprintf(stderr, "%.2f%% overall alignment rate\n", percent(a.once + a.more, a.reads));
 }
 
-// Rescued reads by kind, and the alignment rate they bring.
-void print_rescued(const RescueCounts& r, const AlignmentCounts& a) {
+// Rescued reads by kind.
+void print_rescued_kinds(const RescueCounts& r, const AlignmentCounts& a) {
   std::fprintf(stderr, "  %ld (%.2f%%) rescued (of %ld tried; %ld had no hit):", r.rescued,
                percent(r.rescued, a.reads), r.tried, r.was_unmapped);
   static constexpr const char* kLabels[kRescueKinds] = {
@@ -41,11 +44,24 @@ void print_rescued(const RescueCounts& r, const AlignmentCounts& a) {
   for (int k = 0; k < kRescueKinds; ++k)
     std::fprintf(stderr, "%s %ld %s", k == 0 ? "" : ",", r.by_kind[static_cast<std::size_t>(k)],
                  kLabels[k]);
-  std::fprintf(stderr, "\n%.2f%% overall alignment rate with rescued reads\n",
+  std::fputc('\n', stderr);
+}
+
+// Rescued reads by kind, and the alignment rate they bring.
+void print_rescued(const RescueCounts& r, const AlignmentCounts& a) {
+  print_rescued_kinds(r, a);
+  std::fprintf(stderr, "%.2f%% overall alignment rate with rescued reads\n",
                percent(a.once + a.more + r.was_unmapped, a.reads));
 }
 
 }  // namespace
+
+void RunReport::use_export_summary(const std::string& path) {
+  InputFile in(path);
+  export_summary_.clear();
+  for (std::string line; in.read_line(line);) export_summary_ += line + "\n";
+  export_summary_path_ = path;
+}
 
 void RunReport::summary() const {
   rusage self{}, children{};
@@ -54,15 +70,23 @@ void RunReport::summary() const {
   std::fflush(stdout);
   if (empty_reads_ > 0)
     std::fprintf(stderr, "%s: %d reads of length 0 cannot map\n", program_.c_str(), empty_reads_);
-  if (pairs_) print_pair_counts(stderr, *pairs_);
-  print_alignments(alignments_);
-  if (rescue_ran_) print_rescued(rescue_, alignments_);
+  if (!export_summary_path_.empty()) {
+    std::fputs(export_summary_.c_str(), stderr);
+    if (rescue_ran_) print_rescued_kinds(rescue_, alignments_);
+  } else {
+    if (pairs_) print_pair_counts(stderr, *pairs_);
+    print_alignments(alignments_);
+    if (rescue_ran_) print_rescued(rescue_, alignments_);
+  }
   // ru_maxrss is in KiB; for the children it is the largest single child.
-  std::fprintf(stderr,
-               "%s: finished in %.1f s wall, %.1f s CPU; peak memory: driver %ld MiB, largest "
-               "worker %ld MiB\n",
-               program_.c_str(), clock_.seconds(), cpu_seconds(self) + cpu_seconds(children),
-               self.ru_maxrss / 1024, children.ru_maxrss / 1024);
+  char line[256];
+  std::snprintf(line, sizeof line,
+                "%s: finished in %.1f s wall, %.1f s CPU; peak memory: driver %ld MiB, largest "
+                "worker %ld MiB\n",
+                program_.c_str(), clock_.seconds(), cpu_seconds(self) + cpu_seconds(children),
+                self.ru_maxrss / 1024, children.ru_maxrss / 1024);
+  std::fputs(line, stderr);
+  if (!export_summary_path_.empty()) append_text(export_summary_path_, line);
 }
 
 }  // namespace quilm

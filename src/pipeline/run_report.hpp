@@ -34,6 +34,10 @@ class RunReport {
   }
   // How the pairs aligned, for a run of paired reads.
   void count_pairs(const PairCounts& counts) { pairs_ = counts; }
+  // The export's summary file (--summary-file), which describes the records
+  // written: said in place of the driver's own figures of the reads and
+  // pairs, and the closing line appended to it.
+  void use_export_summary(const std::string& path);
   // The reads of length 0, if any; how the pairs aligned, if counted; how
   // the reads aligned, and the overall
   // alignment rate; then wall time, CPU time of the driver and its workers,
@@ -48,6 +52,8 @@ class RunReport {
   RescueCounts rescue_;
   bool rescue_ran_ = false;
   std::optional<PairCounts> pairs_;
+  std::string export_summary_path_;
+  std::string export_summary_;
 };
 
 }  // namespace quilm

@@ -39,9 +39,10 @@ MateFields point_to(const PlacedMate& self, int k, const PlacedMate& other, int 
   return f;
 }
 
-void build(const PlacedMate& m, int k, const HitNumbering& numbering, MateFields fields,
+void build(const PlacedMate& m, int k, HitNumbering numbering, MateFields fields,
            PairRecordWork& work, RecordSink& sink) {
   if (!m.kinds.empty()) fields.rescued_kind = m.kinds[static_cast<std::size_t>(k)];
+  if (!m.scores.empty()) numbering.score = m.scores[static_cast<std::size_t>(k)];
   build_mapped_record(*m.read, m.hits[k], m.placements[static_cast<std::size_t>(k)], numbering,
                       work.record_work, sink.record, &fields);
   keep_record(sink);
@@ -51,9 +52,9 @@ int pair_quality(const PlacedMate& m, int k, int candidates) {
   return candidates == 1 ? unique_hit_quality(m.hits[k]) : multi_hit_quality(candidates);
 }
 
-void write_concordant(PairRecordWork& work, RecordSink& sink) {
+void write_concordant(PairRecordWork& work, int max_hits, RecordSink& sink) {
   const PairChoice& c = work.choice;
-  const auto taken = static_cast<int>(c.pairs.size());
+  const int taken = kept_hits(static_cast<int>(c.pairs.size()), max_hits);
   for (int rank = 0; rank < taken; ++rank) {
     const int hit[2] = {c.pairs[static_cast<std::size_t>(rank)].first,
                         c.pairs[static_cast<std::size_t>(rank)].second};
@@ -92,11 +93,12 @@ void write_unmapped_mate(const PlacedMate& other, bool second, PairRecordWork& w
 // mate's first hit, or, when it has none, to this mate's own first hit,
 // where the unmapped mate lies.
 void write_mate_alone(const PlacedMate& self, const PlacedMate& other, bool second,
-                      PairRecordWork& work, RecordSink& sink) {
+                      PairRecordWork& work, int max_hits, RecordSink& sink) {
   const int other_mapq = other.count > 0 ? mapping_quality(other.hits[0], other.count) : -1;
-  for (int k = 0; k < self.count; ++k) {
+  const int kept = kept_hits(self.count, max_hits);
+  for (int k = 0; k < kept; ++k) {
     const HitNumbering numbering{self.hits[k].chromosome, mapping_quality(self.hits[k], self.count),
-                                 self.count, k + 1};
+                                 kept, k + 1};
     MateFields f;
     if (other.count > 0) {
       f = point_to(self, k, other, 0, other_mapq, second);
@@ -117,7 +119,7 @@ void write_unpaired(const PairSettings& settings, PairRecordWork& work, RecordSi
     const PlacedMate& self = work.mates[m];
     const PlacedMate& other = work.mates[1 - m];
     if (self.count > 0)
-      write_mate_alone(self, other, m == 1, work, sink);
+      write_mate_alone(self, other, m == 1, work, settings.max_hits, sink);
     else if (settings.unmapped)
       write_unmapped_mate(other, m == 1, work, sink);
   }
@@ -136,7 +138,7 @@ PairKind write_pair_records(const PairSettings& settings, PairRecordWork& work, 
   choose_pairs(work.mates[0].mate_hits, work.mates[1].mate_hits, settings.max_insert, work.pairing,
                work.choice);
   if (work.choice.kind == PairKind::kConcordant)
-    write_concordant(work, sink);
+    write_concordant(work, settings.max_hits, sink);
   else
     write_unpaired(settings, work, sink);
   return work.choice.kind;

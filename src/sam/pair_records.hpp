@@ -38,6 +38,8 @@ struct PlacedMate {
   // the records) and kinds (XR:Z:<kind>); no kinds for the run's hits.
   std::vector<Hit> rescued_hits;
   std::vector<const std::string*> kinds;
+  // Their stored scores (AS); empty: each record's AS comes from its alignment.
+  std::vector<int> scores;
 };
 
 struct PairRecordWork {
@@ -50,6 +52,7 @@ struct PairRecordWork {
 struct PairSettings {
   std::int64_t max_insert = kDefaultMaxInsert;
   bool unmapped = false;  // records for unmapped mates too
+  int max_hits = 0;       // records per mate, or concordant pairs; 0: all
 };
 
 // Pairs the hits of work.mates and hands every record of the pair to

@@ -9,6 +9,7 @@
 #include "common/errors.hpp"
 #include "common/file_identity.hpp"
 #include "common/input_file.hpp"
+#include "common/output_file.hpp"
 #include "common/parent_death.hpp"
 #include "common/paths.hpp"
 #include "sam/dataset_reader.hpp"
@@ -19,6 +20,8 @@
 #include "sam/sam_options.hpp"
 #include "sam/sam_output.hpp"
 #include "sam/sam_records.hpp"
+#include "sam/summary_file.hpp"
+#include "sam/unmapped_fastq.hpp"
 
 namespace quilm::sam {
 
@@ -57,7 +60,20 @@ void refuse_overwritten_run_inputs(const SamOptions& o, bool six_files) {
     for (const char* suffix : {"", ".bai", ".crai"})
       outputs.push_back({"option -o", o.output_path + suffix});
   if (!o.summary_path.empty()) outputs.push_back({"option --summary", o.summary_path});
+  if (!o.summary_file.empty()) outputs.push_back({"option --summary-file", o.summary_file});
+  if (!o.unmapped_fastq.empty())
+    for (const std::string& path : unmapped_fastq_paths(o.unmapped_fastq, !o.mates_path.empty()))
+      outputs.push_back({"option --unmapped-fastq", path});
   refuse_overwritten_inputs(outputs, inputs);
+}
+
+// The summary goes to its file, and on stderr unless a driver, which says
+// it in its own closing summary, started the export.
+void report_summary(const SamOptions& options, const SummaryCounts& counts, bool driven) {
+  if (options.summary_file.empty()) return;
+  const std::string text = summary_text(counts);
+  write_whole_file(options.summary_file, text);
+  if (!driven) std::fputs(text.c_str(), stderr);
 }
 
 int usage_error(const UsageError& e) {
@@ -115,7 +131,12 @@ int run_quilm2sam(int argc, const char* const* argv, bool driven) {
   input.max_insert = options.max_insert;
   input.keep_records = write;
   input.mate_rescue = options.mate_rescue;
+  input.max_hits = options.max_hits;
+  UnmappedFastq unmapped_fastq(options.unmapped_fastq, dataset.paired());
+  input.unmapped_fastq = &unmapped_fastq;
+  input.read_all = !options.summary_file.empty();
   const ReadCounts counts = convert_reads(input, dataset, out, pool.get());
+  unmapped_fastq.close();
   check_read_count(options, stamp, dataset.count());
   if (write) {
     finish_output(out);
@@ -125,6 +146,7 @@ int run_quilm2sam(int argc, const char* const* argv, bool driven) {
   }
   report_renamed_reads(counts.renamed);
   report_pairs(options, counts.pairs);
+  report_summary(options, counts.summary, driven);
   return 0;
 }
 

@@ -86,18 +86,22 @@ void check_read(const ReadBatch& b, const DatasetRead& read, std::uint32_t hash,
                      "': is it the run's dataset?");
 }
 
+// The mapping quality says how many hits the read has; NH, how many of them
+// are written.
 void write_hits(ReadBatch& b, const DatasetRead& read, HitIterator first, HitIterator last) {
   const auto count = static_cast<int>(last - first);
+  const int kept = kept_hits(count, b.input->max_hits);
   const std::uint32_t hash = sequence_hash(read.sequence);
-  for (auto hit = first; hit != last; ++hit) {
-    check_read(b, read, hash, *hit);
+  for (auto hit = first; hit != last; ++hit) check_read(b, read, hash, *hit);
+  for (auto hit = first; hit != first + kept; ++hit) {
     place(b, read, *hit);
-    const HitNumbering numbering{hit->chromosome, mapping_quality(*hit, count), count,
+    const HitNumbering numbering{hit->chromosome, mapping_quality(*hit, count), kept,
                                  static_cast<int>(hit - first) + 1};
     build_mapped_record(read, *hit, b.placement, numbering, b.record_work, b.record.get());
     keep_record(b);
   }
   ++b.counts.mapped;
+  count_single(b.counts.summary, kept);
 }
 
 void check_rescued(const ReadBatch& b, const DatasetRead& read, const RescuedAlignment& a) {
@@ -128,21 +132,24 @@ Hit rescued_hit(std::int64_t read_number, std::int32_t chromosome, const Placeme
 void write_rescued(ReadBatch& b, const DatasetRead& read, RescuedIterator first,
                    RescuedIterator last) {
   const auto count = static_cast<int>(last - first);
-  for (auto a = first; a != last; ++a) {
-    check_rescued(b, read, *a);
+  const int kept = kept_hits(count, b.input->max_hits);
+  for (auto a = first; a != last; ++a) check_rescued(b, read, *a);
+  for (auto a = first; a != first + kept; ++a) {
     const Chromosome& chromosome = b.input->genome.chromosomes[a->chromosome];
     place_rescued(*a, read.sequence, b.placement_work, b.placement);
     describe_against_reference(chromosome, b.placement_work, b.placement);
     Hit hit = rescued_hit(a->read_number, a->chromosome, b.placement, b.placement.edit_distance,
                           read.sequence.size(), a->intron_strand);
     hit.hit_class = count > 1 ? HitClass::kMulti : HitClass::kHigh;
-    const HitNumbering numbering{a->chromosome, mapping_quality(hit, count), count,
-                                 static_cast<int>(a - first) + 1};
+    HitNumbering numbering{a->chromosome, mapping_quality(hit, count), kept,
+                           static_cast<int>(a - first) + 1};
+    numbering.score = a->score;
     build_mapped_record(read, hit, b.placement, numbering, b.record_work, b.record.get());
     add_rescue_tag(a->kind, b.record.get());
     keep_record(b);
   }
   ++b.counts.mapped;
+  count_single(b.counts.summary, kept);
 }
 
 void convert_read(ReadBatch& b, std::size_t i) {
@@ -176,6 +183,7 @@ void take_rescued(ReadBatch& b, const DatasetRead& read, RescuedIterator first,
                   RescuedIterator last, PlacedMate& m) {
   m.count = static_cast<int>(last - first);
   m.rescued_hits.clear();
+  m.scores.clear();
   if (m.placements.size() < static_cast<std::size_t>(m.count))
     m.placements.resize(static_cast<std::size_t>(m.count));
   for (auto a = first; a != last; ++a) {
@@ -186,6 +194,7 @@ void take_rescued(ReadBatch& b, const DatasetRead& read, RescuedIterator first,
     m.rescued_hits.push_back(rescued_hit(a->read_number, a->chromosome, p, rescued_errors(p),
                                          read.sequence.size(), a->intron_strand));
     m.kinds.push_back(&a->kind);
+    m.scores.push_back(a->score);
   }
   m.hits = m.rescued_hits.data();
 }
@@ -199,6 +208,7 @@ void place_mate(ReadBatch& b, std::size_t i, PlacedMate& m) {
   const auto [rescued, rescued_end] = b.rescued[i];
   m.read = &read;
   m.kinds.clear();
+  m.scores.clear();
   if (rescued != rescued_end &&
       rescued_is_better(rescued->score, {first, static_cast<std::size_t>(last - first)})) {
     take_rescued(b, read, rescued, rescued_end, m);
@@ -266,6 +276,7 @@ void rescue_lone_mate(ReadBatch& b, PairRecordWork& w) {
   lone.hits = lone.rescued_hits.data();
   lone.count = 1;
   lone.kinds.assign(1, &kMateKind);
+  lone.scores.clear();
   ++b.counts.mapped;
   --b.counts.unmapped;
   ++b.counts.pairs.mates_rescued;
@@ -278,8 +289,16 @@ void convert_pair(ReadBatch& b, std::size_t i) {
   place_mate(b, i + 1, w.mates[1]);
   if (b.input->mate_rescue) rescue_lone_mate(b, w);
   if (!b.input->unmapped) b.counts.unmapped -= (w.mates[0].count == 0) + (w.mates[1].count == 0);
-  const PairKind kind = write_pair_records({b.input->max_insert, b.input->unmapped}, w, b.sink);
+  const int max_hits = b.input->max_hits;
+  const PairKind kind =
+      write_pair_records({b.input->max_insert, b.input->unmapped, max_hits}, w, b.sink);
   count_pair(b.counts.pairs, kind, static_cast<int>(w.choice.pairs.size()));
+  if (kind == PairKind::kConcordant)
+    sam::count_pair(b.counts.summary, kept_hits(static_cast<int>(w.choice.pairs.size()), max_hits),
+                    0, 0);
+  else
+    sam::count_pair(b.counts.summary, 0, kept_hits(w.mates[0].count, max_hits),
+                    kept_hits(w.mates[1].count, max_hits));
 }
 
 // Reads ahead of the one being converted whose reference bases are asked
@@ -398,6 +417,7 @@ void write_batch(SamOutput& out, ReadCounts& counts, ReadBatch& b) {
   counts.pairs.one_mate += p.one_mate;
   counts.pairs.none += p.none;
   counts.pairs.mates_rescued += p.mates_rescued;
+  add_counts(counts.summary, b.counts.summary);
 }
 
 // The hits of the read just read, from `next` on.
@@ -423,16 +443,20 @@ struct RescuedCursor {
 };
 
 // Reads the next reads to convert into the batch; false when there are none.
+// The reads without an alignment go to the unmapped FASTQ as they are read;
+// the dataset is read to its end when they are written, or counted.
 bool fill_batch(ReadBatch& b, RunReads& dataset, HitIterator& next, HitIterator end,
-                RescuedCursor& rescued, bool unmapped) {
+                RescuedCursor& rescued, bool unmapped, UnmappedFastq* fastq, bool read_all) {
   b.count = 0;
-  while (b.count < kBatchReads && (next != end || rescued.next != rescued.end || unmapped) &&
+  const bool every_read = unmapped || fastq || read_all;
+  while (b.count < kBatchReads && (next != end || rescued.next != rescued.end || every_read) &&
          dataset.next(b.reads[b.count])) {
     b.hits[b.count] = hits_of(dataset, next, end);
     b.rescued[b.count] = rescued_of(dataset, rescued.next, rescued.end);
-    if (b.hits[b.count].first != b.hits[b.count].second ||
-        b.rescued[b.count].first != b.rescued[b.count].second || unmapped)
-      ++b.count;
+    const bool any = b.hits[b.count].first != b.hits[b.count].second ||
+                     b.rescued[b.count].first != b.rescued[b.count].second;
+    if (!any && fastq) fastq->write_single(b.reads[b.count]);
+    if (any || unmapped) ++b.count;
   }
   return b.count > 0;
 }
@@ -440,7 +464,8 @@ bool fill_batch(ReadBatch& b, RunReads& dataset, HitIterator& next, HitIterator 
 // The same for pairs: both mates, when either has a hit or with --unmapped.
 // Pairs left out count as pairs without a hit.
 bool fill_pair_batch(ReadBatch& b, RunReads& dataset, HitIterator& next, HitIterator end,
-                     RescuedCursor& rescued, bool unmapped, long& pairs_left_out) {
+                     RescuedCursor& rescued, bool unmapped, UnmappedFastq* fastq,
+                     long& pairs_left_out) {
   b.count = 0;
   while (b.count < kBatchReads && dataset.next(b.reads[b.count])) {
     b.hits[b.count] = hits_of(dataset, next, end);
@@ -452,6 +477,7 @@ bool fill_pair_batch(ReadBatch& b, RunReads& dataset, HitIterator& next, HitIter
     // when neither mate has a hit or a rescued alignment.
     const bool any = b.hits[b.count].first != b.hits[b.count + 1].second ||
                      b.rescued[b.count].first != b.rescued[b.count + 1].second;
+    if (!any && fastq) fastq->write_pair(b.reads[b.count], b.reads[b.count + 1]);
     if (any || unmapped)
       b.count += 2;
     else
@@ -476,10 +502,10 @@ ReadCounts convert_reads(const ConversionInput& input, RunReads& dataset, SamOut
   for (bool more = true; more;) {
     if (queue.given - queue.taken == queue.batches.size()) write_batch(out, counts, take(queue));
     try {
-      more = input.paired
-                 ? fill_pair_batch(batch_to_fill(queue), dataset, next, end, rescued,
-                                   input.unmapped, pairs_left_out)
-                 : fill_batch(batch_to_fill(queue), dataset, next, end, rescued, input.unmapped);
+      more = input.paired ? fill_pair_batch(batch_to_fill(queue), dataset, next, end, rescued,
+                                            input.unmapped, input.unmapped_fastq, pairs_left_out)
+                          : fill_batch(batch_to_fill(queue), dataset, next, end, rescued,
+                                       input.unmapped, input.unmapped_fastq, input.read_all);
     } catch (const Error&) {
       dataset_error = std::current_exception();
       more = false;
@@ -490,6 +516,8 @@ ReadCounts convert_reads(const ConversionInput& input, RunReads& dataset, SamOut
   if (dataset_error) std::rethrow_exception(dataset_error);
   counts.pairs.pairs += pairs_left_out;
   counts.pairs.none += pairs_left_out;
+  counts.summary.paired = input.paired;
+  counts.summary.reads = input.paired ? dataset.count() / 2 : dataset.count();
   if (next != end)
     throw InputError(describe_hit(input.run, *next) + " names read " +
                      std::to_string(next->read_number) + ", but the dataset '" + dataset.path() +

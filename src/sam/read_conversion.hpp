@@ -16,6 +16,8 @@
 #include "sam/rescued_alignments.hpp"
 #include "sam/run_hits.hpp"
 #include "sam/sam_output.hpp"
+#include "sam/summary_file.hpp"
+#include "sam/unmapped_fastq.hpp"
 
 namespace quilm::sam {
 
@@ -28,6 +30,10 @@ struct ConversionInput {
   std::int64_t max_insert = kDefaultMaxInsert;  // of a concordant pair
   bool keep_records = true;                     // false: only count
   bool mate_rescue = false;  // a mate without a hit is searched near its mate's hits
+  int max_hits = 0;          // records per read, or concordant pairs per pair; 0: all
+  // The reads without any alignment go here too (when it is enabled), in dataset order.
+  UnmappedFastq* unmapped_fastq = nullptr;
+  bool read_all = false;  // the dataset read to its end, for the summary's read count
   // By read number; a read's that score higher than its hits replace them.
   const std::vector<RescuedAlignment>* rescued = nullptr;
 };
@@ -35,8 +41,9 @@ struct ConversionInput {
 struct ReadCounts {
   long mapped = 0;
   long unmapped = 0;
-  long renamed = 0;  // written under a name changed to be a valid QNAME
-  PairCounts pairs;  // paired reads: how the pairs aligned
+  long renamed = 0;       // written under a name changed to be a valid QNAME
+  PairCounts pairs;       // paired reads: how the pairs aligned
+  SummaryCounts summary;  // by the records written
 };
 
 // Throws InputError naming the file and record for a hit that does not fit

@@ -46,6 +46,15 @@ int parse_threads(std::string_view text) {
   return value;
 }
 
+int parse_max_hits(std::string_view text) {
+  int value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || value < 1)
+    throw UsageError("--max-hits needs a whole number, at least 1, not '" + std::string(text) +
+                     "'");
+  return value;
+}
+
 void set_once(std::string& field, std::string value, const char* option) {
   if (!field.empty()) throw UsageError(std::string("option ") + option + " is given twice");
   if (value.empty()) throw UsageError(std::string("option ") + option + " needs a value");
@@ -87,6 +96,12 @@ void parse_argument(int argc, const char* const* argv, int& i, SamOptions& o) {
     o.max_insert = parse_max_insert(arg.substr(13));
   } else if (arg.starts_with("--summary=")) {
     set_once(o.summary_path, std::string(arg.substr(10)), "--summary");
+  } else if (arg.starts_with("--summary-file=")) {
+    set_once(o.summary_file, std::string(arg.substr(15)), "--summary-file");
+  } else if (arg.starts_with("--max-hits=")) {
+    o.max_hits = parse_max_hits(arg.substr(11));
+  } else if (arg.starts_with("--unmapped-fastq=")) {
+    set_once(o.unmapped_fastq, std::string(arg.substr(17)), "--unmapped-fastq");
   } else if (arg.starts_with(kThreads)) {
     o.threads = parse_threads(arg.substr(kThreads.size()));
   } else if (arg.size() >= 2 && arg[0] == '-' && arg[1] != '-') {
@@ -108,7 +123,7 @@ void check_complete(const SamOptions& o) {
   if (o.reference_path.empty()) throw UsageError("the reference (-R) is missing");
   if (o.dataset_path.empty()) throw UsageError("the dataset (-D) is missing");
   if (o.run_path.empty()) throw UsageError("the run's output (-O) is missing");
-  if (o.output_path.empty() && o.summary_path.empty())
+  if (o.output_path.empty() && o.summary_path.empty() && o.summary_file.empty())
     throw UsageError("the output (-o) is missing");
   if (o.summary_path.empty() == false && o.mates_path.empty())
     throw UsageError("--summary counts the pairs of --mates=<file>, which is not given");
@@ -133,7 +148,8 @@ const char* sam_usage() {
          "                 [--pg-cl=<command line>] [--run-kind=<kind>]\n"
          "                 [--mates=<file> [--no-name-check] [--max-insert=<bases>]\n"
          "                 [--summary=<file>] [--mate-rescue]]\n"
-         "                 [--rescued=<file>]\n"
+         "                 [--rescued=<file>] [--summary-file=<file>] [--max-hits=<n>]\n"
+         "                 [--unmapped-fastq=<prefix>]\n"
          "Writes the hits of a finished run as SAM, BAM or CRAM.\n"
          "  -R<reference>       reference FASTA of the run (plain or gzip)\n"
          "  -D<dataset>         FASTQ dataset of the run (plain or gzip, '-' for standard\n"
@@ -167,6 +183,12 @@ const char* sam_usage() {
          "                      the counts are made\n"
          "  --mate-rescue       a mate without a hit is searched within 1000 bases of\n"
          "                      its mate's hit, facing it (marked XR:Z:mate)\n"
+         "  --summary-file=<f>  the closing summary, in the layout QC tools read\n"
+         "  --max-hits=<n>      at most n records per read, n concordant pairs per pair\n"
+         "                      (default: all)\n"
+         "  --unmapped-fastq=<p> the reads without an alignment to <p>.fq (pairs of\n"
+         "                      such mates to <p>_1.fq, <p>_2.fq; gzip when <p>\n"
+         "                      ends in .gz)\n"
          "  --help              this text\n"
          "  --version           the program's version\n"
          "Example: quilm2sam -Rgenome.fa -Dreads.fq.gz -Oresult -o result.bam --sort\n";

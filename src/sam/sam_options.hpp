@@ -33,6 +33,9 @@ struct SamOptions {
   // --rescued=<file>: the run's "<output>-rescue"; a read's rescued
   // alignments replace its hits when they score higher. Empty: none.
   std::string rescued_path;
+  std::string summary_file;    // --summary-file: the closing summary for QC tools
+  int max_hits = 0;            // --max-hits: records per read (a pair's concordant pairs); 0: all
+  std::string unmapped_fastq;  // --unmapped-fastq: prefix of the unaligned reads' FASTQ
   bool help = false;
   RunKind run_kind = RunKind::kFound;  // --run-kind=splice|mapping
   ReadGroup read_group;                // --rg-id, --rg

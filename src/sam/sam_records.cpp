@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "sam/alignment_score.hpp"
+
 namespace quilm::sam {
 
 namespace {
@@ -112,8 +114,8 @@ void build_mapped_record(const DatasetRead& read, const Hit& hit, const Placemen
   std::uint16_t flag = placement.reverse ? BAM_FREVERSE : 0;
   if (numbering.hit_index > 1) flag |= BAM_FSECONDARY;
   if (mate) flag |= mate_flags(*mate);
-  // Room for NH, HI, NM (at most 7 bytes each), MD and XS, and MC and MQ.
-  const std::size_t aux = 3 * 7 + placement.md.size() + 4 + 4 + mate_tag_room(mate);
+  // Room for NH, HI, NM, AS (at most 7 bytes each), MD and XS, and MC and MQ.
+  const std::size_t aux = 4 * 7 + placement.md.size() + 4 + 4 + mate_tag_room(mate);
   check(bam_set1(b, read.name.size(), read.name.data(), flag, numbering.tid, placement.position,
                  static_cast<std::uint8_t>(numbering.mapq), placement.cigar.size(),
                  placement.cigar.data(), mate ? mate->mate_tid : -1, mate ? mate->mate_pos : -1,
@@ -124,6 +126,9 @@ void build_mapped_record(const DatasetRead& read, const Hit& hit, const Placemen
   check(bam_aux_update_int(b, "NM", placement.edit_distance));
   check(bam_aux_append(b, "MD", 'Z', static_cast<int>(placement.md.size() + 1),
                        reinterpret_cast<const std::uint8_t*>(placement.md.c_str())));
+  check(bam_aux_update_int(
+      b, "AS",
+      numbering.score == kScoreOfAlignment ? alignment_score(placement) : numbering.score));
   if (hit.spliced()) {
     // The splice-signal family tells the transcript's strand.
     const std::uint8_t strand = hit.strand == 'F' ? '+' : '-';

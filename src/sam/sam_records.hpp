@@ -33,6 +33,12 @@ inline constexpr int kLowQualityMapq = 10;
 // the run's own rule: high quality up to 0.05 x length + 1.5 errors.
 int mapping_quality(const Hit& hit, int hit_count);
 
+// The records a read (or a pair's concordant pairs) gets of `count`: all,
+// or the first `max_hits` when that is set (above 0).
+inline int kept_hits(int count, int max_hits) {
+  return max_hits > 0 && count > max_hits ? max_hits : count;
+}
+
 struct RecordWork {
   std::string quality;  // Phred values in the order of the aligned sequence
   std::string mate_cigar;
@@ -74,11 +80,16 @@ inline std::int64_t five_prime_end(std::int64_t pos, std::int64_t end, bool reve
   return reverse ? end : pos;
 }
 
+// The AS of a record that comes from its alignment, not from a stored score.
+inline constexpr int kScoreOfAlignment = -(1 << 30);
+
 struct HitNumbering {
   int tid = 0;
   int mapq = 0;
   int hit_count = 0;  // NH
   int hit_index = 0;  // HI, from 1; the first hit is the primary one
+  // AS; kScoreOfAlignment: computed from the placement (alignment_score.hpp).
+  int score = kScoreOfAlignment;
 };
 
 // Fills `b` with the record of one placed hit; throws std::bad_alloc when

@@ -205,6 +205,109 @@ TEST_F(Quilm2samCliTest, UnmappedReadsOnlyOnRequest) {
       << refused.err;
 }
 
+TEST_F(Quilm2samCliTest, EveryMappedRecordScoresItsAlignment) {
+  ASSERT_EQ(run({"-o", "out.sam", "--unmapped"}).status, 0);
+  // +1 a match, -4 a mismatch, -(6 + k) an indel of k bases, -2 an intron.
+  const std::map<std::string, std::string> expected = {
+      {"q1", "50"}, {"q2", "40"}, {"q3", "52"}, {"q4", "53"}, {"q5", "68"},
+      {"q6", "68"}, {"q7", "68"}, {"q8", "68"}, {"q9", "50"}, {"q10", "(none)"}};
+  int records = 0;
+  for (const SamLine& r : sam_records(slurp(path("out.sam")))) {
+    SCOPED_TRACE(r[0] + " at " + r[3]);
+    EXPECT_EQ(tag(r, "AS"), expected.at(r[0]));
+    ++records;
+  }
+  EXPECT_EQ(records, 12);
+}
+
+TEST_F(Quilm2samCliTest, MaxHitsKeepsTheFirstRecordsOfARead) {
+  ASSERT_EQ(run({"-o", "all.sam"}).status, 0);
+  ASSERT_EQ(run({"-o", "two.sam", "--max-hits=2"}).status, 0);
+  ASSERT_EQ(run({"-o", "one.sam", "--max-hits=1"}).status, 0);
+  const std::vector<SamLine> all = sam_records(slurp(path("all.sam")));
+  for (const auto& [file, kept] : {std::pair{"two.sam", 2}, {"one.sam", 1}}) {
+    SCOPED_TRACE(file);
+    std::vector<SamLine> expected;
+    for (SamLine r : all) {
+      if (r[0] == "q9") {
+        if (std::stoi(tag(r, "HI")) > kept) continue;
+        // NH counts the records kept; MAPQ still says the read has three hits.
+        for (std::string& field : r)
+          if (field.starts_with("NH:i:")) field = "NH:i:" + std::to_string(kept);
+      }
+      expected.push_back(r);
+    }
+    EXPECT_EQ(sam_records(slurp(path(file))), expected);
+  }
+  const test::RunResult zero = run({"-o", "x.sam", "--max-hits=0"});
+  EXPECT_EQ(zero.status, 1);
+  EXPECT_NE(zero.err.find("--max-hits needs a whole number, at least 1, not '0'"),
+            std::string::npos)
+      << zero.err;
+}
+
+// The summary against the records of the BAM as samtools counts them.
+TEST_F(Quilm2samCliTest, SummaryFileDescribesTheRecordsWritten) {
+  for (const char* cap : {"", "--max-hits=1"}) {
+    SCOPED_TRACE(cap);
+    std::vector<std::string> args = {"-o", "out.bam", "--unmapped", "--summary-file=summary.txt"};
+    if (*cap) args.push_back(cap);
+    const test::RunResult result = run(args);
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::string summary = slurp(path("summary.txt"));
+    EXPECT_NE(result.err.find(summary), std::string::npos) << result.err;
+    ASSERT_EQ(shell("samtools view -F 256 out.bam | wc -l > reads.txt && "
+                    "samtools view -f 4 out.bam | wc -l > none.txt && "
+                    "samtools view -F 260 out.bam | grep -c 'NH:i:1\\b' > once.txt; "
+                    "samtools view -F 260 out.bam | grep -vc 'NH:i:1\\b' > more.txt; true"),
+              0);
+    const auto count = [&](const char* file) { return std::stol(slurp(path(file))); };
+    const long reads = count("reads.txt"), none = count("none.txt"), once = count("once.txt"),
+               more = count("more.txt");
+    EXPECT_EQ(reads, 10);
+    EXPECT_EQ(more, *cap ? 0 : 1);
+    char expected[512];
+    std::snprintf(expected, sizeof expected,
+                  "%ld reads; of these:\n"
+                  "  %ld (100.00%%) were unpaired; of these:\n"
+                  "    %ld (%.2f%%) aligned 0 times\n"
+                  "    %ld (%.2f%%) aligned exactly 1 time\n"
+                  "    %ld (%.2f%%) aligned >1 times\n"
+                  "%.2f%% overall alignment rate\n",
+                  reads, reads, none, 100.0 * none / reads, once, 100.0 * once / reads, more,
+                  100.0 * more / reads, 100.0 * (once + more) / reads);
+    EXPECT_EQ(summary, expected);
+  }
+  // Without -o only the summary is made; without --unmapped every read still counts.
+  ASSERT_EQ(run({"--summary-file=only.txt"}).status, 0);
+  ASSERT_EQ(run({"-o", "mapped.sam", "--summary-file=mapped.txt"}).status, 0);
+  EXPECT_EQ(slurp(path("only.txt")), slurp(path("mapped.txt")));
+  EXPECT_EQ(slurp(path("only.txt")).substr(0, 21), "10 reads; of these:\n ");
+}
+
+TEST_F(Quilm2samCliTest, UnmappedFastqHoldsTheReadsWithoutAlignment) {
+  // One more read without a hit, after the last one with hits, named so
+  // that its record carries a changed name.
+  spit(path("reads.fq"), run_.fastq() + "@bad@name\n" + test::random_bases(30, 5) + "\n+\n" +
+                             std::string(30, 'F') + "\n");
+  ASSERT_EQ(run({"-o", "out.bam", "--unmapped", "--unmapped-fastq=un"}).status, 0);
+  ASSERT_EQ(shell("samtools fastq -n -f 4 out.bam > expected.fq"), 0);
+  EXPECT_EQ(slurp(path("un.fq")), slurp(path("expected.fq")));
+  EXPECT_NE(slurp(path("un.fq")).find("@bad_name\n"), std::string::npos);
+  // Compressed, and without unmapped records in the BAM: the same reads.
+  ASSERT_EQ(run({"-o", "mapped.bam", "--unmapped-fastq=gz/un.gz"}).status, 1);
+  std::filesystem::create_directory(path("gz"));
+  ASSERT_EQ(run({"-o", "mapped.bam", "--unmapped-fastq=gz/un.gz"}).status, 0);
+  ASSERT_EQ(shell("gzip -t gz/un.fq.gz && gzip -dc gz/un.fq.gz > gz/un.fq"), 0);
+  EXPECT_EQ(slurp(path("gz/un.fq")), slurp(path("expected.fq")));
+  // A prefix that names an input is refused before anything is written.
+  std::filesystem::copy_file(path("reads.fq"), path("reads.fq.bak"));
+  const test::RunResult refused = run({"-o", "x.bam", "--unmapped-fastq=reads"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("--unmapped-fastq"), std::string::npos) << refused.err;
+  EXPECT_EQ(slurp(path("reads.fq")), slurp(path("reads.fq.bak")));
+}
+
 TEST_F(Quilm2samCliTest, HeaderAndSamtoolsAcceptTheFiles) {
   ASSERT_EQ(run({"-o", "out.bam"}).status, 0);
   EXPECT_EQ(shell("samtools quickcheck out.bam"), 0);
