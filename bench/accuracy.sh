@@ -35,7 +35,8 @@
 # skipped. samtools is needed for the scores.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=$(cd "${1:-$root/build/bin}" && pwd)
+source "$root/bench/lib.sh"
+bin=$(bench_bin "${1:-}")
 runs=${2:-${RUNS:-3}}
 reads_n=${READS:-200000}
 lengths=${LENGTHS:-100 50}
@@ -104,7 +105,6 @@ run_peer() {
   cat "$folder/time.txt"
 }
 
-median() { sort -g | awk '{v[NR]=$1} END {print (NR % 2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
 
 # scores <bam> <truth>: correct%, junction%, sensitivity, precision, precision >=2 reads.
 scores() {
@@ -139,14 +139,14 @@ bench_set() {
     done
   done
   local base
-  base=$(tr ' ' '\n' <<<"${times[default]}" | grep . | median)
+  base=$(tr ' ' '\n' <<<"${times[default]}" | grep . | bench_median)
   echo
   echo "$name ($n runs; correct and junction reads in %, introns: sensitivity, precision, precision >=2 reads)"
   printf "%-9s %7s %6s %7s %8s %7s %7s %7s\n" config wall_s ratio correct junction i_sens i_prec i_prec2
   for c in "${configs[@]}"; do
     [ "$c" = hisat2 ] || export_ours "$work/$c" "$reads"
     local m
-    m=$(tr ' ' '\n' <<<"${times[$c]}" | grep . | median)
+    m=$(tr ' ' '\n' <<<"${times[$c]}" | grep . | bench_median)
     printf "%-9s %7.2f %6.2f %s\n" "$c" "$m" "$(awk -v a="$m" -v b="$base" 'BEGIN {print a / b}')" \
       "$(scores "$work/$c/out.bam" "$truth")"
   done

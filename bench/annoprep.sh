@@ -5,9 +5,10 @@
 #   bench/annoprep.sh [build/bin] [runs]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=$(cd "${1:-$root/build/bin}" && pwd)
+source "$root/bench/lib.sh"
+bin=$(bench_bin "${1:-}")
 runs=${2:-1}
-data=${BENCH_DATA:-/tmp/quilm-bench-data}
+data=$(bench_data /tmp/quilm-bench-data)
 mkdir -p "$data"
 genome="$data/genome300_25.fa"
 gtf="$data/annoprep200k.gtf"

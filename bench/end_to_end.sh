@@ -25,7 +25,8 @@
 # skipped with a message and only our times are printed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=$(cd "${1:-$root/build/bin}" && pwd)
+source "$root/bench/lib.sh"
+bin=$(bench_bin "${1:-}")
 runs=${2:-5}
 reads_n=${READS:-200000}
 data=$(cd "$root/../shared/data" && pwd)
@@ -111,13 +112,12 @@ for run in $(seq 1 "$runs"); do
       printf "\n" }' "$times"
 done
 
-median() { sort -g | awk '{a[NR] = $1} END {if (NR == 0) print 0; else if (NR % 2) print a[(NR + 1) / 2]; else print (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
-col() { awk -v c="$1" -v k="$2" '$1 == c {print $k}' "$times" | median; }
+col() { awk -v c="$1" -v k="$2" '$1 == c {print $k}' "$times" | bench_median; }
 fresh=$(col ours_fresh 2) rerun=$(col ours_rerun 2)
 echo
 echo "medians of $runs runs (wall s / CPU s / peak RSS of the largest process):"
 for c in ours_fresh ours_rerun; do
-  awk -v c="$c" '$1 == c {print $3 + $4}' "$times" | median > "$scratch/cpu"
+  awk -v c="$c" '$1 == c {print $3 + $4}' "$times" | bench_median > "$scratch/cpu"
   printf "  %-28s %7.2f s  %7.2f s CPU  %5.0f MiB\n" "quilm2splice -C2, ${c#ours_}" \
     "$(col "$c" 2)" "$(cat "$scratch/cpu")" "$(awk -v k="$(col "$c" 5)" 'BEGIN {print k / 1024}')"
 done
@@ -125,17 +125,17 @@ if [ "$peer" = 1 ]; then
   # The peer's time of a run is its index build plus its mapping.
   awk '$1 == "peer_build" {b[++nb] = $2; bc[nb] = $3 + $4} $1 == "peer_map" {m[++nm] = $2; mc[nm] = $3 + $4}
        END {for (i = 1; i <= nb; i++) print b[i] + m[i], bc[i] + mc[i]}' "$times" > "$scratch/peer_sum"
-  peer_total=$(cut -d' ' -f1 "$scratch/peer_sum" | median)
-  peer_cpu=$(cut -d' ' -f2 "$scratch/peer_sum" | median)
+  peer_total=$(cut -d' ' -f1 "$scratch/peer_sum" | bench_median)
+  peer_cpu=$(cut -d' ' -f2 "$scratch/peer_sum" | bench_median)
   for c in peer_build peer_map; do
-    awk -v c="$c" '$1 == c {print $3 + $4}' "$times" | median > "$scratch/cpu"
+    awk -v c="$c" '$1 == c {print $3 + $4}' "$times" | bench_median > "$scratch/cpu"
     printf "  %-28s %7.2f s  %7.2f s CPU  %5.0f MiB\n" "$([ $c = peer_build ] && echo 'hisat2-build -p2' || echo 'hisat2 -p2')" \
       "$(col "$c" 2)" "$(cat "$scratch/cpu")" "$(awk -v k="$(col "$c" 5)" 'BEGIN {print k / 1024}')"
   done
   printf "  %-28s %7.2f s  %7.2f s CPU\n" "hisat2-build + hisat2" "$peer_total" "$peer_cpu"
   echo
-  fresh_cpu=$(awk '$1 == "ours_fresh" {print $3 + $4}' "$times" | median)
-  rerun_cpu=$(awk '$1 == "ours_rerun" {print $3 + $4}' "$times" | median)
+  fresh_cpu=$(awk '$1 == "ours_fresh" {print $3 + $4}' "$times" | bench_median)
+  rerun_cpu=$(awk '$1 == "ours_rerun" {print $3 + $4}' "$times" | bench_median)
   awk -v f="$fresh" -v r="$rerun" -v p="$peer_total" -v m="$(col peer_map 2)" \
       -v fc="$fresh_cpu" -v rc="$rerun_cpu" -v pc="$peer_cpu" 'BEGIN {
     printf "ratio ours/peer, fresh work folder: %.2f (target <= 0.6); by CPU time %.2f\n", f / p, fc / pc

@@ -20,7 +20,8 @@
 # programs' accuracy.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=${1:-$root/build/bin}
+source "$root/bench/lib.sh"
+bin=$(bench_bin "${1:-}")
 runs=${2:-3}
 size=${SIZE:-3000}
 reads=${READS:-1000000}

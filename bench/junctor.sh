@@ -11,7 +11,8 @@
 #   bench/junctor.sh [build/bin] [read count] [segment Mbp]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=$(cd "${1:-$root/build/bin}" && pwd)
+source "$root/bench/lib.sh"
+bin=$(bench_bin "${1:-}")
 reads=${2:-200000}
 mbp=${3:-100}
 runs=${RUNS:-2}

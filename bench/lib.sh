@@ -1,7 +1,12 @@
-# Helpers shared by the benchmarks that compare a whole run with HISAT2
-# (bench/repeats.sh, bench/human_scale.sh); sourced, not run.
+# Helpers shared by every benchmark script in bench/; sourced, not run.
 #
-#   bench_median                 median of the numbers on stdin
+#   bench_bin [DIR]              the programs' folder as an absolute path
+#                                (default: build/bin of the source tree)
+#   bench_data DEFAULT           the data cache: $BENCH_DATA, else DEFAULT;
+#                                created, kept between runs
+#   bench_median                 median of the numbers on stdin: the middle
+#                                one, or the mean of the two middle ones for
+#                                an even count (0 for none)
 #   bench_tree PID               PID and all its descendants
 #   bench_run CASE LOG CMD...    runs CMD under GNU time in the current
 #                                directory, sampling the memory of its process
@@ -12,6 +17,19 @@
 #   bench_hisat2_index FA DIR    builds HISAT2's index of FA in DIR once
 #                                (DIR/idx.*; the build's time in DIR/build.time)
 #   bench_score BAM TRUTH        "placed-correct% junction-correct% unmapped%"
+
+bench_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+bench_bin() {
+  local dir=${1:-$bench_root/build/bin}
+  [ -d "$dir" ] || { echo "bench: no programs folder '$dir' (run make build first)" >&2; return 1; }
+  (cd "$dir" && pwd)
+}
+
+bench_data() {
+  local dir=${BENCH_DATA:-$1}
+  mkdir -p "$dir" && (cd "$dir" && pwd)
+}
 
 bench_median() {
   sort -g | awk '{v[NR] = $1} END {if (NR == 0) print 0; else if (NR % 2) print v[(NR + 1) / 2];

@@ -7,12 +7,12 @@
 #   bench/options.sh [build/bin]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=$(cd "${1:-$root/build/bin}" && pwd)
+source "$root/bench/lib.sh"
+bin=$(bench_bin "${1:-}")
 runs=${RUNS:-3}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 
 variant() {
   local label=$1
@@ -31,7 +31,7 @@ variant() {
   rate=$(sed -n 's/^\([0-9.]*%\) overall alignment rate/\1/p' "$tmp/run/err")
   split=$(sed -n 's/^  \([0-9]*\) (\([0-9.]*%\)) aligned split.*/\1 (\2)/p' "$tmp/run/err")
   printf '| %-22s | %8s | %14s | %6s | %6s |\n' "$label" "$rate" "$split" \
-    "$(printf '%s\n' "${walls[@]}" | median)" "$(printf '%s\n' "${cpus[@]}" | median)"
+    "$(printf '%s\n' "${walls[@]}" | bench_median)" "$(printf '%s\n' "${cpus[@]}" | bench_median)"
 }
 
 echo "quilm2splice -C2 on examples/ ($(nproc) cores; load $(cut -d' ' -f1 /proc/loadavg)); median of $runs runs"

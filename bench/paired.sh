@@ -38,7 +38,8 @@
 # side, for instance with a build whose quilm2splice has no --mates.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=$(cd "${1:-$root/build/bin}" && pwd)
+source "$root/bench/lib.sh"
+bin=$(bench_bin "${1:-}")
 runs=${2:-${RUNS:-3}}
 pairs_n=${PAIRS:-200000}
 ours=${OURS:-1}
@@ -132,7 +133,6 @@ peer_run() {
   cd "$scratch"
 }
 
-median() { sort -g | awk '{a[NR] = $1} END {if (NR == 0) print 0; else if (NR % 2) print a[(NR + 1) / 2]; else print (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
 # nth CASE FIELD FILE: the field of every line of CASE, in run order.
 nth() { awk -v c="$1" -v k="$2" '$1 == c {print $k}' "$3"; }
 # ratios A B FIELD FILE: the run-by-run ratios of A's field over B's.
@@ -164,14 +164,14 @@ for c in ours peer; do
   grep -q "^$c " "$times" || continue
   label=$([ "$c" = ours ] && echo "ours: quilm2splice -C2 --mates --bam $ours_args" || echo "peer: hisat2 -p2 | samtools sort -@2")
   printf "  %-44s %6.2f s %7.2f s %5.0f MiB %8.2f%% %8.2f%% %8.2f%%\n" "$label" \
-    "$(nth $c 2 "$times" | median)" "$(awk -v c=$c '$1 == c {print $3 + $4}' "$times" | median)" \
-    "$(nth $c 5 "$times" | median | awk '{print $1 / 1024}')" \
-    "$(nth $c 2 "$scores" | median)" "$(nth $c 3 "$scores" | median)" "$(nth $c 4 "$scores" | median)"
+    "$(nth $c 2 "$times" | bench_median)" "$(awk -v c=$c '$1 == c {print $3 + $4}' "$times" | bench_median)" \
+    "$(nth $c 5 "$times" | bench_median | awk '{print $1 / 1024}')" \
+    "$(nth $c 2 "$scores" | bench_median)" "$(nth $c 3 "$scores" | bench_median)" "$(nth $c 4 "$scores" | bench_median)"
 done
 if [ "$ours" = 1 ] && [ "$peer" = 1 ]; then
   awk '$1 == "ours" || $1 == "peer" {print $1, $2, $3 + $4}' "$times" > "$scratch/wall_cpu"
   printf "ratio ours/peer, median of the runs' ratios: wall %.2f, CPU %.2f\n" \
-    "$(ratios ours peer 2 "$scratch/wall_cpu" | median)" "$(ratios ours peer 3 "$scratch/wall_cpu" | median)"
+    "$(ratios ours peer 2 "$scratch/wall_cpu" | bench_median)" "$(ratios ours peer 3 "$scratch/wall_cpu" | bench_median)"
 fi
 echo "load average at the end of the runs: $(cut -d' ' -f1-3 /proc/loadavg)"
 
@@ -197,10 +197,10 @@ done
 for c in export_paired export_single; do
   printf "  %-46s %6.2f s %7.2f s CPU %5.0f MiB\n" \
     "$([ $c = export_paired ] && echo "-D<mate 1> --mates=<mate 2>" || echo "-D<interleaved mates> (single-end)")" \
-    "$(nth $c 2 "$times" | median)" "$(awk -v c=$c '$1 == c {print $3 + $4}' "$times" | median)" \
-    "$(nth $c 5 "$times" | median | awk '{print $1 / 1024}')"
+    "$(nth $c 2 "$times" | bench_median)" "$(awk -v c=$c '$1 == c {print $3 + $4}' "$times" | bench_median)" \
+    "$(nth $c 5 "$times" | bench_median | awk '{print $1 / 1024}')"
 done
 echo "  records: paired $(samtools view -c "$scratch/x_paired.bam"), single-end $(samtools view -c "$scratch/x_single.bam")"
-ratio=$(ratios export_paired export_single 2 "$times" | median)
+ratio=$(ratios export_paired export_single 2 "$times" | bench_median)
 printf "  ratio paired/single-end, median of the runs' ratios: %.3f (target <= 1.10)\n" "$ratio"
 echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

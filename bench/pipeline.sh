@@ -8,10 +8,11 @@
 #   bench/pipeline.sh [build/bin] [cores=2] [quilm2|quilm2splice]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=$(cd "${1:-$root/build/bin}" && pwd)
+source "$root/bench/lib.sh"
+bin=$(bench_bin "${1:-}")
 cores=${2:-2}
 driver=${3:-quilm2}
-data=${BENCH_DATA:-/tmp/quilm-bench-data}
+data=$(bench_data /tmp/quilm-bench-data)
 mkdir -p "$data"
 [ -f "$data/genome200.fa" ] || python3 "$root/bench/gen_data.py" genome "$data/genome200.fa" 200000000 8
 if [ "$driver" = quilm2splice ]; then

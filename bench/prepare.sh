@@ -5,9 +5,10 @@
 #   bench/prepare.sh [build/bin] [runs]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=$(cd "${1:-$root/build/bin}" && pwd)
+source "$root/bench/lib.sh"
+bin=$(bench_bin "${1:-}")
 runs=${2:-3}
-data=${BENCH_DATA:-/tmp/quilm-bench-data}
+data=$(bench_data /tmp/quilm-bench-data)
 mkdir -p "$data"
 [ -f "$data/genome200.fa" ] || python3 "$root/bench/gen_data.py" genome "$data/genome200.fa" 200000000 8
 [ -f "$data/reads2m.fq" ] || python3 "$root/bench/gen_data.py" reads "$data/genome200.fa" "$data/reads2m.fq" 2000000
@@ -15,7 +16,6 @@ work=$(mktemp -d /tmp/quilm-bench-prepare.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 for i in $(seq "$runs"); do
   rm -rf w && mkdir w
@@ -34,9 +34,9 @@ for i in $(seq "$runs"); do
   awk -v s="$start" -v e="$end" 'BEGIN {printf "%.3f\n", e - s}' >> prep.times
   cut -d' ' -f2 t.prep >> prep.rss
 done
-cat_s=$(median < cat.times)
-prep_s=$(median < prep.times)
-rss_mb=$(( $(median < prep.rss) / 1024 ))
+cat_s=$(bench_median < cat.times)
+prep_s=$(bench_median < prep.times)
+rss_mb=$(( $(bench_median < prep.rss) / 1024 ))
 echo "inputs: $(du -m "$data/genome200.fa" | cut -f1) MB genome, $(du -m "$data/reads2m.fq" | cut -f1) MB reads; cores: $(nproc); runs: $runs"
 echo "cat copy of both inputs:     ${cat_s} s (median)"
 echo "preparation (to task files): ${prep_s} s (median), peak RSS of the run ${rss_mb} MB"

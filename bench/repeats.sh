@@ -37,7 +37,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/bench/lib.sh"
-bin=$(cd "${1:-$root/build/bin}" && pwd)
+bin=$(bench_bin "${1:-}")
 runs=${2:-3}
 sizes=${SIZES:-300 1000}
 reads_n=${READS:-200000}

@@ -12,8 +12,9 @@
 # The splice run is made once and kept in $BENCH_SAM (default /tmp/quilm-bench-sam).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=$(cd "${1:-$root/build/bin}" && pwd)
-data=${BENCH_DATA:-/tmp/quilm-bench-data}
+source "$root/bench/lib.sh"
+bin=$(bench_bin "${1:-}")
+data=$(bench_data /tmp/quilm-bench-data)
 keep=${BENCH_SAM:-/tmp/quilm-bench-sam}
 runs=${RUNS:-3}
 mkdir -p "$data" "$keep"
@@ -44,12 +45,13 @@ run_once() {
   /usr/bin/time -f "%e %U %S %M" -o "$out/time" "$@" 2> "$out/stderr" || { cat "$out/stderr"; exit 1; }
   awk '{ print $1, $2 + $3, $4 }' "$out/time" >> "$out/$name.times"
 }
-# The median run of a name (by wall time): "wall cpu peak-KiB".
-median() { sort -n "$out/$1.times" | awk '{ l[NR] = $0 } END { print l[int((NR + 1) / 2)] }'; }
-wall() { median "$1" | cut -d' ' -f1; }
-cpu() { median "$1" | cut -d' ' -f2; }
+# The median of one figure of a name's runs: 1 wall, 2 CPU, 3 peak KiB.
+figure() { cut -d' ' -f"$2" "$out/$1.times" | bench_median; }
+wall() { figure "$1" 1; }
+cpu() { figure "$1" 2; }
 describe() {
-  median "$1" | awk '{ printf "%.2f s wall, %.2f s CPU, peak %d MiB", $1, $2, $3 / 1024 }'
+  echo "$(wall "$1") $(cpu "$1") $(figure "$1" 3)" |
+    awk '{ printf "%.2f s wall, %.2f s CPU, peak %d MiB", $1, $2, $3 / 1024 }'
 }
 rates() {  # records name
   awk -v n="$1" -v w="$(wall "$2")" -v c="$(cpu "$2")" \
@@ -95,7 +97,7 @@ run_once index samtools index "$out/t2.bam"
 for t in 1 2; do
   echo "sorted BAM + index, $t thread(s):      $(describe "s$t")"
   echo "samtools sort -@$((t == 1 ? 0 : t)) (u1.bam):           $(describe "t$t")"
-  echo "  quilm2sam --sort (conversion and index included) / samtools sort: $(median "ratio$t" |
+  echo "  quilm2sam --sort (conversion and index included) / samtools sort: $(figure "ratio$t" 1 |
     awk '{ printf "%.2f", $1 }') (median of the paired runs)"
 done
 echo "sorted, 64 MiB runs, 2 threads:      $(describe s64)"

@@ -30,7 +30,8 @@
 # -C2 at least 1.8x faster than -C1 on one segment.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=$(cd "${1:-$root/build/bin}" && pwd)
+source "$root/bench/lib.sh"
+bin=$(bench_bin "${1:-}")
 runs=${2:-3}
 sizes=${SIZES:-50 200 400}
 reads_n=${READS:-1000000}

@@ -9,9 +9,10 @@
 # about 4 GB) and reused; outputs go to a temporary folder that is removed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=$(cd "${1:-$root/build/bin}" && pwd)
+source "$root/bench/lib.sh"
+bin=$(bench_bin "${1:-}")
 runs=${2:-1}
-data=${BENCH_DATA:-/tmp/quilm-bench-tools}
+data=$(bench_data /tmp/quilm-bench-tools)
 mkdir -p "$data"
 work=$(mktemp -d "${TMPDIR:-/tmp}/quilm-tools-XXXXXX")
 trap 'rm -rf "$work"' EXIT

@@ -18,6 +18,7 @@
 # The inputs are generated once and kept in BENCH_DIR for later runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/lib.sh
 ROOT=$PWD
 BUILD=${BUILD:-build}
 BENCH_DIR=${BENCH_DIR:-/tmp/quilm-bench-worker}
@@ -47,7 +48,6 @@ if [ ! -f "$BENCH_DIR/inputs.stamp" ] || [ "$(cat "$BENCH_DIR/inputs.stamp")" !=
 fi
 
 echo "machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
-median() { sort -g | awk '{a[NR]=$1} END {if (NR==0) print "-"; else print a[int((NR+1)/2)]}'; }
 
 for variant in $VARIANTS; do
   log=$BENCH_DIR/$variant.log
@@ -56,13 +56,13 @@ for variant in $VARIANTS; do
     "$BENCH_DIR/worker_bench" "$SEG" "$RD" 14 "$variant" best export | tee -a "$log" |
       sed "s/^/[$variant run $run] /"
   done
-  build=$(awk '$1=="build"{print $2}' "$log" | median)
-  build_cpu=$(awk '$1=="build"{gsub(/\)/,"",$5); print $5}' "$log" | median)
-  peak=$(awk '$1=="peak"{print $2}' "$log" | median)
-  best=$(awk '$1=="map" && $2=="best"{print $10}' "$log" | median)
-  best_cpu=$(awk '$1=="map" && $2=="best"{gsub(/\(/,"",$12); print $12}' "$log" | median)
-  export=$(awk '$1=="map" && $2=="export"{print $10}' "$log" | median)
-  export_cpu=$(awk '$1=="map" && $2=="export"{gsub(/\(/,"",$12); print $12}' "$log" | median)
+  build=$(awk '$1=="build"{print $2}' "$log" | bench_median)
+  build_cpu=$(awk '$1=="build"{gsub(/\)/,"",$5); print $5}' "$log" | bench_median)
+  peak=$(awk '$1=="peak"{print $2}' "$log" | bench_median)
+  best=$(awk '$1=="map" && $2=="best"{print $10}' "$log" | bench_median)
+  best_cpu=$(awk '$1=="map" && $2=="best"{gsub(/\(/,"",$12); print $12}' "$log" | bench_median)
+  export=$(awk '$1=="map" && $2=="export"{print $10}' "$log" | bench_median)
+  export_cpu=$(awk '$1=="map" && $2=="export"{gsub(/\(/,"",$12); print $12}' "$log" | bench_median)
   printf 'MEDIAN %-8s build %s s (cpu %s s), peak RSS %s MiB, best %s reads/s (%s per cpu s), export-all %s reads/s (%s per cpu s)\n' \
     "$variant" "$build" "$build_cpu" "$((peak / 1024))" "$best" "$best_cpu" "$export" "$export_cpu"
 done
