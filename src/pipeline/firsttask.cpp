@@ -145,6 +145,7 @@ int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_leng
   bam_export.name_check = options.name_check;
   bam_export.count_pairs = count_pairs;
   bam_export.command_line = command_line_of(argc, argv);
+  bam_export.annotation_path = options.rescue.junctions_path;
   return config.cpu_cores;
 }
 

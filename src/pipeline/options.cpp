@@ -172,8 +172,7 @@ bool path_fits_a_line(const std::string& option, const std::string& path, std::s
 }
 
 // Options beyond the one-letter ones: "--name" or "--name=value", one argument.
-bool read_long_option(DriverKind kind, const std::string& arg, DriverOptions& o,
-                      std::string& problem) {
+bool read_long_option(DriverKind kind, std::string arg, DriverOptions& o, std::string& problem) {
   static constexpr std::string_view kStore = "--index-store=";
   if (arg.starts_with(kStore)) {
     o.index_store = arg.substr(kStore.size());
@@ -212,8 +211,29 @@ bool read_long_option(DriverKind kind, const std::string& arg, DriverOptions& o,
     return true;
   }
   if (take_read_group_option(arg, o.bam_export.read_group)) return true;
+  struct TableOption {
+    std::string_view prefix;
+    std::string* path;
+  };
+  for (const TableOption& t : {TableOption{"--sj=", &o.bam_export.sj_path},
+                               TableOption{"--sj-bed=", &o.bam_export.sj_bed_path},
+                               TableOption{"--gene-counts=", &o.bam_export.gene_counts_path}}) {
+    if (!arg.starts_with(t.prefix)) continue;
+    *t.path = arg.substr(t.prefix.size());
+    const std::string name = "option " + std::string(t.prefix.substr(0, t.prefix.size() - 1));
+    if (t.path->empty()) {
+      problem = name + "=<file>: the file name is empty";
+      return false;
+    }
+    return path_fits_a_line(name, *t.path, problem);
+  }
+  // --annotation is another name of --junctions: known junctions for the
+  // rescue stage, and the genes and known introns of the export's tables.
+  const bool annotation = arg.starts_with("--annotation=");
   static constexpr std::string_view kJunctions = "--junctions=";
-  if ((arg == "--rescue" || arg.starts_with(kJunctions)) && kind != DriverKind::kSplice) {
+  const std::string junctions_option = annotation ? "option --annotation" : "option --junctions";
+  if (annotation) arg = std::string(kJunctions) + arg.substr(13);
+  if (arg == "--rescue" && kind != DriverKind::kSplice) {
     problem = "option " + arg.substr(0, arg.find('=')) +
               ": the rescue stage runs after the splice stage; use quilm2splice";
     return false;
@@ -225,10 +245,10 @@ bool read_long_option(DriverKind kind, const std::string& arg, DriverOptions& o,
   if (arg.starts_with(kJunctions)) {
     o.rescue.junctions_path = arg.substr(kJunctions.size());
     if (o.rescue.junctions_path.empty()) {
-      problem = "option --junctions=<file>: the file name is empty";
+      problem = junctions_option + "=<file>: the file name is empty";
       return false;
     }
-    return path_fits_a_line("option --junctions", o.rescue.junctions_path, problem);
+    return path_fits_a_line(junctions_option, o.rescue.junctions_path, problem);
   }
   problem = with_help("unknown option '" + arg + "'", driver_help(kind));
   return false;
@@ -292,6 +312,24 @@ bool check_bam_options(const BamExport& e, std::string& problem) {
   return true;
 }
 
+// The export's tables need the export, and the genes need an annotation;
+// an annotation serves the rescue stage or the tables.
+bool check_table_options(const DriverOptions& o, std::string& problem) {
+  const BamExport& e = o.bam_export;
+  const bool tables = !e.sj_path.empty() || !e.sj_bed_path.empty() || !e.gene_counts_path.empty();
+  if (tables && e.path.empty())
+    problem =
+        "options --sj, --sj-bed and --gene-counts count the records of --bam=<file>, which "
+        "is not given";
+  else if (!e.gene_counts_path.empty() && o.rescue.junctions_path.empty())
+    problem = "option --gene-counts needs the genes of --annotation=<GTF/GFF>, which is not given";
+  else if (!o.rescue.junctions_path.empty() && !o.rescue.enabled && !tables)
+    problem =
+        "option --junctions=<file> (--annotation) gives known junctions to --rescue or "
+        "annotates the tables of --sj and --gene-counts, none of which is given";
+  return problem.empty();
+}
+
 bool check_values(const DriverOptions& o, const GivenFlags& g, std::string& problem) {
   const RunConfig& c = o.config;
   struct Need {
@@ -321,10 +359,7 @@ bool check_values(const DriverOptions& o, const GivenFlags& g, std::string& prob
     problem = "-F must be at most " + std::to_string(kMaxSegmentSizeMb) + " (MiB)";
     return false;
   }
-  if (!o.rescue.junctions_path.empty() && !o.rescue.enabled) {
-    problem = "option --junctions=<file> gives known junctions to --rescue, which is not given";
-    return false;
-  }
+  if (!check_table_options(o, problem)) return false;
   if (!o.name_check && o.mates_path.empty()) {
     problem = "option --no-name-check applies to the mates of --mates=<file>, which is not given";
     return false;
@@ -446,6 +481,12 @@ constexpr HelpLine kHelpLines[] = {
      "ends, into <base>-rescue"},
     {For::kSplice, "--junctions=<file>",
      "with --rescue: known junctions from a GTF/GFF annotation\nor a refjunc junction table"},
+    {For::kBoth, "--annotation=<file>",
+     "the same as --junctions; also the genes of --gene-counts\nand the known introns of --sj"},
+    {For::kBoth, "--sj=<file>", "with --bam: a junction table of the BAM's introns"},
+    {For::kBoth, "--sj-bed=<file>", "with --bam: the same introns as BED12"},
+    {For::kBoth, "--gene-counts=<file>",
+     "with --bam and --annotation: reads (pairs) per gene,\nunstranded and stranded both ways"},
     {For::kBoth, "--help", "this text"},
     {For::kBoth, "--version", "the program's version"},
 };

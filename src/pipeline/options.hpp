@@ -23,6 +23,12 @@ struct BamExport {
   bool count_pairs = false;  // the pair counts of quilm2sam go into the summary
   std::string command_line;  // the driver's, as given, for the @PG line
   std::string rescued_path;  // the run's "<output>-rescue"; empty: no rescue stage ran
+  // Tables the export counts from its records (--sj, --sj-bed,
+  // --gene-counts); empty: not written. The annotation is --junctions's.
+  std::string sj_path;
+  std::string sj_bed_path;
+  std::string gene_counts_path;
+  std::string annotation_path;
 };
 
 // The rescue stage after the final merge: --rescue, with --junctions=<file>

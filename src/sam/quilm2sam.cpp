@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
+#include <utility>
 
 #include "common/cram_reference.hpp"
 #include "common/errors.hpp"
@@ -12,6 +14,7 @@
 #include "common/parent_death.hpp"
 #include "common/paths.hpp"
 #include "sam/dataset_reader.hpp"
+#include "sam/export_tables.hpp"
 #include "sam/hts_handles.hpp"
 #include "sam/read_conversion.hpp"
 #include "sam/run_hits.hpp"
@@ -57,7 +60,20 @@ void refuse_overwritten_run_inputs(const SamOptions& o, bool six_files) {
     for (const char* suffix : {"", ".bai", ".crai"})
       outputs.push_back({"option -o", o.output_path + suffix});
   if (!o.summary_path.empty()) outputs.push_back({"option --summary", o.summary_path});
+  if (!o.annotation_path.empty()) inputs.push_back({"--annotation", o.annotation_path});
+  for (const auto& [label, path] :
+       {std::pair{"option --sj", &o.sj_path}, std::pair{"option --sj-bed", &o.sj_bed_path},
+        std::pair{"option --gene-counts", &o.gene_counts_path}})
+    if (!path->empty()) outputs.push_back({label, *path});
   refuse_overwritten_inputs(outputs, inputs);
+}
+
+// Without --unmapped the conversion stops after the last read with a hit;
+// the tables count the reads after it as unmapped.
+void read_to_end(RunReads& dataset) {
+  DatasetRead read;
+  while (dataset.next(read)) {
+  }
 }
 
 int usage_error(const UsageError& e) {
@@ -115,7 +131,11 @@ int run_quilm2sam(int argc, const char* const* argv, bool driven) {
   input.max_insert = options.max_insert;
   input.keep_records = write;
   input.mate_rescue = options.mate_rescue;
+  std::optional<ExportTables> tables;
+  if (tables_wanted(options)) tables.emplace(options, genome, dataset.paired());
+  input.tables = tables ? &*tables : nullptr;
   const ReadCounts counts = convert_reads(input, dataset, out, pool.get());
+  if (tables) read_to_end(dataset);
   check_read_count(options, stamp, dataset.count());
   if (write) {
     finish_output(out);
@@ -123,6 +143,9 @@ int run_quilm2sam(int argc, const char* const* argv, bool driven) {
         stderr, "quilm2sam: %ld records written to %s: %zu hits of %ld reads, %ld unmapped\n",
         out.records, options.output_path.c_str(), run.hits.size(), counts.mapped, counts.unmapped);
   }
+  if (tables)
+    write_export_tables(options, *tables, genome,
+                        dataset.paired() ? dataset.count() / 2 : dataset.count());
   report_renamed_reads(counts.renamed);
   report_pairs(options, counts.pairs);
   return 0;

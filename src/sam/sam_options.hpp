@@ -33,6 +33,13 @@ struct SamOptions {
   // --rescued=<file>: the run's "<output>-rescue"; a read's rescued
   // alignments replace its hits when they score higher. Empty: none.
   std::string rescued_path;
+  // Tables counted from the records written: the junction table (--sj),
+  // the same as BED12 (--sj-bed), reads per gene (--gene-counts, which
+  // needs --annotation). Empty: not written.
+  std::string sj_path;
+  std::string sj_bed_path;
+  std::string gene_counts_path;
+  std::string annotation_path;  // --annotation: GTF/GFF (or a refjunc table for --sj)
   bool help = false;
   RunKind run_kind = RunKind::kFound;  // --run-kind=splice|mapping
   ReadGroup read_group;                // --rg-id, --rg
