@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/annotation_reading.hpp"
 #include "common/command_line.hpp"
 #include "common/cram_reference.hpp"
 #include "common/errors.hpp"
@@ -82,6 +83,9 @@ void check_bam_export(const DriverOptions& o) {
                        "' once more after the run, so it must be a regular file, not a pipe or "
                        "standard input (or convert the run with quilm2sam afterwards)");
   if (bam.path.ends_with(".cram")) check_cram_reference(o.config.ref_path, "option --bam");
+  if (!bam.gene_counts_path.empty() && read_gene_exons(o.rescue.junctions_path).exons.empty())
+    throw UsageError("option --gene-counts: the annotation '" + o.rescue.junctions_path +
+                     "' holds no GTF/GFF exon line with a gene to count reads by");
   program_beside_driver(kExportProgram, export_stage(bam));
 }
 
@@ -127,6 +131,16 @@ void add_rescue_arguments(const BamExport& bam, std::vector<std::string>& args) 
   if (!bam.mates_path.empty()) args.push_back("--mate-rescue");
 }
 
+// The tables counted from the export's records, and the annotation they use.
+void add_table_arguments(const BamExport& bam, std::vector<std::string>& args) {
+  if (!bam.sj_path.empty()) args.push_back("--sj=" + bam.sj_path);
+  if (!bam.sj_bed_path.empty()) args.push_back("--sj-bed=" + bam.sj_bed_path);
+  if (!bam.gene_counts_path.empty()) args.push_back("--gene-counts=" + bam.gene_counts_path);
+  const bool tables =
+      !bam.sj_path.empty() || !bam.sj_bed_path.empty() || !bam.gene_counts_path.empty();
+  if (tables && !bam.annotation_path.empty()) args.push_back("--annotation=" + bam.annotation_path);
+}
+
 }  // namespace
 
 std::vector<std::string> export_arguments(const BamExport& bam, const RunConfig& config) {
@@ -144,6 +158,7 @@ std::vector<std::string> export_arguments(const BamExport& bam, const RunConfig&
   if (!bam.summary_file.empty()) args.push_back("--summary-file=" + bam.summary_file);
   if (bam.max_hits > 0) args.push_back("--max-hits=" + std::to_string(bam.max_hits));
   if (!bam.unmapped_fastq.empty()) args.push_back("--unmapped-fastq=" + bam.unmapped_fastq);
+  add_table_arguments(bam, args);
   return args;
 }
 

@@ -151,6 +151,7 @@ int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_leng
   bam_export.count_pairs = count_pairs;
   bam_export.command_line = command_line_of(argc, argv);
   remove_work = options.remove_work;
+  bam_export.annotation_path = options.rescue.junctions_path;
   return config.cpu_cores;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/known_junctions.hpp"
 #include "common/rescue_record.hpp"
 #include "pipeline/segmentation.hpp"
 
@@ -17,13 +18,7 @@ namespace quilm {
 // errors). Sorted, without repeats.
 std::vector<ChromosomeJunction> run_junctions(const std::string& splice_merged);
 
-// The introns between consecutive exons of each transcript of a GTF or GFF
-// annotation, or the junctions of a refjunc table ("<n> <chromosome>
-// <strand> <donor>,<acceptor> <left>,<right> <support>", donor the last exon
-// base, acceptor the first base after the intron, 1-based). Sorted, without
-// repeats. Throws IoError when the file cannot be read, InputError when it
-// is in neither format or names no junction.
-std::vector<ChromosomeJunction> read_known_junctions(const std::string& path);
+// read_known_junctions: see common/known_junctions.hpp.
 
 // How the known junctions fit the reference: those on a chromosome it does
 // not hold, those with intron bases past their chromosome's end (each with

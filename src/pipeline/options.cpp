@@ -205,8 +205,7 @@ bool read_export_option(const std::string& arg, BamExport& e, std::string& probl
 }
 
 // Options beyond the one-letter ones: "--name" or "--name=value", one argument.
-bool read_long_option(DriverKind kind, const std::string& arg, DriverOptions& o,
-                      std::string& problem) {
+bool read_long_option(DriverKind kind, std::string arg, DriverOptions& o, std::string& problem) {
   static constexpr std::string_view kStore = "--index-store=";
   if (arg.starts_with(kStore)) {
     o.index_store = arg.substr(kStore.size());
@@ -250,10 +249,28 @@ bool read_long_option(DriverKind kind, const std::string& arg, DriverOptions& o,
   }
   if (take_read_group_option(arg, o.bam_export.read_group)) return true;
   if (read_export_option(arg, o.bam_export, problem)) return problem.empty();
+  struct TableOption {
+    std::string_view prefix;
+    std::string* path;
+  };
+  for (const TableOption& t : {TableOption{"--sj=", &o.bam_export.sj_path},
+                               TableOption{"--sj-bed=", &o.bam_export.sj_bed_path},
+                               TableOption{"--gene-counts=", &o.bam_export.gene_counts_path}}) {
+    if (!arg.starts_with(t.prefix)) continue;
+    *t.path = arg.substr(t.prefix.size());
+    const std::string name = "option " + std::string(t.prefix.substr(0, t.prefix.size() - 1));
+    if (t.path->empty()) {
+      problem = name + "=<file>: the file name is empty";
+      return false;
+    }
+    return path_fits_a_line(name, *t.path, problem);
+  }
+  // --annotation is another name of --junctions: known junctions for the
+  // rescue stage, and the genes and known introns of the export's tables.
   static constexpr std::string_view kJunctions = "--junctions=";
   static constexpr std::string_view kAnnotation = "--annotation=";
   const bool junctions = arg.starts_with(kJunctions) || arg.starts_with(kAnnotation);
-  if ((arg == "--rescue" || arg == "--no-rescue" || junctions) && kind != DriverKind::kSplice) {
+  if ((arg == "--rescue" || arg == "--no-rescue") && kind != DriverKind::kSplice) {
     problem = "option " + arg.substr(0, arg.find('=')) +
               ": the rescue stage runs after the splice stage; use quilm2splice";
     return false;
@@ -343,6 +360,28 @@ bool check_bam_options(const BamExport& e, std::string& problem) {
   return true;
 }
 
+// The export's tables need the export, and the genes need an annotation;
+// an annotation serves the rescue stage or the tables.
+bool check_table_options(const DriverOptions& o, std::string& problem) {
+  const BamExport& e = o.bam_export;
+  const bool tables = !e.sj_path.empty() || !e.sj_bed_path.empty() || !e.gene_counts_path.empty();
+  if (tables && e.path.empty())
+    problem =
+        "options --sj, --sj-bed and --gene-counts count the records of --bam=<file>, which "
+        "is not given";
+  else if (!e.gene_counts_path.empty() && o.rescue.junctions_path.empty())
+    problem = "option --gene-counts needs the genes of --annotation=<GTF/GFF>, which is not given";
+  else if (!o.rescue.junctions_path.empty() && !o.rescue.enabled && !tables)
+    problem = o.rescue.declined
+                  ? "option --junctions=<file> (--annotation) gives known junctions to the rescue "
+                    "stage, which --no-rescue turns off, or annotates the tables of --sj and "
+                    "--gene-counts, none of which is given"
+                  : "option --junctions=<file> (--annotation) gives known junctions to --rescue "
+                    "(or --bam) or annotates the tables of --sj and --gene-counts, none of which "
+                    "is given";
+  return problem.empty();
+}
+
 bool check_values(const DriverOptions& o, const GivenFlags& g, std::string& problem) {
   const RunConfig& c = o.config;
   struct Need {
@@ -376,14 +415,7 @@ bool check_values(const DriverOptions& o, const GivenFlags& g, std::string& prob
     problem = "options --rescue and --no-rescue contradict each other; give one of them";
     return false;
   }
-  if (!o.rescue.junctions_path.empty() && !o.rescue.enabled) {
-    problem = o.rescue.declined
-                  ? "option --junctions=<file> gives known junctions to the rescue stage, which "
-                    "--no-rescue turns off"
-                  : "option --junctions=<file> gives known junctions to --rescue (or --bam), "
-                    "neither of which is given";
-    return false;
-  }
+  if (!check_table_options(o, problem)) return false;
   if (!o.name_check && o.mates_path.empty()) {
     problem = "option --no-name-check applies to the mates of --mates=<file>, which is not given";
     return false;
@@ -519,6 +551,12 @@ constexpr HelpLine kHelpLines[] = {
      "with --rescue or --bam: known junctions from a GTF/GFF\nannotation or a refjunc junction "
      "table\n"
      "(--annotation=<file> is the same)"},
+    {For::kBoth, "--annotation=<file>",
+     "the same as --junctions; also the genes of --gene-counts\nand the known introns of --sj"},
+    {For::kBoth, "--sj=<file>", "with --bam: a junction table of the BAM's introns"},
+    {For::kBoth, "--sj-bed=<file>", "with --bam: the same introns as BED12"},
+    {For::kBoth, "--gene-counts=<file>",
+     "with --bam and --annotation: reads (pairs) per gene,\nunstranded and stranded both ways"},
     {For::kBoth, "--remove-work",
      "after a successful run, remove its files from the work\nfolder (the index store stays)"},
     {For::kBoth, "--help", "this text"},

@@ -26,6 +26,12 @@ struct BamExport {
   std::string summary_file;    // --summary-file: the closing summary for QC tools
   int max_hits = 0;            // --max-hits: records per read, or pairs per pair; 0: all
   std::string unmapped_fastq;  // --unmapped-fastq: prefix of the unaligned reads' FASTQ
+  // Tables the export counts from its records (--sj, --sj-bed,
+  // --gene-counts); empty: not written. The annotation is --junctions's.
+  std::string sj_path;
+  std::string sj_bed_path;
+  std::string gene_counts_path;
+  std::string annotation_path;
 };
 
 // The rescue stage after the final merge: --rescue, or --bam=<file> of the

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
+#include <utility>
 
 #include "common/cram_reference.hpp"
 #include "common/errors.hpp"
@@ -13,6 +15,7 @@
 #include "common/parent_death.hpp"
 #include "common/paths.hpp"
 #include "sam/dataset_reader.hpp"
+#include "sam/export_tables.hpp"
 #include "sam/hts_handles.hpp"
 #include "sam/read_conversion.hpp"
 #include "sam/run_hits.hpp"
@@ -64,6 +67,11 @@ void refuse_overwritten_run_inputs(const SamOptions& o, bool six_files) {
   if (!o.unmapped_fastq.empty())
     for (const std::string& path : unmapped_fastq_paths(o.unmapped_fastq, !o.mates_path.empty()))
       outputs.push_back({"option --unmapped-fastq", path});
+  if (!o.annotation_path.empty()) inputs.push_back({"--annotation", o.annotation_path});
+  for (const auto& [label, path] :
+       {std::pair{"option --sj", &o.sj_path}, std::pair{"option --sj-bed", &o.sj_bed_path},
+        std::pair{"option --gene-counts", &o.gene_counts_path}})
+    if (!path->empty()) outputs.push_back({label, *path});
   refuse_overwritten_inputs(outputs, inputs);
 }
 
@@ -74,6 +82,14 @@ void report_summary(const SamOptions& options, const SummaryCounts& counts, bool
   const std::string text = summary_text(counts);
   write_whole_file(options.summary_file, text);
   if (!driven) std::fputs(text.c_str(), stderr);
+}
+
+// Without --unmapped the conversion stops after the last read with a hit;
+// the tables count the reads after it as unmapped.
+void read_to_end(RunReads& dataset) {
+  DatasetRead read;
+  while (dataset.next(read)) {
+  }
 }
 
 int usage_error(const UsageError& e) {
@@ -135,8 +151,12 @@ int run_quilm2sam(int argc, const char* const* argv, bool driven) {
   UnmappedFastq unmapped_fastq(options.unmapped_fastq, dataset.paired());
   input.unmapped_fastq = &unmapped_fastq;
   input.read_all = !options.summary_file.empty();
+  std::optional<ExportTables> tables;
+  if (tables_wanted(options)) tables.emplace(options, genome, dataset.paired());
+  input.tables = tables ? &*tables : nullptr;
   const ReadCounts counts = convert_reads(input, dataset, out, pool.get());
   unmapped_fastq.close();
+  if (tables) read_to_end(dataset);
   check_read_count(options, stamp, dataset.count());
   if (write) {
     finish_output(out);
@@ -144,6 +164,9 @@ int run_quilm2sam(int argc, const char* const* argv, bool driven) {
         stderr, "quilm2sam: %ld records written to %s: %zu hits of %ld reads, %ld unmapped\n",
         out.records, options.output_path.c_str(), run.hits.size(), counts.mapped, counts.unmapped);
   }
+  if (tables)
+    write_export_tables(options, *tables, genome,
+                        dataset.paired() ? dataset.count() / 2 : dataset.count());
   report_renamed_reads(counts.renamed);
   report_pairs(options, counts.pairs);
   report_summary(options, counts.summary, driven);

@@ -400,6 +400,8 @@ ReadBatch& take(BatchQueue& q) {
 // Writes the records before an error, as a plain loop over the reads would
 // have, then throws it.
 void write_batch(SamOutput& out, ReadCounts& counts, ReadBatch& b) {
+  // The records stay in dataset order: a sorted block sorts only its keys.
+  if (b.input->tables && !b.error) tally_records(*b.input->tables, b.block.records);
   if (!b.sorted) {
     write_stored_records(out, b.block.records);
   } else if (!b.error) {

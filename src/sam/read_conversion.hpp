@@ -11,6 +11,7 @@
 
 #include "common/pair_counts.hpp"
 #include "sam/dataset_reader.hpp"
+#include "sam/export_tables.hpp"
 #include "sam/mate_pairing.hpp"
 #include "sam/reference_genome.hpp"
 #include "sam/rescued_alignments.hpp"
@@ -36,6 +37,8 @@ struct ConversionInput {
   bool read_all = false;  // the dataset read to its end, for the summary's read count
   // By read number; a read's that score higher than its hits replace them.
   const std::vector<RescuedAlignment>* rescued = nullptr;
+  // Counts the records as they are written, in dataset order; null: none.
+  ExportTables* tables = nullptr;
 };
 
 struct ReadCounts {

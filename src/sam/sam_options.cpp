@@ -102,6 +102,14 @@ void parse_argument(int argc, const char* const* argv, int& i, SamOptions& o) {
     o.max_hits = parse_max_hits(arg.substr(11));
   } else if (arg.starts_with("--unmapped-fastq=")) {
     set_once(o.unmapped_fastq, std::string(arg.substr(17)), "--unmapped-fastq");
+  } else if (arg.starts_with("--sj=")) {
+    set_once(o.sj_path, std::string(arg.substr(5)), "--sj");
+  } else if (arg.starts_with("--sj-bed=")) {
+    set_once(o.sj_bed_path, std::string(arg.substr(9)), "--sj-bed");
+  } else if (arg.starts_with("--gene-counts=")) {
+    set_once(o.gene_counts_path, std::string(arg.substr(14)), "--gene-counts");
+  } else if (arg.starts_with("--annotation=")) {
+    set_once(o.annotation_path, std::string(arg.substr(13)), "--annotation");
   } else if (arg.starts_with(kThreads)) {
     o.threads = parse_threads(arg.substr(kThreads.size()));
   } else if (arg.size() >= 2 && arg[0] == '-' && arg[1] != '-') {
@@ -135,6 +143,12 @@ void check_complete(const SamOptions& o) {
     throw UsageError("--mates=" + o.mates_path + " names the file of -D; give the second mates");
   if (o.sort && o.output_path == "-")
     throw UsageError("--sort needs an output file, beside which its temporary runs lie");
+  if ((!o.sj_path.empty() || !o.sj_bed_path.empty() || !o.gene_counts_path.empty()) &&
+      o.output_path.empty())
+    throw UsageError(
+        "--sj, --sj-bed and --gene-counts count the records of -o, which is not given");
+  if (!o.gene_counts_path.empty() && o.annotation_path.empty())
+    throw UsageError("--gene-counts needs the genes of --annotation=<GTF/GFF>, which is not given");
   const std::string problem = read_group_problem(o.read_group);
   if (!problem.empty()) throw UsageError(problem);
 }
@@ -150,6 +164,8 @@ const char* sam_usage() {
          "                 [--summary=<file>] [--mate-rescue]]\n"
          "                 [--rescued=<file>] [--summary-file=<file>] [--max-hits=<n>]\n"
          "                 [--unmapped-fastq=<prefix>]\n"
+         "                 [--sj=<file>] [--sj-bed=<file>] [--gene-counts=<file>]\n"
+         "                 [--annotation=<file>]\n"
          "Writes the hits of a finished run as SAM, BAM or CRAM.\n"
          "  -R<reference>       reference FASTA of the run (plain or gzip)\n"
          "  -D<dataset>         FASTQ dataset of the run (plain or gzip, '-' for standard\n"
@@ -189,6 +205,12 @@ const char* sam_usage() {
          "  --unmapped-fastq=<p> the reads without an alignment to <p>.fq (pairs of\n"
          "                      such mates to <p>_1.fq, <p>_2.fq; gzip when <p>\n"
          "                      ends in .gz)\n"
+         "  --sj=<file>         the introns of the records written: a junction table\n"
+         "  --sj-bed=<file>     the same introns as BED12\n"
+         "  --gene-counts=<file> reads (pairs) per gene of --annotation, unstranded and\n"
+         "                      stranded both ways\n"
+         "  --annotation=<file> GTF/GFF: genes for --gene-counts, known introns for --sj\n"
+         "                      (or a refjunc junction table)\n"
          "  --help              this text\n"
          "  --version           the program's version\n"
          "Example: quilm2sam -Rgenome.fa -Dreads.fq.gz -Oresult -o result.bam --sort\n";

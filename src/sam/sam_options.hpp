@@ -36,6 +36,13 @@ struct SamOptions {
   std::string summary_file;    // --summary-file: the closing summary for QC tools
   int max_hits = 0;            // --max-hits: records per read (a pair's concordant pairs); 0: all
   std::string unmapped_fastq;  // --unmapped-fastq: prefix of the unaligned reads' FASTQ
+  // Tables counted from the records written: the junction table (--sj),
+  // the same as BED12 (--sj-bed), reads per gene (--gene-counts, which
+  // needs --annotation). Empty: not written.
+  std::string sj_path;
+  std::string sj_bed_path;
+  std::string gene_counts_path;
+  std::string annotation_path;  // --annotation: GTF/GFF (or a refjunc table for --sj)
   bool help = false;
   RunKind run_kind = RunKind::kFound;  // --run-kind=splice|mapping
   ReadGroup read_group;                // --rg-id, --rg

@@ -10,7 +10,7 @@
 #include "common/input_file.hpp"
 #include "common/output_file.hpp"
 #include "common/paths.hpp"
-#include "tools/annoprep/annotation_reading.hpp"
+#include "common/annotation_reading.hpp"
 #include "tools/annoprep/genome_reading.hpp"
 #include "tools/annoprep/refflat_writing.hpp"
 #include "tools/annoprep/staged_file.hpp"

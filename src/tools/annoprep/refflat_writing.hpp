@@ -2,7 +2,7 @@
 #pragma once
 
 #include "common/output_file.hpp"
-#include "tools/annoprep/annotation_reading.hpp"
+#include "common/annotation_reading.hpp"
 #include "tools/annoprep/transcript_table.hpp"
 
 namespace quilm::annoprep {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/annoprep/annotation_reading.hpp"
+#include "common/annotation_reading.hpp"
 
 namespace quilm::annoprep {
 

@@ -1,4 +1,4 @@
-#include "tools/annoprep/annotation_reading.hpp"
+#include "common/annotation_reading.hpp"
 
 #include <functional>
 #include <limits>
@@ -7,7 +7,7 @@
 #include "common/input_file.hpp"
 #include "common/text_scanner.hpp"
 
-namespace quilm::annoprep {
+namespace quilm {
 
 namespace {
 
@@ -38,9 +38,9 @@ void take_position(const std::string_view (&columns)[9], int count, ExonFields& 
   fields.strand = has_strand ? columns[6][0] : '.';
 }
 
-// The quoted value after the word "transcript_id" among the space-separated
-// words of the attribute column.
-bool gtf_transcript_id(std::string_view attributes, std::string_view& id) {
+// The quoted value after the word `key` among the space-separated words of
+// the attribute column.
+bool gtf_attribute(std::string_view attributes, std::string_view key, std::string_view& id) {
   bool after_key = false;
   std::size_t pos = 0;
   while (pos < attributes.size()) {
@@ -55,7 +55,7 @@ bool gtf_transcript_id(std::string_view attributes, std::string_view& id) {
       id = word.substr(0, word.find('"'));
       return true;
     }
-    after_key = word == "transcript_id";
+    after_key = word == key;
     pos = end;
   }
   return false;
@@ -81,8 +81,29 @@ bool select_gtf_exon(std::string_view line, ExonFields& fields) {
   std::string_view columns[9];
   int count = split_columns(line, columns);
   if (count < 9 || columns[2] != "exon") return false;
-  if (!gtf_transcript_id(columns[8], fields.id)) return false;
+  if (!gtf_attribute(columns[8], "transcript_id", fields.id)) return false;
   take_position(columns, count, fields);
+  return true;
+}
+
+bool select_gtf_gene_exon(std::string_view line, ExonFields& fields) {
+  std::string_view columns[9];
+  int count = split_columns(line, columns);
+  if (count < 9 || columns[2] != "exon") return false;
+  if (!gtf_attribute(columns[8], "gene_id", fields.id)) return false;
+  take_position(columns, count, fields);
+  return true;
+}
+
+bool select_gff_gene_exon(std::string_view line, ExonFields& fields) {
+  if (!select_gff_exon(line, fields)) return false;
+  for (std::string_view key : {"\tgene_id=", ";gene_id="}) {
+    const std::size_t at = line.find(key);
+    if (at == std::string_view::npos) continue;
+    std::string_view rest = line.substr(at + key.size());
+    fields.id = rest.substr(0, rest.find(';'));
+    break;
+  }
   return true;
 }
 
@@ -151,19 +172,48 @@ class ExonCollector {
   IdNumbers* current_ids_ = nullptr;
 };
 
-AnnotationExons collect_exons(const std::string& path,
-                              bool (*select)(std::string_view, ExonFields&)) {
+using ExonSelector = bool (*)(std::string_view, ExonFields&);
+
+// Calls add(fields) for every selected line, in file order.
+template <typename Add>
+void for_each_exon(const std::string& path, ExonSelector select, Add add) {
   InputFile in(path);
-  ExonCollector collector;
   std::string line;
   ExonFields fields;
   while (in.read_line(line)) {
     std::string_view text = line;
     if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
     if (text.empty()) continue;
-    if (select(text, fields)) collector.add(fields);
+    if (select(text, fields)) add(fields);
   }
+}
+
+AnnotationExons collect_exons(const std::string& path, ExonSelector select) {
+  ExonCollector collector;
+  for_each_exon(path, select, [&](const ExonFields& fields) { collector.add(fields); });
   return collector.take();
+}
+
+// Numbers names in order of first appearance.
+std::uint32_t number_of(std::string_view name, IdNumbers& numbers,
+                        std::vector<std::string>& names) {
+  auto it = numbers.find(name);
+  if (it == numbers.end()) {
+    it = numbers.emplace(std::string(name), static_cast<std::uint32_t>(names.size())).first;
+    names.emplace_back(name);
+  }
+  return it->second;
+}
+
+AnnotationGenes collect_genes(const std::string& path, ExonSelector select) {
+  AnnotationGenes genes;
+  IdNumbers chromosomes;
+  IdNumbers ids;
+  for_each_exon(path, select, [&](const ExonFields& f) {
+    genes.exons.push_back({number_of(f.chromosome, chromosomes, genes.chromosomes),
+                           number_of(f.id, ids, genes.ids), f.strand, f.start, f.end});
+  });
+  return genes;
 }
 
 }  // namespace
@@ -176,4 +226,10 @@ AnnotationExons gff_stack(const std::string& gff_path) {
   return collect_exons(gff_path, &select_gff_exon);
 }
 
-}  // namespace quilm::annoprep
+AnnotationGenes read_gene_exons(const std::string& path) {
+  AnnotationGenes genes = collect_genes(path, &select_gtf_gene_exon);
+  if (genes.exons.empty()) genes = collect_genes(path, &select_gff_gene_exon);
+  return genes;
+}
+
+}  // namespace quilm

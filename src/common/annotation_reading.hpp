@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace quilm::annoprep {
+namespace quilm {
 
 // One selected exon line; coordinates as written (1-based, inclusive).
 struct ExonLine {
@@ -50,9 +50,38 @@ bool select_gtf_exon(std::string_view line, ExonFields& fields);
 // "="-separated piece that contains "Parent", up to ";" or the line end.
 bool select_gff_exon(std::string_view line, ExonFields& fields);
 
+// A GTF exon line as select_gtf_exon, with the identifier of the word
+// "gene_id" instead.
+bool select_gtf_gene_exon(std::string_view line, ExonFields& fields);
+
+// A GFF exon line as select_gff_exon; its identifier is that of a
+// "gene_id=" attribute when it has one, else its Parent.
+bool select_gff_gene_exon(std::string_view line, ExonFields& fields);
+
 // Reads every GTF (transcriptid_stack) or GFF (gff_stack) exon line of the
 // annotation, skipping blank lines and CR before LF.
 AnnotationExons transcriptid_stack(const std::string& gtf_path);
 AnnotationExons gff_stack(const std::string& gff_path);
 
-}  // namespace quilm::annoprep
+// An exon line with the gene it belongs to; coordinates as written.
+struct GeneExonLine {
+  std::uint32_t chromosome = 0;  // index into AnnotationGenes::chromosomes
+  std::uint32_t gene = 0;        // index into AnnotationGenes::ids
+  char strand = '.';
+  long start = 0;
+  long end = 0;
+};
+
+// The exon lines of an annotation in file order; chromosome and gene names
+// are numbered in order of first appearance.
+struct AnnotationGenes {
+  std::vector<std::string> chromosomes;
+  std::vector<std::string> ids;
+  std::vector<GeneExonLine> exons;
+};
+
+// The exons of a GTF annotation by gene_id, or when it has none of a GFF
+// one (see select_gff_gene_exon). Empty when the file holds neither.
+AnnotationGenes read_gene_exons(const std::string& path);
+
+}  // namespace quilm

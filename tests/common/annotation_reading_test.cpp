@@ -1,8 +1,8 @@
-#include "tools/annoprep/annotation_reading.hpp"
+#include "common/annotation_reading.hpp"
 
 #include "support/test_support.hpp"
 
-namespace quilm::annoprep {
+namespace quilm {
 namespace {
 
 using test::spit;
@@ -71,4 +71,4 @@ TEST(AnnoprepAnnotationFields, CoordinatesConvertLikeAtol) {
 }
 
 }  // namespace
-}  // namespace quilm::annoprep
+}  // namespace quilm
