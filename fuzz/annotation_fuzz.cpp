@@ -4,17 +4,17 @@
 #include <cstdint>
 
 #include "fuzz_support.hpp"
-#include "tools/annoprep/annotation_reading.hpp"
+#include "common/annotation_reading.hpp"
 
 namespace {
 
 void select_lines(std::string_view text) {
-  quilm::annoprep::ExonFields fields;
+  quilm::ExonFields fields;
   while (!text.empty()) {
     const std::size_t nl = text.find('\n');
     const std::string_view line = text.substr(0, nl);
-    quilm::annoprep::select_gtf_exon(line, fields);
-    quilm::annoprep::select_gff_exon(line, fields);
+    quilm::select_gtf_exon(line, fields);
+    quilm::select_gff_exon(line, fields);
     if (nl == std::string_view::npos) break;
     text.remove_prefix(nl + 1);
   }
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   quilm::fuzz::ScratchDir dir;
   const std::string path = dir.file("annotation");
   quilm::fuzz::write_file(path, text);
-  quilm::fuzz::refuse_cleanly([&] { quilm::annoprep::transcriptid_stack(path); });
-  quilm::fuzz::refuse_cleanly([&] { quilm::annoprep::gff_stack(path); });
+  quilm::fuzz::refuse_cleanly([&] { quilm::transcriptid_stack(path); });
+  quilm::fuzz::refuse_cleanly([&] { quilm::gff_stack(path); });
   return 0;
 }

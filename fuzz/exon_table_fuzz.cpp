@@ -35,6 +35,7 @@ char annotation_strand(char strand) {
 // The transcripts as annoprep writes them from a GTF annotation, exons in
 // the order given. annoprep never writes a transcript without exons.
 void write_exon_table(const TranscriptTable& table, const std::string& path) {
+  using namespace quilm;
   using namespace quilm::annoprep;
   std::map<std::string, ChromosomeExons> by_chromosome;
   for (const TranscriptModel& m : table) {
