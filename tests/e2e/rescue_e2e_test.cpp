@@ -203,7 +203,7 @@ TEST_F(RescueRuns, BadJunctionFilesAndMisusedOptionsAreRefusedBeforeTheRun) {
       {{"--rescue", "--junctions=" + path("missing.gtf")}, path("missing.gtf")},
       {{"--rescue", "--junctions=" + path("notes.txt")}, "neither a GTF/GFF annotation"},
       {{"--rescue", "--annotation=" + path("missing.gtf")}, path("missing.gtf")},
-      {{"--junctions=" + path("notes.txt")}, "--rescue (or --bam), neither of which is given"},
+      {{"--junctions=" + path("notes.txt")}, "to --rescue (or --bam) or annotates the tables"},
       {{"--bam=" + path("bad/out.bam"), "--no-rescue", "--annotation=" + path("notes.txt")},
        "which --no-rescue turns off"},
       {{"--rescue", "--no-rescue"}, "--rescue and --no-rescue contradict each other"},
