@@ -22,6 +22,8 @@
 #   default   quilm2splice -C2 -L<length>
 #   rescue    the same with --rescue
 #   rescue+a  the same with --rescue --junctions=<the annotation>
+#   bam-plain the same with --bam=out.bam --no-rescue (export timed too)
+#   bam       the same with --bam=out.bam: the default path, rescue included
 #   hisat2    hisat2 -p2 -x <index> -U <reads> | samtools view -b
 # The timed runs write no BAM; the last run's outputs are then exported with
 # quilm2sam --sort --unmapped (with --rescued=<output>-rescue for the rescue
@@ -125,7 +127,7 @@ export_ours() {
 bench_set() {
   local name=$1 reads=$2 truth=$3 length=$4 n=$5 work=$cache/runs
   declare -A times=()
-  local configs=(default rescue rescue+a)
+  local configs=(default rescue rescue+a bam-plain bam)
   [ "$peer" = 1 ] && configs+=(hisat2)
   for ((r = 1; r <= n; r++)); do
     for c in "${configs[@]}"; do
@@ -133,6 +135,8 @@ bench_set() {
         default) t=$(run_ours "$work/$c" "$reads" "$length") ;;
         rescue) t=$(run_ours "$work/$c" "$reads" "$length" --rescue) ;;
         rescue+a) t=$(run_ours "$work/$c" "$reads" "$length" --rescue --junctions="$gtf") ;;
+        bam-plain) t=$(run_ours "$work/$c" "$reads" "$length" --bam=out.bam --no-rescue) ;;
+        bam) t=$(run_ours "$work/$c" "$reads" "$length" --bam=out.bam) ;;
         hisat2) t=$(run_peer "$work/$c" "$reads") ;;
       esac
       times[$c]+="$t "
@@ -144,12 +148,18 @@ bench_set() {
   echo "$name ($n runs; correct and junction reads in %, introns: sensitivity, precision, precision >=2 reads)"
   printf "%-9s %7s %6s %7s %8s %7s %7s %7s\n" config wall_s ratio correct junction i_sens i_prec i_prec2
   for c in "${configs[@]}"; do
-    [ "$c" = hisat2 ] || export_ours "$work/$c" "$reads"
+    case $c in hisat2 | bam*) ;; *) export_ours "$work/$c" "$reads" ;; esac
     local m
     m=$(tr ' ' '\n' <<<"${times[$c]}" | grep . | bench_median)
     printf "%-9s %7.2f %6.2f %s\n" "$c" "$m" "$(awk -v a="$m" -v b="$base" 'BEGIN {print a / b}')" \
       "$(scores "$work/$c/out.bam" "$truth")"
   done
+  # The rescue stage's share of the default --bam run (its last run).
+  local rescue_s
+  rescue_s=$(sed -n 's/^The Time of rescue 14 seed used : \([0-9.]*\) sec$/\1/p' "$work/bam/config.txt")
+  echo "rescue stage: ${rescue_s:-?} s of the last bam run's $(cat "$work/bam/time.txt") s;" \
+    "bam / bam-plain: $(awk -v a="$(tr ' ' '\n' <<<"${times[bam]}" | grep . | bench_median)" \
+      -v b="$(tr ' ' '\n' <<<"${times[bam-plain]}" | grep . | bench_median)" 'BEGIN {printf "%.2f", a / b}')"
 }
 
 for length in $lengths; do
