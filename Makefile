@@ -3,6 +3,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
+PREFIX     ?= /usr/local
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 # What scripts/demo.sh runs: the splice driver, built with its workers.
 DEMO_PROGRAMS = quilm2splice
@@ -12,7 +13,7 @@ DEMO_PROGRAMS = quilm2splice
 MAKEFLAGS += --no-print-directory
 QUIET_BUILD = -DCMAKE_RULE_MESSAGES=OFF
 
-.PHONY: all deps configure build demo test test-sanitize fuzz bench clean
+.PHONY: all deps configure build install demo test test-sanitize fuzz bench clean
 
 all: build
 
@@ -24,6 +25,10 @@ configure: deps
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
+
+# The programs, workers, manual pages and documents under PREFIX.
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
 
 demo: configure
 	@cmake --build $(BUILD) -j $(JOBS) --target $(DEMO_PROGRAMS)
@@ -45,6 +50,13 @@ fuzz:
 	@cmake -S fuzz -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DQUILM_FUZZ=ON >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# The quick benchmarks, a few minutes on 2 cores: the options on the bundled
+# example, and a bundled-size run beside HISAT2 on 20,000 reads of the shared
+# region (bench/README.md has the others, which take far longer).
+bench: build
+	@bench/options.sh $(BUILD)/bin
+	@READS=20000 bench/end_to_end.sh $(BUILD)/bin 3
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "common/errors.hpp"
+#include "common/long_options.hpp"
 #include "common/version.hpp"
 
 namespace quilm {
@@ -43,6 +45,25 @@ int run_program(const char* program, const std::string& help, int argc, const ch
   const InfoRequest request = info_request(argc, argv);
   if (request != InfoRequest::kNone) return answer(request, program, help);
   return run_program(program, body);
+}
+
+int run_program(const char* program, const std::string& help, int& argc, char**& argv,
+                const std::function<int()>& body, const std::string& options_text) {
+  const InfoRequest request = info_request(argc, argv);
+  if (request != InfoRequest::kNone) return answer(request, program, help);
+  std::vector<std::string> joined;
+  std::vector<char*> pointers;
+  return run_program(program, [&] {
+    joined =
+        join_long_option_values(std::vector<std::string>(argv + 1, argv + argc),
+                                long_options_in_help(options_text.empty() ? help : options_text));
+    pointers.push_back(argv[0]);
+    for (std::string& arg : joined) pointers.push_back(arg.data());
+    pointers.push_back(nullptr);
+    argc = static_cast<int>(pointers.size()) - 1;
+    argv = pointers.data();
+    return body();
+  });
 }
 
 void print_warning(const char* program, const std::string& message) {

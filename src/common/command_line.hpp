@@ -16,6 +16,17 @@ namespace quilm {
 int run_program(const char* program, const std::string& help, int argc, const char* const* argv,
                 const std::function<int()>& body);
 
+// The same for a main's own argc and argv, which the body reads: before it
+// runs, every "--name value" of an option that the help text lists with a
+// value is joined into "--name=value", and argc and argv are pointed at the
+// joined arguments (see long_options.hpp). An unknown long option, or one
+// whose value is missing, ends the program with one line on stderr. The
+// long options known are those of `options_text` when given (a program that
+// refuses some listed options with a message of its own lists them there),
+// else those of the help text.
+int run_program(const char* program, const std::string& help, int& argc, char**& argv,
+                const std::function<int()>& body, const std::string& options_text = {});
+
 // "<program>: warning: <message>" on stderr, stdout flushed first so that
 // the two streams interleave in the order they were written.
 void print_warning(const char* program, const std::string& message);

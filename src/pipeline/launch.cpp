@@ -55,10 +55,15 @@ std::string own_program_folder() {
 }
 
 std::string program_beside_driver(const std::string& name, const std::string& stage) {
-  const std::string path = own_program_folder() + "/" + name;
-  if (::access(path.c_str(), X_OK) != 0)
-    throw LaunchError(stage + ": program '" + path + "' is missing or not executable");
-  return path;
+  const std::string folder = own_program_folder();
+  const std::string path = folder + "/" + name;
+  if (::access(path.c_str(), X_OK) == 0) return path;
+  // Installed, the workers lie apart from the programs users start.
+  const std::string installed =
+      (std::filesystem::path(folder) / ".." / kInstalledWorkerFolder / name).lexically_normal();
+  if (::access(installed.c_str(), X_OK) == 0) return installed;
+  throw LaunchError(stage + ": program '" + path + "' is missing or not executable (and so is '" +
+                    installed + "')");
 }
 
 namespace {

@@ -33,8 +33,13 @@ Launcher read_launcher(const std::string& file = kLauncherFile);
 // The folder of the running executable, where the workers lie.
 std::string own_program_folder();
 
-// The path of a program beside the driver; throws LaunchError naming the
-// stage when it is missing or not executable.
+// Where an installed driver's workers lie, from the driver's folder's parent
+// (<prefix>/bin/quilm2splice starts <prefix>/libexec/quilm2/quilm_x).
+inline constexpr const char* kInstalledWorkerFolder = "libexec/quilm2";
+
+// The path of a program beside the driver or, when there is none, in the
+// installed worker folder; throws LaunchError naming the stage when neither
+// is there and executable.
 std::string program_beside_driver(const std::string& name, const std::string& stage);
 
 struct LaunchRequest {

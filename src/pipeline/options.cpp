@@ -301,6 +301,11 @@ bool read_arguments(DriverKind kind, int argc, const char* const* argv, DriverOp
                     GivenFlags& g, std::string& problem) {
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
+    // --threads=<n> is -C<n> under the name other programs give it.
+    static constexpr std::string_view kThreads = "--threads=";
+    const bool threads = std::string_view(arg).starts_with(kThreads);
+    const std::string as_letter = threads ? "-C" + std::string(arg + kThreads.size()) : "";
+    if (threads) arg = as_letter.c_str();
     if (arg[0] != '-') {
       problem = std::string("argument '") + arg + "' is not an option (-<letter><value>)";
       return false;
@@ -326,6 +331,7 @@ bool read_arguments(DriverKind kind, int argc, const char* const* argv, DriverOp
       const Digits digits = parse_digits(value, *target);
       if (digits != Digits::kOk) {
         number_problem(letter, value, digits, problem);
+        if (threads) problem.replace(0, std::strlen("option -C"), "option --threads (-C)");
         return false;
       }
       *flag = true;
@@ -525,6 +531,7 @@ constexpr HelpLine kHelpLines[] = {
     {For::kMappingOnly, "-A<0|1>", "write every best hit instead of the first (default 0)"},
     {For::kSplice, "-N<n>", "shortest intron (default 10)"},
     {For::kSplice, "-X<n>", "longest intron (default 50000)"},
+    {For::kBoth, "--threads=<n>", "the same as -C<n>"},
     {For::kBoth, "--mates=<file>",
      "paired reads: mate 2 of each pair, mate 1 being the\n"
      "read of -D; reads are numbered 1, 2 (pair 1), 3, 4 ..."},
