@@ -13,7 +13,7 @@ DEMO_PROGRAMS = quilm2splice
 MAKEFLAGS += --no-print-directory
 QUIET_BUILD = -DCMAKE_RULE_MESSAGES=OFF
 
-.PHONY: all deps configure build install demo test test-sanitize fuzz bench clean
+.PHONY: all deps configure build install deb demo test test-sanitize fuzz bench clean
 
 all: build
 
@@ -29,6 +29,10 @@ build: configure
 # The programs, workers, manual pages and documents under PREFIX.
 install: build
 	@cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package of the same files (under /usr), in the build folder.
+deb: build
+	@cd $(BUILD) && cpack -G DEB
 
 demo: configure
 	@cmake --build $(BUILD) -j $(JOBS) --target $(DEMO_PROGRAMS)

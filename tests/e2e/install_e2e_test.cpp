@@ -1,7 +1,8 @@
 // The installed programs: `cmake --install` from the build tree into a
 // fresh prefix, the bundled example run from another folder through PATH
 // (workers found in <prefix>/libexec/quilm2, also by an MPI launcher), and a
-// manual page for every program that names every option of its --help.
+// manual page for every program that names every option of its --help; the
+// Debian package of the same files, unpacked into a folder and run there.
 #include <filesystem>
 #include <regex>
 #include <sstream>
@@ -136,6 +137,46 @@ TEST_F(Installed, AnMpiLauncherIsGivenTheInstalledWorkers) {
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string log = test::slurp(path("mpi/launcher.log"));
   EXPECT_NE(log.find("-n 2 " + prefix() + "/libexec/quilm2/quilm_x 14"), std::string::npos) << log;
+}
+
+// The package is unpacked rather than installed, so the test needs no root
+// and leaves the machine as it was; the programs are relocatable, so the
+// unpacked /usr works as the installed one does.
+TEST_F(Installed, TheDebianPackageNamesItsLibrariesAndItsExampleRunsUnpacked) {
+  if (!test::on_path("dpkg-deb")) GTEST_SKIP() << "dpkg-deb is not on the PATH";
+  const test::RunResult pack =
+      test::run_program_in(dir(), QUILM_CPACK_COMMAND,
+                           {"--config", std::string(QUILM_BUILD_DIR) + "/CPackConfig.cmake", "-G",
+                            "DEB", "-B", path("package")});
+  ASSERT_EQ(pack.status, 0) << pack.out << pack.err;
+  std::string deb;
+  for (const auto& entry : std::filesystem::directory_iterator(path("package")))
+    if (entry.path().extension() == ".deb") deb = entry.path();
+  ASSERT_FALSE(deb.empty()) << pack.out;
+
+  const test::RunResult fields = test::run_program_in(dir(), "/usr/bin/dpkg-deb", {"-f", deb});
+  ASSERT_EQ(fields.status, 0) << fields.err;
+  for (const char* library : {"libhts", "zlib1g", "libssl", "libstdc++6"})
+    EXPECT_NE(fields.out.find(library), std::string::npos) << library << "\n" << fields.out;
+
+  const test::RunResult unpack =
+      test::run_program_in(dir(), "/usr/bin/dpkg-deb", {"-x", deb, prefix()});
+  ASSERT_EQ(unpack.status, 0) << unpack.err;
+  const std::string usr = prefix() + "/usr";
+  EXPECT_TRUE(test::file_exists(usr + "/libexec/quilm2/quilm_rescue"));
+  EXPECT_TRUE(test::file_exists(usr + "/share/man/man1/quilm2splice.1"));
+  const std::string examples = usr + "/share/doc/quilm2/examples/";
+  std::filesystem::create_directories(path("run"));
+  const std::string script = path("run.sh");
+  test::write_script(
+      script, "PATH='" + usr + "/bin':/usr/bin:/bin\nexport PATH\n" + "quilm2splice -R'" +
+                  examples + "genome.fa' -D'" + examples +
+                  "reads.fq.gz' -Oresult -Wwork -C2 --bam=result.bam --annotation='" + examples +
+                  "genes.gtf' --gene-counts=genes.tsv\n");
+  const test::RunResult run = test::run_program_in(path("run"), script, {});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(test::file_exists(path("run/result.bam.bai")));
+  EXPECT_TRUE(test::file_exists(path("run/genes.tsv")));
 }
 
 }  // namespace

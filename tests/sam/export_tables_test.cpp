@@ -14,10 +14,7 @@ namespace {
 
 using test::slurp;
 
-bool on_path(const std::string& program) {
-  return std::system(("command -v " + program + " > /dev/null 2>&1").c_str()) == 0;
-}
-
+using test::on_path;
 std::vector<std::vector<std::string>> rows_of(const std::string& text) {
   std::vector<std::vector<std::string>> rows;
   std::istringstream in(text);

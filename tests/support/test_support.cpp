@@ -106,6 +106,10 @@ void write_script(const std::string& path, const std::string& body) {
                                          std::filesystem::perms::group_exec);
 }
 
+bool on_path(const std::string& program) {
+  return std::system(("command -v '" + program + "' > /dev/null 2>&1").c_str()) == 0;
+}
+
 void TempDirTest::SetUp() {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string label = std::string(info->test_suite_name()) + "-" + info->name();

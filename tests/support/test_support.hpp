@@ -41,6 +41,9 @@ int wait_program(int pid);
 // Writes an executable shell script.
 void write_script(const std::string& path, const std::string& body);
 
+// Whether the shell finds a program of that name on the PATH.
+bool on_path(const std::string& program);
+
 // A test fixture that gives every test its own empty folder, removed after
 // the test unless it failed (then kept for a look).
 // A small tmpfs mounted on a new folder, to run programs against a full
