@@ -77,19 +77,39 @@ struct Rng {  // splitmix64: fast and the same everywhere
 
 int code(char c) {
   switch (c | 0x20) {
-    case 'a': return 0;
-    case 'c': return 1;
-    case 'g': return 2;
-    case 't': return 3;
-    default: return -1;
+    case 'a':
+      return 0;
+    case 'c':
+      return 1;
+    case 'g':
+      return 2;
+    case 't':
+      return 3;
+    default:
+      return -1;
   }
 }
 
 char complement(char c) {
   switch (c) {
-    case 'A': return 'T'; case 'T': return 'A'; case 'C': return 'G'; case 'G': return 'C';
-    case 'a': return 't'; case 't': return 'a'; case 'c': return 'g'; case 'g': return 'c';
-    default: return c;
+    case 'A':
+      return 'T';
+    case 'T':
+      return 'A';
+    case 'C':
+      return 'G';
+    case 'G':
+      return 'C';
+    case 'a':
+      return 't';
+    case 't':
+      return 'a';
+    case 'c':
+      return 'g';
+    case 'g':
+      return 'c';
+    default:
+      return c;
   }
 }
 
@@ -140,10 +160,16 @@ struct Background {
     int valid = 0;
     char line[65536];
     while (std::fgets(line, sizeof line, f)) {
-      if (line[0] == '>') { valid = 0; continue; }
+      if (line[0] == '>') {
+        valid = 0;
+        continue;
+      }
       for (char* p = line; *p; ++p) {
         const int b = code(*p);
-        if (b < 0) { if (*p != '\n' && *p != '\r') valid = 0; continue; }
+        if (b < 0) {
+          if (*p != '\n' && *p != '\r') valid = 0;
+          continue;
+        }
         if (valid >= kOrder) ++count[(size_t)ctx * 4 + b];
         ctx = ((ctx << 2) | b) & (kContexts - 1);
         ++valid;
@@ -201,7 +227,7 @@ struct Families {
   std::vector<std::string> sine;  // three subfamilies of one ancestor
   std::vector<double> sine_age;   // divergence of each subfamily's copies
   std::string line;
-  std::string monomer;            // alpha-like satellite monomer
+  std::string monomer;  // alpha-like satellite monomer
   std::string simple_unit = "GGAAT";
 
   explicit Families(Rng& rng) {
@@ -291,8 +317,7 @@ void add_lines(std::string& seq, const Families& fam, bool mask, Keep keep, Rng&
   const size_t target = seq.size() * 17 / 100;
   for (size_t done = 0; done < target;) {
     size_t n = fam.line.size();
-    if (rng.below(10) != 0)
-      n = std::min(n, 100 + (size_t)(-900.0 * std::log(1.0 - rng.unit())));
+    if (rng.below(10) != 0) n = std::min(n, 100 + (size_t)(-900.0 * std::log(1.0 - rng.unit())));
     std::string copy = fam.line.substr(fam.line.size() - n);
     diverge(copy, 0.03 + 0.22 * rng.unit(), rng);
     copy += poly_a(rng.range(5, 30), rng);
@@ -460,7 +485,9 @@ void write_reads(const char* reads_path, const char* truth_path, long count,
   w.truth = open_out(truth_path, tb);
   if (!w.reads && !w.truth) return;
   w.quality.assign((size_t)o.length, 'I');
-  if (w.truth) std::fputs("#name\tchrom\tpos\tstrand\tcigar\tmismatches\tpair\tmate\tsource\ttx_strand\n", w.truth);
+  if (w.truth)
+    std::fputs("#name\tchrom\tpos\tstrand\tcigar\tmismatches\tpair\tmate\tsource\ttx_strand\n",
+               w.truth);
   std::vector<size_t> ends;  // cumulative read start positions per chromosome
   size_t starts = 0;
   for (const Chromosome& c : genome) {
@@ -522,10 +549,11 @@ void write_fasta(const char* path, const std::vector<Chromosome>& genome) {
 }
 
 [[noreturn]] void usage() {
-  std::fprintf(stderr,
-               "usage: repeat_gen [--mask] [--unique] [--train=REGION.fa] [--spliced=F] [--length=N] "
-               "[--mismatches=K] [--chromosome=MBP]\n"
-               "                  MBP READS SEED GENOME_OUT.fa|- READS_OUT.fq|- TRUTH_OUT.tsv|-\n");
+  std::fprintf(
+      stderr,
+      "usage: repeat_gen [--mask] [--unique] [--train=REGION.fa] [--spliced=F] [--length=N] "
+      "[--mismatches=K] [--chromosome=MBP]\n"
+      "                  MBP READS SEED GENOME_OUT.fa|- READS_OUT.fq|- TRUTH_OUT.tsv|-\n");
   std::exit(2);
 }
 
@@ -536,15 +564,24 @@ int main(int argc, char** argv) {
   std::vector<const char*> args;
   for (int i = 1; i < argc; ++i) {
     const char* a = argv[i];
-    if (std::strcmp(a, "--mask") == 0) o.mask = true;
-    else if (std::strcmp(a, "--unique") == 0) o.unique = true;
-    else if (std::strncmp(a, "--train=", 8) == 0) o.train = a + 8;
-    else if (std::strncmp(a, "--spliced=", 10) == 0) o.spliced = std::atof(a + 10);
-    else if (std::strncmp(a, "--length=", 9) == 0) o.length = std::atoi(a + 9);
-    else if (std::strncmp(a, "--mismatches=", 13) == 0) o.mismatches = std::atoi(a + 13);
-    else if (std::strncmp(a, "--chromosome=", 13) == 0) o.chromosome = (size_t)std::atol(a + 13) * 1000000;
-    else if (a[0] == '-' && a[1] == '-') usage();
-    else args.push_back(a);
+    if (std::strcmp(a, "--mask") == 0)
+      o.mask = true;
+    else if (std::strcmp(a, "--unique") == 0)
+      o.unique = true;
+    else if (std::strncmp(a, "--train=", 8) == 0)
+      o.train = a + 8;
+    else if (std::strncmp(a, "--spliced=", 10) == 0)
+      o.spliced = std::atof(a + 10);
+    else if (std::strncmp(a, "--length=", 9) == 0)
+      o.length = std::atoi(a + 9);
+    else if (std::strncmp(a, "--mismatches=", 13) == 0)
+      o.mismatches = std::atoi(a + 13);
+    else if (std::strncmp(a, "--chromosome=", 13) == 0)
+      o.chromosome = (size_t)std::atol(a + 13) * 1000000;
+    else if (a[0] == '-' && a[1] == '-')
+      usage();
+    else
+      args.push_back(a);
   }
   if (args.size() != 6 || o.length < 20 || o.mismatches < 0 || o.chromosome < 1000000) usage();
   const size_t total = (size_t)std::atol(args[0]) * 1000000;

@@ -42,19 +42,43 @@ struct Rng {  // splitmix64: fast and the same everywhere
 
 int code(char c) {
   switch (c) {
-    case 'A': case 'a': return 0;
-    case 'C': case 'c': return 1;
-    case 'G': case 'g': return 2;
-    case 'T': case 't': return 3;
-    default: return -1;
+    case 'A':
+    case 'a':
+      return 0;
+    case 'C':
+    case 'c':
+      return 1;
+    case 'G':
+    case 'g':
+      return 2;
+    case 'T':
+    case 't':
+      return 3;
+    default:
+      return -1;
   }
 }
 
 char complement(char c) {
   switch (c) {
-    case 'A': return 'T'; case 'T': return 'A'; case 'C': return 'G'; case 'G': return 'C';
-    case 'a': return 't'; case 't': return 'a'; case 'c': return 'g'; case 'g': return 'c';
-    default: return c;
+    case 'A':
+      return 'T';
+    case 'T':
+      return 'A';
+    case 'C':
+      return 'G';
+    case 'G':
+      return 'C';
+    case 'a':
+      return 't';
+    case 't':
+      return 'a';
+    case 'c':
+      return 'g';
+    case 'g':
+      return 'c';
+    default:
+      return c;
   }
 }
 
@@ -106,7 +130,10 @@ std::vector<uint32_t> train(const std::string& region) {
   int valid = 0;
   for (char c : region) {
     int b = code(c);
-    if (b < 0) { valid = 0; continue; }
+    if (b < 0) {
+      valid = 0;
+      continue;
+    }
     if (valid >= kOrder) ++count[(size_t)ctx * 4 + b];
     ctx = ((ctx << 2) | b) & (kContexts - 1);
     ++valid;
@@ -193,7 +220,10 @@ void write_reads(const char* path, const std::vector<Chromosome>& genome, long c
       bool ok = true;
       for (char& ch : r) {
         int b = code(ch);
-        if (b < 0) { ok = false; break; }
+        if (b < 0) {
+          ok = false;
+          break;
+        }
         ch = kBases[b];
       }
       if (ok) break;
@@ -213,7 +243,8 @@ void write_reads(const char* path, const std::vector<Chromosome>& genome, long c
 
 int main(int argc, char** argv) {
   if (argc != 7) {
-    std::fprintf(stderr, "usage: scale_gen REGION.fa MBP READS SEED GENOME_OUT.fa|- READS_OUT.fq|-\n");
+    std::fprintf(stderr,
+                 "usage: scale_gen REGION.fa MBP READS SEED GENOME_OUT.fa|- READS_OUT.fq|-\n");
     return 2;
   }
   const size_t total = (size_t)std::atol(argv[2]) * 1000000;
@@ -225,7 +256,8 @@ int main(int argc, char** argv) {
   genome[0].seq = region;
   for (char& c : region) c = (char)std::toupper((unsigned char)c);
   if (total <= region.size()) {
-    std::fprintf(stderr, "scale_gen: the genome must be larger than the region (%zu bases)\n", region.size());
+    std::fprintf(stderr, "scale_gen: the genome must be larger than the region (%zu bases)\n",
+                 region.size());
     return 2;
   }
   const std::vector<uint32_t> cut = train(region);

@@ -21,7 +21,8 @@ static double since(Clock::time_point t) {
 static double cpu_seconds() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
-  return u.ru_utime.tv_sec + u.ru_utime.tv_usec * 1e-6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec * 1e-6;
+  return u.ru_utime.tv_sec + u.ru_utime.tv_usec * 1e-6 + u.ru_stime.tv_sec +
+         u.ru_stime.tv_usec * 1e-6;
 }
 static long peak_kib() {
   rusage u{};
@@ -45,7 +46,8 @@ static void run_modes(const Segment& seg, const Index& index, const char* reads,
     out.close();
     double sec = since(t), cpu = cpu_seconds() - c0;
     std::printf("map %s %.3f s (cpu %.3f s) %ld reads %.0f reads/s (%.0f per cpu s) %ld records\n",
-                argv[i], sec, cpu, stats.reads, stats.reads / sec, stats.reads / cpu, stats.records);
+                argv[i], sec, cpu, stats.reads, stats.reads / sec, stats.reads / cpu,
+                stats.records);
     std::fflush(stdout);
   }
 }
@@ -65,14 +67,16 @@ int main(int argc, char** argv) {
   const double c0 = cpu_seconds();
   if (reduced) {
     ReducedSeedIndex index = build_reduced_seed_index(seg, L);
-    std::printf("build %.3f s (cpu %.3f s) peak %ld KiB\n", since(t), cpu_seconds() - c0, peak_kib());
+    std::printf("build %.3f s (cpu %.3f s) peak %ld KiB\n", since(t), cpu_seconds() - c0,
+                peak_kib());
     std::printf("index %zu positions, %zu keys present, max bucket %d\n", index.position_count,
                 index.key_count, index.max_bucket);
     std::fflush(stdout);
     run_modes(seg, index, argv[2], L, argc, argv, result.c_str());
   } else {
     SeedIndex index = build_seed_index(seg, L);
-    std::printf("build %.3f s (cpu %.3f s) peak %ld KiB\n", since(t), cpu_seconds() - c0, peak_kib());
+    std::printf("build %.3f s (cpu %.3f s) peak %ld KiB\n", since(t), cpu_seconds() - c0,
+                peak_kib());
     std::fflush(stdout);
     run_modes(seg, index, argv[2], L, argc, argv, result.c_str());
   }

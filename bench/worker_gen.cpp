@@ -3,8 +3,8 @@
 // soft-masked stretches, tandem repeats, N gaps) and a numbered read file of
 // reads drawn from it with 0 to 3 mismatches on both strands.
 //   worker_gen <segment out> <reads out> <bases> <reads> <read length> [seed]
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -14,15 +14,24 @@ static const char kBases[] = "ACGT";
 
 static char comp(char c) {
   switch (c) {
-    case 'A': return 'T';
-    case 'T': return 'A';
-    case 'C': return 'G';
-    case 'G': return 'C';
-    case 'a': return 't';
-    case 't': return 'a';
-    case 'c': return 'g';
-    case 'g': return 'c';
-    default: return c;
+    case 'A':
+      return 'T';
+    case 'T':
+      return 'A';
+    case 'C':
+      return 'G';
+    case 'G':
+      return 'C';
+    case 'a':
+      return 't';
+    case 't':
+      return 'a';
+    case 'c':
+      return 'g';
+    case 'g':
+      return 'c';
+    default:
+      return c;
   }
 }
 

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "fuzz_support.hpp"
 #include "common/annotation_reading.hpp"
+#include "fuzz_support.hpp"
 
 namespace {
 

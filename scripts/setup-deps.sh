@@ -15,6 +15,7 @@ have_pkg zlib1g-dev || need+=(zlib1g-dev)
 have_pkg libhts-dev || need+=(libhts-dev)
 have_pkg libssl-dev || need+=(libssl-dev)
 have_cmd samtools || need+=(samtools)
+have_cmd clang-format || need+=(clang-format)
 if [ "${QUILM_WITH_MPI:-1}" = 1 ]; then
   have_cmd mpirun || need+=(openmpi-bin)
 fi

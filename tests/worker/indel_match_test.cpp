@@ -1,11 +1,11 @@
 // indel_match_x: the mismatch, insertion, deletion and end cases,
 // the early give-up, and windows cut at the segment's start.
-#include <string>
-#include <vector>
+#include "worker/indel_match.hpp"
 
 #include <gtest/gtest.h>
 
-#include "worker/indel_match.hpp"
+#include <string>
+#include <vector>
 
 namespace quilm {
 namespace {
@@ -14,7 +14,9 @@ const std::string kRead = "ACGTTGCAAGCTTACGG";  // 17 bases
 
 // The window of a candidate whose true placement lies at diagonal 2 (E = 2):
 // two bases before and behind the placed segment text.
-std::string window_around(const std::string& placed) { return "TT" + placed + "GGAA"; }
+std::string window_around(const std::string& placed) {
+  return "TT" + placed + "GGAA";
+}
 
 int run(const std::string& read, const std::string& window, int E, int& errors) {
   std::vector<std::int32_t> band;

@@ -43,9 +43,8 @@ class QuilmXCliTest : public test::TempDirTest {
   void write_config(int reduction, int best = 1, int export_all = 0) {
     // segment_count read_count L E indel seed masked best uni cores Y A
     test::spit(path("config.txt"), dir() + "\nref.fa\nout\n4 61 100 2 0 6 1 " +
-                                       std::to_string(best) + " 0 2 " +
-                                       std::to_string(reduction) + " " +
-                                       std::to_string(export_all) + "\n10 50000 14\n");
+                                       std::to_string(best) + " 0 2 " + std::to_string(reduction) +
+                                       " " + std::to_string(export_all) + "\n10 50000 14\n");
   }
   test::RunResult run(std::vector<std::string> args) {
     return test::run_program_in(dir(), test::program_path("quilm_x"), args);

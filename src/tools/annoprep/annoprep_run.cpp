@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "common/annotation_reading.hpp"
 #include "common/errors.hpp"
 #include "common/fasta_text.hpp"
 #include "common/file_identity.hpp"
 #include "common/input_file.hpp"
 #include "common/output_file.hpp"
 #include "common/paths.hpp"
-#include "common/annotation_reading.hpp"
 #include "tools/annoprep/genome_reading.hpp"
 #include "tools/annoprep/refflat_writing.hpp"
 #include "tools/annoprep/staged_file.hpp"

@@ -1,8 +1,8 @@
 // The exon table "refFlat.txt" and its per-chromosome summary "refFlat_info".
 #pragma once
 
-#include "common/output_file.hpp"
 #include "common/annotation_reading.hpp"
+#include "common/output_file.hpp"
 #include "tools/annoprep/transcript_table.hpp"
 
 namespace quilm::annoprep {

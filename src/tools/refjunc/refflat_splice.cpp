@@ -40,8 +40,8 @@ std::vector<int> count_read_hits(const std::string& mapping_output_path) {
 }
 
 int hits_of_read(const std::vector<int>& sorted_numbers, long long read_number) {
-  auto range = std::equal_range(sorted_numbers.begin(), sorted_numbers.end(),
-                                static_cast<int>(read_number));
+  auto range =
+      std::equal_range(sorted_numbers.begin(), sorted_numbers.end(), static_cast<int>(read_number));
   return static_cast<int>(range.second - range.first);
 }
 
