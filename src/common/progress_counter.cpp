@@ -6,11 +6,12 @@
 #include <cstdio>
 
 #include "common/paths.hpp"
+#include "common/work_files.hpp"
 
 namespace quilm {
 
 std::string progress_file(std::string_view work_folder, int process) {
-  return join_path(work_folder, "progress_" + std::to_string(process) + ".txt");
+  return join_path(work_folder, kProgressPrefix + std::to_string(process) + kProgressSuffix);
 }
 
 long read_progress_file(const std::string& path) {

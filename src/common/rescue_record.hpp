@@ -25,12 +25,9 @@
 #include "common/input_file.hpp"
 #include "common/output_file.hpp"
 #include "common/rescue_scoring.hpp"
+#include "common/work_files.hpp"
 
 namespace quilm {
-
-inline constexpr const char* kRescueReadFile = "rescue0.fastq";
-inline constexpr const char* kRescueJunctionFile = "rescue_junctions.txt";
-inline constexpr const char* kRescueHintFile = "rescue_hints.txt";
 
 // At most this many equally good alignments of a read are kept.
 inline constexpr std::size_t kMaxRescueHits = 8;

@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-namespace quilm {
+#include "common/work_files.hpp"
 
-inline constexpr const char* kConfigFile = "config.txt";
+namespace quilm {
 
 struct RunConfig {
   std::string work_folder;

@@ -10,6 +10,7 @@
 #include "common/input_file.hpp"
 #include "common/output_file.hpp"
 #include "common/paths.hpp"
+#include "common/work_files.hpp"
 
 namespace quilm {
 
@@ -69,7 +70,7 @@ SharePlan read_share_plan(const std::string& work_folder, int segment_count) {
 }
 
 std::string slice_part_path(const std::string& work_folder, int segment, int slice) {
-  return numbered_path(work_folder, segment, ".r.part" + std::to_string(slice));
+  return numbered_path(work_folder, segment, kResultPartSuffix + std::to_string(slice));
 }
 
 std::vector<SegmentJob> worker_jobs(const std::string& work_folder, const std::vector<int>& tasks,
@@ -79,7 +80,8 @@ std::vector<SegmentJob> worker_jobs(const std::string& work_folder, const std::v
   for (int k = 1; k <= static_cast<int>(tasks.size()); ++k) {
     while (shared != plan.end() && shared->segment < k) ++shared;
     if (shared == plan.end() || shared->segment != k) {
-      if (tasks[k - 1] == process) jobs.push_back({k, {}, numbered_path(work_folder, k, ".r")});
+      if (tasks[k - 1] == process)
+        jobs.push_back({k, {}, numbered_path(work_folder, k, kResultSuffix)});
       continue;
     }
     const int slices = static_cast<int>(shared->processes.size());

@@ -16,10 +16,9 @@
 #include <vector>
 
 #include "common/numbered_reads.hpp"
+#include "common/work_files.hpp"
 
 namespace quilm {
-
-inline constexpr const char* kSharePlanFile = "sliceplan.txt";
 
 struct SharedSegment {
   int segment = 0;

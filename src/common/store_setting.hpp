@@ -6,9 +6,10 @@
 
 #include <string>
 
+#include "common/work_files.hpp"
+
 namespace quilm {
 
-inline constexpr const char* kIndexStoreFile = "index_store.txt";
 inline constexpr const char* kDefaultIndexStore = "index";
 
 // The store folder that a run without a store option uses.

@@ -13,6 +13,7 @@
 #include "common/paths.hpp"
 #include "common/seed_lengths.hpp"
 #include "common/text_scanner.hpp"
+#include "common/work_files.hpp"
 
 namespace quilm {
 
@@ -41,9 +42,9 @@ std::string cycle_read_file(const std::string& work_folder, int seed_length) {
   require_cascade_seed(seed_length);
   // The first cycle reads the prepared dataset, every later one the file of
   // the reads that the cycle before it passed on.
-  if (seed_length == kCascadeSeeds[0]) return join_path(work_folder, "0.fastq");
+  if (seed_length == kCascadeSeeds[0]) return join_path(work_folder, kReadFile);
   const int* cycle = std::find(std::begin(kCascadeSeeds), std::end(kCascadeSeeds), seed_length);
-  return numbered_path(work_folder, *(cycle - 1), ".fastq");
+  return numbered_path(work_folder, *(cycle - 1), kCycleReadSuffix);
 }
 
 namespace {

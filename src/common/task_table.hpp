@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace quilm {
+#include "common/work_files.hpp"
 
-inline constexpr const char* kTaskFile = "taskmpi.txt";
+namespace quilm {
 
 // Reads segment_count entries; entry k-1 belongs to segment k. Throws
 // InputError naming the file when it holds fewer entries.

@@ -11,6 +11,7 @@
 #include "common/errors.hpp"
 #include "common/input_file.hpp"
 #include "common/paths.hpp"
+#include "common/work_files.hpp"
 #include "pipeline/launch.hpp"
 #include "pipeline/run_files.hpp"
 
@@ -103,7 +104,7 @@ bool check_pair_counting(const char* program, const DriverOptions& o) {
 }
 
 std::string pair_counts_path(const RunConfig& config) {
-  return join_path(config.work_folder, "pairs.txt");
+  return join_path(config.work_folder, kPairFile);
 }
 
 namespace {

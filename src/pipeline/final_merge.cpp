@@ -7,6 +7,7 @@
 #include "common/errors.hpp"
 #include "common/output_records.hpp"
 #include "common/paths.hpp"
+#include "common/work_files.hpp"
 #include "pipeline/merged_splice_record.hpp"
 #include "pipeline/pending_output.hpp"
 #include "pipeline/splice_stage.hpp"
@@ -80,8 +81,8 @@ struct ReadTables {
 AlignmentCounts compare_quilm2splice(const std::string& output_path, const std::string& work_folder,
                                      int read_count, RunGuard* guard,
                                      const RunPublication* publication) {
-  const std::string mapped_path = join_path(work_folder, "quilm2.tmp");
-  const std::string spliced_path = join_path(work_folder, "splice.tmp");
+  const std::string mapped_path = join_path(work_folder, kMappedHitFile);
+  const std::string spliced_path = join_path(work_folder, kSplicedHitFile);
   ReadTables t(read_count);
   MappingOutputRecord m;
   MergedSpliceRecord s;

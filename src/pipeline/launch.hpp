@@ -14,11 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "common/work_files.hpp"
 #include "pipeline/run_guard.hpp"
 
 namespace quilm {
-
-inline constexpr const char* kLauncherFile = "mpipathway.txt";
 
 struct Launcher {
   bool use_mpi = false;

@@ -4,6 +4,7 @@
 #include "common/paths.hpp"
 #include "common/run_config.hpp"
 #include "common/seed_lengths.hpp"
+#include "common/work_files.hpp"
 #include "pipeline/cascade.hpp"
 #include "pipeline/driver_run.hpp"
 #include "pipeline/drivers.hpp"
@@ -20,7 +21,7 @@ namespace {
 void run_splice_stage(const CascadeSetup& setup) {
   const RunConfig& c = *setup.config;
   const long reads = splice_chang_fastqfile(c.work_folder, c.read_count);
-  const std::string merged = join_path(c.work_folder, "splice.tmp");
+  const std::string merged = join_path(c.work_folder, kSplicedHitFile);
   create_empty_file(merged);
   const int seed = c.splice_seed_length;
   if (!is_cascade_seed(seed)) {
@@ -31,7 +32,7 @@ void run_splice_stage(const CascadeSetup& setup) {
   launch_stage(setup, stage, "junctor", seed, "The Time of splice mapping ", reads);
   SpliceCombineCounts counts;
   splice_result_combine(c.read_count, c.segment_count, c.work_folder, merged, seed,
-                        join_path(c.work_folder, "splice0.fastq"), &counts);
+                        join_path(c.work_folder, kSpliceReadFile), &counts);
   setup.report->stage(stage + ": " + std::to_string(counts.matched) + " reads split, " +
                       std::to_string(counts.next_match) + " left without a hit");
 }
@@ -42,7 +43,7 @@ int run_quilm2splice(int argc, const char* const* argv) {
   DriverRun run("quilm2splice");
   start_driver_run(run, DriverKind::kSplice, argc, argv);
   const RunConfig& config = run.config;
-  run.setup.merged_path = join_path(config.work_folder, "quilm2.tmp");
+  run.setup.merged_path = join_path(config.work_folder, kMappedHitFile);
   create_empty_file(run.setup.merged_path);
   run_cascade(run.setup);
   append_log_line(kConfigFile,

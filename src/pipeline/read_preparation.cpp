@@ -13,6 +13,7 @@
 #include "common/paths.hpp"
 #include "common/progress_counter.hpp"
 #include "common/text_scanner.hpp"
+#include "common/work_files.hpp"
 
 namespace quilm {
 
@@ -154,7 +155,7 @@ void show_progress(ProgressDisplay* progress, InputFile& in, long reads) {
 
 ReadPreparation chang_fastqfile(InputFile& in, const std::string& work_folder, int max_read_length,
                                 MateFile mates, ProgressDisplay* progress) {
-  OutputFile out(join_path(work_folder, "0.fastq"), OutputFile::Mode::kTruncate, kCacheBlock);
+  OutputFile out(join_path(work_folder, kReadFile), OutputFile::Mode::kTruncate, kCacheBlock);
   ReadPreparation result;
   Numbering numbering{static_cast<std::size_t>(max_read_length), out, result, {}};
   FastqRecords first(in);

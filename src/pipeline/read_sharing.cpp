@@ -9,6 +9,7 @@
 #include "common/errors.hpp"
 #include "common/output_file.hpp"
 #include "common/paths.hpp"
+#include "common/work_files.hpp"
 
 namespace quilm {
 
@@ -120,7 +121,7 @@ void join_segment(const std::string& work_folder, const SharedSegment& s, const 
   OutputFile out(parts.front(), OutputFile::Mode::kAppend, 1 << 16);
   for (std::size_t j = 1; j < parts.size(); ++j) append_file(out, parts[j], buffer);
   out.close();
-  const std::string result = numbered_path(work_folder, s.segment, ".r");
+  const std::string result = numbered_path(work_folder, s.segment, kResultSuffix);
   std::error_code ec;
   std::filesystem::rename(parts.front(), result, ec);
   if (ec)

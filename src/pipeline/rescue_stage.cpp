@@ -11,6 +11,7 @@
 #include "common/numbered_reads.hpp"
 #include "common/output_records.hpp"
 #include "common/paths.hpp"
+#include "common/work_files.hpp"
 #include "pipeline/junction_sources.hpp"
 #include "pipeline/merged_splice_record.hpp"
 #include "pipeline/pending_output.hpp"
@@ -52,14 +53,14 @@ EarlierHits earlier_hits(const std::string& work_folder, int read_count) {
   const auto size = static_cast<std::size_t>(read_count) + 1;
   EarlierHits e{std::vector<std::uint8_t>(size, kNoHit), std::vector<bool>(size, false),
                 std::vector<std::uint8_t>(size, 0)};
-  const std::string mapped = join_path(work_folder, "quilm2.tmp");
+  const std::string mapped = join_path(work_folder, kMappedHitFile);
   MappingOutputReader hits(mapped);
   MappingOutputRecord m;
   while (hits.next(m)) {
     check_read(mapped, m.read_number, read_count);
     offer(e, m.read_number, m.errors, true);
   }
-  const std::string spliced = join_path(work_folder, "splice.tmp");
+  const std::string spliced = join_path(work_folder, kSplicedHitFile);
   MergedSpliceReader splits(spliced);
   MergedSpliceRecord s;
   while (splits.next(s)) {
@@ -72,7 +73,7 @@ EarlierHits earlier_hits(const std::string& work_folder, int read_count) {
 // The hint of each read to rescue whose one best hit is contiguous.
 void write_hints(const std::string& work_folder, const EarlierHits& e) {
   OutputFile out(join_path(work_folder, kRescueHintFile));
-  MappingOutputReader hits(join_path(work_folder, "quilm2.tmp"));
+  MappingOutputReader hits(join_path(work_folder, kMappedHitFile));
   MappingOutputRecord m;
   while (hits.next(m)) {
     const auto k = static_cast<std::size_t>(m.read_number);
@@ -88,7 +89,7 @@ void write_hints(const std::string& work_folder, const EarlierHits& e) {
 std::vector<int> choose_rescue_reads(const std::string& work_folder, int read_count, long& chosen) {
   const EarlierHits e = earlier_hits(work_folder, read_count);
   std::vector<int> earlier(static_cast<std::size_t>(read_count) + 1, kNoEarlierHit);
-  const std::string all = join_path(work_folder, "0.fastq");
+  const std::string all = join_path(work_folder, kReadFile);
   NumberedReadReader reads(all);
   OutputFile out(join_path(work_folder, kRescueReadFile));
   NumberedRead read;
@@ -222,7 +223,7 @@ RescueCounts rescue_combine(const std::string& work_folder, int segment_count,
   if (segment_count > 0) index.emplace(work_folder, segment_count);
   std::deque<SegmentResults> streams;  // a deque: a reader holds its file and does not move
   for (int s = 1; s <= segment_count; ++s) {
-    const std::string path = numbered_path(work_folder, s, ".r");
+    const std::string path = numbered_path(work_folder, s, kResultSuffix);
     std::error_code ec;
     if (std::filesystem::exists(path, ec))
       streams.emplace_back(path, s, static_cast<int>(earlier.size()) - 1);
@@ -257,12 +258,12 @@ RescueCounts run_rescue_stage(const CascadeSetup& setup, const RescueRequest& re
   long chosen = 0;
   const std::vector<int> earlier = choose_rescue_reads(c.work_folder, c.read_count, chosen);
   const std::vector<ChromosomeJunction> junctions =
-      merge_junctions(run_junctions(join_path(c.work_folder, "splice.tmp")), request.known);
+      merge_junctions(run_junctions(join_path(c.work_folder, kSplicedHitFile)), request.known);
   write_junction_file(join_path(c.work_folder, kRescueJunctionFile), junctions);
   // The splice stage's results share the names of the rescue workers'.
   for (int s = 1; s <= c.segment_count; ++s) {
     std::error_code ec;
-    std::filesystem::remove(numbered_path(c.work_folder, s, ".r"), ec);
+    std::filesystem::remove(numbered_path(c.work_folder, s, kResultSuffix), ec);
   }
   const std::string stage = "rescue stage";
   setup.report->stage(stage + ": " + std::to_string(chosen) + " reads to rescue, " +

@@ -12,6 +12,7 @@
 #include "common/output_records.hpp"
 #include "common/paths.hpp"
 #include "common/run_config.hpp"
+#include "common/work_files.hpp"
 #include "pipeline/segment_index.hpp"
 
 namespace quilm {
@@ -45,10 +46,11 @@ void for_each_hit(const std::string& path, int read_count, F&& f) {
 void best_pass(const std::string& work_folder, int segment_count, int read_count,
                std::vector<std::uint8_t>& best) {
   for (int s = 1; s <= segment_count; ++s) {
-    for_each_hit(numbered_path(work_folder, s, ".r"), read_count, [&](const MappingRecord& r) {
-      if (r.errors >= 0 && r.errors < best[r.read_number])
-        best[r.read_number] = static_cast<std::uint8_t>(r.errors);
-    });
+    for_each_hit(numbered_path(work_folder, s, kResultSuffix), read_count,
+                 [&](const MappingRecord& r) {
+                   if (r.errors >= 0 && r.errors < best[r.read_number])
+                     best[r.read_number] = static_cast<std::uint8_t>(r.errors);
+                 });
   }
 }
 
@@ -61,28 +63,29 @@ void merge_pass(const std::string& work_folder, int segment_count, int read_coun
   MappingOutputRecord out;
   for (int s = 1; s <= segment_count; ++s) {
     if (export_all_toggle != 0 && export_all_toggle != 1) continue;
-    for_each_hit(numbered_path(work_folder, s, ".r"), read_count, [&](const MappingRecord& r) {
-      const std::uint8_t b = best[r.read_number];
-      if (b == kNoHit || r.errors != b) return;
-      std::uint8_t& st = state[r.read_number];
-      const bool write = export_all_toggle == 1 || st == kNone;
-      if (st == kNone) {
-        st = kOne;
-        ++counts.matched;
-      } else if (st == kOne) {
-        st = kMany;
-        ++counts.multi_matched;
-      }
-      if (!write) return;
-      const SegmentIndexLine& line = index.locate(s, r.position);
-      out.read_number = r.read_number;
-      out.sequence = r.sequence;
-      out.strand = r.strand;
-      out.chromosome = line.name;
-      out.errors = r.errors;
-      out.position = r.position - line.offset + line.position;
-      write_mapping_output_record(merged, out);
-    });
+    for_each_hit(numbered_path(work_folder, s, kResultSuffix), read_count,
+                 [&](const MappingRecord& r) {
+                   const std::uint8_t b = best[r.read_number];
+                   if (b == kNoHit || r.errors != b) return;
+                   std::uint8_t& st = state[r.read_number];
+                   const bool write = export_all_toggle == 1 || st == kNone;
+                   if (st == kNone) {
+                     st = kOne;
+                     ++counts.matched;
+                   } else if (st == kOne) {
+                     st = kMany;
+                     ++counts.multi_matched;
+                   }
+                   if (!write) return;
+                   const SegmentIndexLine& line = index.locate(s, r.position);
+                   out.read_number = r.read_number;
+                   out.sequence = r.sequence;
+                   out.strand = r.strand;
+                   out.chromosome = line.name;
+                   out.errors = r.errors;
+                   out.position = r.position - line.offset + line.position;
+                   write_mapping_output_record(merged, out);
+                 });
   }
   merged.close();
 }
@@ -90,7 +93,7 @@ void merge_pass(const std::string& work_folder, int segment_count, int read_coun
 void next_cycle_pass(const std::string& work_folder, int seed_length, int read_count,
                      const std::string& cycle_read_path, int max_errors, int indel_toggle,
                      const std::vector<std::uint8_t>& best, CombineCounts& counts) {
-  OutputFile next(numbered_path(work_folder, seed_length, ".fastq"));
+  OutputFile next(numbered_path(work_folder, seed_length, kCycleReadSuffix));
   NumberedReadReader reader(cycle_read_path);
   NumberedRead read;
   while (reader.next(read) && read.number >= 0) {

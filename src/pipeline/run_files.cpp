@@ -15,6 +15,7 @@
 #include "common/share_plan.hpp"
 #include "common/store_setting.hpp"
 #include "common/task_table.hpp"
+#include "common/work_files.hpp"
 #include "pipeline/rescue_stage.hpp"
 #include "pipeline/run_lock.hpp"
 #include "pipeline/run_publication.hpp"
@@ -26,9 +27,9 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kFixedWorkFiles[] = {
-    "0.fastq",       "splice0.fastq",     "fast_index.txt", "task.txt",          kTaskFile,
-    kSharePlanFile,  kIndexStoreFile,     "quilm2.tmp",     "splice.tmp",        "pairs.txt",
-    kRescueReadFile, kRescueJunctionFile, kRescueHintFile,  kWorkFolderLockFile,
+    kReadFile,       kSpliceReadFile,     kSegmentIndexFile, kSegmentSizeFile,    kTaskFile,
+    kSharePlanFile,  kIndexStoreFile,     kMappedHitFile,    kSplicedHitFile,     kPairFile,
+    kRescueReadFile, kRescueJunctionFile, kRescueHintFile,   kWorkFolderLockFile,
 };
 
 constexpr const char* kSixOutputSuffixes[] = {"-quilm2high",  "-quilm2low",  "-quilm2mutil",
@@ -50,19 +51,20 @@ bool skip_digits(std::string_view& name) {
 // The workers' progress files "progress_<process>.txt" and their
 // temporaries "progress_<process>.txt.tmp".
 bool is_progress_file(std::string_view name) {
-  constexpr std::string_view kPrefix = "progress_";
-  if (!name.starts_with(kPrefix)) return false;
-  name.remove_prefix(kPrefix.size());
-  return skip_digits(name) && (name == ".txt" || name == ".txt.tmp");
+  const std::string_view prefix = kProgressPrefix;
+  if (!name.starts_with(prefix)) return false;
+  name.remove_prefix(prefix.size());
+  return skip_digits(name) &&
+         (name == kProgressSuffix || name == std::string(kProgressSuffix) + ".tmp");
 }
 
 bool is_numbered_work_file(std::string_view name) {
   if (is_progress_file(name)) return true;
   if (!skip_digits(name)) return false;
-  if (name == ".txt" || name == ".fastq" || name == ".r") return true;
-  constexpr std::string_view kPart = ".r.part";
-  if (!name.starts_with(kPart)) return false;
-  name.remove_prefix(kPart.size());
+  if (name == kSegmentSuffix || name == kCycleReadSuffix || name == kResultSuffix) return true;
+  const std::string_view part = kResultPartSuffix;
+  if (!name.starts_with(part)) return false;
+  name.remove_prefix(part.size());
   return skip_digits(name) && name.empty();
 }
 

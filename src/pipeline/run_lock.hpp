@@ -8,9 +8,9 @@
 
 #include <string>
 
-namespace quilm {
+#include "common/work_files.hpp"
 
-inline constexpr const char* kWorkFolderLockFile = "run.lock";
+namespace quilm {
 
 class RunLock {
  public:

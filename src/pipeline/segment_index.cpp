@@ -7,6 +7,7 @@
 #include "common/input_file.hpp"
 #include "common/paths.hpp"
 #include "common/text_scanner.hpp"
+#include "common/work_files.hpp"
 
 namespace quilm {
 
@@ -34,7 +35,7 @@ bool plausible_coordinate(long long value) {
 }  // namespace
 
 SegmentIndex::SegmentIndex(const std::string& work_folder, int segment_count)
-    : path_(join_path(work_folder, "fast_index.txt")),
+    : path_(join_path(work_folder, kSegmentIndexFile)),
       first_(segment_count + 2, 0),
       last_(segment_count + 2, 0) {
   InputFile in(path_, 1 << 20);

@@ -14,6 +14,7 @@
 #include "common/paths.hpp"
 #include "common/replacing_file.hpp"
 #include "common/text_scanner.hpp"
+#include "common/work_files.hpp"
 #include "pipeline/segment_index.hpp"
 
 namespace quilm {
@@ -198,8 +199,8 @@ class Segmenter {
         masked_toggle_(masked_toggle),
         buffer_size_(static_cast<std::size_t>(overlap) + kCacheBlock),
         buffer_(new char[buffer_size_]),
-        index_(join_path(work_folder, "fast_index.txt"), OutputFile::Mode::kTruncate, 1 << 16),
-        tasks_(join_path(work_folder, "task.txt"), OutputFile::Mode::kTruncate, 1 << 16) {}
+        index_(join_path(work_folder, kSegmentIndexFile), OutputFile::Mode::kTruncate, 1 << 16),
+        tasks_(join_path(work_folder, kSegmentSizeFile), OutputFile::Mode::kTruncate, 1 << 16) {}
 
   void start_chromosome(const std::string& header_line);
   void add_base(char c) {
@@ -256,7 +257,7 @@ void Segmenter::index_line(std::int64_t offset, std::int64_t position) {
 }
 
 void Segmenter::write_pending() {
-  if (!segment_file_) segment_file_.emplace(numbered_path(folder_, segment_, ".txt"));
+  if (!segment_file_) segment_file_.emplace(numbered_path(folder_, segment_, kSegmentSuffix));
   segment_file_->write_block(buffer_.get() + written_, held_ - written_);
   written_ = held_;
 }

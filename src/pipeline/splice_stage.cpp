@@ -10,6 +10,7 @@
 #include "common/paths.hpp"
 #include "common/run_config.hpp"
 #include "common/splice_record.hpp"
+#include "common/work_files.hpp"
 #include "pipeline/merged_splice_record.hpp"
 #include "pipeline/segment_index.hpp"
 
@@ -50,7 +51,7 @@ void for_each_split_hit(const std::string& path, int read_count, F&& f) {
 
 long splice_chang_fastqfile(const std::string& work_folder, int read_count) {
   std::vector<std::uint8_t> errors(static_cast<std::size_t>(read_count) + 1, kNoHit);
-  const std::string merged = join_path(work_folder, "quilm2.tmp");
+  const std::string merged = join_path(work_folder, kMappedHitFile);
   MappingOutputReader hits(merged);
   MappingOutputRecord hit;
   while (hits.next(hit)) {
@@ -58,9 +59,9 @@ long splice_chang_fastqfile(const std::string& work_folder, int read_count) {
     check_read_number(merged, hit.read_number, read_count);
     errors[hit.read_number] = as_byte(hit.errors);  // the last record of a read counts
   }
-  const std::string all = join_path(work_folder, "0.fastq");
+  const std::string all = join_path(work_folder, kReadFile);
   NumberedReadReader reads(all);
-  OutputFile out(join_path(work_folder, "splice0.fastq"));
+  OutputFile out(join_path(work_folder, kSpliceReadFile));
   NumberedRead read;
   long written = 0;
   while (reads.next(read)) {
@@ -85,32 +86,33 @@ void merge_split_hits(const std::string& work_folder, int segment_count, int rea
   std::vector<std::uint8_t> state(static_cast<std::size_t>(read_count) + 1, 1);
   MergedSpliceRecord out;
   for (int s = 1; s <= segment_count; ++s) {
-    for_each_split_hit(numbered_path(work_folder, s, ".r"), read_count, [&](const SpliceRecord& r) {
-      const std::uint8_t b = best[r.read_number];
-      if (b == kNoHit || r.errors != b) return;
-      ++counts.match_records;
-      std::uint8_t& st = state[r.read_number];
-      if (st == 1) {
-        st = 2;
-      } else if (st == 2) {
-        st = 3;
-        ++counts.multi_matched;
-      }
-      const SegmentIndexLine& first = index.locate(s, r.first_position);
-      const SegmentIndexLine& second = index.locate(s, r.second_position);
-      // Parts on different chromosomes are counted but cannot be written.
-      if (first.ordinal != second.ordinal) return;
-      out.hit = {r.read_number,
-                 r.sequence,
-                 r.strand,
-                 first.name,
-                 r.split,
-                 r.errors,
-                 r.first_position - first.offset + first.position,
-                 r.second_position - second.offset + second.position};
-      out.signals = r.signals;
-      write_merged_splice_record(merged, out);
-    });
+    for_each_split_hit(numbered_path(work_folder, s, kResultSuffix), read_count,
+                       [&](const SpliceRecord& r) {
+                         const std::uint8_t b = best[r.read_number];
+                         if (b == kNoHit || r.errors != b) return;
+                         ++counts.match_records;
+                         std::uint8_t& st = state[r.read_number];
+                         if (st == 1) {
+                           st = 2;
+                         } else if (st == 2) {
+                           st = 3;
+                           ++counts.multi_matched;
+                         }
+                         const SegmentIndexLine& first = index.locate(s, r.first_position);
+                         const SegmentIndexLine& second = index.locate(s, r.second_position);
+                         // Parts on different chromosomes are counted but cannot be written.
+                         if (first.ordinal != second.ordinal) return;
+                         out.hit = {r.read_number,
+                                    r.sequence,
+                                    r.strand,
+                                    first.name,
+                                    r.split,
+                                    r.errors,
+                                    r.first_position - first.offset + first.position,
+                                    r.second_position - second.offset + second.position};
+                         out.signals = r.signals;
+                         write_merged_splice_record(merged, out);
+                       });
   }
   merged.close();
 }
@@ -123,13 +125,15 @@ int splice_result_combine(int read_count, int segment_count, const std::string& 
   std::vector<std::uint8_t> best(static_cast<std::size_t>(read_count) + 1, kNoHit);
   SpliceCombineCounts counts;
   for (int s = 1; s <= segment_count; ++s) {
-    for_each_split_hit(numbered_path(work_folder, s, ".r"), read_count, [&](const SpliceRecord& r) {
-      if (r.errors >= 0 && r.errors < best[r.read_number]) best[r.read_number] = as_byte(r.errors);
-    });
+    for_each_split_hit(numbered_path(work_folder, s, kResultSuffix), read_count,
+                       [&](const SpliceRecord& r) {
+                         if (r.errors >= 0 && r.errors < best[r.read_number])
+                           best[r.read_number] = as_byte(r.errors);
+                       });
   }
   merge_split_hits(work_folder, segment_count, read_count, merged_path, best, counts);
 
-  OutputFile next(numbered_path(work_folder, seed, ".fastq"));
+  OutputFile next(numbered_path(work_folder, seed, kCycleReadSuffix));
   NumberedReadReader reads(read_file_path);
   NumberedRead read;
   while (reads.next(read) && read.number >= 0) {

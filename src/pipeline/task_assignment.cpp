@@ -5,11 +5,12 @@
 #include "common/paths.hpp"
 #include "common/task_table.hpp"
 #include "common/text_scanner.hpp"
+#include "common/work_files.hpp"
 
 namespace quilm {
 
 std::vector<double> segment_weights(const std::string& work_folder, int segment_count) {
-  InputFile in(join_path(work_folder, "task.txt"), 1 << 16);
+  InputFile in(join_path(work_folder, kSegmentSizeFile), 1 << 16);
   TextScanner scan(in);
   std::vector<double> length(segment_count + 1, 0.0), effective(segment_count + 1, 0.0);
   for (int k = 1; k <= segment_count; ++k) {

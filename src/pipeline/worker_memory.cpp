@@ -9,6 +9,7 @@
 #include "common/paths.hpp"
 #include "common/task_table.hpp"
 #include "common/text_scanner.hpp"
+#include "common/work_files.hpp"
 
 namespace quilm {
 
@@ -64,7 +65,7 @@ void check_worker_memory(const MemoryPlan& plan, const char* program) {
 
 void segment_load(const std::string& work_folder, int segment_count, std::uint64_t& largest_segment,
                   int& busy_processes) {
-  InputFile in(join_path(work_folder, "task.txt"), 1 << 16);
+  InputFile in(join_path(work_folder, kSegmentSizeFile), 1 << 16);
   TextScanner scan(in);
   largest_segment = 0;
   for (int k = 1; k <= segment_count; ++k) {

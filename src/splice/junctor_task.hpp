@@ -5,11 +5,10 @@
 
 #include "common/run_config.hpp"
 #include "common/task_table.hpp"
+#include "common/work_files.hpp"
 #include "splice/splicing_mapping.hpp"
 
 namespace quilm {
-
-inline constexpr const char* kSpliceReadFile = "splice0.fastq";
 
 // The text of --help.
 extern const char* const kJunctorHelp;

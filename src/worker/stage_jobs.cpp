@@ -3,6 +3,7 @@
 #include "common/paths.hpp"
 #include "common/store_setting.hpp"
 #include "common/task_table.hpp"
+#include "common/work_files.hpp"
 #include "worker/index_store.hpp"
 
 namespace quilm {
@@ -22,7 +23,7 @@ StageJobs stage_jobs(const RunConfig& config, int seed_length, int process) {
 }
 
 std::string segment_file(const RunConfig& config, int segment) {
-  return numbered_path(config.work_folder, segment, ".txt");
+  return numbered_path(config.work_folder, segment, kSegmentSuffix);
 }
 
 void refuse_results_over_inputs(const RunConfig& config, const StageJobs& stage,
