@@ -15,10 +15,10 @@
 #include "common/output_file.hpp"
 #include "common/output_records.hpp"
 #include "common/rescue_record.hpp"
+#include "common/segment_index.hpp"
 #include "common/splice_record.hpp"
 #include "fuzz_support.hpp"
 #include "pipeline/merged_splice_record.hpp"
-#include "pipeline/segment_index.hpp"
 #include "tools/refjunc/splice_evidence_record.hpp"
 
 namespace quilm::fuzz {

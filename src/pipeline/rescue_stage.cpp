@@ -11,11 +11,11 @@
 #include "common/numbered_reads.hpp"
 #include "common/output_records.hpp"
 #include "common/paths.hpp"
+#include "common/segment_index.hpp"
 #include "common/work_files.hpp"
 #include "pipeline/junction_sources.hpp"
 #include "pipeline/merged_splice_record.hpp"
 #include "pipeline/pending_output.hpp"
-#include "pipeline/segment_index.hpp"
 
 namespace quilm {
 

@@ -12,8 +12,8 @@
 #include "common/output_records.hpp"
 #include "common/paths.hpp"
 #include "common/run_config.hpp"
+#include "common/segment_index.hpp"
 #include "common/work_files.hpp"
-#include "pipeline/segment_index.hpp"
 
 namespace quilm {
 

@@ -9,10 +9,10 @@
 #include "common/output_records.hpp"
 #include "common/paths.hpp"
 #include "common/run_config.hpp"
+#include "common/segment_index.hpp"
 #include "common/splice_record.hpp"
 #include "common/work_files.hpp"
 #include "pipeline/merged_splice_record.hpp"
-#include "pipeline/segment_index.hpp"
 
 namespace quilm {
 

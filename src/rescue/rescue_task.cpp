@@ -13,8 +13,8 @@
 #include "common/progress_counter.hpp"
 #include "common/run_config.hpp"
 #include "common/seed_lengths.hpp"
+#include "common/segment_index.hpp"
 #include "common/share_plan.hpp"
-#include "pipeline/segment_index.hpp"
 #include "worker/index_store.hpp"
 #include "worker/stage_jobs.hpp"
 

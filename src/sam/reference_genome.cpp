@@ -6,9 +6,9 @@
 
 #include "common/command_line.hpp"
 #include "common/errors.hpp"
+#include "common/fasta_check.hpp"
 #include "common/fasta_text.hpp"
 #include "common/input_file.hpp"
-#include "pipeline/segmentation.hpp"
 
 namespace quilm::sam {
 

@@ -1,4 +1,4 @@
-#include "pipeline/segment_index.hpp"
+#include "common/segment_index.hpp"
 
 #include <algorithm>
 #include <limits>
