@@ -16,6 +16,7 @@
 #include "common/segment_index.hpp"
 #include "common/text_scanner.hpp"
 #include "common/work_files.hpp"
+#include "pipeline/segment_sizes.hpp"
 
 namespace quilm {
 
@@ -174,10 +175,8 @@ void Segmenter::write_segment(bool print_path) {
   segment_file_.reset();
   if (print_path) std::puts(path.c_str());
   index_line(fill_, chromosome_position_);
-  char text[64];
-  int n = std::snprintf(text, sizeof text, "%d %lld %lld\n", segment_,
-                        static_cast<long long>(fill_), static_cast<long long>(fill_ - masked_));
-  tasks_.write(std::string_view(text, static_cast<std::size_t>(n)));
+  write_segment_size(tasks_, segment_,
+                     {static_cast<long long>(fill_), static_cast<long long>(fill_ - masked_)});
 }
 
 void Segmenter::segment_full(bool last_byte_masked) {

@@ -5,19 +5,16 @@
 #include "common/paths.hpp"
 #include "common/task_table.hpp"
 #include "common/text_scanner.hpp"
-#include "common/work_files.hpp"
+#include "pipeline/segment_sizes.hpp"
 
 namespace quilm {
 
 std::vector<double> segment_weights(const std::string& work_folder, int segment_count) {
-  InputFile in(join_path(work_folder, kSegmentSizeFile), 1 << 16);
-  TextScanner scan(in);
+  const std::vector<SegmentSize> sizes = read_segment_sizes(work_folder, segment_count);
   std::vector<double> length(segment_count + 1, 0.0), effective(segment_count + 1, 0.0);
   for (int k = 1; k <= segment_count; ++k) {
-    int number = 0;
-    if (scan.read_int(number) != Scan::kOk || scan.read_double(length[k]) != Scan::kOk ||
-        scan.read_double(effective[k]) != Scan::kOk)
-      throw InputError("'" + in.path() + "' has no valid line for segment " + std::to_string(k));
+    length[k] = static_cast<double>(sizes[k - 1].length);
+    effective[k] = static_cast<double>(sizes[k - 1].unmasked);
   }
   std::vector<double> weight(segment_count + 1, 0.0);
   for (int k = 1; k <= segment_count; ++k) {

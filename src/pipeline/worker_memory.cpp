@@ -9,7 +9,7 @@
 #include "common/paths.hpp"
 #include "common/task_table.hpp"
 #include "common/text_scanner.hpp"
-#include "common/work_files.hpp"
+#include "pipeline/segment_sizes.hpp"
 
 namespace quilm {
 
@@ -65,17 +65,10 @@ void check_worker_memory(const MemoryPlan& plan, const char* program) {
 
 void segment_load(const std::string& work_folder, int segment_count, std::uint64_t& largest_segment,
                   int& busy_processes) {
-  InputFile in(join_path(work_folder, kSegmentSizeFile), 1 << 16);
-  TextScanner scan(in);
   largest_segment = 0;
-  for (int k = 1; k <= segment_count; ++k) {
-    long long number = 0, length = 0, effective = 0;
-    if (scan.read_long(number) != Scan::kOk || scan.read_long(length) != Scan::kOk ||
-        scan.read_long(effective) != Scan::kOk)
-      throw InputError("'" + in.path() + "' has no valid line for segment " + std::to_string(k));
-    if (length > 0 && static_cast<std::uint64_t>(length) > largest_segment)
-      largest_segment = length;
-  }
+  for (const SegmentSize& size : read_segment_sizes(work_folder, segment_count))
+    if (size.length > 0 && static_cast<std::uint64_t>(size.length) > largest_segment)
+      largest_segment = size.length;
   std::set<int> busy;
   for (int process : read_task_table(work_folder, segment_count))
     if (process >= 0) busy.insert(process);
