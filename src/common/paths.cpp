@@ -40,17 +40,23 @@ std::string export_part_path(const std::string& output, long pid) {
   return output + ".part" + std::to_string(pid);
 }
 
-void remove_files_starting_with(const std::string& prefix) {
+void for_each_file_starting_with(const std::string& prefix,
+                                 const std::function<void(const std::string&)>& f) {
   namespace fs = std::filesystem;
   const fs::path start(prefix);
   const fs::path folder = start.has_parent_path() ? start.parent_path() : fs::path(".");
   const std::string name = start.filename().string();
   if (name.empty()) return;
   std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    if (it->path().filename().string().starts_with(name)) fs::remove(it->path(), ec);
-    ec.clear();
-  }
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    if (it->path().filename().string().starts_with(name)) f(it->path().string());
+}
+
+void remove_files_starting_with(const std::string& prefix) {
+  for_each_file_starting_with(prefix, [](const std::string& path) {
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+  });
 }
 
 }  // namespace quilm

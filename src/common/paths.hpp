@@ -1,6 +1,7 @@
 // Work-folder paths: folder, one separator, file name.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,11 @@ void copy_file_over(const std::string& from, const std::string& to);
 // quilm2sam writes its output as "<output>.part<pid>" until it is complete,
 // and its other temporary files under names that begin with that one.
 std::string export_part_path(const std::string& output, long pid);
+
+// Calls `f` with the path of every entry of the prefix's folder whose path
+// begins with `prefix`; a folder that cannot be read has none.
+void for_each_file_starting_with(const std::string& prefix,
+                                 const std::function<void(const std::string&)>& f);
 
 // Removes every file whose path begins with `prefix` (in the folder of the
 // prefix); files that cannot be removed are left.

@@ -7,6 +7,7 @@
 
 #include "common/command_line.hpp"
 #include "common/file_identity.hpp"
+#include "common/paths.hpp"
 #include "pipeline/run_files.hpp"
 #include "pipeline/run_lock.hpp"
 
@@ -18,15 +19,9 @@ namespace fs = std::filesystem;
 
 // The files whose paths begin with `prefix`, by identity.
 void add_identities(const std::string& prefix, std::vector<FileIdentity>& out) {
-  const fs::path start(prefix);
-  const fs::path folder = start.has_parent_path() ? start.parent_path() : fs::path(".");
-  const std::string name = start.filename().string();
-  if (name.empty()) return;
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    if (!it->path().filename().string().starts_with(name)) continue;
-    if (const auto id = regular_file_identity(it->path().string())) out.push_back(*id);
-  }
+  for_each_file_starting_with(prefix, [&](const std::string& path) {
+    if (const auto id = regular_file_identity(path)) out.push_back(*id);
+  });
 }
 
 }  // namespace
