@@ -27,14 +27,20 @@ void rate_line(std::string& text, long aligned, long whole) {
   text += line;
 }
 
+// "aligned[ how] 0 times", "exactly 1 time", ">1 times", each a share of
+// `whole`.
+void times_lines(std::string& text, const char* indent, const std::string& how, long once,
+                 long more, long whole) {
+  share_line(text, indent, whole - once - more, whole, ("aligned " + how + "0 times").c_str());
+  share_line(text, indent, once, whole, ("aligned " + how + "exactly 1 time").c_str());
+  share_line(text, indent, more, whole, ("aligned " + how + ">1 times").c_str());
+}
+
 std::string single_text(const SummaryCounts& c) {
   std::string text;
   count_line(text, "", c.reads, "reads; of these:");
   share_line(text, "  ", c.reads, c.reads, "were unpaired; of these:");
-  const long none = c.reads - c.once - c.more;
-  share_line(text, "    ", none, c.reads, "aligned 0 times");
-  share_line(text, "    ", c.once, c.reads, "aligned exactly 1 time");
-  share_line(text, "    ", c.more, c.reads, "aligned >1 times");
+  times_lines(text, "    ", "", c.once, c.more, c.reads);
   rate_line(text, c.once + c.more, c.reads);
   return text;
 }
@@ -44,9 +50,7 @@ std::string paired_text(const SummaryCounts& c) {
   count_line(text, "", c.reads, "reads; of these:");
   share_line(text, "  ", c.reads, c.reads, "were paired; of these:");
   const long not_concordant = c.reads - c.concordant_once - c.concordant_more;
-  share_line(text, "    ", not_concordant, c.reads, "aligned concordantly 0 times");
-  share_line(text, "    ", c.concordant_once, c.reads, "aligned concordantly exactly 1 time");
-  share_line(text, "    ", c.concordant_more, c.reads, "aligned concordantly >1 times");
+  times_lines(text, "    ", "concordantly ", c.concordant_once, c.concordant_more, c.reads);
   text += "    ----\n";
   count_line(text, "    ", not_concordant, "pairs aligned concordantly 0 times; of these:");
   share_line(text, "      ", c.discordant_once, not_concordant, "aligned discordantly 1 time");
@@ -55,9 +59,7 @@ std::string paired_text(const SummaryCounts& c) {
   count_line(text, "    ", rest, "pairs aligned 0 times concordantly or discordantly; of these:");
   const long mates = 2 * rest;
   count_line(text, "      ", mates, "mates make up the pairs; of these:");
-  share_line(text, "        ", mates - c.mates_once - c.mates_more, mates, "aligned 0 times");
-  share_line(text, "        ", c.mates_once, mates, "aligned exactly 1 time");
-  share_line(text, "        ", c.mates_more, mates, "aligned >1 times");
+  times_lines(text, "        ", "", c.mates_once, c.mates_more, mates);
   const long paired_mates = 2 * (c.concordant_once + c.concordant_more + c.discordant_once);
   rate_line(text, paired_mates + c.mates_once + c.mates_more, 2 * c.reads);
   return text;
