@@ -53,6 +53,8 @@
 #include <string>
 #include <vector>
 
+#include "bases.hpp"
+
 namespace {
 
 constexpr int kOrder = 6;
@@ -88,34 +90,6 @@ int code(char c) {
     default:
       return -1;
   }
-}
-
-char complement(char c) {
-  switch (c) {
-    case 'A':
-      return 'T';
-    case 'T':
-      return 'A';
-    case 'C':
-      return 'G';
-    case 'G':
-      return 'C';
-    case 'a':
-      return 't';
-    case 't':
-      return 'a';
-    case 'c':
-      return 'g';
-    case 'g':
-      return 'c';
-    default:
-      return c;
-  }
-}
-
-void reverse_complement(std::string& s) {
-  std::reverse(s.begin(), s.end());
-  for (char& c : s) c = complement(c);
 }
 
 [[noreturn]] void fail(const char* what, const char* path) {

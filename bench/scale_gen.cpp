@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "bases.hpp"
+
 namespace {
 
 constexpr int kOrder = 6;
@@ -56,40 +58,6 @@ int code(char c) {
       return 3;
     default:
       return -1;
-  }
-}
-
-char complement(char c) {
-  switch (c) {
-    case 'A':
-      return 'T';
-    case 'T':
-      return 'A';
-    case 'C':
-      return 'G';
-    case 'G':
-      return 'C';
-    case 'a':
-      return 't';
-    case 't':
-      return 'a';
-    case 'c':
-      return 'g';
-    case 'g':
-      return 'c';
-    default:
-      return c;
-  }
-}
-
-void reverse_complement(std::string& s) {
-  size_t i = 0, j = s.size();
-  while (i < j) {
-    --j;
-    char a = complement(s[i]), b = complement(s[j]);
-    s[i] = b;
-    s[j] = a;
-    ++i;
   }
 }
 

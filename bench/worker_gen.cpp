@@ -10,30 +10,9 @@
 #include <string>
 #include <vector>
 
-static const char kBases[] = "ACGT";
+#include "bases.hpp"
 
-static char comp(char c) {
-  switch (c) {
-    case 'A':
-      return 'T';
-    case 'T':
-      return 'A';
-    case 'C':
-      return 'G';
-    case 'G':
-      return 'C';
-    case 'a':
-      return 't';
-    case 't':
-      return 'a';
-    case 'c':
-      return 'g';
-    case 'g':
-      return 'c';
-    default:
-      return c;
-  }
-}
+static const char kBases[] = "ACGT";
 
 int main(int argc, char** argv) {
   if (argc < 6) {
@@ -76,7 +55,7 @@ int main(int argc, char** argv) {
         if (rnd(100) < divergence) c = kBases[rnd(4)];
       if (rnd(2)) {
         std::string r(copy.rbegin(), copy.rend());
-        for (char& c : r) c = comp(c);
+        for (char& c : r) c = complement(c);
         copy = r;
       }
       if (rnd(100) < 60)
@@ -126,7 +105,7 @@ int main(int argc, char** argv) {
     }
     if (rnd(2)) {
       std::string rc(read.rbegin(), read.rend());
-      for (char& c : rc) c = comp(c);
+      for (char& c : rc) c = complement(c);
       read = rc;
     }
     std::fprintf(out, "%ld\t%s\n", r, read.c_str());
