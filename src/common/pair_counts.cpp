@@ -1,11 +1,11 @@
 #include "common/pair_counts.hpp"
 
-#include <charconv>
 #include <string_view>
 
 #include "common/errors.hpp"
 #include "common/input_file.hpp"
 #include "common/output_file.hpp"
+#include "common/whole_number.hpp"
 
 namespace quilm {
 
@@ -33,11 +33,8 @@ bool read_figure(InputFile& in, const Figure& figure, PairCounts& counts) {
   const std::string_view name = figure.name;
   if (!text.starts_with(name) || text.size() <= name.size() + 1 || text[name.size()] != '\t')
     return false;
-  const char* first = text.data() + name.size() + 1;
-  const char* last = text.data() + text.size();
   long& value = counts.*figure.count;
-  const auto [end, ec] = std::from_chars(first, last, value);
-  return ec == std::errc() && end == last && value >= 0;
+  return parse_whole_number(text.substr(name.size() + 1), value) && value >= 0;
 }
 
 double percent(long part, long whole) {

@@ -5,11 +5,11 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
-#include <charconv>
 #include <string_view>
 #include <thread>
 
 #include "common/paths.hpp"
+#include "common/whole_number.hpp"
 
 namespace quilm {
 
@@ -25,8 +25,7 @@ bool end_with_parent_if_asked(const char* value) {
   if (!value) return false;
   const std::string_view text(value);
   long parent = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), parent);
-  if (ec != std::errc() || end != text.data() + text.size() || parent <= 0) return false;
+  if (!parse_whole_number(text, parent) || parent <= 0) return false;
   end_with_parent();
   // A parent that ended before the request leaves this process to another.
   if (::getppid() != static_cast<pid_t>(parent)) ::raise(SIGTERM);

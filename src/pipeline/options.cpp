@@ -1,6 +1,5 @@
 #include "pipeline/options.hpp"
 
-#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +11,7 @@
 #include "common/command_line.hpp"
 #include "common/seed_lengths.hpp"
 #include "common/store_setting.hpp"
+#include "common/whole_number.hpp"
 
 namespace quilm {
 
@@ -188,8 +188,7 @@ bool read_export_option(const std::string& arg, BamExport& e, std::string& probl
   }
   if (arg.starts_with(kMaxHits)) {
     const std::string text = arg.substr(kMaxHits.size());
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), e.max_hits);
-    if (ec != std::errc() || end != text.data() + text.size() || e.max_hits < 1)
+    if (!parse_whole_number(text, e.max_hits) || e.max_hits < 1)
       problem = "option --max-hits needs a whole number, at least 1, not '" + text + "'";
     return true;
   }

@@ -1,9 +1,9 @@
 #include "sam/sam_options.hpp"
 
-#include <charconv>
 #include <string_view>
 
 #include "common/errors.hpp"
+#include "common/whole_number.hpp"
 
 namespace quilm::sam {
 
@@ -22,8 +22,7 @@ std::string option_value(int argc, const char* const* argv, int& i) {
 
 long parse_sort_memory(std::string_view text) {
   long value = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size() || value < kMinSortMemoryMib)
+  if (!parse_whole_number(text, value) || value < kMinSortMemoryMib)
     throw UsageError("--sort-memory needs a whole number of MiB, at least " +
                      std::to_string(kMinSortMemoryMib) + ", not '" + std::string(text) + "'");
   return value;
@@ -31,8 +30,7 @@ long parse_sort_memory(std::string_view text) {
 
 std::int64_t parse_max_insert(std::string_view text) {
   std::int64_t value = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size() || value < 1 || value > (1LL << 40))
+  if (!parse_whole_number(text, value) || value < 1 || value > (1LL << 40))
     throw UsageError("--max-insert needs a whole number of bases, at least 1, not '" +
                      std::string(text) + "'");
   return value;
@@ -40,16 +38,14 @@ std::int64_t parse_max_insert(std::string_view text) {
 
 int parse_threads(std::string_view text) {
   int value = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size() || value < 1)
+  if (!parse_whole_number(text, value) || value < 1)
     throw UsageError("--threads needs a whole number, at least 1, not '" + std::string(text) + "'");
   return value;
 }
 
 int parse_max_hits(std::string_view text) {
   int value = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size() || value < 1)
+  if (!parse_whole_number(text, value) || value < 1)
     throw UsageError("--max-hits needs a whole number, at least 1, not '" + std::string(text) +
                      "'");
   return value;

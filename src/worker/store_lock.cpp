@@ -6,13 +6,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
 #include <thread>
 
 #include "common/errors.hpp"
+#include "common/whole_number.hpp"
 
 namespace quilm {
 
@@ -20,8 +20,7 @@ std::chrono::seconds store_lock_wait(const char* value) {
   if (!value) return kStoreLockWait;
   const std::string_view text(value);
   long seconds = -1;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-  if (text.empty() || ec != std::errc() || end != text.data() + text.size() || seconds < 0)
+  if (!parse_whole_number(text, seconds) || seconds < 0)
     throw UsageError(std::string("environment variable ") + kStoreLockWaitVariable + ": '" +
                      std::string(text) + "' is not a whole number of seconds");
   return std::chrono::seconds(seconds);

@@ -1,10 +1,10 @@
 #include "tools/refjunc/refjunc_options.hpp"
 
-#include <charconv>
 #include <string_view>
 
 #include "common/command_line.hpp"
 #include "common/errors.hpp"
+#include "common/whole_number.hpp"
 
 namespace quilm::refjunc {
 
@@ -41,8 +41,7 @@ long long parse_gap(char letter, const std::string& text) {
   std::string_view digits = text;
   if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
   long long value = 0;
-  auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size())
+  if (!parse_whole_number(digits, value))
     usage_error(std::string("option -") + letter + " needs an integer, not '" + text + "'");
   return value;
 }
