@@ -38,7 +38,7 @@ void start_driver_run(DriverRun& run, DriverKind kind, int argc, const char* con
   run.setup.launcher = read_launcher();
   run.config = read_run_config(kConfigFile, kind == DriverKind::kSplice);
   run.setup.config = &run.config;
-  run.setup.program = kind == DriverKind::kSplice ? "quilm2splice" : "quilm2";
+  run.setup.program = driver_name(kind);
   run.setup.report = &run.report;
   run.setup.guard = &run.guard;
   run.setup.first_cycle_reads = reads.read_count - reads.empty_reads;

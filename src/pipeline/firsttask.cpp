@@ -88,7 +88,7 @@ void check_mates(const DriverOptions& o) {
 int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length, RunLock& lock,
               ReadPreparation& reads, BamExport& bam_export, RescueRequest& rescue,
               bool& remove_work) {
-  const char* program = kind == DriverKind::kSplice ? "quilm2splice" : "quilm2";
+  const char* program = driver_name(kind);
   print_banner(kind);
   DriverOptions options;
   std::string problem;

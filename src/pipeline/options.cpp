@@ -593,7 +593,7 @@ void append_help_line(std::string& text, const HelpLine& line) {
 
 std::string driver_help(DriverKind kind) {
   const bool splice = kind == DriverKind::kSplice;
-  const std::string name = splice ? "quilm2splice" : "quilm2";
+  const std::string name = driver_name(kind);
   std::string text = "Usage: " + name + " -R<FASTA> -D<FASTQ> -O<" + (splice ? "base" : "file") +
                      "> -W<folder> -C<n> [options]\n";
   text += splice ? "Maps RNA-seq reads onto a genome with a cascade of seed lengths, then\n"

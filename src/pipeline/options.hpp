@@ -12,6 +12,11 @@ namespace quilm {
 
 enum class DriverKind { kSplice, kMappingOnly };
 
+// The program name of a driver kind: "quilm2splice" or "quilm2".
+inline const char* driver_name(DriverKind kind) {
+  return kind == DriverKind::kSplice ? "quilm2splice" : "quilm2";
+}
+
 // The export after the run: --bam=<file> (a .bam, .sam or .cram name),
 // with --rg-id=<id> and --rg=<TAG:VALUE> for its read group.
 struct BamExport {
