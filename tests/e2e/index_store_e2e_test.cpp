@@ -9,6 +9,7 @@
 #include <sstream>
 #include <thread>
 
+#include "support/sequences.hpp"
 #include "support/test_support.hpp"
 
 namespace quilm {
@@ -18,11 +19,7 @@ namespace fs = std::filesystem;
 using test::slurp;
 using test::spit;
 
-std::string random_bases(std::mt19937& rng, std::size_t n, const char* alphabet = "ACGT") {
-  std::string s;
-  for (std::size_t i = 0; i < n; ++i) s += alphabet[rng() % 4];
-  return s;
-}
+using test::random_bases;
 
 // Two chromosomes, 2.3 Mbp in all: with -F1 three segments. Repeats (exact
 // and diverged copies), N gaps and soft-masked stretches.

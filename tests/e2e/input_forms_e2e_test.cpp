@@ -7,6 +7,7 @@
 #include <random>
 #include <sstream>
 
+#include "support/sequences.hpp"
 #include "support/test_support.hpp"
 
 namespace quilm {
@@ -37,12 +38,6 @@ SmallGenome small_genome() {
   return g;
 }
 
-std::string reverse_complement(std::string s) {
-  std::reverse(s.begin(), s.end());
-  for (char& c : s) c = c == 'A' ? 'T' : c == 'C' ? 'G' : c == 'G' ? 'C' : 'A';
-  return s;
-}
-
 // Reads of 100 bases: from both strands of both chromosomes, some with a
 // mismatch, some across the intron of t1.
 std::string small_reads(const SmallGenome& g) {
@@ -54,7 +49,7 @@ std::string small_reads(const SmallGenome& g) {
         k % 10 == 9 ? g.chr1.substr(1130 + k % 40, 70 - k % 40) + g.chr1.substr(3000, 30 + k % 40)
                     : chr.substr(random() % (chr.size() - 100), 100);
     if (k % 4 == 1) read[50] = read[50] == 'A' ? 'C' : 'A';
-    if (k % 2 == 1) read = reverse_complement(read);
+    if (k % 2 == 1) read = test::reverse_complement_of(read);
     fastq += "@q" + std::to_string(k) + "\n" + read + "\n+\n" + std::string(100, 'I') + "\n";
   }
   return fastq;

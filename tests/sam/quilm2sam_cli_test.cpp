@@ -43,7 +43,7 @@ class Quilm2samCliTest : public test::TempDirTest {
     for (auto [chr, pos] : {std::pair{"chrB", 800}, {"chrA", 1500}, {"chrB", 700}})
       run_.multi += test::SmallRun::mapping(m, multi, 'F', chr, 0, pos);
     expected_.push_back({"q" + std::to_string(m), 0, "chrB", 801, 1, "50M", 0});
-    unmapped_ = run_.add(test::random_bases(50, 99));
+    unmapped_ = run_.add(test::congruential_bases(50, 99));
     spit(path("ref.fa"), run_.fasta());
     spit(path("reads.fq"), run_.fastq());
     for (auto [suffix, text] : {std::pair{"-quilm2high", &run_.high},
@@ -288,7 +288,7 @@ TEST_F(Quilm2samCliTest, SummaryFileDescribesTheRecordsWritten) {
 TEST_F(Quilm2samCliTest, UnmappedFastqHoldsTheReadsWithoutAlignment) {
   // One more read without a hit, after the last one with hits, named so
   // that its record carries a changed name.
-  spit(path("reads.fq"), run_.fastq() + "@bad@name\n" + test::random_bases(30, 5) + "\n+\n" +
+  spit(path("reads.fq"), run_.fastq() + "@bad@name\n" + test::congruential_bases(30, 5) + "\n+\n" +
                              std::string(30, 'F') + "\n");
   ASSERT_EQ(run({"-o", "out.bam", "--unmapped", "--unmapped-fastq=un"}).status, 0);
   ASSERT_EQ(shell("samtools fastq -n -f 4 out.bam > expected.fq"), 0);

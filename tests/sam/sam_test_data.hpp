@@ -9,27 +9,12 @@
 #include <vector>
 
 #include "common/seed_code.hpp"
+#include "support/sequences.hpp"
 
 namespace quilm::test {
 // Test files of several folders share one test program: the inline namespace
 // keeps these helpers apart from same-named ones of the other folders.
 inline namespace sam_data {
-
-// Pseudo-random bases: no repeats that could make an alignment ambiguous.
-inline std::string random_bases(std::size_t n, std::uint32_t seed) {
-  std::string s(n, 'A');
-  for (char& c : s) {
-    seed = seed * 1103515245u + 12345u;
-    c = "ACGT"[(seed >> 16) & 3];
-  }
-  return s;
-}
-
-inline std::string reverse_complement_of(const std::string& s) {
-  std::string out;
-  quilm::reverse_complement(s, out);
-  return out;
-}
 
 // The fields of each record of a SAM text, header lines left out.
 using SamLine = std::vector<std::string>;
@@ -57,8 +42,8 @@ struct ExpectedRecord {
 };
 
 struct SmallRun {
-  std::string chr_a = random_bases(2000, 7);
-  std::string chr_b = random_bases(1000, 11);
+  std::string chr_a = congruential_bases(2000, 7);
+  std::string chr_b = congruential_bases(1000, 11);
   std::vector<std::string> reads;  // read k is reads[k - 1]
   std::string high, low, multi, splice_high;
 

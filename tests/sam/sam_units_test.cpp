@@ -42,7 +42,7 @@ Hit mapping_hit(std::int64_t position, char strand, int errors, std::size_t leng
 
 class PlacementTest : public ::testing::Test {
  protected:
-  std::string bases = test::random_bases(600, 3);
+  std::string bases = test::congruential_bases(600, 3);
   ReferenceGenome genome = [this] {
     ReferenceGenome g;
     add_chromosome(g, "chrA", bases);
@@ -136,7 +136,7 @@ TEST(MappingQualityTest, ByFileAndHitCount) {
 TEST(PackedBasesTest, EveryByteReadsBackUpperCasedInAnyWindow) {
   // Long N runs, IUPAC codes, other bytes and lower case between the bases,
   // appended in pieces that do not line up with the packed words.
-  std::string bytes = test::random_bases(3000, 7);
+  std::string bytes = test::congruential_bases(3000, 7);
   for (int i = 0; i < 3000; i += 97) bytes[i] = "acgtRYn-*\x80"[i % 10];
   bytes.replace(500, 300, std::string(300, 'N'));
   bytes[800] = 'n';  // continues the run of N

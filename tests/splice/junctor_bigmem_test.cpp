@@ -28,7 +28,7 @@ TEST_F(JunctorBigmemTest, ReducedIndexMatchesFullIndexAtSeed14) {
       std::string read = test::junction_read(g, at, length, 15 + rng() % 70, 85);
       read.resize(100);
       if (rng() % 2) read[rng() % 100] = 'A';
-      if (r % 2) read = test::reverse_of(read);
+      if (r % 2) read = test::reverse_complement_of(read);
       reads += std::to_string(++number) + "\t" + read + "\n";
     }
   }

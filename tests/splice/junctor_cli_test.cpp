@@ -40,7 +40,8 @@ class JunctorCliTest : public test::TempDirTest {
     test::spit(work + "/2.txt", broken);
     test::spit(work + "/3.txt", genome);
     read = test::junction_read(genome, 1000, 700, 20, 30);
-    test::spit(work + "/splice0.fastq", "4\t" + read + "\n9\t" + test::reverse_of(read) + "\n");
+    test::spit(work + "/splice0.fastq",
+               "4\t" + read + "\n9\t" + test::reverse_complement_of(read) + "\n");
   }
 
   test::RunResult junctor(const std::vector<std::string>& args) {
@@ -58,8 +59,8 @@ TEST_F(JunctorCliTest, MapsTheSegmentsOfItsProcessOnly) {
   std::string signals(50, '0');
   signals[19] = '3';
   EXPECT_EQ(test::slurp(work + "/1.r"), "4\t" + read + "\t" + signals + "\nF\t19\t0\t980\t1680\n" +
-                                            "9\t" + test::reverse_of(read) + "\t" + signals +
-                                            "\nF\t19\t0\t980\t1680\n");
+                                            "9\t" + test::reverse_complement_of(read) + "\t" +
+                                            signals + "\nF\t19\t0\t980\t1680\n");
   EXPECT_FALSE(test::file_exists(work + "/2.r"));
   EXPECT_FALSE(test::file_exists(work + "/3.r"));
 

@@ -93,7 +93,7 @@ TEST_F(CandidateTest, MatchTheSeedBySeedInsertionOnRepetitiveSegments) {
     for (int r = 0; r < 300; ++r) {
       const int length = c + static_cast<int>(rng() % 90);  // rem = 0 and rem > 0
       std::string read = genome.substr(rng() % (genome.size() - length), length);
-      if (r % 3 == 0) read = test::reverse_of(read);
+      if (r % 3 == 0) read = test::reverse_complement_of(read);
       if (r % 5 == 0) read[rng() % length] = 'N';
       if (r % 7 == 0) read = test::random_bases(length, 100 + r);  // chance hits only
       int rem = 0;

@@ -7,19 +7,12 @@
 #include <string_view>
 
 #include "common/seed_code.hpp"
+#include "support/sequences.hpp"
 
 namespace quilm::test {
 // Test files of several folders share one test program: the inline namespace
 // keeps these helpers apart from same-named ones of the other folders.
 inline namespace splice_data {
-
-// Random A/C/G/T bases; the same seed always gives the same bases.
-inline std::string random_bases(std::size_t n, std::uint32_t seed) {
-  std::mt19937 rng(seed);
-  std::string s(n, 'A');
-  for (char& c : s) c = "ACGT"[rng() % 4];
-  return s;
-}
 
 // Writes the intron's first two bases (donor) and last two (acceptor) into
 // the genome; the intron covers 0-based offsets at .. at + length - 1.
@@ -34,12 +27,6 @@ inline void place_intron(std::string& genome, std::size_t at, std::size_t length
 inline std::string junction_read(const std::string& genome, std::size_t at, std::size_t length,
                                  std::size_t left, std::size_t right) {
   return genome.substr(at - left, left) + genome.substr(at + length, right);
-}
-
-inline std::string reverse_of(const std::string& s) {
-  std::string rc;
-  reverse_complement(s, rc);
-  return rc;
 }
 
 }  // namespace splice_data

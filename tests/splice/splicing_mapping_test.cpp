@@ -51,8 +51,9 @@ TEST_F(SplicingMappingTest, ReadsSpanningIntronsOnBothStrands) {
   const std::string minus = test::junction_read(genome, 2500, 300, 30, 20);
   std::string all_n = plus;
   for (std::size_t i = 5; i < all_n.size(); i += 10) all_n[i] = 'N';
-  const std::vector<std::string> reads{
-      plus, test::reverse_of(plus), minus, test::reverse_of(minus), all_n, plus.substr(0, 9)};
+  const std::vector<std::string> reads{plus,  test::reverse_complement_of(plus),
+                                       minus, test::reverse_complement_of(minus),
+                                       all_n, plus.substr(0, 9)};
   // Records of reverse-complement placements keep the read as read, but the
   // signals, the split and the positions are those of its reverse complement.
   // The minus-strand pair also has a GC-AG cut with 2 errors, so each family
@@ -120,7 +121,7 @@ TEST_F(SplicingMappingTest, ReducedIndexWritesTheSameBytes) {
       const std::size_t left = 12 + rng() % 70;
       std::string read = test::junction_read(g, at, length, left, 20 + rng() % 70);
       for (unsigned e = rng() % 3; e > 0; --e) read[rng() % read.size()] = "ACGT"[rng() % 4];
-      reads.push_back(r % 2 ? test::reverse_of(read) : read);
+      reads.push_back(r % 2 ? test::reverse_complement_of(read) : read);
     }
   }
   std::string text;

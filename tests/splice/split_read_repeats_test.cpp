@@ -55,7 +55,7 @@ struct RepeatGenome {
       std::string copy = element;
       diverge(copy, 0.01 + 0.14 * (k % 10) / 10.0, rng);
       copy += std::string(6 + rng() % 20, 'A');
-      if (k % 2) copy = test::reverse_of(copy);
+      if (k % 2) copy = test::reverse_complement_of(copy);
       bases.replace(60000 + rng() % 330000, copy.size(), copy);
     }
     for (int k = 0; k < 60; ++k)
@@ -72,7 +72,7 @@ struct RepeatGenome {
   void add(std::string read, std::mt19937& rng, int max_changes) {
     for (int e = static_cast<int>(rng() % (max_changes + 1)); e > 0; --e)
       read[rng() % read.size()] = "ACGT"[rng() % 4];
-    if (rng() % 2) read = test::reverse_of(read);
+    if (rng() % 2) read = test::reverse_complement_of(read);
     reads.push_back({static_cast<int>(reads.size()) + 1, read});
   }
 

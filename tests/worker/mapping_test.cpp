@@ -11,6 +11,7 @@
 #include "common/errors.hpp"
 #include "common/output_file.hpp"
 #include "common/seed_code.hpp"
+#include "support/sequences.hpp"
 #include "support/test_support.hpp"
 #include "worker/read_mapping.hpp"
 #include "worker/reference_mapper.hpp"
@@ -52,17 +53,10 @@ class MappingTest : public test::TempDirTest {
   }
 };
 
-std::string random_bases(std::mt19937& rng, std::size_t n) {
-  static const char b[] = "ACGT";
-  std::string s;
-  for (std::size_t i = 0; i < n; ++i) s += b[rng() % 4];
-  return s;
-}
+using test::random_bases;
 
 std::string rc(const std::string& s) {
-  std::string o;
-  reverse_complement(s, o);
-  return o;
+  return test::reverse_complement_of(s);
 }
 
 // --- best mode --------------------------------------------------------------
