@@ -3,7 +3,7 @@
 #   <prefix>/bin                 the drivers, quilm2sam and the side tools
 #   <prefix>/libexec/quilm2      the workers, which only the drivers start
 #   <prefix>/share/man/man1      a manual page per program, made from --help
-#   <prefix>/share/doc/quilm2    README, LICENSE, CHANGELOG
+#   <prefix>/share/doc/quilm2    README, LICENSE, CHANGELOG, docs/*.md
 #
 # An installed driver finds its workers in ../libexec/quilm2 from its own
 # folder when they are not beside it (as they are in the build tree).
@@ -32,6 +32,8 @@ endforeach()
 add_custom_target(quilm_man_pages ALL DEPENDS ${QUILM_MAN_PAGES})
 install(FILES ${QUILM_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md LICENSE CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The README links to these pages by their relative path docs/<page>.md.
+install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs FILES_MATCHING PATTERN "*.md")
 
 # cpack -G DEB in the build folder. The library dependencies (zlib, htslib,
 # OpenSSL's libcrypto) come from the binaries themselves through
