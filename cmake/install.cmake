@@ -3,7 +3,7 @@
 #   <prefix>/bin                 the drivers, quilm2sam and the side tools
 #   <prefix>/libexec/quilm2      the workers, which only the drivers start
 #   <prefix>/share/man/man1      a manual page per program, made from --help
-#   <prefix>/share/doc/quilm2    README, LICENSE, CHANGELOG, the bundled example
+#   <prefix>/share/doc/quilm2    README, LICENSE, CHANGELOG, docs/*.md, the bundled example
 #
 # An installed driver finds its workers in ../libexec/quilm2 from its own
 # folder when they are not beside it (as they are in the build tree).
@@ -36,6 +36,8 @@ install(FILES README.md LICENSE CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR}
 install(FILES examples/README.md examples/genome.fa examples/genes.gtf examples/reads.fq.gz
               examples/pairs_1.fq.gz examples/pairs_2.fq.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+# The README links to these pages by their relative path docs/<page>.md.
+install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs FILES_MATCHING PATTERN "*.md")
 
 # cpack -G DEB in the build folder. The library dependencies (zlib, htslib,
 # OpenSSL's libcrypto) come from the binaries themselves through

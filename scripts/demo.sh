@@ -9,7 +9,7 @@ mkdir -p "$run"
 cd "$run"
 echo "== quilm2splice on examples/genome.fa (3 chromosomes, 450 kb) and examples/reads.fq.gz"
 echo "   -C2: two worker processes; -S14,10: seed 14 for the whole reads, seed 10 for the split"
-echo "   reads (the default 14,14 splits fewer reads; see \"Choosing options\" in the README);"
+echo "   reads (the default 14,14 splits fewer reads; see \"Choosing options\" in docs/options.md);"
 echo "   --bam: the rescue stage, with the known junctions of examples/genes.gtf, then a sorted,"
 echo "   indexed BAM"
 "$bin/quilm2splice" -R"$root/examples/genome.fa" -D"$root/examples/reads.fq.gz" \

@@ -71,7 +71,7 @@ TEST_F(Installed, ProgramsPagesAndDocumentsLandInTheirFolders) {
     EXPECT_FALSE(test::file_exists(prefix() + "/bin/" + p)) << p;
     EXPECT_TRUE(test::file_exists(prefix() + "/share/man/man1/" + p + ".1")) << p;
   }
-  for (const char* doc : {"README.md", "LICENSE", "CHANGELOG.md"})
+  for (const char* doc : {"README.md", "LICENSE", "CHANGELOG.md", "docs/outputs.md"})
     EXPECT_TRUE(test::file_exists(prefix() + "/share/doc/quilm2/" + doc)) << doc;
 }
 
