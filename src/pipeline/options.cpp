@@ -19,6 +19,8 @@ namespace {
 
 // -F in MiB is shifted into bytes; this keeps the segment buffer addressable.
 constexpr int kMaxSegmentSizeMb = 2047;
+// -E: the most errors per hit that a run accepts.
+constexpr int kMaxErrors = 1000;
 
 // "Given" flags, cleared before parsing; defaults fill what was not given.
 struct GivenFlags {
@@ -52,7 +54,7 @@ std::string accepted_range(char letter) {
     case 'C':
       return "1 to " + most;
     case 'E':
-      return "0 to 1000";
+      return "0 to " + std::to_string(kMaxErrors);
     case 'F':
       return "1 to " + std::to_string(kMaxSegmentSizeMb);
     default:
@@ -96,53 +98,65 @@ bool parse_seed_pair(const std::string& text, DriverOptions& o, GivenFlags& g,
   return true;
 }
 
+// The numeric one-letter options: which drivers have them, where the value
+// goes, the flag that says it was given, and the value when it was not (the
+// help text shows these defaults). -C has none: it must be given. The
+// splice driver reads -S as "<seed>[,<splice seed>]" (parse_seed_pair).
+enum class For { kBoth, kSplice, kMappingOnly };
+struct NumericOption {
+  char letter;
+  For drivers;
+  int& (*field)(DriverOptions&);
+  bool GivenFlags::*given;
+  int fallback;  // kRequired: no default
+};
+constexpr int kRequired = -1;
+constexpr int kDefaultSpliceSeed = 14;
+
+constexpr NumericOption kNumericOptions[] = {
+    {'L', For::kBoth, [](DriverOptions& o) -> int& { return o.config.max_read_length; },
+     &GivenFlags::L, 100},
+    {'E', For::kBoth, [](DriverOptions& o) -> int& { return o.config.max_errors; }, &GivenFlags::E,
+     2},
+    {'I', For::kBoth, [](DriverOptions& o) -> int& { return o.config.indel_toggle; },
+     &GivenFlags::I, 0},
+    {'S', For::kBoth, [](DriverOptions& o) -> int& { return o.config.seed_length; }, &GivenFlags::S,
+     14},
+    {'M', For::kBoth, [](DriverOptions& o) -> int& { return o.config.masked_toggle; },
+     &GivenFlags::M, 1},
+    {'B', For::kBoth, [](DriverOptions& o) -> int& { return o.config.best_toggle; }, &GivenFlags::B,
+     1},
+    {'U', For::kBoth, [](DriverOptions& o) -> int& { return o.config.unidirectional_toggle; },
+     &GivenFlags::U, 0},
+    {'C', For::kBoth, [](DriverOptions& o) -> int& { return o.config.cpu_cores; }, &GivenFlags::C,
+     kRequired},
+    {'F', For::kBoth, [](DriverOptions& o) -> int& { return o.segment_size_mb; }, &GivenFlags::F,
+     100},
+    {'Y', For::kBoth, [](DriverOptions& o) -> int& { return o.config.memory_reduction_toggle; },
+     &GivenFlags::Y, 1},
+    {'A', For::kBoth, [](DriverOptions& o) -> int& { return o.export_all_option; }, &GivenFlags::A,
+     0},
+    {'N', For::kSplice, [](DriverOptions& o) -> int& { return o.config.min_gap_distance; },
+     &GivenFlags::N, 10},
+    {'X', For::kSplice, [](DriverOptions& o) -> int& { return o.config.max_gap_distance; },
+     &GivenFlags::X, 50000},
+};
+
+bool has_option(For drivers, DriverKind kind) {
+  return drivers == For::kBoth || (drivers == For::kSplice) == (kind == DriverKind::kSplice);
+}
+
+const NumericOption* numeric_option(char letter) {
+  for (const NumericOption& option : kNumericOptions)
+    if (option.letter == letter) return &option;
+  return nullptr;
+}
+
 int* numeric_target(DriverKind kind, char letter, DriverOptions& o, GivenFlags& g, bool*& flag) {
-  RunConfig& c = o.config;
-  switch (letter) {
-    case 'L':
-      flag = &g.L;
-      return &c.max_read_length;
-    case 'E':
-      flag = &g.E;
-      return &c.max_errors;
-    case 'I':
-      flag = &g.I;
-      return &c.indel_toggle;
-    case 'M':
-      flag = &g.M;
-      return &c.masked_toggle;
-    case 'B':
-      flag = &g.B;
-      return &c.best_toggle;
-    case 'U':
-      flag = &g.U;
-      return &c.unidirectional_toggle;
-    case 'C':
-      flag = &g.C;
-      return &c.cpu_cores;
-    case 'F':
-      flag = &g.F;
-      return &o.segment_size_mb;
-    case 'Y':
-      flag = &g.Y;
-      return &c.memory_reduction_toggle;
-    case 'A':
-      flag = &g.A;
-      return &o.export_all_option;
-    case 'S':
-      flag = &g.S;
-      return &c.seed_length;  // mapping-only driver: one number
-    case 'N':
-      if (kind != DriverKind::kSplice) return nullptr;
-      flag = &g.N;
-      return &c.min_gap_distance;
-    case 'X':
-      if (kind != DriverKind::kSplice) return nullptr;
-      flag = &g.X;
-      return &c.max_gap_distance;
-    default:
-      return nullptr;
-  }
+  const NumericOption* option = numeric_option(letter);
+  if (!option || !has_option(option->drivers, kind)) return nullptr;
+  flag = &(g.*option->given);
+  return &option->field(o);
 }
 
 std::string* path_target(char letter, DriverOptions& o, GivenFlags& g) {
@@ -391,7 +405,7 @@ bool check_values(const DriverOptions& o, const GivenFlags& g, std::string& prob
   const RunConfig& c = o.config;
   struct Need {
     bool ok;
-    const char* what;
+    std::string what;
   };
   const Need needs[] = {
       {!c.work_folder.empty(), "-W (work folder) is missing or empty"},
@@ -400,7 +414,7 @@ bool check_values(const DriverOptions& o, const GivenFlags& g, std::string& prob
       {!c.output_path.empty(), "-O (output) is missing or empty"},
       {g.C && c.cpu_cores >= 1, "-C (worker processes) is missing or below 1"},
       {!g.L || c.max_read_length > 0, "-L must be greater than 0"},
-      {!g.E || c.max_errors <= 1000, "-E must be at most 1000"},
+      {!g.E || c.max_errors <= kMaxErrors, "-E must be at most " + std::to_string(kMaxErrors)},
       {!g.I || c.indel_toggle >= 0, "-I must not be negative"},
       {!g.S || c.seed_length >= 0, "-S must not be negative"},
       {!g.M || c.masked_toggle >= 0, "-M must not be negative"},
@@ -430,19 +444,10 @@ bool check_values(const DriverOptions& o, const GivenFlags& g, std::string& prob
 
 void apply_defaults(DriverKind kind, DriverOptions& o, const GivenFlags& g) {
   RunConfig& c = o.config;
-  if (!g.L) c.max_read_length = 100;
-  if (!g.E) c.max_errors = 2;
-  if (!g.I) c.indel_toggle = 0;
-  if (!g.S) c.seed_length = 14;
-  if (!g.S2) c.splice_seed_length = 14;
-  if (!g.M) c.masked_toggle = 1;
-  if (!g.B) c.best_toggle = 1;
-  if (!g.U) c.unidirectional_toggle = 0;
-  if (!g.F) o.segment_size_mb = 100;
-  if (!g.Y) c.memory_reduction_toggle = 1;
-  if (!g.A) o.export_all_option = 0;
-  if (!g.N) c.min_gap_distance = 10;
-  if (!g.X) c.max_gap_distance = 50000;
+  // Every default is applied whatever the driver: the echo shows them all.
+  for (const NumericOption& option : kNumericOptions)
+    if (option.fallback != kRequired && !(g.*option.given)) option.field(o) = option.fallback;
+  if (!g.S2) c.splice_seed_length = kDefaultSpliceSeed;
   c.has_splice_line = kind == DriverKind::kSplice;
   // The splice driver always keeps every best hit; the echo shows the -A value.
   c.export_all_toggle = kind == DriverKind::kSplice ? 1 : o.export_all_option;
@@ -495,8 +500,8 @@ std::vector<std::string> option_warnings(DriverKind kind, const DriverOptions& o
 
 namespace {
 
-// One line of the help text; `drivers` says which driver has the option.
-enum class For { kBoth, kSplice, kMappingOnly };
+// One line of the help text; `drivers` says which driver has the option. In
+// a letter option's meaning "{default}" stands for its default value.
 struct HelpLine {
   For drivers;
   const char* option;
@@ -513,23 +518,24 @@ constexpr HelpLine kHelpLines[] = {
      "output file of the merged hits, and <file>.config\n(required)"},
     {For::kBoth, "-W<folder>", "work folder, created with its parents (required)"},
     {For::kBoth, "-C<n>", "worker processes (required)"},
-    {For::kBoth, "-L<n>", "maximum read length, also the overlap of segments\n(default 100)"},
-    {For::kBoth, "-E<n>", "maximum errors per hit, at most 1000 (default 2)"},
-    {For::kBoth, "-I<0|1>", "indel detection (default 0)"},
+    {For::kBoth, "-L<n>", "maximum read length, also the overlap of segments\n(default {default})"},
+    {For::kBoth, "-E<n>", "maximum errors per hit, at most {most errors} (default {default})"},
+    {For::kBoth, "-I<0|1>", "indel detection (default {default})"},
     {For::kSplice, "-S<n>[,<m>]",
      "shortest seed of the cascade (14, 12, 10, 8 or 6), and\n"
-     "the seed of the splice stage (default 14,14)"},
-    {For::kMappingOnly, "-S<n>", "shortest seed of the cascade: 14, 12, 10, 8 or 6\n(default 14)"},
-    {For::kBoth, "-M<0|1>", "masked genome: lower-case bases never match (default 1)"},
-    {For::kBoth, "-B<0|1>", "best mode (1) or first-hit mode (0) (default 1)"},
-    {For::kBoth, "-U<0|1>", "search the forward strand only (default 0)"},
-    {For::kBoth, "-F<MiB>", "reference segment size, at most 2047 (default 100)"},
-    {For::kBoth, "-Y<0|1>", "memory-reduced seed-14 index (default 1)"},
+     "the seed of the splice stage (default {default},{splice default})"},
+    {For::kMappingOnly, "-S<n>",
+     "shortest seed of the cascade: 14, 12, 10, 8 or 6\n(default {default})"},
+    {For::kBoth, "-M<0|1>", "masked genome: lower-case bases never match (default {default})"},
+    {For::kBoth, "-B<0|1>", "best mode (1) or first-hit mode (0) (default {default})"},
+    {For::kBoth, "-U<0|1>", "search the forward strand only (default {default})"},
+    {For::kBoth, "-F<MiB>", "reference segment size, at most {most MiB} (default {default})"},
+    {For::kBoth, "-Y<0|1>", "memory-reduced seed-14 index (default {default})"},
     {For::kSplice, "-A<0|1>",
-     "shown in the parameter echo only: every best hit is\nkept (default 0)"},
-    {For::kMappingOnly, "-A<0|1>", "write every best hit instead of the first (default 0)"},
-    {For::kSplice, "-N<n>", "shortest intron (default 10)"},
-    {For::kSplice, "-X<n>", "longest intron (default 50000)"},
+     "shown in the parameter echo only: every best hit is\nkept (default {default})"},
+    {For::kMappingOnly, "-A<0|1>", "write every best hit instead of the first (default {default})"},
+    {For::kSplice, "-N<n>", "shortest intron (default {default})"},
+    {For::kSplice, "-X<n>", "longest intron (default {default})"},
     {For::kBoth, "--threads=<n>", "the same as -C<n>"},
     {For::kBoth, "--mates=<file>",
      "paired reads: mate 2 of each pair, mate 1 being the\n"
@@ -571,14 +577,13 @@ constexpr HelpLine kHelpLines[] = {
 
 // The option in a column of its own and its meaning beside it, one line per
 // '\n'; a meaning starts below an option too long for the column.
-void append_help_line(std::string& text, const HelpLine& line) {
+void append_help_line(std::string& text, const char* option, std::string_view meaning) {
   constexpr std::size_t kColumn = 20;
-  std::string row = std::string("  ") + line.option;
+  std::string row = std::string("  ") + option;
   if (row.size() >= kColumn) {
     text += row + "\n";
     row.clear();
   }
-  std::string_view meaning = line.meaning;
   while (true) {
     const std::size_t br = meaning.find('\n');
     row.resize(kColumn, ' ');
@@ -587,6 +592,23 @@ void append_help_line(std::string& text, const HelpLine& line) {
     if (br == std::string_view::npos) break;
     meaning.remove_prefix(br + 1);
   }
+}
+
+void replace_all(std::string& text, std::string_view from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at))
+    text.replace(at, from.size(), to), at += to.size();
+}
+
+// The meaning of a help line with the values of the option table put in.
+std::string filled_meaning(const HelpLine& line) {
+  std::string meaning = line.meaning;
+  const NumericOption* option =
+      line.option[0] == '-' && line.option[1] != '-' ? numeric_option(line.option[1]) : nullptr;
+  if (option) replace_all(meaning, "{default}", std::to_string(option->fallback));
+  replace_all(meaning, "{splice default}", std::to_string(kDefaultSpliceSeed));
+  replace_all(meaning, "{most errors}", std::to_string(kMaxErrors));
+  replace_all(meaning, "{most MiB}", std::to_string(kMaxSegmentSizeMb));
+  return meaning;
 }
 
 }  // namespace
@@ -606,7 +628,7 @@ std::string driver_help(DriverKind kind) {
       "-L100, not -L 100.\n";
   const For other = splice ? For::kMappingOnly : For::kSplice;
   for (const HelpLine& line : kHelpLines)
-    if (line.drivers != other) append_help_line(text, line);
+    if (line.drivers != other) append_help_line(text, line.option, filled_meaning(line));
   text += "Example: " + name + " -Rgenome.fa -Dreads.fq.gz -O" + (splice ? "result" : "hits") +
           " -Wwork -C2\n";
   return text;
