@@ -74,6 +74,14 @@ void append_log_line(const std::string& path, std::string_view line) {
   append_text(path, line);
 }
 
+void append_stage_result(const std::string& path, const StageResultLine& l) {
+  append_log_line(path, "The " + std::to_string(l.seed) + " " + l.stage +
+                            " result,match read numeber: " + std::to_string(l.records) +
+                            ", multi_match number: " + std::to_string(l.multi) +
+                            ",next_match number: " + std::to_string(l.next) +
+                            ",match number:" + std::to_string(l.matched) + "\n");
+}
+
 std::string format_seconds(double seconds) {
   char text[64];
   std::snprintf(text, sizeof text, "%.1f", seconds);

@@ -42,6 +42,19 @@ RunConfig read_run_config(const std::string& path, bool want_splice_line);
 // Appends one line of the run log.
 void append_log_line(const std::string& path, std::string_view line);
 
+// The counts of one stage of a seed length in the run log's line
+// "The <seed> <stage> result,match read numeber: <records>, multi_match
+// number: <multi>,next_match number: <next>,match number:<matched>".
+struct StageResultLine {
+  int seed = 0;
+  const char* stage = "";  // "seed mapping", "seed splice mapping"
+  long records = 0;
+  long multi = 0;
+  long next = 0;
+  long matched = 0;
+};
+void append_stage_result(const std::string& path, const StageResultLine& line);
+
 // "%.1f" of a time in seconds, as the log lines print it.
 std::string format_seconds(double seconds);
 

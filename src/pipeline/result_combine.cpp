@@ -127,12 +127,8 @@ int result_combine(int read_count, int segment_count, const std::string& work_fo
              counts);
   next_cycle_pass(work_folder, seed_length, read_count, cycle_read_path, max_errors, indel_toggle,
                   best, counts);
-  append_log_line(kConfigFile,
-                  "The " + std::to_string(seed_length) +
-                      " seed mapping result,match read numeber: " + std::to_string(counts.matched) +
-                      ", multi_match number: " + std::to_string(counts.multi_matched) +
-                      ",next_match number: " + std::to_string(counts.next_cycle) +
-                      ",match number:" + std::to_string(counts.with_hit) + "\n");
+  append_stage_result(kConfigFile, {seed_length, "seed mapping", counts.matched,
+                                    counts.multi_matched, counts.next_cycle, counts.with_hit});
   if (counts_out) *counts_out = counts;
   return counts.next_cycle > 0 ? 1 : 0;
 }

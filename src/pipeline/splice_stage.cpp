@@ -146,12 +146,8 @@ int splice_result_combine(int read_count, int segment_count, const std::string& 
     }
   }
   next.close();
-  append_log_line(kConfigFile, "The " + std::to_string(seed) +
-                                   " seed splice mapping result,match read numeber: " +
-                                   std::to_string(counts.match_records) +
-                                   ", multi_match number: " + std::to_string(counts.multi_matched) +
-                                   ",next_match number: " + std::to_string(counts.next_match) +
-                                   ",match number:" + std::to_string(counts.matched) + "\n");
+  append_stage_result(kConfigFile, {seed, "seed splice mapping", counts.match_records,
+                                    counts.multi_matched, counts.next_match, counts.matched});
   if (counts_out) *counts_out = counts;
   return counts.next_match > 0 ? 1 : 0;
 }
