@@ -94,4 +94,16 @@ void warn_skipped_arguments(const char* program, int argc, const char* const* ar
   }
 }
 
+std::vector<std::optional<std::string>> letter_option_values(int argc, const char* const* argv,
+                                                             std::string_view letters) {
+  std::vector<std::optional<std::string>> values(letters.size());
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg.size() < 2 || arg[0] != '-') continue;
+    const std::size_t slot = letters.find(arg[1]);
+    if (slot != std::string_view::npos) values[slot] = std::string(arg.substr(2));
+  }
+  return values;
+}
+
 }  // namespace quilm

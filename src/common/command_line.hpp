@@ -4,8 +4,10 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quilm {
 
@@ -43,5 +45,11 @@ std::string with_help(const std::string& message, const std::string& help);
 // for a long option ("--name"), since none of those is known to them.
 void warn_skipped_arguments(const char* program, int argc, const char* const* argv,
                             std::string_view letters, const std::string& help);
+
+// For those parsers: the value of each letter of `letters` ("-F<value>", the
+// rest of the argument, maybe empty; the last one given counts), in the
+// order of `letters`; no value for a letter that is not given.
+std::vector<std::optional<std::string>> letter_option_values(int argc, const char* const* argv,
+                                                             std::string_view letters);
 
 }  // namespace quilm

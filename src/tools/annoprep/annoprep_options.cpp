@@ -27,33 +27,17 @@ const char* const kAnnoprepHelp =
 
 AnnoprepOptions param_read(int argc, const char* const* argv) {
   warn_skipped_arguments("annoprep", argc, argv, "FGTW", kAnnoprepHelp);
+  const auto values = letter_option_values(argc, argv, "FGTW");
   AnnoprepOptions options;
-  for (int i = 1; i < argc; ++i) {
-    const char* arg = argv[i];
-    if (arg[0] != '-' || arg[1] == '\0') continue;
-    // "-F" alone names the option with an empty value.
-    std::string value = std::strlen(arg) >= 3 ? std::string(arg + 2) : std::string();
-    switch (arg[1]) {
-      case 'F':
-        options.genome_path = value;
-        options.has_genome = true;
-        break;
-      case 'G':
-        options.annotation_path = value;
-        options.has_annotation = true;
-        break;
-      case 'T':
-        options.annotation_type = value;
-        options.has_type = true;
-        break;
-      case 'W':
-        options.output_folder = value;
-        options.has_folder = true;
-        break;
-      default:
-        break;
-    }
-  }
+  // "-F" alone names the option with an empty value.
+  options.has_genome = values[0].has_value();
+  options.genome_path = values[0].value_or("");
+  options.has_annotation = values[1].has_value();
+  options.annotation_path = values[1].value_or("");
+  options.has_type = values[2].has_value();
+  options.annotation_type = values[2].value_or("");
+  options.has_folder = values[3].has_value();
+  options.output_folder = values[3].value_or("");
   return options;
 }
 

@@ -51,13 +51,9 @@ long long parse_gap(char letter, const std::string& text) {
 RefjuncOptions param_read(int argc, const char* const* argv) {
   constexpr std::string_view kLetters = "CRFOWNX";
   warn_skipped_arguments("refjunc", argc, argv, kLetters, kRefjuncHelp);
-  std::string values[7];
-  for (int i = 1; i < argc; ++i) {
-    std::string_view arg = argv[i];
-    if (arg.size() < 2 || arg[0] != '-') continue;
-    std::size_t slot = kLetters.find(arg[1]);
-    if (slot != std::string_view::npos) values[slot] = std::string(arg.substr(2));
-  }
+  std::vector<std::string> values;
+  for (const auto& value : letter_option_values(argc, argv, kLetters))
+    values.push_back(value.value_or(""));
   for (std::size_t slot = 0; slot < kLetters.size(); ++slot)
     if (values[slot].empty()) usage_error(std::string("missing option -") + kLetters[slot]);
   RefjuncOptions options;

@@ -61,13 +61,10 @@ const char* const kTailfetchHelp =
 TailfetchOptions param_read(int argc, const char* const* argv) {
   warn_skipped_arguments("tailfetch", argc, argv, "FRO", kTailfetchHelp);
   TailfetchOptions o;
-  for (int i = 1; i < argc; ++i) {
-    std::string_view arg = argv[i];
-    if (arg.size() < 2 || arg[0] != '-') continue;
-    if (arg[1] == 'F') o.fastq_path = arg.substr(2);
-    if (arg[1] == 'R') o.results_path = arg.substr(2);
-    if (arg[1] == 'O') o.output_path = arg.substr(2);
-  }
+  const auto values = letter_option_values(argc, argv, "FRO");
+  o.fastq_path = values[0].value_or("");
+  o.results_path = values[1].value_or("");
+  o.output_path = values[2].value_or("");
   const char* missing = o.fastq_path.empty()     ? "-F"
                         : o.results_path.empty() ? "-R"
                         : o.output_path.empty()  ? "-O"
