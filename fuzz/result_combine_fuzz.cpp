@@ -25,8 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::refuse_cleanly([&] { fuzz::check_segment_index_round_trip(work, p[1]); });
   const std::string merged = join_path(work, "quilm2.tmp");
   fuzz::refuse_cleanly([&] {
-    result_combine(p[0], p[1], work, merged, p[2], join_path(work, "cycle.fastq"), p[3], p[4],
-                   p[5]);
+    RunConfig run;
+    run.read_count = p[0];
+    run.segment_count = p[1];
+    run.work_folder = work;
+    run.max_errors = p[3];
+    run.indel_toggle = p[4];
+    run.export_all_toggle = p[5];
+    result_combine(run, merged, p[2], join_path(work, "cycle.fastq"));
     fuzz::check_canonical<MappingOutputReader, MappingOutputRecord>(merged);
     fuzz::check_canonical<NumberedReadReader, NumberedRead>(numbered_path(work, p[2], ".fastq"));
   });

@@ -144,9 +144,8 @@ void run_cascade(const CascadeSetup& setup) {
     const std::string stage = "mapping cycle with seed " + std::to_string(seed);
     launch_stage(setup, stage, "quilm_x", seed, "The Time of mapping ", reads);
     CombineCounts counts;
-    int more = result_combine(c.read_count, c.segment_count, c.work_folder, setup.merged_path, seed,
-                              cycle_read_file(c.work_folder, seed), c.max_errors, c.indel_toggle,
-                              c.export_all_toggle, &counts);
+    int more =
+        result_combine(c, setup.merged_path, seed, cycle_read_file(c.work_folder, seed), &counts);
     setup.report->stage(stage + ": " + std::to_string(counts.matched) + " reads matched, " +
                         std::to_string(counts.next_cycle) + " left for the next cycle");
     reads = counts.next_cycle;

@@ -115,18 +115,19 @@ void next_cycle_pass(const std::string& work_folder, int seed_length, int read_c
 
 }  // namespace
 
-int result_combine(int read_count, int segment_count, const std::string& work_folder,
-                   const std::string& merged_path, int seed_length,
-                   const std::string& cycle_read_path, int max_errors, int indel_toggle,
-                   int export_all_toggle, CombineCounts* counts_out) {
+int result_combine(const RunConfig& run, const std::string& merged_path, int seed_length,
+                   const std::string& cycle_read_path, CombineCounts* counts_out) {
+  const int read_count = run.read_count;
+  const int segment_count = run.segment_count;
+  const std::string& work_folder = run.work_folder;
   std::vector<std::uint8_t> best(static_cast<std::size_t>(read_count) + 1, kNoHit);
   std::vector<std::uint8_t> state(static_cast<std::size_t>(read_count) + 1, kNone);
   CombineCounts counts;
   best_pass(work_folder, segment_count, read_count, best);
-  merge_pass(work_folder, segment_count, read_count, merged_path, export_all_toggle, best, state,
-             counts);
-  next_cycle_pass(work_folder, seed_length, read_count, cycle_read_path, max_errors, indel_toggle,
-                  best, counts);
+  merge_pass(work_folder, segment_count, read_count, merged_path, run.export_all_toggle, best,
+             state, counts);
+  next_cycle_pass(work_folder, seed_length, read_count, cycle_read_path, run.max_errors,
+                  run.indel_toggle, best, counts);
   append_stage_result(kConfigFile, {seed_length, "seed mapping", counts.matched,
                                     counts.multi_matched, counts.next_cycle, counts.with_hit});
   if (counts_out) *counts_out = counts;

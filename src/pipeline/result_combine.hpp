@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "common/run_config.hpp"
 #include "pipeline/run_report.hpp"
 
 namespace quilm {
@@ -18,11 +19,10 @@ struct CombineCounts {
 // Appends the best hits to `merged_path`, writes "<work_folder>/<seed>.fastq"
 // and the statistics line to config.txt. Returns 1 when the next cycle has
 // reads, else 0. A result file that does not exist is read as empty; a record
-// naming a read outside 1..read_count is an InputError.
-int result_combine(int read_count, int segment_count, const std::string& work_folder,
-                   const std::string& merged_path, int seed_length,
-                   const std::string& cycle_read_path, int max_errors, int indel_toggle,
-                   int export_all_toggle, CombineCounts* counts = nullptr);
+// naming a read outside 1..read_count is an InputError. The run's read and
+// segment counts, work folder, -E, -I and export-all setting come from `run`.
+int result_combine(const RunConfig& run, const std::string& merged_path, int seed_length,
+                   const std::string& cycle_read_path, CombineCounts* counts = nullptr);
 
 // Number of records in a merged mapping file.
 int tongji(const std::string& path);

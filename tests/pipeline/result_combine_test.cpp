@@ -31,8 +31,14 @@ class ResultCombine : public test::TempDirTest {
     TempDirTest::TearDown();
   }
   int combine(int export_all, int indel = 0, CombineCounts* counts = nullptr) {
-    return result_combine(4, 2, dir(), path("merged"), 14, path("0.fastq"), 2, indel, export_all,
-                          counts);
+    RunConfig run;
+    run.read_count = 4;
+    run.segment_count = 2;
+    run.work_folder = dir();
+    run.max_errors = 2;
+    run.indel_toggle = indel;
+    run.export_all_toggle = export_all;
+    return result_combine(run, path("merged"), 14, path("0.fastq"), counts);
   }
 
  private:
