@@ -1,5 +1,7 @@
 #include "pipeline/driver_run.hpp"
 
+#include <utility>
+
 #include "common/pair_counts.hpp"
 #include "common/run_stamp.hpp"
 #include "common/store_setting.hpp"
@@ -26,10 +28,11 @@ void prepare_publication(DriverRun& run, DriverKind kind) {
 
 void start_driver_run(DriverRun& run, DriverKind kind, int argc, const char* const* argv) {
   Stopwatch preparation;
-  int seed_length = 0;
-  ReadPreparation reads;
-  firsttask(kind, argc, argv, seed_length, run.lock, reads, run.bam_export, run.rescue,
-            run.remove_work);
+  PreparedRun prepared = firsttask(kind, argc, argv, run.lock);
+  const ReadPreparation& reads = prepared.reads;
+  run.bam_export = std::move(prepared.bam_export);
+  run.rescue = std::move(prepared.rescue);
+  run.remove_work = prepared.remove_work;
   prepare_publication(run, kind);
   run.report.count_empty_reads(reads.empty_reads);
   append_log_line(kConfigFile, "The Time of splited Ref. file and the assigned task used : " +

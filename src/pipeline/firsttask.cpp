@@ -85,9 +85,8 @@ void check_mates(const DriverOptions& o) {
 
 }  // namespace
 
-int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length, RunLock& lock,
-              ReadPreparation& reads, BamExport& bam_export, RescueRequest& rescue,
-              bool& remove_work) {
+PreparedRun firsttask(DriverKind kind, int argc, const char* const* argv, RunLock& lock) {
+  PreparedRun prepared;
   const char* program = driver_name(kind);
   print_banner(kind);
   DriverOptions options;
@@ -112,6 +111,7 @@ int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_leng
   std::optional<InputFile> mates;
   if (!options.mates_path.empty()) mates.emplace(options.mates_path, kCacheBlock);
   const FastaSummary ref = check_inputs(program, options);
+  RescueRequest& rescue = prepared.rescue;
   rescue = options.rescue;
   if (!rescue.junctions_path.empty()) {
     rescue.known = read_known_junctions(rescue.junctions_path);
@@ -126,6 +126,7 @@ int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_leng
   write_index_store_setting(config.work_folder, index_store_folder(options));
   ProgressDisplay progress(std::string(program) + ": preparation", stderr, stderr_is_terminal(),
                            stage_clock());
+  ReadPreparation& reads = prepared.reads;
   reads = chang_fastqfile(dataset, config.work_folder, config.max_read_length,
                           {mates ? &*mates : nullptr, options.name_check}, &progress);
   progress.finish();
@@ -143,16 +144,18 @@ int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_leng
   // replaced only when the new one is complete.
   create_file_if_missing(config.output_path);
   write_run_config(kConfigFile, config);
-  seed_length = config.seed_length;
+  prepared.seed_length = config.seed_length;
+  BamExport& bam_export = prepared.bam_export;
   bam_export = options.bam_export;
   bam_export.dataset_path = options.dataset_path;
   bam_export.mates_path = options.mates_path;
   bam_export.name_check = options.name_check;
   bam_export.count_pairs = count_pairs;
   bam_export.command_line = command_line_of(argc, argv);
-  remove_work = options.remove_work;
+  prepared.remove_work = options.remove_work;
   bam_export.annotation_path = options.rescue.junctions_path;
-  return config.cpu_cores;
+  prepared.cpu_cores = config.cpu_cores;
+  return prepared;
 }
 
 }  // namespace quilm

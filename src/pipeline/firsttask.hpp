@@ -8,14 +8,20 @@
 
 namespace quilm {
 
-// Returns cpu_cores and stores seed_length, what the read numbering found
-// and the export and the rescue stage asked for after the run (with the
-// known junctions of --junctions read, so that a bad file stops the run
-// before anything is written). A refused command line prints the
-// fatal line on stdout and throws UsageError with the reason. Once the
+// What the preparation hands on to the rest of the run.
+struct PreparedRun {
+  int cpu_cores = 0;
+  int seed_length = 0;
+  ReadPreparation reads;  // what the read numbering found
+  BamExport bam_export;   // the export asked for after the run
+  RescueRequest rescue;   // with the known junctions of --junctions read
+  bool remove_work = false;
+};
+
+// Prepares a run. The known junctions are read here, so that a bad file
+// stops the run before anything is written. A refused command line prints
+// the fatal line on stdout and throws UsageError with the reason. Once the
 // inputs are found usable, `lock` is taken on config.txt for the whole run.
-int firsttask(DriverKind kind, int argc, const char* const* argv, int& seed_length, RunLock& lock,
-              ReadPreparation& reads, BamExport& bam_export, RescueRequest& rescue,
-              bool& remove_work);
+PreparedRun firsttask(DriverKind kind, int argc, const char* const* argv, RunLock& lock);
 
 }  // namespace quilm

@@ -1,6 +1,5 @@
 #include "tools/annoprep/annoprep_options.hpp"
 
-
 #include "common/command_line.hpp"
 #include "common/errors.hpp"
 
