@@ -156,7 +156,7 @@ bench_set() {
   done
   # The rescue stage's share of the default --bam run (its last run).
   local rescue_s
-  rescue_s=$(sed -n 's/^The Time of rescue 14 seed used : \([0-9.]*\) sec$/\1/p' "$work/bam/config.txt")
+  rescue_s=$(bench_rescue_seconds "$work/bam/config.txt")
   echo "rescue stage: ${rescue_s:-?} s of the last bam run's $(cat "$work/bam/time.txt") s;" \
     "bam / bam-plain: $(awk -v a="$(tr ' ' '\n' <<<"${times[bam]}" | grep . | bench_median)" \
       -v b="$(tr ' ' '\n' <<<"${times[bam-plain]}" | grep . | bench_median)" 'BEGIN {printf "%.2f", a / b}')"

@@ -17,6 +17,8 @@
 #   bench_hisat2_index FA DIR    builds HISAT2's index of FA in DIR once
 #                                (DIR/idx.*; the build's time in DIR/build.time)
 #   bench_score BAM TRUTH        "placed-correct% junction-correct% unmapped%"
+#   bench_rescue_seconds CONFIG  the rescue stage's seconds from a run's
+#                                config.txt; nothing when it ran none
 
 bench_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -103,4 +105,9 @@ bench_score() {
   python3 "$(dirname "${BASH_SOURCE[0]}")/score_alignments.py" "$1" "$2" --kv 2> /dev/null |
     awk -F= '{v[$1] = $2} END {printf "%s %s %s", v["all_reads_correct_pct"],
                                       v["junction_reads_correct_pct"], v["all_reads_unmapped_pct"]}'
+}
+
+bench_rescue_seconds() {
+  { sed -n 's/^The Time of rescue 14 seed used : \([0-9.]*\) sec$/\1/p' "$1" 2> /dev/null || true; } |
+    tail -1
 }

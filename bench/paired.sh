@@ -6,7 +6,7 @@
 #   bench/paired.sh [bin-folder] [runs]       # defaults: build/bin, 3 runs (or RUNS)
 #   PAIRS=50000 bench/paired.sh build/bin 1   # fewer pairs, one run
 #   OURS=0 bench/paired.sh                    # HISAT2 only
-#   OURS_ARGS=--rescue bench/paired.sh        # ours in the accurate mode
+#   OURS_ARGS=-E3 bench/paired.sh             # more options of ours, for both of its runs
 #
 # Generates (once, kept in BENCH_PAIRED, default /tmp/quilm-bench-paired) PAIRS
 # (default 200,000) pairs of 100-base mates with bench/simulate_reads.py (seed
@@ -17,20 +17,24 @@
 # region (hisat2-build -p2, built once).
 #
 # Every run times under GNU time, side by side and in alternating order:
-#   ours   quilm2splice -C2 -D<mate 1> --mates=<mate 2> --bam=ours.bam in a
-#          fresh work folder (so its time includes building its seed indexes;
-#          the peer's index is built once beforehand)
-#   peer   hisat2 -p2 -x <index> -1 <mate 1> -2 <mate 2> | samtools sort -@2
-# and scores both BAMs with bench/score_alignments.py: pairs with both mates
+#   ours        quilm2splice -C2 -D<mate 1> --mates=<mate 2> --bam=ours.bam in a
+#               fresh work folder: the default path, rescue stage included (so
+#               its time includes building its seed indexes; the peer's index
+#               is built once beforehand)
+#   ours-plain  the same with --no-rescue: the run's hits exported as they are
+#   peer        hisat2 -p2 -x <index> -1 <mate 1> -2 <mate 2> | samtools sort -@2
+# and scores the BAMs with bench/score_alignments.py: pairs with both mates
 # placed correctly, pairs with FLAG 0x2 on both mates, reads placed correctly.
-# It prints each run, the medians (wall, CPU, peak RSS of the largest process)
-# and the median of the runs' ratios ours/peer, then the last run's full score
-# tables.
+# It prints each run, the medians (wall, CPU, peak RSS of the largest process),
+# the median of the runs' ratios of each of ours over the peer, the rescue
+# stage's time (from the run's config.txt) and its share of the default run,
+# then the last run's full score tables.
 #
-# Then the pairing overhead of the export: on the last run's outputs,
+# Then the pairing overhead of the export: on the last --no-rescue run's outputs,
 # quilm2sam --sort --unmapped --threads=2 with -D<mate 1> --mates=<mate 2>
 # against the same export of the interleaved FASTQ as one single-end dataset
-# (the same reads in the same numbering), `runs` times each in turns; it prints
+# (the same reads in the same numbering; the run's files read without its
+# stamp, which names the mate files), `runs` times each in turns; it prints
 # the medians and the median ratio paired/single (target: at most 1.10).
 #
 # HISAT2 comes from the Debian package hisat2 (apt-get install hisat2); without
@@ -92,7 +96,8 @@ scratch=$(mktemp -d /tmp/quilm-bench-paired-run.XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
 times=$scratch/times.txt     # case wall user sys maxrss-KiB
 scores=$scratch/scores.txt   # case pairs-correct% proper% reads-correct%
-: > "$times"; : > "$scores"
+rescue=$scratch/rescue.txt   # rescue-stage-s wall-s of each default run
+: > "$times"; : > "$scores"; : > "$rescue"
 
 # timed CASE COMMAND...: runs the command under GNU time in the current
 # directory and appends its figures; stdout and stderr go to CASE.out/.err.
@@ -111,16 +116,35 @@ scored() {
     "$2.kv" >> "$scores"
 }
 
+# ours_run CASE RUN [OPTION...]: one of our runs with --bam, in a fresh folder.
 ours_run() {
-  local run=$1 dir=$scratch/ours$1
+  local case=$1 run=$2 dir=$scratch/$1$2
+  shift 2
   mkdir -p "$dir"; cd "$dir"
   # shellcheck disable=SC2086  # ours_args is split into options on purpose
-  timed ours "$bin/quilm2splice" -R"$genome" -D"$r1" --mates="$r2" -O"$dir/out" -W"$dir/work" -C2 \
-    --bam="$dir/ours.bam" $ours_args
-  scored ours "$dir/ours.bam"
+  timed "$case" "$bin/quilm2splice" -R"$genome" -D"$r1" --mates="$r2" -O"$dir/out" -W"$dir/work" -C2 \
+    --bam="$dir/$case.bam" "$@" $ours_args
+  scored "$case" "$dir/$case.bam"
+  if [ "$case" = ours ]; then
+    # A rescue stage that found nothing to rescue starts no workers and
+    # writes no time line: 0 s.
+    local rescue_s
+    rescue_s=$(bench_rescue_seconds "$dir/config.txt")
+    echo "${rescue_s:-0} $(nth ours 2 "$times" | tail -1)" >> "$rescue"
+  fi
   # The last run's outputs serve the export measurement.
   if [ "$run" -lt "$runs" ]; then rm -rf "$dir"; fi
   cd "$scratch"
+}
+
+# ours_both RUN: the default --bam run and the one without the rescue stage,
+# in turns.
+ours_both() {
+  if [ $(($1 % 2)) = 0 ]; then
+    ours_run ours-plain "$1" --no-rescue; ours_run ours "$1"
+  else
+    ours_run ours "$1"; ours_run ours-plain "$1" --no-rescue
+  fi
 }
 
 peer_run() {
@@ -144,38 +168,54 @@ for run in $(seq 1 "$runs"); do
   # Alternate which program goes first so that a drift in the machine's
   # load falls on both.
   if [ $((run % 2)) = 0 ]; then
-    [ "$peer" = 0 ] || peer_run "$run"; [ "$ours" = 0 ] || ours_run "$run"
+    [ "$peer" = 0 ] || peer_run "$run"; [ "$ours" = 0 ] || ours_both "$run"
   else
-    [ "$ours" = 0 ] || ours_run "$run"; [ "$peer" = 0 ] || peer_run "$run"
+    [ "$ours" = 0 ] || ours_both "$run"; [ "$peer" = 0 ] || peer_run "$run"
   fi
   awk -v r="$run" 'FNR == NR {wall[$1] = $2; next} {s[$1] = sprintf("pairs correct %s%%, properly paired %s%%, reads correct %s%%", $2, $3, $4)}
     END {
       printf "run %d:", r
-      if ("ours" in wall) printf " ours %.2f s (%s);", wall["ours"], s["ours"]
-      if ("peer" in wall) printf " peer %.2f s (%s);", wall["peer"], s["peer"]
-      if (("ours" in wall) && ("peer" in wall)) printf " ratio %.2f", wall["ours"] / wall["peer"]
+      n = split("ours ours-plain peer", c, " ")
+      for (i = 1; i <= n; i++) {
+        if (!(c[i] in wall)) continue
+        printf " %s %.2f s (%s", c[i], wall[c[i]], s[c[i]]
+        if (c[i] != "peer" && ("peer" in wall)) printf "; ratio to peer %.2f", wall[c[i]] / wall["peer"]
+        printf ");"
+      }
       printf "\n" }' "$times" "$scores"
 done
 
 echo
 echo "medians of $runs runs:"
-printf "  %-44s %8s %9s %9s %9s %9s %9s\n" "" "wall" "CPU" "peak RSS" "pairs ok" "proper" "reads ok"
-for c in ours peer; do
+printf "  %-56s %8s %9s %9s %9s %9s %9s\n" "" "wall" "CPU" "peak RSS" "pairs ok" "proper" "reads ok"
+for c in ours ours-plain peer; do
   grep -q "^$c " "$times" || continue
-  label=$([ "$c" = ours ] && echo "ours: quilm2splice -C2 --mates --bam $ours_args" || echo "peer: hisat2 -p2 | samtools sort -@2")
-  printf "  %-44s %6.2f s %7.2f s %5.0f MiB %8.2f%% %8.2f%% %8.2f%%\n" "$label" \
+  case $c in
+    ours) label="ours: quilm2splice -C2 --mates --bam $ours_args" ;;
+    ours-plain) label="ours-plain: the same with --no-rescue" ;;
+    peer) label="peer: hisat2 -p2 | samtools sort -@2" ;;
+  esac
+  printf "  %-56s %6.2f s %7.2f s %5.0f MiB %8.2f%% %8.2f%% %8.2f%%\n" "$label" \
     "$(nth $c 2 "$times" | bench_median)" "$(awk -v c=$c '$1 == c {print $3 + $4}' "$times" | bench_median)" \
     "$(nth $c 5 "$times" | bench_median | awk '{print $1 / 1024}')" \
     "$(nth $c 2 "$scores" | bench_median)" "$(nth $c 3 "$scores" | bench_median)" "$(nth $c 4 "$scores" | bench_median)"
 done
+awk '{print $1, $2, $3 + $4}' "$times" > "$scratch/wall_cpu"
 if [ "$ours" = 1 ] && [ "$peer" = 1 ]; then
-  awk '$1 == "ours" || $1 == "peer" {print $1, $2, $3 + $4}' "$times" > "$scratch/wall_cpu"
-  printf "ratio ours/peer, median of the runs' ratios: wall %.2f, CPU %.2f\n" \
-    "$(ratios ours peer 2 "$scratch/wall_cpu" | bench_median)" "$(ratios ours peer 3 "$scratch/wall_cpu" | bench_median)"
+  for c in ours ours-plain; do
+    printf "ratio %s/peer, median of the runs' ratios: wall %.2f, CPU %.2f\n" "$c" \
+      "$(ratios "$c" peer 2 "$scratch/wall_cpu" | bench_median)" "$(ratios "$c" peer 3 "$scratch/wall_cpu" | bench_median)"
+  done
+fi
+if [ "$ours" = 1 ]; then
+  printf "rescue stage of the default run: median %.2f s, %.1f%% of its wall time (median of the runs' shares);" \
+    "$(awk '{print $1}' "$rescue" | bench_median)" "$(awk '{print 100 * $1 / $2}' "$rescue" | bench_median)"
+  printf " ours/ours-plain, median of the runs' ratios: wall %.2f\n" \
+    "$(ratios ours ours-plain 2 "$scratch/wall_cpu" | bench_median)"
 fi
 echo "load average at the end of the runs: $(cut -d' ' -f1-3 /proc/loadavg)"
 
-for c in ours peer; do
+for c in ours ours-plain peer; do
   [ -s "$scratch/${c}$runs/$c.bam" ] || continue
   echo
   echo "scores of the last run, $c:"
@@ -184,11 +224,19 @@ done
 
 [ "$ours" = 1 ] || exit 0
 echo
-echo "pairing overhead of the export (quilm2sam --sort --unmapped --threads=2 on the last run's outputs):"
-run_out=$scratch/ours$runs/out
+echo "pairing overhead of the export (quilm2sam --sort --unmapped --threads=2 on the last --no-rescue run's outputs):"
+run_out=$scratch/ours-plain$runs/out
+# The run's stamp names the two mate files, so the export refuses the
+# interleaved one beside it: the single-end export reads the same six files
+# under a name without the stamp.
+unstamped=$scratch/unstamped/out
+mkdir -p "$scratch/unstamped"
+for f in quilm2high quilm2low quilm2mutil splice-high splice-low splice-mutil; do
+  ln -s "$run_out-$f" "$unstamped-$f"
+done
 export_paired() { timed export_paired "$bin/quilm2sam" -R"$genome" -D"$r1" --mates="$r2" -O"$run_out" \
                   -o "$scratch/x_paired.bam" --sort --unmapped --threads=2; }
-export_single() { timed export_single "$bin/quilm2sam" -R"$genome" -D"$both" -O"$run_out" \
+export_single() { timed export_single "$bin/quilm2sam" -R"$genome" -D"$both" -O"$unstamped" \
                   -o "$scratch/x_single.bam" --sort --unmapped --threads=2; }
 cd "$scratch"
 for i in $(seq 1 "$runs"); do

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "common/input_file.hpp"
-#include "pipeline/progress_report.hpp"
+#include "common/progress_display.hpp"
 
 namespace quilm {
 

@@ -35,6 +35,17 @@ void write_or_throw(htsFile* out, const sam_hdr_t* header, const bam1_t* b,
   if (sam_write1(out, header, b) < 0) throw_hts_error("cannot write", path, out);
 }
 
+// The records written to the output so far, shown every `kStep` of them.
+struct WrittenRecords {
+  static constexpr long kStep = 4096;
+  ProgressDisplay* progress = nullptr;  // null: not shown (a spilled run)
+  long total = 0;
+  long done = 0;
+  void add() {
+    if (++done % kStep == 0 && progress) progress->update(done, total);
+  }
+};
+
 struct BlockHead {
   const SortEntry* entry;
   std::size_t block;
@@ -51,7 +62,7 @@ struct BlockHeadAfter {
 // next record is asked into the cache while the others' go first. Four cache
 // lines hold a record of a short read whole.
 void write_blocks(CoordinateSorter& s, const sam_hdr_t* header, htsFile* out,
-                  const std::string& path) {
+                  const std::string& path, WrittenRecords& written) {
   constexpr std::size_t kPrefetchLines = 4;
   std::priority_queue<BlockHead, std::vector<BlockHead>, BlockHeadAfter> heads;
   for (std::size_t k = 0; k < s.blocks.size(); ++k)
@@ -62,6 +73,7 @@ void write_blocks(CoordinateSorter& s, const sam_hdr_t* header, htsFile* out,
     const SortBlock& block = s.blocks[head.block];
     const bam1_t view = stored_record(block.records.data() + head.entry->offset);
     write_or_throw(out, header, &view, path);
+    written.add();
     if (head.entry + 1 == block.entries.data() + block.entries.size()) continue;
     heads.push({head.entry + 1, head.block});
     // Here and not in a helper: GCC drops the calls of a local function
@@ -82,7 +94,8 @@ void spill(CoordinateSorter& s, const sam_hdr_t* header) {
   share_pool(out.get(), s.pool, path);
   errno = 0;
   if (sam_hdr_write(out.get(), header) < 0) throw_hts_error("cannot write", path, out.get());
-  write_blocks(s, header, out.get(), path);
+  WrittenRecords unshown;
+  write_blocks(s, header, out.get(), path, unshown);
   close_or_throw(out, path);
 }
 
@@ -100,7 +113,7 @@ struct RunHeadAfter {
 };
 
 void merge_runs(CoordinateSorter& s, const sam_hdr_t* header, htsFile* out,
-                const std::string& out_path) {
+                const std::string& out_path, WrittenRecords& written) {
   const std::size_t count = s.runs.paths.size();
   std::vector<HtsFilePtr> inputs(count);
   std::vector<RecordPtr> records(count);
@@ -128,6 +141,7 @@ void merge_runs(CoordinateSorter& s, const sam_hdr_t* header, htsFile* out,
     const std::size_t k = heads.top().run;
     heads.pop();
     write_or_throw(out, header, records[k].get(), out_path);
+    written.add();
     advance(k);
   }
 }
@@ -166,17 +180,19 @@ void sorter_add(CoordinateSorter& s, const sam_hdr_t* header, SortBlock&& block)
   const std::size_t size = block.records.size() + block.entries.size() * sizeof(SortEntry);
   if (!s.blocks.empty() && s.used + size > s.memory_limit) spill(s, header);
   s.used += size;
+  s.records += static_cast<long>(block.entries.size());
   s.blocks.push_back(std::move(block));
 }
 
 void sorter_finish(CoordinateSorter& s, const sam_hdr_t* header, htsFile* out,
-                   const std::string& out_path) {
+                   const std::string& out_path, ProgressDisplay* progress) {
+  WrittenRecords written{progress, s.records};
   if (s.runs.paths.empty()) {
-    write_blocks(s, header, out, out_path);
+    write_blocks(s, header, out, out_path, written);
     return;
   }
   if (!s.blocks.empty()) spill(s, header);
-  merge_runs(s, header, out, out_path);
+  merge_runs(s, header, out, out_path, written);
 }
 
 }  // namespace quilm::sam

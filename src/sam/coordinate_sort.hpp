@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/progress_display.hpp"
 #include "sam/hts_handles.hpp"
 
 namespace quilm::sam {
@@ -55,6 +56,7 @@ struct CoordinateSorter {
   hts_tpool* pool = nullptr;  // compresses the runs and reads them back when set
   std::vector<SortBlock> blocks;
   std::size_t used = 0;  // bytes of the blocks' records and keys
+  long records = 0;      // of all blocks taken in
   TemporaryFiles runs;
 };
 
@@ -66,8 +68,9 @@ CoordinateSorter make_sorter(const std::string& run_prefix, std::size_t memory_l
 // pass the memory limit.
 void sorter_add(CoordinateSorter& sorter, const sam_hdr_t* header, SortBlock&& block);
 
-// Writes all records in coordinate order into `out`.
+// Writes all records in coordinate order into `out`, showing the records
+// written on `progress` when there is one.
 void sorter_finish(CoordinateSorter& sorter, const sam_hdr_t* header, htsFile* out,
-                   const std::string& out_path);
+                   const std::string& out_path, ProgressDisplay* progress = nullptr);
 
 }  // namespace quilm::sam

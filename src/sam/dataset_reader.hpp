@@ -24,6 +24,8 @@ class DatasetReader {
   explicit DatasetReader(const std::string& path) : in_(path), scan_(in_) {}
   const std::string& path() const { return in_.path(); }
   long count() const { return count_; }
+  // The share of the file read so far; -1 for a pipe (see InputFile).
+  double share_read() const { return in_.share_read(); }
   // After next() returned false: the file ended inside a record.
   bool cut_short() const { return cut_short_; }
 
@@ -56,6 +58,9 @@ class RunReads {
   // The dataset's path, or both paths for messages about paired reads.
   const std::string& path() const { return path_; }
   long count() const { return count_; }
+  // The share of the dataset read so far (the mates go along with it); -1
+  // for a pipe.
+  double share_read() const { return first_.share_read(); }
 
   // The next read. Both mates of a pair carry the name of the pair: mate
   // 1's name without a trailing "/1" or "/2". Throws InputError when the

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -14,6 +15,7 @@
 #include "common/output_file.hpp"
 #include "common/parent_death.hpp"
 #include "common/paths.hpp"
+#include "common/progress_display.hpp"
 #include "sam/dataset_reader.hpp"
 #include "sam/export_tables.hpp"
 #include "sam/hts_handles.hpp"
@@ -92,6 +94,23 @@ void read_to_end(RunReads& dataset) {
   }
 }
 
+// A stage's progress on stderr, as the drivers show theirs; none while SAM
+// goes to stdout on a terminal and stderr is one too, where the redrawn line
+// would land among the records.
+std::unique_ptr<ProgressDisplay> stage_progress(const SamOptions& options, const char* stage,
+                                                const char* unit) {
+  if (options.output_path == "-" && stdout_is_terminal() && stderr_is_terminal()) return nullptr;
+  return std::make_unique<ProgressDisplay>(std::string("quilm2sam: ") + stage, stderr,
+                                           stderr_is_terminal(), stage_clock(), unit);
+}
+
+// Sorts (showing the records written), closes and indexes the output.
+void finish_with_progress(const SamOptions& options, SamOutput& out) {
+  const auto progress = out.sorter ? stage_progress(options, "sorted output", "records") : nullptr;
+  finish_output(out, progress.get());
+  if (progress) progress->finish();
+}
+
 int usage_error(const UsageError& e) {
   std::fflush(stdout);
   std::fprintf(stderr, "quilm2sam: error: %s\n%s", e.what(), sam_usage());
@@ -154,12 +173,16 @@ int run_quilm2sam(int argc, const char* const* argv, bool driven) {
   std::optional<ExportTables> tables;
   if (tables_wanted(options)) tables.emplace(options, genome, dataset.paired());
   input.tables = tables ? &*tables : nullptr;
+  const auto progress = stage_progress(options, "conversion", "reads");
+  input.progress = progress.get();
+  input.total_reads = stamp ? static_cast<long>(stamp->reads) : -1;
   const ReadCounts counts = convert_reads(input, dataset, out, pool.get());
+  if (progress) progress->finish();
   unmapped_fastq.close();
   if (tables) read_to_end(dataset);
   check_read_count(options, stamp, dataset.count());
   if (write) {
-    finish_output(out);
+    finish_with_progress(options, out);
     std::fprintf(
         stderr, "quilm2sam: %ld records written to %s: %zu hits of %ld reads, %ld unmapped\n",
         out.records, options.output_path.c_str(), run.hits.size(), counts.mapped, counts.unmapped);

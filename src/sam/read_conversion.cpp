@@ -1,6 +1,7 @@
 #include "sam/read_conversion.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 #include <new>
 #include <string>
@@ -32,6 +33,7 @@ struct ReadBatch {
   std::vector<std::pair<HitIterator, HitIterator>> hits;  // of each read; empty: unmapped
   std::vector<std::pair<RescuedIterator, RescuedIterator>> rescued;  // of each single read
   std::size_t count = 0;
+  long last_read = 0;              // the dataset's reads read when it was filled
   bool sorted = false;             // the keys of its records sorted too, for a sorted output
   std::uint64_t sequence = 0;      // of the batch among those given
   SortBlock block;                 // its records, handed on to the sorter of a sorted output
@@ -422,6 +424,25 @@ void write_batch(SamOutput& out, ReadCounts& counts, ReadBatch& b) {
   add_counts(counts.summary, b.counts.summary);
 }
 
+// The reads of the dataset passed, once a batch is written, and the total
+// they are of: the run's, or foretold from the share of the dataset read
+// (unknown for a pipe). The total is never below the reads passed.
+void show_progress(const ConversionInput& input, const RunReads& dataset, const ReadBatch& b) {
+  if (!input.progress) return;
+  const long done = b.last_read;
+  long total = input.total_reads;
+  if (total < 0) {
+    const double share = dataset.share_read();
+    total = share > 0 ? std::lround(static_cast<double>(dataset.count()) / share) : -1;
+  }
+  input.progress->update(done, total < 0 ? -1 : std::max(total, done));
+}
+
+void write_and_show(SamOutput& out, ReadCounts& counts, ReadBatch& b, const RunReads& dataset) {
+  write_batch(out, counts, b);
+  show_progress(*b.input, dataset, b);
+}
+
 // The hits of the read just read, from `next` on.
 std::pair<HitIterator, HitIterator> hits_of(const RunReads& dataset, HitIterator& next,
                                             HitIterator end) {
@@ -502,7 +523,8 @@ ReadCounts convert_reads(const ConversionInput& input, RunReads& dataset, SamOut
   RescuedCursor rescued{all_rescued.cbegin(), all_rescued.cend()};
   std::exception_ptr dataset_error;
   for (bool more = true; more;) {
-    if (queue.given - queue.taken == queue.batches.size()) write_batch(out, counts, take(queue));
+    if (queue.given - queue.taken == queue.batches.size())
+      write_and_show(out, counts, take(queue), dataset);
     try {
       more = input.paired ? fill_pair_batch(batch_to_fill(queue), dataset, next, end, rescued,
                                             input.unmapped, input.unmapped_fastq, pairs_left_out)
@@ -512,9 +534,10 @@ ReadCounts convert_reads(const ConversionInput& input, RunReads& dataset, SamOut
       dataset_error = std::current_exception();
       more = false;
     }
+    batch_to_fill(queue).last_read = dataset.count();
     if (batch_to_fill(queue).count > 0) give(queue);
   }
-  while (queue.taken != queue.given) write_batch(out, counts, take(queue));
+  while (queue.taken != queue.given) write_and_show(out, counts, take(queue), dataset);
   if (dataset_error) std::rethrow_exception(dataset_error);
   counts.pairs.pairs += pairs_left_out;
   counts.pairs.none += pairs_left_out;

@@ -10,6 +10,7 @@
 #include <htslib/thread_pool.h>
 
 #include "common/pair_counts.hpp"
+#include "common/progress_display.hpp"
 #include "sam/dataset_reader.hpp"
 #include "sam/export_tables.hpp"
 #include "sam/mate_pairing.hpp"
@@ -39,6 +40,11 @@ struct ConversionInput {
   const std::vector<RescuedAlignment>* rescued = nullptr;
   // Counts the records as they are written, in dataset order; null: none.
   ExportTables* tables = nullptr;
+  // Shown the reads passed (in the run's numbering) as their records are
+  // written; null: none. Of `total_reads`, or when that is negative of the
+  // total that the share of the dataset read foretells.
+  ProgressDisplay* progress = nullptr;
+  long total_reads = -1;
 };
 
 struct ReadCounts {

@@ -162,14 +162,14 @@ void remove_earlier_indexes(const std::string& path) {
 
 }  // namespace
 
-void finish_output(SamOutput& out) {
+void finish_output(SamOutput& out, ProgressDisplay* progress) {
   const bool indexed = out.index_suffix != nullptr;
   if (out.sorter) {
     // The index grows as the sorted records are written: no second pass.
     errno = 0;
     if (indexed && sam_idx_init(out.file.get(), out.header.get(), 0, out.part_index.c_str()) < 0)
       throw_hts_error("cannot index", out.path, out.file.get());
-    sorter_finish(*out.sorter, out.header.get(), out.file.get(), out.path);
+    sorter_finish(*out.sorter, out.header.get(), out.file.get(), out.path, progress);
     out.sorter.reset();
     errno = 0;
     if (indexed && sam_idx_save(out.file.get()) < 0)

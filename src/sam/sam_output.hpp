@@ -47,7 +47,7 @@ void write_stored_records(SamOutput& out, const std::vector<std::uint8_t>& bytes
 void add_sorted_block(SamOutput& out, SortBlock&& block);
 
 // Sorts if asked, closes, indexes a sorted BAM or CRAM and moves the files
-// in place.
-void finish_output(SamOutput& out);
+// in place. The sorted records written are shown on `progress`, if any.
+void finish_output(SamOutput& out, ProgressDisplay* progress = nullptr);
 
 }  // namespace quilm::sam

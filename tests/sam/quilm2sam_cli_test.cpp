@@ -487,6 +487,41 @@ TEST_F(Quilm2samCliTest, MappingOnlyOutputIsClassedByHitsAndErrors) {
                                                "q9 256 1501 3 2"}));
 }
 
+// Progress goes to stderr only: on a terminal it is drawn once the
+// conversion has run a second (here the dataset comes through a pipe that
+// stalls) and cleared at its end; in a log so short a conversion writes
+// none; and SAM on a terminal gets none among its records. The records are
+// the same either way.
+TEST_F(Quilm2samCliTest, ProgressOnlyOnAStderrThatIsATerminal) {
+  const std::string export_sam =
+      "'" + test::program_path("quilm2sam") + "' -Rref.fa -D- -Orun -o - --unmapped";
+  const std::string stalled =
+      "{ head -n 4 reads.fq; sleep 2.5; tail -n +5 reads.fq; } | " + export_sam;
+  const test::RunResult shown = test::run_shell_on_terminal(dir(), stalled, false);
+  ASSERT_EQ(shown.status, 0) << shown.err;
+  const std::size_t line = shown.err.find("\rquilm2sam: conversion: ");
+  ASSERT_NE(line, std::string::npos) << shown.err;
+  EXPECT_NE(shown.err.find(" reads, ", line), std::string::npos) << shown.err;
+  const std::size_t cleared = shown.err.find("\r ", line);
+  ASSERT_NE(cleared, std::string::npos) << shown.err;
+  EXPECT_LT(cleared, shown.err.find("records written to -"));
+  EXPECT_EQ(shown.out.find('\r'), std::string::npos);
+  EXPECT_EQ(shown.out.find("conversion"), std::string::npos);
+  EXPECT_EQ(sam_records(shown.out).size(), expected_.size() + 2 + 1);
+
+  const test::RunResult logged =
+      test::run_shell_on_terminal(dir(), "cat reads.fq | " + export_sam + " 2> log.txt", false);
+  ASSERT_EQ(logged.status, 0) << logged.err;
+  EXPECT_EQ(logged.err, "");
+  EXPECT_EQ(slurp(path("log.txt")).find("conversion"), std::string::npos);
+  EXPECT_EQ(logged.out, shown.out);
+
+  const test::RunResult on_terminal = test::run_shell_on_terminal(dir(), stalled, true);
+  ASSERT_EQ(on_terminal.status, 0) << on_terminal.err;
+  EXPECT_NE(on_terminal.err.find(shown.out), std::string::npos);
+  EXPECT_EQ(on_terminal.err.find("conversion"), std::string::npos) << on_terminal.err;
+}
+
 TEST_F(Quilm2samCliTest, HelpAndUsageErrors) {
   test::RunResult help = run({"--help"});
   EXPECT_EQ(help.status, 0);

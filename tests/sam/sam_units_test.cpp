@@ -1,13 +1,16 @@
 #include <htslib/sam.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "common/errors.hpp"
+#include "common/progress_display.hpp"
 #include "sam/coordinate_sort.hpp"
 #include "sam/dataset_reader.hpp"
 #include "sam/hts_handles.hpp"
@@ -251,11 +254,12 @@ struct SortedRecord {
   bool operator==(const SortedRecord&) const = default;
 };
 
-// 3000 records, many at the same positions, through a sorter with the given
-// memory (bytes) and threads, in sorted blocks of 70 records; the records as
-// written, and the runs spilled.
-std::pair<std::vector<SortedRecord>, std::size_t> sort_records(const std::string& dir,
-                                                               std::size_t memory, int threads) {
+// `count` records, many at the same positions, through a sorter with the
+// given memory (bytes) and threads, in sorted blocks of 70 records, the
+// writing shown on `progress`; the records as written, and the runs spilled.
+std::pair<std::vector<SortedRecord>, std::size_t> sort_records(
+    const std::string& dir, std::size_t memory, int threads, int count = 3000,
+    ProgressDisplay* progress = nullptr) {
   const std::string text = "@HD\tVN:1.6\tSO:coordinate\n@SQ\tSN:a\tLN:100000\n@SQ\tSN:b\tLN:9\n";
   HeaderPtr header(sam_hdr_parse(text.size(), text.c_str()));
   const ThreadPoolPtr pool = make_thread_pool(threads);
@@ -265,7 +269,7 @@ std::pair<std::vector<SortedRecord>, std::size_t> sort_records(const std::string
   const std::uint32_t cigar = 60u << BAM_CIGAR_SHIFT | BAM_CMATCH;
   SortBlock block;
   std::uint64_t blocks = 0;
-  for (int i = 0; i < 3000; ++i) {
+  for (int i = 0; i < count; ++i) {
     const int tid = i % 7 == 0 ? -1 : i % 5 == 0 ? 1 : 0;
     const long pos = tid < 0 ? -1 : tid == 1 ? 0 : (i * 7919L) % 990;
     std::string name = std::to_string(i);
@@ -275,7 +279,7 @@ std::pair<std::vector<SortedRecord>, std::size_t> sort_records(const std::string
                        &cigar, -1, -1, 0, 60, seq.c_str(), qual.c_str(), 0),
               0);
     append_record(block.records, b.get());
-    if (i % 70 == 69 || i == 2999) {
+    if (i % 70 == 69 || i == count - 1) {
       sort_block(block, blocks++);
       sorter_add(*sorter, header.get(), std::move(block));
       block = {};
@@ -285,7 +289,7 @@ std::pair<std::vector<SortedRecord>, std::size_t> sort_records(const std::string
   {
     HtsFilePtr out(sam_open((dir + "/sorted.bam").c_str(), "wb"));
     EXPECT_EQ(sam_hdr_write(out.get(), header.get()), 0);
-    sorter_finish(*sorter, header.get(), out.get(), dir + "/sorted.bam");
+    sorter_finish(*sorter, header.get(), out.get(), dir + "/sorted.bam", progress);
   }
   sorter.reset();  // the runs' files go with the sorter
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
@@ -317,6 +321,41 @@ TEST_F(SamInputsTest, SortSpillsRunsAndMergesThemInOrder) {
     EXPECT_GT(runs, 2u);
     EXPECT_TRUE(spilled == in_memory);
     EXPECT_TRUE(sort_records(dir(), 16 << 20, threads).first == in_memory);
+  }
+}
+
+// The sorted records are shown as they are written, of all the sorter took
+// in, whether they come from memory or from spilled runs (whose own writing
+// is not shown); the records are the same as without the display.
+TEST_F(SamInputsTest, SortedWritingShowsTheRecordsWritten) {
+  const std::string sorting = path("sorting");
+  std::filesystem::create_directory(sorting);
+  const auto plain = sort_records(sorting, 16 << 20, 1, 10000).first;
+  for (const std::size_t memory : {std::size_t{16} << 20, std::size_t{256} << 10}) {
+    SCOPED_TRACE(memory);
+    std::FILE* out = std::fopen(path("shown").c_str(), "w");
+    ASSERT_NE(out, nullptr);
+    double now = 0;
+    std::vector<SortedRecord> records;
+    std::size_t runs = 0;
+    {
+      ProgressDisplay display(
+          "quilm2sam: sorted output", out, false, [&now] { return now += 60; }, "records");
+      std::tie(records, runs) = sort_records(sorting, memory, 1, 10000, &display);
+    }
+    std::fclose(out);
+    EXPECT_EQ(runs > 0, memory < (1u << 20));
+    EXPECT_TRUE(records == plain);
+    const std::string shown = test::slurp(path("shown"));
+    EXPECT_EQ(shown.rfind("quilm2sam: sorted output: 4096 of 10000 records (41.0%), 68 records/s, "
+                          "0:01:26 left\n",
+                          0),
+              0u)
+        << shown;
+    EXPECT_NE(shown.find("\nquilm2sam: sorted output: 8192 of 10000 records (81.9%)"),
+              std::string::npos)
+        << shown;
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 2) << shown;
   }
 }
 

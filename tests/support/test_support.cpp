@@ -3,9 +3,12 @@
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -85,6 +88,62 @@ RunResult run_program_in(const std::string& folder, const std::string& program,
   result.err = slurp(err_name);
   unlink(out_name);
   unlink(err_name);
+  return result;
+}
+
+namespace {
+
+// In the child: the terminal's end on stderr (and stdout), raw, so that the
+// bytes arrive as written; then the shell.
+[[noreturn]] void exec_on_terminal(const std::string& folder, const std::string& command, int fd,
+                                   int out_fd, bool stdout_on_terminal) {
+  termios mode{};
+  if (tcgetattr(fd, &mode) != 0 || chdir(folder.c_str()) != 0) _exit(127);
+  cfmakeraw(&mode);
+  tcsetattr(fd, TCSANOW, &mode);
+  dup2(fd, 2);
+  dup2(stdout_on_terminal ? fd : out_fd, 1);
+  close(fd);
+  execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+  _exit(127);
+}
+
+}  // namespace
+
+RunResult run_shell_on_terminal(const std::string& folder, const std::string& command,
+                                bool stdout_on_terminal) {
+  RunResult result;
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+    ADD_FAILURE() << "no pseudo-terminal: " << std::strerror(errno);
+    if (master >= 0) close(master);
+    return result;
+  }
+  // Held open here until the child has it, so that the terminal is not hung
+  // up before the command starts.
+  const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
+  char out_name[] = "/tmp/quilm-out-XXXXXX";
+  const int out_fd = mkstemp(out_name);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(master);
+    exec_on_terminal(folder, command, terminal, out_fd, stdout_on_terminal);
+  }
+  close(terminal);
+  close(out_fd);
+  // Read while the command runs; the read fails (EIO) once every holder of
+  // the terminal's other end has closed it.
+  char buffer[4096];
+  for (ssize_t n; (n = read(master, buffer, sizeof buffer)) != 0;) {
+    if (n > 0)
+      result.err.append(buffer, static_cast<std::size_t>(n));
+    else if (errno != EINTR)
+      break;
+  }
+  close(master);
+  result.status = wait_program(pid);
+  result.out = slurp(out_name);
+  unlink(out_name);
   return result;
 }
 

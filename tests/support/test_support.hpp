@@ -32,6 +32,13 @@ struct RunResult {
 RunResult run_program_in(const std::string& folder, const std::string& program,
                          const std::vector<std::string>& args);
 
+// Runs a shell command in a folder with stderr on a new pseudo-terminal (and
+// stdout too when `stdout_on_terminal`), without the terminal's line-end
+// translation: `err` is all the terminal received, `out` what went to a
+// stdout that is not the terminal.
+RunResult run_shell_on_terminal(const std::string& folder, const std::string& command,
+                                bool stdout_on_terminal);
+
 // Starts a program without waiting for it (stdout and stderr to /dev/null);
 // wait_program() then returns its exit status, or 128 + signal.
 int start_program_in(const std::string& folder, const std::string& program,
