@@ -283,8 +283,11 @@ void SplicedAligner::find_signals(int j) {
   }
   std::vector<int>& donors = donor_positions_[static_cast<std::size_t>(j)];
   donors.clear();
-  for (int i = kMinNovelAnchor; i <= n_ - kMinNovelAnchor; ++i)
-    if (donor_at(i, j) != kNoDonor) donors.push_back(i);
+  // The codes through a local pointer (as donor_at reads them): the stores
+  // into the list would otherwise reload the row and the read length.
+  const int last = n_ - kMinNovelAnchor;
+  for (int i = kMinNovelAnchor; i <= last; ++i)
+    if (kDonorCode[c[i + 2]][c[i + 3]] != kNoDonor) donors.push_back(i);
 }
 
 // Read position i on diagonal j: the donor is segment bases d + i and
