@@ -412,11 +412,13 @@ void SplicedAligner::fill_substitutions() {
       for (int i = 0; i < n_; ++i) row[i] = static_cast<std::int8_t>(substitution(read_[i], d + i));
       continue;
     }
+    // Local pointers: a store into the row (a char type) could otherwise
+    // alias every member and force a reload per base.
     const char* bases = segment_.data() + d;
-    for (std::size_t i = 0; i < n; ++i) {
-      const std::uint8_t r = (*reference_codes_)[static_cast<unsigned char>(bases[i])];
-      row[i] = kScoreOfCodes[read_codes_[i]][r];
-    }
+    const std::uint8_t* read_codes = read_codes_.data();
+    const std::uint8_t* codes = reference_codes_->data();
+    for (std::size_t i = 0; i < n; ++i)
+      row[i] = kScoreOfCodes[read_codes[i]][codes[static_cast<unsigned char>(bases[i])]];
   }
 }
 
