@@ -283,8 +283,11 @@ void SplicedAligner::find_signals(int j) {
   }
   std::vector<int>& donors = donor_positions_[static_cast<std::size_t>(j)];
   donors.clear();
-  for (int i = kMinNovelAnchor; i <= n_ - kMinNovelAnchor; ++i)
-    if (donor_at(i, j) != kNoDonor) donors.push_back(i);
+  // The codes through a local pointer (as donor_at reads them): the stores
+  // into the list would otherwise reload the row and the read length.
+  const int last = n_ - kMinNovelAnchor;
+  for (int i = kMinNovelAnchor; i <= last; ++i)
+    if (kDonorCode[c[i + 2]][c[i + 3]] != kNoDonor) donors.push_back(i);
 }
 
 // Read position i on diagonal j: the donor is segment bases d + i and
@@ -409,11 +412,13 @@ void SplicedAligner::fill_substitutions() {
       for (int i = 0; i < n_; ++i) row[i] = static_cast<std::int8_t>(substitution(read_[i], d + i));
       continue;
     }
+    // Local pointers: a store into the row (a char type) could otherwise
+    // alias every member and force a reload per base.
     const char* bases = segment_.data() + d;
-    for (std::size_t i = 0; i < n; ++i) {
-      const std::uint8_t r = (*reference_codes_)[static_cast<unsigned char>(bases[i])];
-      row[i] = kScoreOfCodes[read_codes_[i]][r];
-    }
+    const std::uint8_t* read_codes = read_codes_.data();
+    const std::uint8_t* codes = reference_codes_->data();
+    for (std::size_t i = 0; i < n; ++i)
+      row[i] = kScoreOfCodes[read_codes[i]][codes[static_cast<unsigned char>(bases[i])]];
   }
 }
 
@@ -616,17 +621,47 @@ bool SplicedAligner::align_ungapped(std::string_view read, std::int64_t diagonal
   if (!junctions_->starting_in(diagonal + 1, diagonal + n).empty() ||
       !junctions_->ending_in(diagonal, diagonal + n - 1).empty())
     return false;
+  // Inside the segment, so the scores come from the code tables directly.
+  // The ends are read first and the middle stops once the minimum score is
+  // out of reach: most diagonals a read leaves fail there, and the answer
+  // is the same as after a full pass.
+  const int length = static_cast<int>(n);
+  const int minimum = minimum_rescue_score(length);
+  const auto& codes = *reference_codes_;
+  const char* bases = segment_.data() + diagonal;
+  const auto score_at = [&](int i) {
+    return kScoreOfCodes[kNucleotide[static_cast<unsigned char>(read[static_cast<std::size_t>(i)])]]
+                        [codes[static_cast<unsigned char>(bases[i])]];
+  };
   constexpr int kEnd = kShortAnchor + 2;
+  const int head_end = std::min(kEnd, length);
+  const int tail_begin = std::max(head_end, length - kEnd);
   int score = 0, mismatches = 0, head = 0, tail = 0;
-  for (std::int64_t i = 0; i < n; ++i) {
-    const int s = substitution(read[static_cast<std::size_t>(i)], diagonal + i);
+  for (int i = 0; i < head_end; ++i) {
+    const int s = score_at(i);
     score += s;
     if (s == RescueScore::kMatch) continue;
     ++mismatches;
-    head += i < kEnd;
-    tail += i >= n - kEnd;
+    if (++head > 1) return false;
   }
-  if (head > 1 || tail > 1 || score < minimum_rescue_score(static_cast<int>(n))) return false;
+  // Bases length - kEnd to head_end - 1 (a short read) lie in both ends.
+  for (int i = length - kEnd; i < head_end; ++i)
+    if (i >= 0 && score_at(i) != RescueScore::kMatch && ++tail > 1) return false;
+  for (int i = tail_begin; i < length; ++i) {
+    const int s = score_at(i);
+    score += s;
+    if (s == RescueScore::kMatch) continue;
+    ++mismatches;
+    if (++tail > 1) return false;
+  }
+  for (int i = head_end; i < tail_begin; ++i) {
+    const int s = score_at(i);
+    score += s;
+    if (s == RescueScore::kMatch) continue;
+    ++mismatches;
+    if (score + (tail_begin - 1 - i) * RescueScore::kMatch < minimum) return false;
+  }
+  if (score < minimum) return false;
   out.position = diagonal;
   out.score = score;
   out.edit_distance = mismatches;

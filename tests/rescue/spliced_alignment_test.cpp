@@ -121,6 +121,60 @@ TEST_F(SplicedAlignmentTest, RefusesWeakAndOutsideAlignments) {
   EXPECT_FALSE(align(tail, {static_cast<std::int64_t>(segment.size()) - 30}));
 }
 
+// The plain-fit rule in one pass over the read, as align_ungapped states it.
+bool plain_fit(const std::string& segment, const std::string& read, std::int64_t d, int& score,
+               int& mismatches) {
+  const int n = static_cast<int>(read.size());
+  if (d < 0 || d + n > static_cast<std::int64_t>(segment.size())) return false;
+  const auto code = [](char c) { return std::string_view("ACGT").find(c); };
+  const int end = kShortAnchor + 2;
+  int head = 0, tail = 0;
+  score = mismatches = 0;
+  for (int i = 0; i < n; ++i) {
+    const auto q = code(read[static_cast<std::size_t>(i)]);
+    const auto r = code(segment[static_cast<std::size_t>(d + i)]);
+    const int s = q == std::string_view::npos || r == std::string_view::npos
+                      ? RescueScore::kUnknownBase
+                  : q == r ? RescueScore::kMatch
+                           : RescueScore::kMismatch;
+    score += s;
+    if (s == RescueScore::kMatch) continue;
+    ++mismatches;
+    head += i < end;
+    tail += i >= n - end;
+  }
+  return head <= 1 && tail <= 1 && score >= minimum_rescue_score(n);
+}
+
+// Reads of many lengths (shorter than both ends together too) with a few
+// changed bases, away from the junctions: the early exits give the answer
+// of the full pass.
+TEST_F(SplicedAlignmentTest, PlainFitAgreesWithAFullPass) {
+  std::mt19937 random(5);
+  int fits = 0;
+  for (int trial = 0; trial < 4000; ++trial) {
+    const int n = 5 + static_cast<int>(random() % 140);
+    // Past the known junctions; now and then over the segment's end.
+    const auto length = static_cast<std::int64_t>(segment.size());
+    const std::int64_t d =
+        trial % 50 == 0 ? length - n / 2 : 3100 + static_cast<std::int64_t>(random() % 16700);
+    std::string read = segment.substr(static_cast<std::size_t>(d), static_cast<std::size_t>(n));
+    read.resize(static_cast<std::size_t>(n), 'A');
+    const int changes = static_cast<int>(random() % 12);
+    for (int k = 0; k < changes; ++k) read[random() % read.size()] = "ACGTN"[random() % 5];
+    int score = 0, mismatches = 0;
+    const bool expected = plain_fit(segment, read, d, score, mismatches);
+    const bool found = aligner.align_ungapped(read, d, out);
+    ASSERT_EQ(found, expected) << read << " at " << d;
+    if (!found) continue;
+    ++fits;
+    EXPECT_EQ(out.score, score);
+    EXPECT_EQ(out.edit_distance, mismatches);
+    EXPECT_EQ(out.cigar, std::to_string(n) + "M");
+  }
+  EXPECT_GT(fits, 500);
+}
+
 TEST(CandidateLoci, TheSeededDiagonalLeadsTheLocus) {
   std::string s = make_segment();
   const std::string path = ::testing::TempDir() + "/candidate_segment.txt";
