@@ -8,6 +8,7 @@
 #include <random>
 #include <sstream>
 
+#include "support/sequences.hpp"
 #include "support/test_support.hpp"
 
 namespace quilm {
@@ -24,19 +25,6 @@ std::vector<std::string> lines_of(const std::string& text) {
   std::istringstream in(text);
   for (std::string l; std::getline(in, l);) lines.push_back(l);
   return lines;
-}
-
-char complement(char c) {
-  switch (c) {
-    case 'A':
-      return 'T';
-    case 'T':
-      return 'A';
-    case 'C':
-      return 'G';
-    default:
-      return 'C';
-  }
 }
 
 class ReadSharingRun : public test::TempDirTest {
@@ -69,11 +57,7 @@ class ReadSharingRun : public test::TempDirTest {
         s = genome.substr(at, 45) + genome.substr(at + 45 + 300 + rng() % 1700, 55);
       } else {
         s = genome.substr(rng() % (genome.size() - 60), 60);
-        if (rng() % 2) {
-          std::string rc(s.rbegin(), s.rend());
-          for (char& c : rc) c = complement(c);
-          s = rc;
-        }
+        if (rng() % 2) s = test::reverse_complement_of(s);
       }
       fq << "@r" << i << "\n" << s << "\n+\n" << std::string(s.size(), 'I') << "\n";
     }
