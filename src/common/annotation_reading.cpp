@@ -77,22 +77,26 @@ long decimal_prefix(std::string_view text) {
   return negative ? -value : value;
 }
 
-bool select_gtf_exon(std::string_view line, ExonFields& fields) {
+namespace {
+
+// A GTF exon line whose attribute `key` names what it belongs to.
+bool select_gtf_exon_of(std::string_view line, std::string_view key, ExonFields& fields) {
   std::string_view columns[9];
   int count = split_columns(line, columns);
   if (count < 9 || columns[2] != "exon") return false;
-  if (!gtf_attribute(columns[8], "transcript_id", fields.id)) return false;
+  if (!gtf_attribute(columns[8], key, fields.id)) return false;
   take_position(columns, count, fields);
   return true;
 }
 
+}  // namespace
+
+bool select_gtf_exon(std::string_view line, ExonFields& fields) {
+  return select_gtf_exon_of(line, "transcript_id", fields);
+}
+
 bool select_gtf_gene_exon(std::string_view line, ExonFields& fields) {
-  std::string_view columns[9];
-  int count = split_columns(line, columns);
-  if (count < 9 || columns[2] != "exon") return false;
-  if (!gtf_attribute(columns[8], "gene_id", fields.id)) return false;
-  take_position(columns, count, fields);
-  return true;
+  return select_gtf_exon_of(line, "gene_id", fields);
 }
 
 bool select_gff_gene_exon(std::string_view line, ExonFields& fields) {
