@@ -116,11 +116,12 @@ void launch_stage(const CascadeSetup& setup, const std::string& stage, const cha
   memory.shared_index = !setup.index_store.empty();
   // Extra launcher arguments may spread the workers over other machines,
   // whose memory this machine cannot see.
-  if (!setup.launcher.use_mpi || setup.launcher.extra_args.empty())
-    check_worker_memory(memory, setup.program);
-  setup.report->stage(
-      stage + ": starting " + std::to_string(c.cpu_cores) + " " + worker + " processes" +
-      (setup.launcher.use_mpi ? " through " + setup.launcher.path : "") + sharing_note(stage_plan));
+  const bool this_machine = !setup.launcher.use_mpi || setup.launcher.extra_args.empty();
+  if (this_machine) check_worker_memory(memory, setup.program);
+  setup.report->stage(stage + ": starting " + std::to_string(c.cpu_cores) + " " + worker +
+                      " processes" +
+                      (setup.launcher.use_mpi ? " through " + setup.launcher.path : "") +
+                      sharing_note(stage_plan) + (this_machine ? peak_note(memory) : ""));
   Stopwatch clock;
   {
     const int passes = variant == IndexVariant::kNone ? 0 : mapped_segments(c);

@@ -44,14 +44,28 @@ std::uint64_t available_memory_bytes() {
   return 0;
 }
 
+namespace {
+
+constexpr std::uint64_t kMiB = 1 << 20;
+
+}  // namespace
+
+std::uint64_t planned_peak_bytes(const MemoryPlan& plan) {
+  return estimate_machine_bytes(plan.largest_segment, plan.seed_length, plan.reduced,
+                                plan.concurrent_workers, plan.shared_index);
+}
+
+std::string peak_note(const MemoryPlan& plan) {
+  if (plan.concurrent_workers <= 0 || plan.largest_segment == 0) return "";
+  return "; about " + std::to_string((planned_peak_bytes(plan) + kMiB - 1) / kMiB) +
+         " MiB of memory at the peak";
+}
+
 void check_worker_memory(const MemoryPlan& plan, const char* program) {
   const std::uint64_t available = available_memory_bytes();
   if (available == 0 || plan.concurrent_workers <= 0) return;
-  const std::uint64_t all =
-      estimate_machine_bytes(plan.largest_segment, plan.seed_length, plan.reduced,
-                             plan.concurrent_workers, plan.shared_index);
+  const std::uint64_t all = planned_peak_bytes(plan);
   if (all <= available) return;
-  constexpr std::uint64_t kMiB = 1 << 20;
   const std::uint64_t index =
       estimate_index_bytes(plan.largest_segment, plan.seed_length, plan.reduced);
   throw Error(plan.stage + ": " + std::to_string(plan.concurrent_workers) +

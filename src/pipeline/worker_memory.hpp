@@ -34,6 +34,12 @@ struct MemoryPlan {
   bool shared_index = true;  // the index store is on
 };
 
+// The machine's peak bytes of the workers that run at once.
+std::uint64_t planned_peak_bytes(const MemoryPlan& plan);
+
+// "; about N MiB of memory at the peak", for the stage's line.
+std::string peak_note(const MemoryPlan& plan);
+
 // Throws Error with both figures and the ways out when the workers that run
 // at once would need more memory than is available.
 void check_worker_memory(const MemoryPlan& plan, const char* program);

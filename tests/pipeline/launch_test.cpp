@@ -32,6 +32,14 @@ TEST(WorkerMemory, SharedIndexCountsOncePerMachine) {
   EXPECT_LT(shared8, estimate_machine_bytes(100 * kMiB, 14, false, 8, false));
   EXPECT_EQ(estimate_machine_bytes(100 * kMiB, 14, false, 9, true) - shared8,
             estimate_private_bytes(100 * kMiB));
+  // The stage's line gives the same estimate, in whole MiB rounded up.
+  MemoryPlan small{"splice stage", 100 * kMiB, 14, true, 2};
+  const std::uint64_t peak = estimate_machine_bytes(100 * kMiB, 14, true, 2, true);
+  EXPECT_EQ(planned_peak_bytes(small), peak);
+  EXPECT_EQ(peak_note(small),
+            "; about " + std::to_string((peak + kMiB - 1) / kMiB) + " MiB of memory at the peak");
+  small.concurrent_workers = 0;
+  EXPECT_EQ(peak_note(small), "");
   MemoryPlan plan{"mapping cycle with seed 14", std::uint64_t{1} << 40, 14, false, 4};
   try {
     check_worker_memory(plan, "quilm2");
