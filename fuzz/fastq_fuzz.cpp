@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "common/input_file.hpp"
+#include "common/work_files.hpp"
 #include "pipeline/read_preparation.hpp"
 #include "round_trip.hpp"
 
@@ -17,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::refuse_cleanly([&] {
     InputFile in(dataset);
     const ReadPreparation counted = chang_fastqfile(in, dir.folder(), 1 << 30);
-    const auto reads = fuzz::check_canonical<NumberedReadReader, NumberedRead>(dir.file("0.fastq"));
+    const auto reads = fuzz::check_canonical<NumberedReadReader, NumberedRead>(dir.file(kReadFile));
     // Reads of length 0 keep their numbers but stay out of the file.
     QUILM_FUZZ_CHECK(static_cast<long>(reads.size()) == counted.read_count - counted.empty_reads,
                      "the numbered read file does not hold exactly the reads counted");

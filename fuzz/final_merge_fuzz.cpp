@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "common/paths.hpp"
+#include "common/work_files.hpp"
 #include "fuzz_params.hpp"
 #include "pipeline/splice_stage.hpp"
 #include "round_trip.hpp"
@@ -16,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto p = fuzz::read_params(parts[0], {{0, 200}});
   fuzz::ScratchDir dir;
   const std::string work = dir.folder();
-  fuzz::write_file(join_path(work, "quilm2.tmp"), parts[1]);
-  fuzz::write_file(join_path(work, "splice.tmp"), parts[2]);
+  fuzz::write_file(join_path(work, kMappedHitFile), parts[1]);
+  fuzz::write_file(join_path(work, kSplicedHitFile), parts[2]);
   const std::string out = join_path(work, "result");
   fuzz::refuse_cleanly([&] {
     compare_quilm2splice(out, work, p[0]);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/work_files.hpp"
 #include "round_trip.hpp"
 
 namespace {
@@ -28,7 +29,7 @@ void check_slices(const std::string& path, const std::vector<quilm::NumberedRead
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quilm;
   fuzz::ScratchDir dir;
-  const std::string path = dir.file("0.fastq");
+  const std::string path = dir.file(kReadFile);
   fuzz::write_file(path, fuzz::as_text(data, size));
   fuzz::refuse_cleanly([&] {
     const auto reads = fuzz::check_round_trip<NumberedReadReader, NumberedRead>(path);

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "common/paths.hpp"
+#include "common/work_files.hpp"
 #include "fuzz_params.hpp"
 #include "pipeline/result_combine.hpp"
 #include "round_trip.hpp"
@@ -18,12 +19,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto p = fuzz::read_params(parts[0], {{0, 200}, {0, 3}, {1, 14}, {0, 5}, {0, 1}, {0, 2}});
   fuzz::ScratchDir dir;
   const std::string work = dir.folder();
-  fuzz::write_file(join_path(work, fuzz::kSegmentIndexFile), parts[1]);
-  fuzz::write_file(numbered_path(work, 1, ".r"), parts[2]);
-  fuzz::write_file(numbered_path(work, 2, ".r"), parts[3]);
-  fuzz::write_file(join_path(work, "cycle.fastq"), parts[4]);
+  fuzz::write_file(join_path(work, kSegmentIndexFile), parts[1]);
+  fuzz::write_file(numbered_path(work, 1, kResultSuffix), parts[2]);
+  fuzz::write_file(numbered_path(work, 2, kResultSuffix), parts[3]);
+  fuzz::write_file(join_path(work, kReadFile), parts[4]);
   fuzz::refuse_cleanly([&] { fuzz::check_segment_index_round_trip(work, p[1]); });
-  const std::string merged = join_path(work, "quilm2.tmp");
+  const std::string merged = join_path(work, kMappedHitFile);
   fuzz::refuse_cleanly([&] {
     RunConfig run;
     run.read_count = p[0];
@@ -32,9 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     run.max_errors = p[3];
     run.indel_toggle = p[4];
     run.export_all_toggle = p[5];
-    result_combine(run, merged, p[2], join_path(work, "cycle.fastq"));
+    result_combine(run, merged, p[2], join_path(work, kReadFile));
     fuzz::check_canonical<MappingOutputReader, MappingOutputRecord>(merged);
-    fuzz::check_canonical<NumberedReadReader, NumberedRead>(numbered_path(work, p[2], ".fastq"));
+    fuzz::check_canonical<NumberedReadReader, NumberedRead>(
+        numbered_path(work, p[2], kCycleReadSuffix));
   });
   return 0;
 }

@@ -17,6 +17,7 @@
 #include "common/rescue_record.hpp"
 #include "common/segment_index.hpp"
 #include "common/splice_record.hpp"
+#include "common/work_files.hpp"
 #include "fuzz_support.hpp"
 #include "pipeline/merged_splice_record.hpp"
 #include "tools/refjunc/splice_evidence_record.hpp"
@@ -139,8 +140,7 @@ std::vector<Record> check_round_trip(const std::string& path) {
 }
 
 // The segment index is read whole, for a work folder and a segment count;
-// these do for "fast_index.txt" what the two checks above do for a file.
-inline constexpr const char* kSegmentIndexFile = "fast_index.txt";
+// these do for its file what the two checks above do for any other file.
 
 inline std::vector<SegmentIndexLine> check_segment_index_canonical(const std::string& folder,
                                                                    int segment_count) {

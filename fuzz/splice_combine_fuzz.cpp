@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "common/paths.hpp"
+#include "common/work_files.hpp"
 #include "fuzz_params.hpp"
 #include "pipeline/splice_stage.hpp"
 #include "round_trip.hpp"
@@ -18,20 +19,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto p = fuzz::read_params(parts[0], {{0, 200}, {0, 3}, {1, 14}});
   fuzz::ScratchDir dir;
   const std::string work = dir.folder();
-  fuzz::write_file(join_path(work, fuzz::kSegmentIndexFile), parts[1]);
-  fuzz::write_file(numbered_path(work, 1, ".r"), parts[2]);
-  fuzz::write_file(numbered_path(work, 2, ".r"), parts[3]);
-  fuzz::write_file(join_path(work, "0.fastq"), parts[4]);
-  fuzz::write_file(join_path(work, "quilm2.tmp"), parts[5]);
+  fuzz::write_file(join_path(work, kSegmentIndexFile), parts[1]);
+  fuzz::write_file(numbered_path(work, 1, kResultSuffix), parts[2]);
+  fuzz::write_file(numbered_path(work, 2, kResultSuffix), parts[3]);
+  fuzz::write_file(join_path(work, kReadFile), parts[4]);
+  fuzz::write_file(join_path(work, kMappedHitFile), parts[5]);
   fuzz::refuse_cleanly([&] {
     splice_chang_fastqfile(work, p[0]);
-    fuzz::check_canonical<NumberedReadReader, NumberedRead>(join_path(work, "splice0.fastq"));
+    fuzz::check_canonical<NumberedReadReader, NumberedRead>(join_path(work, kSpliceReadFile));
   });
-  const std::string merged = join_path(work, "splice.tmp");
+  const std::string merged = join_path(work, kSplicedHitFile);
   fuzz::refuse_cleanly([&] {
-    splice_result_combine(p[0], p[1], work, merged, p[2], join_path(work, "0.fastq"));
+    splice_result_combine(p[0], p[1], work, merged, p[2], join_path(work, kReadFile));
     fuzz::check_canonical<MergedSpliceReader, MergedSpliceRecord>(merged);
-    fuzz::check_canonical<NumberedReadReader, NumberedRead>(numbered_path(work, p[2], ".fastq"));
+    fuzz::check_canonical<NumberedReadReader, NumberedRead>(
+        numbered_path(work, p[2], kCycleReadSuffix));
   });
   return 0;
 }

@@ -1,5 +1,6 @@
-// Slices of a numbered read file: cut at line starts only, so that the
-// slices of one count hold every record exactly once, in file order.
+// Reading a numbered read file: its records, and its slices, cut at line
+// starts only, so that the slices of one count hold every record exactly
+// once, in file order.
 #include <zlib.h>
 
 #include <cstdint>
@@ -105,6 +106,20 @@ TEST_F(ReadSlicesTest, BadRecordsAndSlicesAreReported) {
   } catch (const InputError& e) {
     EXPECT_NE(std::string(e.what()).find("slice 2 of 2"), std::string::npos) << e.what();
   }
+}
+
+TEST_F(ReadSlicesTest, NumberedReadsSkipBlanksAndRejectGarbage) {
+  test::spit(path("r.fastq"), "1\tACGT\n2\tNNNN\n\n3\tacgt");
+  NumberedReadReader reader(path("r.fastq"));
+  NumberedRead r;
+  std::vector<std::string> seqs;
+  while (reader.next(r)) seqs.push_back(std::to_string(r.number) + ":" + r.sequence);
+  EXPECT_EQ(seqs, (std::vector<std::string>{"1:ACGT", "2:NNNN", "3:acgt"}));
+
+  test::spit(path("bad.fastq"), "1\tACGT\nx\tAC\n");
+  NumberedReadReader bad(path("bad.fastq"));
+  ASSERT_TRUE(bad.next(r));
+  EXPECT_THROW(bad.next(r), InputError);
 }
 
 }  // namespace

@@ -7,9 +7,9 @@
 #include <memory>
 #include <random>
 
-#include "common/run_config.hpp"
 #include "common/task_table.hpp"
 #include "splice/splice_test_data.hpp"
+#include "support/config_file.hpp"
 #include "support/test_support.hpp"
 
 namespace quilm {
@@ -48,7 +48,7 @@ TEST_F(FullDisk, SeedMappingWorker) {
   c.segment_count = 1;
   c.read_count = 1;
   c.seed_length = 6;
-  write_run_config(path("config.txt"), c);
+  test::write_config(dir(), c);
   write_task_table(path("work"), {0});
   spit(path("work/1.txt"), genome);
   spit(path("work/8.fastq"), "1\t" + genome.substr(500, 60) + "\n");
@@ -68,7 +68,7 @@ TEST_F(FullDisk, SplitReadWorker) {
   c.max_read_length = 60;
   c.has_splice_line = true;
   c.splice_seed_length = 10;
-  write_run_config(path("config.txt"), c);
+  test::write_config(dir(), c);
   write_task_table(path("work"), {0});
   spit(path("work/1.txt"), genome);
   spit(path("work/splice0.fastq"), "4\t" + test::junction_read(genome, 1000, 700, 20, 30) + "\n");

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/seed_code.hpp"
+#include "sam/run_hits.hpp"
 #include "support/sequences.hpp"
 
 namespace quilm::test {
@@ -29,6 +30,16 @@ inline std::vector<SamLine> sam_records(const std::string& text) {
     records.push_back(fields);
   }
   return records;
+}
+
+// A hit of the mapping output (not spliced) at 0-based `position`.
+inline sam::Hit mapping_hit(std::int64_t position, char strand, int errors, std::size_t length) {
+  sam::Hit hit;
+  hit.first = position;
+  hit.strand = strand;
+  hit.errors = errors;
+  hit.length = static_cast<std::uint32_t>(length);
+  return hit;
 }
 
 struct ExpectedRecord {

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "common/run_config.hpp"
 #include "common/task_table.hpp"
 #include "splice_test_data.hpp"
+#include "support/config_file.hpp"
 #include "support/test_support.hpp"
 
 namespace quilm {
@@ -29,7 +29,7 @@ class JunctorCliTest : public test::TempDirTest {
     config.min_gap_distance = 10;
     config.max_gap_distance = 50000;
     config.splice_seed_length = 10;
-    write_run_config(path("config.txt"), config);
+    test::write_config(dir(), config);
     write_task_table(work, {0, 1, -1});
     // Segment 1 as written by the segmenter (header, line breaks); segment 2
     // lacks the intron's donor; segment 3 belongs to no process.
@@ -74,7 +74,7 @@ TEST_F(JunctorCliTest, MapsTheSegmentsOfItsProcessOnly) {
 
 TEST_F(JunctorCliTest, SeedFourteenNeedsAKnownReductionToggle) {
   config.memory_reduction_toggle = 2;
-  write_run_config(path("config.txt"), config);
+  test::write_config(dir(), config);
   const test::RunResult r = junctor({"14", "0"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_FALSE(test::file_exists(work + "/1.r"));
@@ -105,7 +105,8 @@ TEST_F(JunctorCliTest, RefusesUnusableArgumentsAndFiles) {
   std::filesystem::remove(work + "/taskmpi.txt");
   expect_refusal({"10", "0"}, "taskmpi.txt");
 
-  test::spit(path("config.txt"), work + "\nref\nout\n3 0 100 2 0 14 1 1 0 1 1 0\n");
+  config.has_splice_line = false;
+  test::write_config(dir(), config);
   expect_refusal({"10", "0"}, "config.txt");  // no splice line
   std::filesystem::remove(path("config.txt"));
   expect_refusal({"10", "0"}, "config.txt");

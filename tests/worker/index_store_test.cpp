@@ -22,9 +22,9 @@
 #include <thread>
 
 #include "common/errors.hpp"
+#include "support/seed_buckets.hpp"
 #include "support/test_support.hpp"
 #include "worker/index_image.hpp"
-#include "worker/plain_seed_index.hpp"
 #include "worker/store_lock.hpp"
 
 namespace quilm {
@@ -71,7 +71,7 @@ std::string generated(std::mt19937& rng, std::size_t length) {
 }
 
 template <class Index>
-void expect_buckets(const Index& index, const test::PlainBuckets& plain) {
+void expect_buckets(const Index& index, const test::SeedBuckets& plain) {
   ASSERT_EQ(index.max_bucket, plain.max_bucket);
   for (std::size_t k = 0; k < plain.of_key.size(); ++k) {
     const std::int64_t id = index.translate(static_cast<std::int64_t>(k));
@@ -95,7 +95,7 @@ TEST_F(IndexStoreTest, StoredIndexServesExactlyLikeAFreshBuild) {
   const Segment seg = segment_of(generated(rng, 60000));
   for (int L : {6, 9, 10}) {
     SCOPED_TRACE("L=" + std::to_string(L));
-    const test::PlainBuckets plain = test::plain_buckets(seg, L);
+    const test::SeedBuckets plain = test::seed_buckets(seg, L);
     std::string said;
     for (int pass = 0; pass < 2; ++pass) {  // built and stored, then mapped
       expect_buckets(obtain_quietly([&] { return obtain_seed_index(seg, L, 1, store()); }, said),
@@ -110,14 +110,14 @@ TEST_F(IndexStoreTest, StoredIndexServesExactlyLikeAFreshBuild) {
   EXPECT_EQ(stored_files().size(), 6u);  // three seed lengths, two variants, no temporary files
   // No store: built in memory, nothing written.
   fs::remove_all(store());
-  expect_buckets(obtain_seed_index(seg, 8, 1, ""), test::plain_buckets(seg, 8));
+  expect_buckets(obtain_seed_index(seg, 8, 1, ""), test::seed_buckets(seg, 8));
   EXPECT_FALSE(fs::exists(store()));
 }
 
 TEST_F(IndexStoreTest, ADamagedOrForeignIndexIsRebuiltWithAMessage) {
   std::mt19937 rng(12);
   const Segment seg = segment_of(generated(rng, 40000));
-  const test::PlainBuckets plain = test::plain_buckets(seg, 8);
+  const test::SeedBuckets plain = test::seed_buckets(seg, 8);
   std::string said;
   obtain_reduced_seed_index(seg, 8, 1, store());
   const fs::path file = stored_files().at(0);
@@ -178,7 +178,7 @@ TEST_F(IndexStoreTest, ASettledIndexIsCheckedFullyOnceAndAgainAfterAnyChange) {
   std::this_thread::sleep_for(kStampSettling + std::chrono::milliseconds(200));
 
   const Segment seg = load_segment(path("seg.txt"), 1);
-  const test::PlainBuckets plain = test::plain_buckets(seg, 8);
+  const test::SeedBuckets plain = test::seed_buckets(seg, 8);
   std::string said;
   expect_buckets(
       obtain_quietly([&] { return obtain_reduced_seed_index(seg, 8, 1, store()); }, said), plain);
@@ -224,7 +224,7 @@ TEST_F(IndexStoreTest, ASettledIndexIsCheckedFullyOnceAndAgainAfterAnyChange) {
     out.write(changed.data(), static_cast<std::streamsize>(changed.size()));
   }
   const Segment again = load_segment(path("seg.txt"), 1);
-  expect_buckets(obtain_reduced_seed_index(again, 8, 1, store()), test::plain_buckets(again, 8));
+  expect_buckets(obtain_reduced_seed_index(again, 8, 1, store()), test::seed_buckets(again, 8));
 }
 
 TEST_F(IndexStoreTest, EveryIdentityFieldMustMatch) {
@@ -262,7 +262,7 @@ TEST_F(IndexStoreTest, AStoreThatCannotBeWrittenLeavesTheIndexInMemory) {
   const std::string unusable = path("plain-file") + "/store";
   expect_buckets(
       obtain_quietly([&] { return obtain_reduced_seed_index(seg, 7, 1, unusable); }, said),
-      test::plain_buckets(seg, 7));
+      test::seed_buckets(seg, 7));
   EXPECT_NE(said.find(unusable), std::string::npos) << said;
   EXPECT_NE(said.find("not stored"), std::string::npos) << said;
 }
@@ -270,7 +270,7 @@ TEST_F(IndexStoreTest, AStoreThatCannotBeWrittenLeavesTheIndexInMemory) {
 TEST_F(IndexStoreTest, ConcurrentBuildersLeaveOneWholeFile) {
   std::mt19937 rng(15);
   const Segment seg = segment_of(generated(rng, 200000));
-  const test::PlainBuckets plain = test::plain_buckets(seg, 10);
+  const test::SeedBuckets plain = test::seed_buckets(seg, 10);
   std::vector<pid_t> children;
   for (int c = 0; c < 3; ++c) {
     const pid_t pid = fork();
@@ -327,7 +327,7 @@ TEST(StoreLockWait, DefaultOverrideAndBadValues) {
 TEST_F(IndexStoreTest, ALockHeldForEverIsWaitedForOnlyUntilTheBound) {
   std::mt19937 rng(17);
   const Segment seg = segment_of(generated(rng, 30000));
-  const test::PlainBuckets plain = test::plain_buckets(seg, 8);
+  const test::SeedBuckets plain = test::seed_buckets(seg, 8);
   obtain_reduced_seed_index(seg, 8, 1, store());
   const fs::path file = stored_files().at(0);
   fs::remove(file);
@@ -367,7 +367,7 @@ TEST_F(IndexStoreTest, ALockHeldForEverIsWaitedForOnlyUntilTheBound) {
 TEST_F(IndexStoreTest, AnEntryThatIsNotARegularFileIsNeverOpened) {
   std::mt19937 rng(18);
   const Segment seg = segment_of(generated(rng, 30000));
-  const test::PlainBuckets plain = test::plain_buckets(seg, 8);
+  const test::SeedBuckets plain = test::seed_buckets(seg, 8);
   obtain_reduced_seed_index(seg, 8, 1, store());
   const fs::path file = stored_files().at(0);
   const std::string lock = file.string() + ".lock";
@@ -402,7 +402,7 @@ TEST_F(IndexStoreTest, AnEntryThatIsNotARegularFileIsNeverOpened) {
 TEST_F(IndexStoreTest, AStoreOthersCouldHaveWrittenIsNotTrusted) {
   std::mt19937 rng(19);
   const Segment seg = segment_of(generated(rng, 30000));
-  const test::PlainBuckets plain = test::plain_buckets(seg, 8);
+  const test::SeedBuckets plain = test::seed_buckets(seg, 8);
   obtain_reduced_seed_index(seg, 8, 1, store());
   const fs::path file = stored_files().at(0);
   const std::string good = test::slurp(file);

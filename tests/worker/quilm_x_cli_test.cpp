@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/paths.hpp"
+#include "support/config_file.hpp"
 #include "support/test_support.hpp"
 #include "worker/read_mapping.hpp"
 
@@ -41,10 +42,19 @@ class QuilmXCliTest : public test::TempDirTest {
     write_config(1);
   }
   void write_config(int reduction, int best = 1, int export_all = 0) {
-    // segment_count read_count L E indel seed masked best uni cores Y A
-    test::spit(path("config.txt"), dir() + "\nref.fa\nout\n4 61 100 2 0 6 1 " +
-                                       std::to_string(best) + " 0 2 " + std::to_string(reduction) +
-                                       " " + std::to_string(export_all) + "\n10 50000 14\n");
+    RunConfig c;
+    c.work_folder = dir();
+    c.ref_path = "ref.fa";
+    c.output_path = "out";
+    c.segment_count = 4;
+    c.read_count = 61;
+    c.seed_length = 6;
+    c.best_toggle = best;
+    c.cpu_cores = 2;
+    c.memory_reduction_toggle = reduction;
+    c.export_all_toggle = export_all;
+    c.has_splice_line = true;
+    test::write_config(dir(), c);
   }
   test::RunResult run(std::vector<std::string> args) {
     return test::run_program_in(dir(), test::program_path("quilm_x"), args);

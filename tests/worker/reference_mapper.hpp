@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/seed_buckets.hpp"
+
 namespace quilm::test {
 
 struct RefSettings {
@@ -25,11 +27,7 @@ struct RefSettings {
 class ReferenceMapper {
  public:
   ReferenceMapper(std::string segment, RefSettings s) : seg_(std::move(segment)), s_(s) {
-    const int L = s_.L;
-    for (std::size_t i = 0; i + L <= seg_.size(); ++i) {
-      long k = key_of(seg_, i, L);
-      if (k >= 0) index_[k].push_back(static_cast<int>(i + 1));
-    }
+    for_each_seed(seg_, s_.L, [&](long k, int pos) { index_[k].push_back(pos); });
   }
 
   std::string map_all(const std::vector<std::pair<int, std::string>>& reads) {
@@ -44,29 +42,6 @@ class ReferenceMapper {
     int hits;
   };
 
-  static int code(char c) {
-    switch (c) {
-      case 'A':
-        return 0;
-      case 'T':
-        return 1;
-      case 'C':
-        return 2;
-      case 'G':
-        return 3;
-      default:
-        return -1;
-    }
-  }
-  static long key_of(const std::string& s, std::size_t from, int L) {
-    long k = 0;
-    for (int j = 0; j < L; ++j) {
-      int c = code(s[from + j]);
-      if (c < 0) return -1;
-      k = k * 4 + c;
-    }
-    return k;
-  }
   static std::string revcomp(const std::string& r) {
     std::string o(r.rbegin(), r.rend());
     for (char& c : o) {
@@ -136,7 +111,7 @@ class ReferenceMapper {
     std::map<long, int> counter;
     for (int i = 0; i < voting; ++i) {
       const int off = i == S - 1 ? n - L : i * L;
-      long k = key_of(t, off, L);
+      long k = seed_key(t, off, L);
       if (k < 0) continue;
       auto it = index_.find(k);
       if (it == index_.end()) continue;

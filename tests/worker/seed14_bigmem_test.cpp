@@ -7,6 +7,7 @@
 
 #include "common/output_file.hpp"
 #include "common/seed_code.hpp"
+#include "support/config_file.hpp"
 #include "support/test_support.hpp"
 #include "worker/read_mapping.hpp"
 
@@ -87,7 +88,13 @@ TEST_F(Seed14Test, FullAndReducedIndexWriteTheSameRecords) {
 
   // The program at seed 14 with -Y1 (reduced) writes the best-mode records.
   test::spit(path("taskmpi.txt"), "0 ");
-  test::spit(path("config.txt"), dir() + "\nref\nout\n1 2000 100 2 0 14 1 1 0 1 1 0\n");
+  RunConfig config;
+  config.work_folder = dir();
+  config.ref_path = "ref";
+  config.output_path = "out";
+  config.segment_count = 1;
+  config.read_count = 2000;
+  test::write_config(dir(), config);
   test::RunResult p = test::run_program_in(dir(), test::program_path("quilm_x"), {"14", "0"});
   EXPECT_EQ(p.status, 0) << p.err;
   EXPECT_EQ(test::slurp(path("1.r")), full_out[0]);

@@ -6,8 +6,8 @@
 #include <random>
 #include <string>
 
+#include "support/seed_buckets.hpp"
 #include "support/test_support.hpp"
-#include "worker/plain_seed_index.hpp"
 
 namespace quilm {
 namespace {
@@ -56,7 +56,7 @@ std::string generated_segment(std::mt19937& rng, std::size_t length) {
 // The contract of an index: each key yields exactly its plain bucket (or no
 // id when absent), and the largest bucket is the recorded one.
 template <class Index>
-void expect_buckets(const Index& index, const test::PlainBuckets& plain) {
+void expect_buckets(const Index& index, const test::SeedBuckets& plain) {
   EXPECT_EQ(index.max_bucket, plain.max_bucket);
   std::size_t total = 0;
   for (std::size_t k = 0; k < plain.of_key.size(); ++k) {
@@ -77,7 +77,7 @@ void expect_buckets(const Index& index, const test::PlainBuckets& plain) {
 }
 
 void expect_both(const Segment& seg, int L) {
-  const test::PlainBuckets plain = test::plain_buckets(seg, L);
+  const test::SeedBuckets plain = test::seed_buckets(seg, L);
   expect_buckets(build_seed_index(seg, L), plain);
   expect_buckets(build_reduced_seed_index(seg, L), plain);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/errors.hpp"
+#include "support/seed_buckets.hpp"
 #include "support/test_support.hpp"
 
 namespace quilm {
@@ -20,41 +21,6 @@ class SeedIndexTest : public test::TempDirTest {
     return load_segment(path("seg.txt"), masked);
   }
 };
-
-int code(char c) {
-  switch (c) {
-    case 'A':
-      return 0;
-    case 'T':
-      return 1;
-    case 'C':
-      return 2;
-    case 'G':
-      return 3;
-    default:
-      return -1;
-  }
-}
-
-// Literal buckets: for each key, the 1-based starts of every window of L
-// upper-case bases.
-std::vector<std::vector<std::int32_t>> naive_buckets(const std::string& s, int L) {
-  std::vector<std::vector<std::int32_t>> b(std::size_t{1} << (2 * L));
-  for (std::size_t i = 0; i + L <= s.size(); ++i) {
-    long k = 0;
-    bool ok = true;
-    for (int j = 0; j < L; ++j) {
-      int c = code(s[i + j]);
-      if (c < 0) {
-        ok = false;
-        break;
-      }
-      k = k * 4 + c;
-    }
-    if (ok) b[k].push_back(static_cast<std::int32_t>(i + 1));
-  }
-  return b;
-}
 
 template <class Index>
 std::vector<std::int32_t> all_positions(const Index& index) {
@@ -153,7 +119,7 @@ TEST_F(SeedIndexTest, BothIndexesMatchLiteralBuckets) {
       }
     }
     Segment seg = segment_of(s, 1);
-    auto ref = naive_buckets(s, L);
+    auto ref = test::seed_buckets(s, L).of_key;
     SeedIndex full = build_seed_index(seg, L);
     ReducedSeedIndex red = build_reduced_seed_index(seg, L);
     std::int32_t max_bucket = 0;
