@@ -113,6 +113,10 @@ void launch_stage(const CascadeSetup& setup, const std::string& stage, const cha
   for (const SharedSegment& s : plan)
     memory.concurrent_workers += static_cast<int>(s.processes.size()) - 1;
   memory.concurrent_workers = std::min(memory.concurrent_workers, c.cpu_cores);
+  // Each busy process maps a segment of its own; helpers map the one they
+  // help with; with even sharing each process starts on a different one.
+  memory.segments_at_once =
+      stage_plan.even ? std::min(c.cpu_cores, mapped_segments(c)) : std::min(busy, c.cpu_cores);
   memory.shared_index = !setup.index_store.empty();
   // Extra launcher arguments may spread the workers over other machines,
   // whose memory this machine cannot see.

@@ -26,10 +26,12 @@ std::uint64_t estimate_private_bytes(std::uint64_t segment_bytes) {
 }
 
 std::uint64_t estimate_machine_bytes(std::uint64_t segment_bytes, int seed_length, bool reduced,
-                                     int workers, bool shared_index) {
+                                     int workers, int segments_at_once, bool shared_index) {
   const std::uint64_t index = estimate_index_bytes(segment_bytes, seed_length, reduced);
   const std::uint64_t n = workers > 0 ? static_cast<std::uint64_t>(workers) : 0;
-  const std::uint64_t indexes = shared_index ? 2 * index : n * index;
+  const std::uint64_t mapped =
+      std::min<std::uint64_t>(n, static_cast<std::uint64_t>(std::max(segments_at_once, 1)) + 1);
+  const std::uint64_t indexes = (shared_index ? mapped : n) * index;
   return indexes + n * estimate_private_bytes(segment_bytes);
 }
 
@@ -52,7 +54,7 @@ constexpr std::uint64_t kMiB = 1 << 20;
 
 std::uint64_t planned_peak_bytes(const MemoryPlan& plan) {
   return estimate_machine_bytes(plan.largest_segment, plan.seed_length, plan.reduced,
-                                plan.concurrent_workers, plan.shared_index);
+                                plan.concurrent_workers, plan.segments_at_once, plan.shared_index);
 }
 
 std::string peak_note(const MemoryPlan& plan) {

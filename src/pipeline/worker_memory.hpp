@@ -16,11 +16,13 @@ std::uint64_t estimate_index_bytes(std::uint64_t segment_bytes, int seed_length,
 // key bits while an index is built, stream buffers and work areas.
 std::uint64_t estimate_private_bytes(std::uint64_t segment_bytes);
 
-// Peak bytes of `workers` processes on one machine. With the index store,
-// a stored index is mapped once for the machine, plus one private copy of
-// the process that builds it; without it, every process builds its own.
+// Peak bytes of `workers` processes on one machine that map up to
+// `segments_at_once` different segments at the same time. With the index
+// store, each of those segments' stored index is mapped once for the
+// machine, plus one private copy of a process that builds one (never more
+// indexes than workers); without it, every process builds its own.
 std::uint64_t estimate_machine_bytes(std::uint64_t segment_bytes, int seed_length, bool reduced,
-                                     int workers, bool shared_index);
+                                     int workers, int segments_at_once, bool shared_index);
 
 // MemAvailable of /proc/meminfo in bytes, or 0 when unknown.
 std::uint64_t available_memory_bytes();
@@ -31,6 +33,7 @@ struct MemoryPlan {
   int seed_length = 14;
   bool reduced = true;
   int concurrent_workers = 1;
+  int segments_at_once = 1;  // different segments mapped at the same time
   bool shared_index = true;  // the index store is on
 };
 

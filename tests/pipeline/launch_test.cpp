@@ -28,13 +28,19 @@ TEST(WorkerMemory, SharedIndexCountsOncePerMachine) {
   EXPECT_LT(estimate_index_bytes(100 * kMiB, 12, false), reduced);
   // Eight processes sharing a stored index need less than eight private ones,
   // and adding a process adds only its private part.
-  const std::uint64_t shared8 = estimate_machine_bytes(100 * kMiB, 14, false, 8, true);
-  EXPECT_LT(shared8, estimate_machine_bytes(100 * kMiB, 14, false, 8, false));
-  EXPECT_EQ(estimate_machine_bytes(100 * kMiB, 14, false, 9, true) - shared8,
+  const std::uint64_t shared8 = estimate_machine_bytes(100 * kMiB, 14, false, 8, 1, true);
+  EXPECT_LT(shared8, estimate_machine_bytes(100 * kMiB, 14, false, 8, 1, false));
+  EXPECT_EQ(estimate_machine_bytes(100 * kMiB, 14, false, 9, 1, true) - shared8,
             estimate_private_bytes(100 * kMiB));
+  // Processes on different segments map different stored indexes: sixteen
+  // of them on sixteen segments hold sixteen, as many as private ones.
+  EXPECT_EQ(estimate_machine_bytes(100 * kMiB, 14, true, 16, 16, true),
+            estimate_machine_bytes(100 * kMiB, 14, true, 16, 16, false));
+  EXPECT_EQ(estimate_machine_bytes(100 * kMiB, 14, true, 16, 4, true),
+            5 * reduced + 16 * estimate_private_bytes(100 * kMiB));
   // The stage's line gives the same estimate, in whole MiB rounded up.
-  MemoryPlan small{"splice stage", 100 * kMiB, 14, true, 2};
-  const std::uint64_t peak = estimate_machine_bytes(100 * kMiB, 14, true, 2, true);
+  MemoryPlan small{"splice stage", 100 * kMiB, 14, true, 2, 2};
+  const std::uint64_t peak = estimate_machine_bytes(100 * kMiB, 14, true, 2, 2, true);
   EXPECT_EQ(planned_peak_bytes(small), peak);
   EXPECT_EQ(peak_note(small),
             "; about " + std::to_string((peak + kMiB - 1) / kMiB) + " MiB of memory at the peak");
