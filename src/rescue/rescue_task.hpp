@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/rescue_record.hpp"
-#include "common/task_table.hpp"
+#include "common/worker_args.hpp"
 #include "rescue/rescue_candidates.hpp"
 #include "rescue/spliced_alignment.hpp"
 
