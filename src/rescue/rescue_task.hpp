@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/junction_file.hpp"
 #include "common/rescue_record.hpp"
 #include "common/worker_args.hpp"
 #include "rescue/rescue_candidates.hpp"
