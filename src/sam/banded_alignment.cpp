@@ -1,7 +1,6 @@
-// Glocal edit-distance alignment in a band of diagonals around a placement.
-#include <htslib/sam.h>
+#include "sam/banded_alignment.hpp"
 
-#include "sam/read_placement.hpp"
+#include <htslib/sam.h>
 
 namespace quilm::sam {
 
