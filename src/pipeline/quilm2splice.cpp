@@ -8,6 +8,7 @@
 #include "pipeline/cascade.hpp"
 #include "pipeline/driver_run.hpp"
 #include "pipeline/drivers.hpp"
+#include "pipeline/final_merge.hpp"
 #include "pipeline/rescue_stage.hpp"
 #include "pipeline/splice_stage.hpp"
 #include "pipeline/stopwatch.hpp"

@@ -5,10 +5,6 @@
 
 #include <string>
 
-#include "pipeline/run_guard.hpp"
-#include "pipeline/run_publication.hpp"
-#include "pipeline/run_report.hpp"
-
 namespace quilm {
 
 // Writes "<work_folder>/splice0.fastq": the reads of "0.fastq" whose last
@@ -32,15 +28,5 @@ int splice_result_combine(int read_count, int segment_count, const std::string& 
 
 // Number of records in a splice output file.
 int splice_tongji(const std::string& path);
-
-// The final merge: the six output files "<output_path>-quilm2high", ...,
-// "-splice-mutil" from "quilm2.tmp" and "splice.tmp". The six are written
-// under temporary names and renamed into place together once all are
-// complete (with `publication`: the earlier run's later outputs removed
-// first and the run's stamp put beside them after); a guard removes the
-// temporaries when the run is stopped. Returns how the reads aligned.
-AlignmentCounts compare_quilm2splice(const std::string& output_path, const std::string& work_folder,
-                                     int read_count, RunGuard* guard = nullptr,
-                                     const RunPublication* publication = nullptr);
 
 }  // namespace quilm

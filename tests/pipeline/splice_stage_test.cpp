@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "common/errors.hpp"
+#include "pipeline/final_merge.hpp"
 #include "support/test_support.hpp"
 
 namespace quilm {
