@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "common/run_config.hpp"
+
 namespace quilm {
 
 // Writes "<work_folder>/splice0.fastq": the reads of "0.fastq" whose last
@@ -22,8 +24,9 @@ struct SpliceCombineCounts {
 // Merges the workers' "<k>.r" files into `merged_path`, writes the reads
 // left without a split hit to "<work_folder>/<seed>.fastq" and appends the
 // statistics line to config.txt. Returns 1 when a read was left, else 0.
-int splice_result_combine(int read_count, int segment_count, const std::string& work_folder,
-                          const std::string& merged_path, int seed,
+// The run's read and segment counts, work folder and splice seed length come
+// from `run`.
+int splice_result_combine(const RunConfig& run, const std::string& merged_path,
                           const std::string& read_file_path, SpliceCombineCounts* counts = nullptr);
 
 // Number of records in a splice output file.

@@ -378,9 +378,11 @@ struct RescuedCursor {
 // The reads without an alignment go to the unmapped FASTQ as they are read;
 // the dataset is read to its end when they are written, or counted.
 bool fill_batch(ReadBatch& b, RunReads& dataset, HitIterator& next, HitIterator end,
-                RescuedCursor& rescued, bool unmapped, UnmappedFastq* fastq, bool read_all) {
+                RescuedCursor& rescued) {
+  const bool unmapped = b.input->unmapped;
+  UnmappedFastq* const fastq = b.input->unmapped_fastq;
   b.count = 0;
-  const bool every_read = unmapped || fastq || read_all;
+  const bool every_read = unmapped || fastq || b.input->read_all;
   while (b.count < kBatchReads && (next != end || rescued.next != rescued.end || every_read) &&
          dataset.next(b.reads[b.count])) {
     b.hits[b.count] = hits_of(dataset, next, end);
@@ -396,8 +398,9 @@ bool fill_batch(ReadBatch& b, RunReads& dataset, HitIterator& next, HitIterator 
 // The same for pairs: both mates, when either has a hit or with --unmapped.
 // Pairs left out count as pairs without a hit.
 bool fill_pair_batch(ReadBatch& b, RunReads& dataset, HitIterator& next, HitIterator end,
-                     RescuedCursor& rescued, bool unmapped, UnmappedFastq* fastq,
-                     long& pairs_left_out) {
+                     RescuedCursor& rescued, long& pairs_left_out) {
+  const bool unmapped = b.input->unmapped;
+  UnmappedFastq* const fastq = b.input->unmapped_fastq;
   b.count = 0;
   while (b.count < kBatchReads && dataset.next(b.reads[b.count])) {
     b.hits[b.count] = hits_of(dataset, next, end);
@@ -437,9 +440,8 @@ ReadCounts convert_reads(const ConversionInput& input, RunReads& dataset, SamOut
       write_and_show(out, counts, take(queue), dataset);
     try {
       more = input.paired ? fill_pair_batch(batch_to_fill(queue), dataset, next, end, rescued,
-                                            input.unmapped, input.unmapped_fastq, pairs_left_out)
-                          : fill_batch(batch_to_fill(queue), dataset, next, end, rescued,
-                                       input.unmapped, input.unmapped_fastq, input.read_all);
+                                            pairs_left_out)
+                          : fill_batch(batch_to_fill(queue), dataset, next, end, rescued);
     } catch (const Error&) {
       dataset_error = std::current_exception();
       more = false;
