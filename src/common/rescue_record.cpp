@@ -22,15 +22,6 @@ bool fits_int(std::int64_t value) {
 
 }  // namespace
 
-bool parse_rescue_kind(std::string_view name, RescueKind& kind) {
-  for (int k = 0; k < kRescueKinds; ++k) {
-    if (kRescueKindNames[k] != name) continue;
-    kind = static_cast<RescueKind>(k);
-    return true;
-  }
-  return false;
-}
-
 void write_rescue_hit(OutputFile& out, const RescueHit& hit) {
   out.write_int(hit.read_number);
   out.put('\t');
