@@ -8,7 +8,7 @@
 #include "common/paths.hpp"
 #include "common/work_files.hpp"
 #include "fuzz_params.hpp"
-#include "pipeline/splice_stage.hpp"
+#include "pipeline/final_merge.hpp"
 #include "round_trip.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -30,7 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   });
   const std::string merged = join_path(work, kSplicedHitFile);
   fuzz::refuse_cleanly([&] {
-    splice_result_combine(p[0], p[1], work, merged, p[2], join_path(work, kReadFile));
+    RunConfig run;
+    run.read_count = p[0];
+    run.segment_count = p[1];
+    run.work_folder = work;
+    run.splice_seed_length = p[2];
+    splice_result_combine(run, merged, join_path(work, kReadFile));
     fuzz::check_canonical<MergedSpliceReader, MergedSpliceRecord>(merged);
     fuzz::check_canonical<NumberedReadReader, NumberedRead>(
         numbered_path(work, p[2], kCycleReadSuffix));

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "common/rescue_record.hpp"
+#include "common/junction_file.hpp"
 
 namespace quilm {
 

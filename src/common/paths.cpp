@@ -1,9 +1,13 @@
 #include "common/paths.hpp"
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <system_error>
 
 #include "common/errors.hpp"
+#include "common/seed_lengths.hpp"
+#include "common/work_files.hpp"
 
 namespace quilm {
 
@@ -20,6 +24,15 @@ std::string numbered_path(std::string_view folder, long number, std::string_view
   std::string name = std::to_string(number);
   name.append(suffix);
   return join_path(folder, name);
+}
+
+std::string cycle_read_file(const std::string& work_folder, int seed_length) {
+  require_cascade_seed(seed_length);
+  // The first cycle reads the prepared dataset, every later one the file of
+  // the reads that the cycle before it passed on.
+  if (seed_length == kCascadeSeeds[0]) return join_path(work_folder, kReadFile);
+  const int* cycle = std::find(std::begin(kCascadeSeeds), std::end(kCascadeSeeds), seed_length);
+  return numbered_path(work_folder, *(cycle - 1), kCycleReadSuffix);
 }
 
 void make_folders(const std::string& folder) {

@@ -14,6 +14,11 @@ std::string join_path(std::string_view folder, std::string_view name);
 // "<folder>/<number><suffix>", as in the segment and result files "1.txt", "1.r".
 std::string numbered_path(std::string_view folder, long number, std::string_view suffix);
 
+// The numbered read file that a mapping cycle of this seed length reads:
+// "0.fastq" for 14, then "14.fastq", "12.fastq", "10.fastq", "8.fastq".
+// Throws UsageError for any other seed length.
+std::string cycle_read_file(const std::string& work_folder, int seed_length);
+
 // Creates a folder and its parents; throws IoError naming the folder on failure.
 void make_folders(const std::string& folder);
 

@@ -7,10 +7,6 @@
 //   <strand> '+' (the read) or '-' (its reverse complement is aligned),
 //   <kind> a rescue kind name, <intron strand> '+', '-' or '.'.
 //
-//   "rescue_junctions.txt", the known junctions the driver hands the
-//   workers: "<chromosome>\t<first>\t<last>\t<strand>\n", the 1-based first
-//   and last intron base on the chromosome.
-//
 //   "rescue_hints.txt", the one best hit of each read to rescue that has a
 //   single contiguous best hit: "<read>\t<chromosome>\t<position>\t<strand>\n"
 //   (0-based position, strand F or R as in the mapping output), so that a
@@ -106,14 +102,6 @@ class RescueOutputReader {
   std::string run_number_;
 };
 
-struct ChromosomeJunction {
-  std::string chromosome;
-  std::int64_t first = 0;  // 1-based first intron base
-  std::int64_t last = 0;   // 1-based last intron base
-  char strand = '.';
-  friend auto operator<=>(const ChromosomeJunction&, const ChromosomeJunction&) = default;
-};
-
 struct RescueHint {
   int read_number = 0;
   std::string chromosome;
@@ -125,20 +113,5 @@ void write_rescue_hint(OutputFile& out, const RescueHint& hint);
 // Calls f(hint) for every line; throws InputError naming the file and line
 // for a malformed one.
 void for_each_rescue_hint(const std::string& path, const std::function<void(const RescueHint&)>& f);
-
-void write_junction_file(const std::string& path, const std::vector<ChromosomeJunction>& junctions);
-std::vector<ChromosomeJunction> read_junction_file(const std::string& path);
-
-// Tab-separated fields of a line, without copying.
-void split_fields(std::string_view line, std::vector<std::string_view>& fields);
-// A decimal number filling the whole field; false for anything else.
-bool parse_number(std::string_view field, std::int64_t& value);
-
-}  // namespace quilm
-
-namespace quilm {
-
-// Reference bases a CIGAR covers (M, D, N, = and X operations).
-std::int64_t cigar_reference_length(std::string_view cigar);
 
 }  // namespace quilm

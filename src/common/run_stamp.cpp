@@ -11,7 +11,7 @@
 #include "common/errors.hpp"
 #include "common/input_file.hpp"
 #include "common/output_file.hpp"
-#include "common/rescue_record.hpp"
+#include "common/whole_number.hpp"
 
 namespace quilm {
 
@@ -123,7 +123,7 @@ StampedInput parse_input(const std::string& path, long line, std::string_view re
   const std::string_view bytes = rest.substr(tab1 + 1, tab2 - tab1 - 1);
   input.path = std::string(rest.substr(tab2 + 1));
   if (hash == "-" && bytes == "-") return input;
-  if (!is_hash(hash) || !parse_number(bytes, input.hash.bytes) || input.hash.bytes < 0)
+  if (!is_hash(hash) || !parse_whole_number(bytes, input.hash.bytes) || input.hash.bytes < 0)
     bad_stamp(path, line, "not <hash> <bytes> <path>");
   input.hash.hex = std::string(hash);
   return input;
@@ -142,7 +142,7 @@ void take_line(const std::string& path, long line, std::string_view text, RunSta
     stamp.dataset = parse_input(path, line, rest);
   else if (field == "mates")
     stamp.mates = parse_input(path, line, rest);
-  else if (field == "reads" && parse_number(rest, stamp.reads) && stamp.reads >= 0)
+  else if (field == "reads" && parse_whole_number(rest, stamp.reads) && stamp.reads >= 0)
     return;
   else if (field == "parameters" && is_hash(rest))
     stamp.parameters = std::string(rest);

@@ -1,6 +1,5 @@
-// The final merge: for every read the hits with its lowest error count over
-// the mapping and the splice results, by quality and multiplicity into six
-// output files.
+#include "pipeline/final_merge.hpp"
+
 #include <cstdint>
 #include <vector>
 
@@ -10,7 +9,6 @@
 #include "common/work_files.hpp"
 #include "pipeline/merged_splice_record.hpp"
 #include "pipeline/pending_output.hpp"
-#include "pipeline/splice_stage.hpp"
 
 namespace quilm {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/junction_file.hpp"
 #include "common/known_junctions.hpp"
-#include "common/rescue_record.hpp"
 #include "pipeline/segmentation.hpp"
 
 namespace quilm {

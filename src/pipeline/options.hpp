@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "common/junction_file.hpp"
 #include "common/provenance.hpp"
-#include "common/rescue_record.hpp"
 #include "common/run_config.hpp"
 
 namespace quilm {

@@ -8,6 +8,7 @@
 #include "pipeline/cascade.hpp"
 #include "pipeline/driver_run.hpp"
 #include "pipeline/drivers.hpp"
+#include "pipeline/final_merge.hpp"
 #include "pipeline/rescue_stage.hpp"
 #include "pipeline/splice_stage.hpp"
 #include "pipeline/stopwatch.hpp"
@@ -31,8 +32,7 @@ void run_splice_stage(const CascadeSetup& setup) {
   const std::string stage = "splice stage with seed " + std::to_string(seed);
   launch_stage(setup, stage, "junctor", seed, "The Time of splice mapping ", reads);
   SpliceCombineCounts counts;
-  splice_result_combine(c.read_count, c.segment_count, c.work_folder, merged, seed,
-                        join_path(c.work_folder, kSpliceReadFile), &counts);
+  splice_result_combine(c, merged, join_path(c.work_folder, kSpliceReadFile), &counts);
   setup.report->stage(stage + ": " + std::to_string(counts.matched) + " reads split, " +
                       std::to_string(counts.next_match) + " left without a hit");
 }

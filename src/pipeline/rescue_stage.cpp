@@ -7,7 +7,9 @@
 #include <optional>
 #include <tuple>
 
+#include "common/cigar.hpp"
 #include "common/errors.hpp"
+#include "common/junction_file.hpp"
 #include "common/numbered_reads.hpp"
 #include "common/output_records.hpp"
 #include "common/paths.hpp"

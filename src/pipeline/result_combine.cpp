@@ -54,10 +54,13 @@ void best_pass(const std::string& work_folder, int segment_count, int read_count
   }
 }
 
-void merge_pass(const std::string& work_folder, int segment_count, int read_count,
-                const std::string& merged_path, int export_all_toggle,
+void merge_pass(const RunConfig& run, const std::string& merged_path,
                 const std::vector<std::uint8_t>& best, std::vector<std::uint8_t>& state,
                 CombineCounts& counts) {
+  const std::string& work_folder = run.work_folder;
+  const int segment_count = run.segment_count;
+  const int read_count = run.read_count;
+  const int export_all_toggle = run.export_all_toggle;
   SegmentIndex index(work_folder, segment_count);
   OutputFile merged(merged_path, OutputFile::Mode::kAppend);
   MappingOutputRecord out;
@@ -90,10 +93,12 @@ void merge_pass(const std::string& work_folder, int segment_count, int read_coun
   merged.close();
 }
 
-void next_cycle_pass(const std::string& work_folder, int seed_length, int read_count,
-                     const std::string& cycle_read_path, int max_errors, int indel_toggle,
+void next_cycle_pass(const RunConfig& run, int seed_length, const std::string& cycle_read_path,
                      const std::vector<std::uint8_t>& best, CombineCounts& counts) {
-  OutputFile next(numbered_path(work_folder, seed_length, kCycleReadSuffix));
+  const int read_count = run.read_count;
+  const int max_errors = run.max_errors;
+  const int indel_toggle = run.indel_toggle;
+  OutputFile next(numbered_path(run.work_folder, seed_length, kCycleReadSuffix));
   NumberedReadReader reader(cycle_read_path);
   NumberedRead read;
   while (reader.next(read) && read.number >= 0) {
@@ -124,10 +129,8 @@ int result_combine(const RunConfig& run, const std::string& merged_path, int see
   std::vector<std::uint8_t> state(static_cast<std::size_t>(read_count) + 1, kNone);
   CombineCounts counts;
   best_pass(work_folder, segment_count, read_count, best);
-  merge_pass(work_folder, segment_count, read_count, merged_path, run.export_all_toggle, best,
-             state, counts);
-  next_cycle_pass(work_folder, seed_length, read_count, cycle_read_path, run.max_errors,
-                  run.indel_toggle, best, counts);
+  merge_pass(run, merged_path, best, state, counts);
+  next_cycle_pass(run, seed_length, cycle_read_path, best, counts);
   append_stage_result(kConfigFile, {seed_length, "seed mapping", counts.matched,
                                     counts.multi_matched, counts.next_cycle, counts.with_hit});
   if (counts_out) *counts_out = counts;

@@ -14,7 +14,6 @@
 #include "common/run_config.hpp"
 #include "common/share_plan.hpp"
 #include "common/store_setting.hpp"
-#include "common/task_table.hpp"
 #include "common/work_files.hpp"
 #include "pipeline/rescue_stage.hpp"
 #include "pipeline/run_lock.hpp"

@@ -119,9 +119,12 @@ void merge_split_hits(const std::string& work_folder, int segment_count, int rea
 
 }  // namespace
 
-int splice_result_combine(int read_count, int segment_count, const std::string& work_folder,
-                          const std::string& merged_path, int seed,
+int splice_result_combine(const RunConfig& run, const std::string& merged_path,
                           const std::string& read_file_path, SpliceCombineCounts* counts_out) {
+  const int read_count = run.read_count;
+  const int segment_count = run.segment_count;
+  const std::string& work_folder = run.work_folder;
+  const int seed = run.splice_seed_length;
   std::vector<std::uint8_t> best(static_cast<std::size_t>(read_count) + 1, kNoHit);
   SpliceCombineCounts counts;
   for (int s = 1; s <= segment_count; ++s) {

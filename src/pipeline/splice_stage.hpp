@@ -5,9 +5,7 @@
 
 #include <string>
 
-#include "pipeline/run_guard.hpp"
-#include "pipeline/run_publication.hpp"
-#include "pipeline/run_report.hpp"
+#include "common/run_config.hpp"
 
 namespace quilm {
 
@@ -26,21 +24,12 @@ struct SpliceCombineCounts {
 // Merges the workers' "<k>.r" files into `merged_path`, writes the reads
 // left without a split hit to "<work_folder>/<seed>.fastq" and appends the
 // statistics line to config.txt. Returns 1 when a read was left, else 0.
-int splice_result_combine(int read_count, int segment_count, const std::string& work_folder,
-                          const std::string& merged_path, int seed,
+// The run's read and segment counts, work folder and splice seed length come
+// from `run`.
+int splice_result_combine(const RunConfig& run, const std::string& merged_path,
                           const std::string& read_file_path, SpliceCombineCounts* counts = nullptr);
 
 // Number of records in a splice output file.
 int splice_tongji(const std::string& path);
-
-// The final merge: the six output files "<output_path>-quilm2high", ...,
-// "-splice-mutil" from "quilm2.tmp" and "splice.tmp". The six are written
-// under temporary names and renamed into place together once all are
-// complete (with `publication`: the earlier run's later outputs removed
-// first and the run's stamp put beside them after); a guard removes the
-// temporaries when the run is stopped. Returns how the reads aligned.
-AlignmentCounts compare_quilm2splice(const std::string& output_path, const std::string& work_folder,
-                                     int read_count, RunGuard* guard = nullptr,
-                                     const RunPublication* publication = nullptr);
 
 }  // namespace quilm

@@ -1,7 +1,7 @@
 // quilm_rescue <seed length> [<process number>]: the rescue worker.
 #include "common/command_line.hpp"
 #include "common/parent_death.hpp"
-#include "common/task_table.hpp"
+#include "common/worker_args.hpp"
 #include "rescue/rescue_task.hpp"
 
 int main(int argc, char** argv) {

@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "common/junction_file.hpp"
 #include "common/rescue_record.hpp"
-#include "common/task_table.hpp"
+#include "common/worker_args.hpp"
 #include "rescue/rescue_candidates.hpp"
 #include "rescue/spliced_alignment.hpp"
 

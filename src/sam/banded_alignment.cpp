@@ -1,7 +1,6 @@
-// Glocal edit-distance alignment in a band of diagonals around a placement.
-#include <htslib/sam.h>
+#include "sam/banded_alignment.hpp"
 
-#include "sam/read_placement.hpp"
+#include <htslib/sam.h>
 
 namespace quilm::sam {
 
@@ -45,8 +44,9 @@ void fill_band(std::string_view seq, const char* window, const Band& b, std::int
 
 // Walks back from the chosen end; ties prefer a match, so gaps go as far
 // left as they can.
-void trace_back(std::string_view seq, const char* window, const Band& b, const std::int32_t* cost,
-                int k, PlacementWork& work, Placement& out) {
+void trace_back(std::string_view seq, const char* window, const Band& b, int k, PlacementWork& work,
+                Placement& out) {
+  const std::int32_t* cost = work.band.data();
   work.ops.clear();
   std::size_t i = seq.size();
   while (i > 0) {
@@ -105,7 +105,7 @@ int align_in_band(std::string_view seq, const Chromosome& chromosome, std::int64
     if (best < 0 || last[k] < last[best] || nearer) best = k;
   }
   if (best < 0) return kNoAlignment;
-  trace_back(seq, window, b, cost, best, work, out);
+  trace_back(seq, window, b, best, work, out);
   return last[best];
 }
 

@@ -11,7 +11,7 @@
 #include <tuple>
 #include <vector>
 
-#include "common/rescue_record.hpp"
+#include "common/junction_file.hpp"
 #include "sam/reference_genome.hpp"
 
 namespace quilm::sam {

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
-#include <new>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "common/errors.hpp"
+#include "sam/batch_queue.hpp"
 #include "sam/hts_handles.hpp"
 #include "sam/mate_rescue.hpp"
 #include "sam/pair_records.hpp"
@@ -19,44 +19,6 @@
 namespace quilm::sam {
 
 namespace {
-
-using HitIterator = std::vector<Hit>::const_iterator;
-using RescuedIterator = std::vector<RescuedAlignment>::const_iterator;
-
-// Consecutive reads of the dataset (those with hits, and with --unmapped
-// the others too), converted together: in the pool when there is one, while
-// the calling thread reads on. Its work areas are reused from batch to batch.
-struct ReadBatch {
-  const ConversionInput* input = nullptr;
-  std::string dataset;                                    // its path, for messages
-  std::vector<DatasetRead> reads;                         // the first `count` are this batch's
-  std::vector<std::pair<HitIterator, HitIterator>> hits;  // of each read; empty: unmapped
-  std::vector<std::pair<RescuedIterator, RescuedIterator>> rescued;  // of each single read
-  std::size_t count = 0;
-  long last_read = 0;              // the dataset's reads read when it was filled
-  bool sorted = false;             // the keys of its records sorted too, for a sorted output
-  std::uint64_t sequence = 0;      // of the batch among those given
-  SortBlock block;                 // its records, handed on to the sorter of a sorted output
-  std::size_t expected_bytes = 0;  // of the previous batch's records: room made at once
-  ReadCounts counts;
-  std::exception_ptr error;  // the conversion's, after the records before it
-  PlacementWork placement_work;
-  Placement placement;
-  RecordWork record_work;
-  RecordPtr record = make_record();
-  RecordSink sink;  // into block.records
-  PairRecordWork pair_work;
-  MateRescueWork rescue_work;
-};
-
-// Reads per batch (even: pairs are never split): enough that handing a job out costs little beside
-// it, and few enough that the batches in flight stay small (a few MB each).
-constexpr std::size_t kBatchReads = 4096;
-// Batches in flight per thread, and at most: with some to spare, a thread
-// that the scheduler holds back a while stops neither the calling thread nor
-// the others.
-constexpr int kBatchesPerThread = 4;
-constexpr int kMaxBatches = 64;
 
 void keep_record(ReadBatch& b) {
   keep_record(b.sink);
@@ -346,59 +308,6 @@ void* convert_batch(void* batch) {
   return batch;
 }
 
-// Hands the batches out in turn, and takes them back in the same order.
-struct BatchQueue {
-  std::vector<ReadBatch> batches;
-  hts_tpool* pool = nullptr;
-  ProcessPtr jobs;  // after the batches: it waits for their jobs before they go
-  std::size_t given = 0;
-  std::size_t taken = 0;
-};
-
-BatchQueue make_batch_queue(const ConversionInput& input, const std::string& dataset, bool sorted,
-                            hts_tpool* pool) {
-  BatchQueue q;
-  const int size = pool ? std::min(kBatchesPerThread * hts_tpool_size(pool), kMaxBatches) : 1;
-  q.batches.resize(static_cast<std::size_t>(size));
-  for (ReadBatch& b : q.batches) {
-    b.input = &input;
-    b.dataset = dataset;
-    b.sorted = sorted;
-    b.reads.resize(kBatchReads);
-    b.hits.resize(kBatchReads);
-    b.rescued.resize(kBatchReads);
-    b.sink = {&input.read_group, &b.block.records, b.record.get()};
-  }
-  q.pool = pool;
-  if (pool) q.jobs = make_process(pool, size, true);
-  return q;
-}
-
-ReadBatch& batch_to_fill(BatchQueue& q) {
-  return q.batches[q.given % q.batches.size()];
-}
-
-void give(BatchQueue& q) {
-  ReadBatch& b = batch_to_fill(q);
-  b.sequence = q.given++;
-  if (!q.pool) {
-    convert_batch(&b);
-  } else if (hts_tpool_dispatch(q.pool, q.jobs.get(), convert_batch, &b) < 0) {
-    throw std::bad_alloc();
-  }
-}
-
-// The oldest batch given and not yet taken, once converted.
-ReadBatch& take(BatchQueue& q) {
-  ReadBatch& b = q.batches[q.taken % q.batches.size()];
-  ++q.taken;
-  if (!q.pool) return b;
-  hts_tpool_result* result = hts_tpool_next_result_wait(q.jobs.get());
-  if (!result) throw std::bad_alloc();
-  hts_tpool_delete_result(result, 0);
-  return b;
-}
-
 // Writes the records before an error, as a plain loop over the reads would
 // have, then throws it.
 void write_batch(SamOutput& out, ReadCounts& counts, ReadBatch& b) {
@@ -469,9 +378,11 @@ struct RescuedCursor {
 // The reads without an alignment go to the unmapped FASTQ as they are read;
 // the dataset is read to its end when they are written, or counted.
 bool fill_batch(ReadBatch& b, RunReads& dataset, HitIterator& next, HitIterator end,
-                RescuedCursor& rescued, bool unmapped, UnmappedFastq* fastq, bool read_all) {
+                RescuedCursor& rescued) {
+  const bool unmapped = b.input->unmapped;
+  UnmappedFastq* const fastq = b.input->unmapped_fastq;
   b.count = 0;
-  const bool every_read = unmapped || fastq || read_all;
+  const bool every_read = unmapped || fastq || b.input->read_all;
   while (b.count < kBatchReads && (next != end || rescued.next != rescued.end || every_read) &&
          dataset.next(b.reads[b.count])) {
     b.hits[b.count] = hits_of(dataset, next, end);
@@ -487,8 +398,9 @@ bool fill_batch(ReadBatch& b, RunReads& dataset, HitIterator& next, HitIterator 
 // The same for pairs: both mates, when either has a hit or with --unmapped.
 // Pairs left out count as pairs without a hit.
 bool fill_pair_batch(ReadBatch& b, RunReads& dataset, HitIterator& next, HitIterator end,
-                     RescuedCursor& rescued, bool unmapped, UnmappedFastq* fastq,
-                     long& pairs_left_out) {
+                     RescuedCursor& rescued, long& pairs_left_out) {
+  const bool unmapped = b.input->unmapped;
+  UnmappedFastq* const fastq = b.input->unmapped_fastq;
   b.count = 0;
   while (b.count < kBatchReads && dataset.next(b.reads[b.count])) {
     b.hits[b.count] = hits_of(dataset, next, end);
@@ -515,7 +427,8 @@ ReadCounts convert_reads(const ConversionInput& input, RunReads& dataset, SamOut
                          hts_tpool* pool) {
   ReadCounts counts;
   long pairs_left_out = 0;
-  BatchQueue queue = make_batch_queue(input, dataset.path(), out.sorter != nullptr, pool);
+  BatchQueue queue =
+      make_batch_queue(input, dataset.path(), out.sorter != nullptr, pool, convert_batch);
   auto next = input.run.hits.cbegin();
   const auto end = input.run.hits.cend();
   static const std::vector<RescuedAlignment> kNoneRescued;
@@ -527,9 +440,8 @@ ReadCounts convert_reads(const ConversionInput& input, RunReads& dataset, SamOut
       write_and_show(out, counts, take(queue), dataset);
     try {
       more = input.paired ? fill_pair_batch(batch_to_fill(queue), dataset, next, end, rescued,
-                                            input.unmapped, input.unmapped_fastq, pairs_left_out)
-                          : fill_batch(batch_to_fill(queue), dataset, next, end, rescued,
-                                       input.unmapped, input.unmapped_fastq, input.read_all);
+                                            pairs_left_out)
+                          : fill_batch(batch_to_fill(queue), dataset, next, end, rescued);
     } catch (const Error&) {
       dataset_error = std::current_exception();
       more = false;

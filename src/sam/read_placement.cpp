@@ -5,6 +5,7 @@
 #include <charconv>
 
 #include "common/seed_code.hpp"
+#include "sam/banded_alignment.hpp"
 
 namespace quilm::sam {
 

@@ -65,14 +65,6 @@ bool place_mapping_hit(const Hit& hit, std::string_view read, const Chromosome& 
 void place_splice_hit(const Hit& hit, std::string_view read, const Chromosome& chromosome,
                       PlacementWork& work, Placement& out);
 
-// Glocal edit-distance alignment of `sequence` in the diagonals within
-// `band` of the placement at `position`: every base of the sequence aligned,
-// the reference ends free. Fills position and cigar and returns the edit
-// distance; returns kNoAlignment, leaving `out` alone, when the band holds no
-// alignment inside the chromosome.
-int align_in_band(std::string_view sequence, const Chromosome& chromosome, std::int64_t position,
-                  int band, PlacementWork& work, Placement& out);
-
 // Reference bases an alignment covers: its M, D and N operations.
 std::int64_t reference_length(const std::vector<std::uint32_t>& cigar);
 

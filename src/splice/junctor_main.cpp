@@ -1,7 +1,7 @@
 // junctor <seed length> [<process number>]: the splice-junction worker.
 #include "common/command_line.hpp"
 #include "common/parent_death.hpp"
-#include "common/task_table.hpp"
+#include "common/worker_args.hpp"
 #include "splice/junctor_task.hpp"
 
 int main(int argc, char** argv) {

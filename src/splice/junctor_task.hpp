@@ -4,8 +4,8 @@
 #pragma once
 
 #include "common/run_config.hpp"
-#include "common/task_table.hpp"
 #include "common/work_files.hpp"
+#include "common/worker_args.hpp"
 #include "splice/splicing_mapping.hpp"
 
 namespace quilm {

@@ -6,7 +6,7 @@
 #include "common/paths.hpp"
 #include "common/progress_counter.hpp"
 #include "common/seed_lengths.hpp"
-#include "common/task_table.hpp"
+#include "common/worker_args.hpp"
 #include "worker/stage_jobs.hpp"
 
 namespace quilm {

@@ -40,7 +40,7 @@ struct BatchRead {
   NumberedRead read;
   std::string reverse;            // its reverse complement, when that strand is searched
   int seeds = 0;                  // S; 0 when the read has nothing to look up
-  int rem = 0;                    // n mod L
+  int rem = 0;                    // read length mod seed length
   std::size_t forward_seeds = 0;  // lookup numbers of the voting seeds of each strand
   std::size_t reverse_seeds = 0;
   std::uint64_t forward_voting = 0;  // bit j: voting seed j has a key
@@ -64,11 +64,11 @@ class ReadMapper {
  public:
   ReadMapper(const Segment& segment, const Index& index, OutputFile& out, const MapSettings& s)
       : seg_(segment.data()),
-        N_(static_cast<std::int64_t>(segment.length)),
+        segment_length_(static_cast<std::int64_t>(segment.length)),
         index_(index),
         out_(out),
-        E_(s.max_errors),
-        L_(s.seed_length),
+        max_errors_(s.max_errors),
+        seed_length_(s.seed_length),
         indel_(s.indel_toggle == 1),
         both_(s.unidirectional_toggle == 0),
         mode_(select_mode(s)) {
@@ -106,11 +106,13 @@ class ReadMapper {
   // queued for lookup.
   void prepare(BatchRead& b) {
     const std::string& read = b.read.sequence;
-    const int S = transnum_x(read, L_, keys_, b.rem);
+    const int S = transnum_x(read, seed_length_, keys_, b.rem);
     b.seeds = 0;
     if (S == 0) return;  // shorter than a seed: no seed, no hit
-    // The best and export-all modes need a start with 0 < start < N - n.
-    if (mode_ != Mode::kFirstHit && N_ - static_cast<std::int64_t>(read.size()) <= 1) return;
+    // The best and export-all modes need a start with
+    // 0 < start < segment length - read length.
+    if (mode_ != Mode::kFirstHit && segment_length_ - static_cast<std::int64_t>(read.size()) <= 1)
+      return;
     b.seeds = S;
     const auto voting =
         static_cast<std::size_t>(mode_ == Mode::kFirstHit ? first_hit_voting(S) : S);
@@ -118,15 +120,15 @@ class ReadMapper {
     b.forward_voting = voting_seeds(std::span(keys_).first(voting));
     if (!both_) return;
     reverse_complement(read, b.reverse);
-    reverse_seed_keys(keys_, b.reverse, L_, reverse_keys_);
+    reverse_seed_keys(keys_, b.reverse, seed_length_, reverse_keys_);
     b.reverse_seeds = lookups_.add(std::span(reverse_keys_).first(voting));
     b.reverse_voting = voting_seeds(std::span(reverse_keys_).first(voting));
   }
 
   // With indels on, a first-hit search of a read of more than 9 seeds lets
   // only its first E + 1 seeds vote (when E < S).
-  bool first_hit_reduces(int S) const { return S > 9 && indel_ && E_ < S; }
-  int first_hit_voting(int S) const { return first_hit_reduces(S) ? E_ + 1 : S; }
+  bool first_hit_reduces(int S) const { return S > 9 && indel_ && max_errors_ < S; }
+  int first_hit_voting(int S) const { return first_hit_reduces(S) ? max_errors_ + 1 : S; }
 
   // The candidate list of the seeds whose buckets are given (the first of
   // the read's S seeds); starts must lie in (0, upper) (upper < 0: no upper
@@ -136,8 +138,9 @@ class ReadMapper {
   void collect(Strand& st, int S, std::span<const SeedLookups::Bucket> buckets,
                std::int64_t upper) {
     const int voting = static_cast<int>(buckets.size());
-    const int floor = indel_ ? 0 : threshold(voting, E_);
-    st.votes.collect({buckets, S, n_, L_, upper}, static_cast<std::uint32_t>(floor));
+    const int floor = indel_ ? 0 : threshold(voting, max_errors_);
+    st.votes.collect({buckets, S, read_length_, seed_length_, upper},
+                     static_cast<std::uint32_t>(floor));
     st.upper = upper;
     st.seeds = S;
     st.voters = voting;
@@ -156,30 +159,32 @@ class ReadMapper {
   // bytes past the segment's end never match.
   int verify(const std::string& text, std::int64_t start) const {
     const std::int64_t from = start - 1;
-    const std::int64_t inside = std::clamp<std::int64_t>(N_ - from, 0, n_);
+    const std::int64_t inside = std::clamp<std::int64_t>(segment_length_ - from, 0, read_length_);
     const char* s = seg_ + from;
     const char* r = text.data();
-    int c = static_cast<int>(n_ - inside);
-    if (c > E_) return c;
+    int c = static_cast<int>(read_length_ - inside);
+    if (c > max_errors_) return c;
     for (std::int64_t i = 0; i < inside; ++i) {
-      if (s[i] != r[i] && ++c > E_) return c;
+      if (s[i] != r[i] && ++c > max_errors_) return c;
     }
     return c;
   }
 
   // Banded alignment of text at the window of start; -1 when none within E.
   int align(const std::string& text, std::int64_t start) {
-    std::int64_t from = start - 1 - E_;
+    std::int64_t from = start - 1 - max_errors_;
     if (from < 0) from = 0;
-    const std::size_t len = static_cast<std::size_t>(n_) + 2 * static_cast<std::size_t>(E_);
+    const std::size_t len =
+        static_cast<std::size_t>(read_length_) + 2 * static_cast<std::size_t>(max_errors_);
     window_.resize(len);
     const std::int64_t inside =
-        std::clamp<std::int64_t>(N_ - from, 0, static_cast<std::int64_t>(len));
+        std::clamp<std::int64_t>(segment_length_ - from, 0, static_cast<std::int64_t>(len));
     if (inside > 0) std::memcpy(window_.data(), seg_ + from, static_cast<std::size_t>(inside));
     if (static_cast<std::size_t>(inside) < len)
       std::memset(window_.data() + inside, 0, len - static_cast<std::size_t>(inside));
     int errors = 0;
-    if (indel_match_x(text.data(), window_.data(), n_, E_, band_, errors) != 1) return -1;
+    if (indel_match_x(text.data(), window_.data(), read_length_, max_errors_, band_, errors) != 1)
+      return -1;
     return errors;
   }
 
@@ -195,8 +200,8 @@ class ReadMapper {
     const int known = table.note(c.slot);
     if (known >= 0) return known;
     int floor = 0;
-    const std::int64_t from = std::max<std::int64_t>(0, c.start - 1 - E_) + 1;
-    const std::int64_t to = from + 2 * E_;
+    const std::int64_t from = std::max<std::int64_t>(0, c.start - 1 - max_errors_) + 1;
+    const std::int64_t to = from + 2 * max_errors_;
     if (st.voters <= 32 && (st.upper < 0 || to < st.upper)) {
       const bool overlap = rem_ != 0 && st.voters == st.seeds && st.seeds >= 2;
       const std::uint32_t last_two = overlap ? std::uint32_t{3} << (st.seeds - 2) : 0;
@@ -276,7 +281,7 @@ class ReadMapper {
             continue;
           const int e =
               how == Compare::kVerify ? verify(*st->text, c.start) : align(*st->text, c.start);
-          if (e < 0 || e > E_) continue;
+          if (e < 0 || e > max_errors_) continue;
           if (rules.take(*st, c, e, d)) return true;
         }
       }
@@ -332,9 +337,9 @@ class ReadMapper {
 
   void best_search(std::span<Strand* const> strands, int S) {
     if (perfect_pass(strands, S, false)) return;
-    BestRules level{*this, false, threshold(S, E_), E_ + 1};
+    BestRules level{*this, false, threshold(S, max_errors_), max_errors_ + 1};
     if (search_levels(level, Compare::kVerify, strands, S) || !indel_) return;
-    BestRules gapped{*this, true, 0, E_ + 1};
+    BestRules gapped{*this, true, 0, max_errors_ + 1};
     search_levels(gapped, Compare::kAlign, strands, S);
   }
 
@@ -399,9 +404,9 @@ class ReadMapper {
 
   void export_all_search(std::span<Strand* const> strands, int S) {
     if (perfect_pass(strands, S, true)) return;
-    ExportRules level{*this, false, threshold(S, E_), E_ + 1, S};
+    ExportRules level{*this, false, threshold(S, max_errors_), max_errors_ + 1, S};
     if (search_levels(level, Compare::kVerify, strands, S) || !indel_) return;
-    ExportRules gapped{*this, true, 0, E_ + 1, S};
+    ExportRules gapped{*this, true, 0, max_errors_ + 1, S};
     search_levels(gapped, Compare::kAlign, strands, S);
   }
 
@@ -415,8 +420,8 @@ class ReadMapper {
 
     void begin_strand() {}
     // The first alignment within max_errors is taken.
-    bool may_improve(int fewest) const { return fewest <= m.E_; }
-    int needed() const { return m.E_ + 1; }
+    bool may_improve(int fewest) const { return fewest <= m.max_errors_; }
+    int needed() const { return m.max_errors_ + 1; }
     bool take(const Strand& st, const Candidate& c, int e, int) {
       m.write(st.name, e, c.start);
       return true;
@@ -439,7 +444,7 @@ class ReadMapper {
     } else if (perfect_pass(one, S, false)) {
       return true;
     }
-    FirstHitRules level{*this, threshold(S, E_)};
+    FirstHitRules level{*this, threshold(S, max_errors_)};
     if (search_levels(level, Compare::kVerify, one, S)) return true;
     FirstHitRules gapped{*this, 0};
     return indel_ && search_levels(gapped, Compare::kAlign, one, S);
@@ -451,7 +456,7 @@ class ReadMapper {
     if (b.seeds == 0) return;
     number_ = b.read.number;
     read_ = &b.read.sequence;
-    n_ = static_cast<int>(read_->size());
+    read_length_ = static_cast<int>(read_->size());
     rem_ = b.rem;
     fwd_.text = read_;
     rev_.text = &b.reverse;
@@ -463,7 +468,7 @@ class ReadMapper {
       if (both_) first_hit_search(rev_, S, lookups_.buckets(b.reverse_seeds));
       return;
     }
-    const std::int64_t upper = N_ - n_;
+    const std::int64_t upper = segment_length_ - read_length_;
     collect(fwd_, S, lookups_.buckets(b.forward_seeds), upper);
     if (both_) collect(rev_, S, lookups_.buckets(b.reverse_seeds), upper);
     Strand* const strands[] = {&fwd_, &rev_};
@@ -475,18 +480,18 @@ class ReadMapper {
   }
 
   const char* seg_;
-  std::int64_t N_;
+  std::int64_t segment_length_;
   const Index& index_;
   OutputFile& out_;
-  int E_;
-  int L_;
+  int max_errors_;
+  int seed_length_;
   bool indel_;
   bool both_;
   Mode mode_;
 
   int number_ = 0;
   const std::string* read_ = nullptr;
-  int n_ = 0;
+  int read_length_ = 0;
   int rem_ = 0;
   Strand fwd_, rev_;
   SeedLookups lookups_;

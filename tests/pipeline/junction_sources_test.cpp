@@ -2,7 +2,9 @@
 // hits, and the rescue records that carry alignments between programs.
 #include "pipeline/junction_sources.hpp"
 
+#include "common/cigar.hpp"
 #include "common/errors.hpp"
+#include "common/junction_file.hpp"
 #include "common/rescue_record.hpp"
 #include "pipeline/merged_splice_record.hpp"
 #include "rescue/rescue_task.hpp"

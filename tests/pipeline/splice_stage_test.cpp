@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "common/errors.hpp"
+#include "pipeline/final_merge.hpp"
 #include "support/test_support.hpp"
 
 namespace quilm {
@@ -51,9 +52,12 @@ TEST_F(SpliceStage, CombinationKeepsBestSplitHitsAndConvertsPositions) {
        "5\tTTTT\t0000\nF\t0\t0\t1\t2\n"      // split 0: ignored
        "6\tCCCC\t0000\nF\t1\t0\t-1\t2\n");   // negative placement: ignored
   SpliceCombineCounts counts;
-  EXPECT_EQ(
-      splice_result_combine(6, 1, dir(), path("splice.tmp"), 14, path("splice0.fastq"), &counts),
-      1);
+  RunConfig run;
+  run.read_count = 6;
+  run.segment_count = 1;
+  run.work_folder = dir();
+  run.splice_seed_length = 14;
+  EXPECT_EQ(splice_result_combine(run, path("splice.tmp"), path("splice0.fastq"), &counts), 1);
   EXPECT_EQ(slurp(path("splice.tmp")),
             "2\tACGT\t0120\nR\tchrA\t2\t0\t20\t60\n2\tACGT\t0120\nF\tchrB\t2\t0\t20\t210\n");
   EXPECT_EQ(counts.match_records, 3);
