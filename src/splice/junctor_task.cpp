@@ -44,20 +44,16 @@ SpliceSettings splice_settings(const RunConfig& config, int seed_length) {
 void run_junctor(const WorkerArgs& args) {
   require_cascade_seed(args.seed_length);
   const RunConfig config = read_splice_config();
-  const StageJobs stage = stage_jobs(config, args.seed_length, args.process_number);
   const std::string read_path = join_path(config.work_folder, kSpliceReadFile);
-  refuse_results_over_inputs(config, stage, {{"the read file", read_path}});
-  SpliceSettings settings = splice_settings(config, args.seed_length);
-  settings.index_store = stage.index_store;
-  ProgressCounter progress(progress_file(config.work_folder, args.process_number));
-  settings.progress = &progress;
-  for (const SegmentJob& job : stage.jobs) {
-    const std::string segment_path = segment_file(config, job.segment);
-    if (stage.variant == IndexVariant::kReduced)
-      splicing_mapping_red(segment_path, read_path, job.result_path, settings, job.slice);
-    else
-      splicing_mapping(segment_path, read_path, job.result_path, settings, job.slice);
-  }
+  run_stage_jobs(
+      config, args, read_path, splice_settings(config, args.seed_length),
+      [&](bool reduced, const std::string& segment_path, const SegmentJob& job,
+          const SpliceSettings& settings) {
+        if (reduced)
+          splicing_mapping_red(segment_path, read_path, job.result_path, settings, job.slice);
+        else
+          splicing_mapping(segment_path, read_path, job.result_path, settings, job.slice);
+      });
 }
 
 }  // namespace quilm

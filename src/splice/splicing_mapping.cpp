@@ -39,15 +39,6 @@ struct SplitBatchRead {
   std::uint64_t reverse_voting = 0;
 };
 
-// Bit j set when seed j has a key: a seed with a non-base casts no vote and
-// may match the reference byte for byte.
-std::uint64_t voting_seeds(std::span<const std::int64_t> keys) {
-  std::uint64_t voting = 0;
-  for (std::size_t j = 0; j < keys.size() && j < 64; ++j)
-    if (keys[j] >= 0) voting |= std::uint64_t{1} << j;
-  return voting;
-}
-
 // Work areas of one segment's mapping, grown to the largest read and then
 // reused, so that the read loop allocates nothing in the steady state.
 struct SpliceWork {

@@ -40,21 +40,15 @@ int quilm_x_main(int argc, char** argv) {
   const WorkerArgs args = parse_worker_args(argc, argv);
   require_cascade_seed(args.seed_length);
   const RunConfig config = read_run_config(kConfigFile, false);
-  const StageJobs stage = stage_jobs(config, args.seed_length, args.process_number);
   const std::string read_path = cycle_read_file(config.work_folder, args.seed_length);
-  refuse_results_over_inputs(config, stage, {{"the read file", read_path}});
-  MapSettings settings = map_settings(config, args.seed_length);
-  settings.index_store = stage.index_store;
-  ProgressCounter progress(progress_file(config.work_folder, args.process_number));
-  settings.progress = &progress;
-  for (const SegmentJob& job : stage.jobs) {
-    const std::string segment_path = segment_file(config, job.segment);
-    if (stage.variant == IndexVariant::kReduced)
-      quilm_x_red(segment_path, read_path, job.result_path, settings, job.slice);
-    else
-      quilm_x(segment_path, read_path, job.result_path, settings, job.slice);
-  }
-  // A seed length without an index maps nothing and writes no result file.
+  run_stage_jobs(config, args, read_path, map_settings(config, args.seed_length),
+                 [&](bool reduced, const std::string& segment_path, const SegmentJob& job,
+                     const MapSettings& settings) {
+                   if (reduced)
+                     quilm_x_red(segment_path, read_path, job.result_path, settings, job.slice);
+                   else
+                     quilm_x(segment_path, read_path, job.result_path, settings, job.slice);
+                 });
   return 0;
 }
 

@@ -47,13 +47,6 @@ struct BatchRead {
   std::uint64_t reverse_voting = 0;
 };
 
-std::uint64_t voting_seeds(std::span<const std::int64_t> keys) {
-  std::uint64_t voting = 0;
-  for (std::size_t j = 0; j < keys.size() && j < 64; ++j)
-    if (keys[j] >= 0) voting |= std::uint64_t{1} << j;
-  return voting;
-}
-
 using Clock = std::chrono::steady_clock;
 double seconds_since(Clock::time_point t) {
   return std::chrono::duration<double>(Clock::now() - t).count();

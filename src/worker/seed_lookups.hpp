@@ -31,6 +31,15 @@ inline std::int64_t reverse_complement_key(std::int64_t key, int seed_length) {
 void reverse_seed_keys(std::span<const std::int64_t> forward, std::string_view reverse,
                        int seed_length, std::vector<std::int64_t>& out);
 
+// Bit j set when seed j (of the first 64) has a key: a seed with a
+// non-base casts no vote and may match the reference byte for byte.
+inline std::uint64_t voting_seeds(std::span<const std::int64_t> keys) {
+  std::uint64_t voting = 0;
+  for (std::size_t j = 0; j < keys.size() && j < 64; ++j)
+    if (keys[j] >= 0) voting |= std::uint64_t{1} << j;
+  return voting;
+}
+
 // Reads per batch of lookups: enough misses in flight to hide the memory
 // latency, few enough that the prefetched lines stay in the cache until used.
 inline constexpr std::size_t kLookupBatchReads = 32;

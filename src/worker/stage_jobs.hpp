@@ -8,9 +8,12 @@
 #include <vector>
 
 #include "common/file_identity.hpp"
+#include "common/paths.hpp"
+#include "common/progress_counter.hpp"
 #include "common/run_config.hpp"
 #include "common/seed_lengths.hpp"
 #include "common/share_plan.hpp"
+#include "common/worker_args.hpp"
 
 namespace quilm {
 
@@ -32,5 +35,23 @@ std::string segment_file(const RunConfig& config, int segment);
 // table and share plan, or one of `reads` (its read files, as "label, path").
 void refuse_results_over_inputs(const RunConfig& config, const StageJobs& stage,
                                 std::vector<NamedFile> reads);
+
+// The stage of a mapping worker that reads one read file: this process's
+// jobs, refused when a result would overwrite an input, then
+// map_job(reduced, segment path, job, settings) for every job in order,
+// with the settings' index store and progress counter set (a seed length
+// without an index has no jobs and writes no result file).
+template <class Settings, class MapJob>
+void run_stage_jobs(const RunConfig& config, const WorkerArgs& args, const std::string& read_path,
+                    Settings settings, MapJob map_job) {
+  const StageJobs stage = stage_jobs(config, args.seed_length, args.process_number);
+  refuse_results_over_inputs(config, stage, {{"the read file", read_path}});
+  settings.index_store = stage.index_store;
+  ProgressCounter progress(progress_file(config.work_folder, args.process_number));
+  settings.progress = &progress;
+  for (const SegmentJob& job : stage.jobs)
+    map_job(stage.variant == IndexVariant::kReduced, segment_file(config, job.segment), job,
+            settings);
+}
 
 }  // namespace quilm
