@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <span>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -611,6 +613,63 @@ std::string filled_meaning(const HelpLine& line) {
   return meaning;
 }
 
+// The parameter echo: each driver's lines in its own order, each with the
+// value of the option of its letter ('s': the splice seed of -S).
+struct EchoLine {
+  const char* label;
+  char letter;
+  const char* unit = "";
+};
+
+constexpr EchoLine kSpliceEcho[] = {
+    {"Maximum read length", 'L'},
+    {"Maximum errors allowed", 'E'},
+    {"Indel detection", 'I'},
+    {"Minimum Seed length of Quilm2", 'S'},
+    {"Use masked genome", 'M'},
+    {"Best", 'B'},
+    {"Unidirectional", 'U'},
+    {"Memory Reduction", 'Y'},
+    {"Export all locations", 'A'},
+    {"Min. Gap Distance", 'N'},
+    {"Max. Gap Distance", 'X'},
+    {"Minimum Seed length of Splice", 's'},
+    {"Reference genome", 'R'},
+    {"Sequencing reads dataset", 'D'},
+    {"Output file", 'O'},
+    {"Parallel CPU core number", 'C'},
+    {"split ref. seq. segment", 'F', "M"},
+    {"Work Folder", 'W'},
+};
+
+constexpr EchoLine kMappingEcho[] = {
+    {"Reference genome", 'R'},
+    {"Sequencing reads dataset", 'D'},
+    {"Output file", 'O'},
+    {"Maximum read length", 'L'},
+    {"Maximum errors allowed", 'E'},
+    {"Indel detection", 'I'},
+    {"Minimum Seed length", 'S'},
+    {"Use masked genome", 'M'},
+    {"Best", 'B'},
+    {"Unidirectional", 'U'},
+    {"Parallel CPU core number", 'C'},
+    {"split ref. seq. segment", 'F', "M"},
+    {"Work Folder", 'W'},
+    {"Memory Reduction", 'Y'},
+    {"Export all locations", 'A'},
+};
+
+// The value of an option as the echo shows it.
+std::string echoed_value(char letter, const DriverOptions& o) {
+  if (letter == 's') return std::to_string(o.config.splice_seed_length);
+  if (const NumericOption* option = numeric_option(letter))
+    // The table's fields are for writing; reading one changes nothing.
+    return std::to_string(option->field(const_cast<DriverOptions&>(o)));
+  GivenFlags ignored;
+  return *path_target(letter, const_cast<DriverOptions&>(o), ignored);
+}
+
 }  // namespace
 
 std::string driver_help(DriverKind kind) {
@@ -662,44 +721,10 @@ void print_banner(DriverKind kind) {
 }
 
 void print_parameters(DriverKind kind, const DriverOptions& o) {
-  const RunConfig& c = o.config;
   std::puts("Parameters:");
-  if (kind == DriverKind::kSplice) {
-    std::printf("    Maximum read length: %d\n", c.max_read_length);
-    std::printf("    Maximum errors allowed: %d\n", c.max_errors);
-    std::printf("    Indel detection: %d\n", c.indel_toggle);
-    std::printf("    Minimum Seed length of Quilm2: %d\n", c.seed_length);
-    std::printf("    Use masked genome: %d\n", c.masked_toggle);
-    std::printf("    Best: %d\n", c.best_toggle);
-    std::printf("    Unidirectional: %d\n", c.unidirectional_toggle);
-    std::printf("    Memory Reduction: %d\n", c.memory_reduction_toggle);
-    std::printf("    Export all locations: %d\n", o.export_all_option);
-    std::printf("    Min. Gap Distance: %d\n", c.min_gap_distance);
-    std::printf("    Max. Gap Distance: %d\n", c.max_gap_distance);
-    std::printf("    Minimum Seed length of Splice: %d\n", c.splice_seed_length);
-    std::printf("    Reference genome: %s\n", c.ref_path.c_str());
-    std::printf("    Sequencing reads dataset: %s\n", o.dataset_path.c_str());
-    std::printf("    Output file: %s\n", c.output_path.c_str());
-    std::printf("    Parallel CPU core number: %d\n", c.cpu_cores);
-    std::printf("    split ref. seq. segment: %dM\n", o.segment_size_mb);
-    std::printf("    Work Folder: %s\n", c.work_folder.c_str());
-    return;
-  }
-  std::printf("    Reference genome: %s\n", c.ref_path.c_str());
-  std::printf("    Sequencing reads dataset: %s\n", o.dataset_path.c_str());
-  std::printf("    Output file: %s\n", c.output_path.c_str());
-  std::printf("    Maximum read length: %d\n", c.max_read_length);
-  std::printf("    Maximum errors allowed: %d\n", c.max_errors);
-  std::printf("    Indel detection: %d\n", c.indel_toggle);
-  std::printf("    Minimum Seed length: %d\n", c.seed_length);
-  std::printf("    Use masked genome: %d\n", c.masked_toggle);
-  std::printf("    Best: %d\n", c.best_toggle);
-  std::printf("    Unidirectional: %d\n", c.unidirectional_toggle);
-  std::printf("    Parallel CPU core number: %d\n", c.cpu_cores);
-  std::printf("    split ref. seq. segment: %dM\n", o.segment_size_mb);
-  std::printf("    Work Folder: %s\n", c.work_folder.c_str());
-  std::printf("    Memory Reduction: %d\n", c.memory_reduction_toggle);
-  std::printf("    Export all locations: %d\n", o.export_all_option);
+  for (const EchoLine& line : kind == DriverKind::kSplice ? std::span<const EchoLine>(kSpliceEcho)
+                                                          : std::span<const EchoLine>(kMappingEcho))
+    std::printf("    %s: %s%s\n", line.label, echoed_value(line.letter, o).c_str(), line.unit);
 }
 
 }  // namespace quilm
