@@ -9,27 +9,43 @@
 
 namespace quilm {
 
+// The drivers' defaults of the run's settings, which the workers' settings
+// start from too.
+inline constexpr int kDefaultMaxReadLength = 100;
+inline constexpr int kDefaultMaxErrors = 2;
+inline constexpr int kDefaultIndelToggle = 0;
+inline constexpr int kDefaultSeedLength = 14;
+inline constexpr int kDefaultMaskedToggle = 1;
+inline constexpr int kDefaultBestToggle = 1;
+inline constexpr int kDefaultUnidirectionalToggle = 0;
+inline constexpr int kDefaultMemoryReductionToggle = 1;
+inline constexpr int kDefaultExportAllToggle = 0;
+inline constexpr int kDefaultMinGapDistance = 10;
+inline constexpr int kDefaultMaxGapDistance = 50000;
+inline constexpr int kDefaultSpliceSeedLength = 14;
+inline constexpr int kDefaultSegmentSizeMb = 100;
+
 struct RunConfig {
   std::string work_folder;
   std::string ref_path;
   std::string output_path;
   int segment_count = 0;
   int read_count = 0;
-  int max_read_length = 100;
-  int max_errors = 2;
-  int indel_toggle = 0;
-  int seed_length = 14;
-  int masked_toggle = 1;
-  int best_toggle = 1;
-  int unidirectional_toggle = 0;
+  int max_read_length = kDefaultMaxReadLength;
+  int max_errors = kDefaultMaxErrors;
+  int indel_toggle = kDefaultIndelToggle;
+  int seed_length = kDefaultSeedLength;
+  int masked_toggle = kDefaultMaskedToggle;
+  int best_toggle = kDefaultBestToggle;
+  int unidirectional_toggle = kDefaultUnidirectionalToggle;
   int cpu_cores = 1;
-  int memory_reduction_toggle = 1;
-  int export_all_toggle = 0;
+  int memory_reduction_toggle = kDefaultMemoryReductionToggle;
+  int export_all_toggle = kDefaultExportAllToggle;
   // The fifth line, written by the splice driver only.
   bool has_splice_line = false;
-  int min_gap_distance = 10;
-  int max_gap_distance = 50000;
-  int splice_seed_length = 14;
+  int min_gap_distance = kDefaultMinGapDistance;
+  int max_gap_distance = kDefaultMaxGapDistance;
+  int splice_seed_length = kDefaultSpliceSeedLength;
 };
 
 // Writes lines 1 to 4, and line 5 when has_splice_line is set.

@@ -113,35 +113,34 @@ struct NumericOption {
   int fallback;  // kRequired: no default
 };
 constexpr int kRequired = -1;
-constexpr int kDefaultSpliceSeed = 14;
 
 constexpr NumericOption kNumericOptions[] = {
     {'L', For::kBoth, [](DriverOptions& o) -> int& { return o.config.max_read_length; },
-     &GivenFlags::L, 100},
+     &GivenFlags::L, kDefaultMaxReadLength},
     {'E', For::kBoth, [](DriverOptions& o) -> int& { return o.config.max_errors; }, &GivenFlags::E,
-     2},
+     kDefaultMaxErrors},
     {'I', For::kBoth, [](DriverOptions& o) -> int& { return o.config.indel_toggle; },
-     &GivenFlags::I, 0},
+     &GivenFlags::I, kDefaultIndelToggle},
     {'S', For::kBoth, [](DriverOptions& o) -> int& { return o.config.seed_length; }, &GivenFlags::S,
-     14},
+     kDefaultSeedLength},
     {'M', For::kBoth, [](DriverOptions& o) -> int& { return o.config.masked_toggle; },
-     &GivenFlags::M, 1},
+     &GivenFlags::M, kDefaultMaskedToggle},
     {'B', For::kBoth, [](DriverOptions& o) -> int& { return o.config.best_toggle; }, &GivenFlags::B,
-     1},
+     kDefaultBestToggle},
     {'U', For::kBoth, [](DriverOptions& o) -> int& { return o.config.unidirectional_toggle; },
-     &GivenFlags::U, 0},
+     &GivenFlags::U, kDefaultUnidirectionalToggle},
     {'C', For::kBoth, [](DriverOptions& o) -> int& { return o.config.cpu_cores; }, &GivenFlags::C,
      kRequired},
     {'F', For::kBoth, [](DriverOptions& o) -> int& { return o.segment_size_mb; }, &GivenFlags::F,
-     100},
+     kDefaultSegmentSizeMb},
     {'Y', For::kBoth, [](DriverOptions& o) -> int& { return o.config.memory_reduction_toggle; },
-     &GivenFlags::Y, 1},
+     &GivenFlags::Y, kDefaultMemoryReductionToggle},
     {'A', For::kBoth, [](DriverOptions& o) -> int& { return o.export_all_option; }, &GivenFlags::A,
-     0},
+     kDefaultExportAllToggle},
     {'N', For::kSplice, [](DriverOptions& o) -> int& { return o.config.min_gap_distance; },
-     &GivenFlags::N, 10},
+     &GivenFlags::N, kDefaultMinGapDistance},
     {'X', For::kSplice, [](DriverOptions& o) -> int& { return o.config.max_gap_distance; },
-     &GivenFlags::X, 50000},
+     &GivenFlags::X, kDefaultMaxGapDistance},
 };
 
 bool has_option(For drivers, DriverKind kind) {
@@ -449,7 +448,7 @@ void apply_defaults(DriverKind kind, DriverOptions& o, const GivenFlags& g) {
   // Every default is applied whatever the driver: the echo shows them all.
   for (const NumericOption& option : kNumericOptions)
     if (option.fallback != kRequired && !(g.*option.given)) option.field(o) = option.fallback;
-  if (!g.S2) c.splice_seed_length = kDefaultSpliceSeed;
+  if (!g.S2) c.splice_seed_length = kDefaultSpliceSeedLength;
   c.has_splice_line = kind == DriverKind::kSplice;
   // The splice driver always keeps every best hit; the echo shows the -A value.
   c.export_all_toggle = kind == DriverKind::kSplice ? 1 : o.export_all_option;
@@ -607,7 +606,7 @@ std::string filled_meaning(const HelpLine& line) {
   const NumericOption* option =
       line.option[0] == '-' && line.option[1] != '-' ? numeric_option(line.option[1]) : nullptr;
   if (option) replace_all(meaning, "{default}", std::to_string(option->fallback));
-  replace_all(meaning, "{splice default}", std::to_string(kDefaultSpliceSeed));
+  replace_all(meaning, "{splice default}", std::to_string(kDefaultSpliceSeedLength));
   replace_all(meaning, "{most errors}", std::to_string(kMaxErrors));
   replace_all(meaning, "{most MiB}", std::to_string(kMaxSegmentSizeMb));
   return meaning;

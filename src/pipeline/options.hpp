@@ -57,7 +57,7 @@ struct DriverOptions {
   // --no-name-check leaves the names of the mates uncompared.
   std::string mates_path;
   bool name_check = true;
-  int segment_size_mb = 100;
+  int segment_size_mb = kDefaultSegmentSizeMb;
   int export_all_option = 0;  // the -A value as given (the echo shows it)
   // Seed index store: --index-store=<folder> (default: "index" in the work
   // folder), --no-index-store to build every index in memory.

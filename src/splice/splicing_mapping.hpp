@@ -6,18 +6,19 @@
 #include <string>
 
 #include "common/numbered_reads.hpp"
+#include "common/run_config.hpp"
 
 namespace quilm {
 
 class ProgressCounter;
 
 struct SpliceSettings {
-  int max_read_length = 100;  // sizes the pair lists, not a limit on reads
-  int max_errors = 2;
-  int seed_length = 14;
-  int masked_toggle = 1;
-  int min_gap_distance = 10;  // shortest intron, in bases
-  int max_gap_distance = 50000;
+  int max_read_length = kDefaultMaxReadLength;  // sizes the pair lists, not a limit on reads
+  int max_errors = kDefaultMaxErrors;
+  int seed_length = kDefaultSeedLength;
+  int masked_toggle = kDefaultMaskedToggle;
+  int min_gap_distance = kDefaultMinGapDistance;  // shortest intron, in bases
+  int max_gap_distance = kDefaultMaxGapDistance;
   std::string index_store;              // folder of stored seed indexes; empty: build in memory
   ProgressCounter* progress = nullptr;  // the process's count of reads done; none: not counted
 };

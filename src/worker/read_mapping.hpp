@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/numbered_reads.hpp"
+#include "common/run_config.hpp"
 #include "worker/seed_index.hpp"
 
 namespace quilm {
@@ -17,14 +18,14 @@ class OutputFile;
 class ProgressCounter;
 
 struct MapSettings {
-  int max_read_length = 100;  // only a sizing hint: longer reads are mapped too
-  int max_errors = 2;
-  int indel_toggle = 0;
-  int seed_length = 14;
-  int masked_toggle = 1;
-  int best_toggle = 1;
-  int unidirectional_toggle = 0;
-  int export_all_toggle = 0;
+  int max_read_length = kDefaultMaxReadLength;  // only a sizing hint: longer reads are mapped too
+  int max_errors = kDefaultMaxErrors;
+  int indel_toggle = kDefaultIndelToggle;
+  int seed_length = kDefaultSeedLength;
+  int masked_toggle = kDefaultMaskedToggle;
+  int best_toggle = kDefaultBestToggle;
+  int unidirectional_toggle = kDefaultUnidirectionalToggle;
+  int export_all_toggle = kDefaultExportAllToggle;
   std::string index_store;              // folder of stored seed indexes; empty: build in memory
   ProgressCounter* progress = nullptr;  // the process's count of reads done; none: not counted
 };
