@@ -22,10 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string out = join_path(work, "result");
   fuzz::refuse_cleanly([&] {
     compare_quilm2splice(out, work, p[0]);
-    for (const char* suffix : {"-quilm2high", "-quilm2low", "-quilm2mutil"})
-      fuzz::check_canonical<MappingOutputReader, MappingOutputRecord>(out + suffix);
-    for (const char* suffix : {"-splice-high", "-splice-low", "-splice-mutil"})
-      fuzz::check_canonical<SpliceOutputReader, SpliceOutputRecord>(out + suffix);
+    for (std::size_t k = 0; k < std::size(kOutputSuffixes); ++k)
+      if (k < kMappedOutputs)
+        fuzz::check_canonical<MappingOutputReader, MappingOutputRecord>(out + kOutputSuffixes[k]);
+      else
+        fuzz::check_canonical<SpliceOutputReader, SpliceOutputRecord>(out + kOutputSuffixes[k]);
   });
   return 0;
 }

@@ -6,6 +6,8 @@
 // quilm2 and quilm2splice; "export" means quilm2sam (and a driver's --bam).
 #pragma once
 
+#include <cstddef>
+
 namespace quilm {
 
 // --- The run's settings ---------------------------------------------------
@@ -96,5 +98,14 @@ inline constexpr const char* kRescueJunctionFile = "rescue_junctions.txt";
 // The one best hit of each read to rescue that has one. Written by the
 // driver; read by quilm_rescue.
 inline constexpr const char* kRescueHintFile = "rescue_hints.txt";
+
+// The six output files of a splice run, "<output base><suffix>": the
+// contiguous hits (high quality, low quality, multi-hits), then the split
+// ones in the same order. Written by the splice driver's final merge (the
+// mapping driver writes its merged hits to <output> itself); read by the
+// export and by the run's own cleanup.
+inline constexpr const char* kOutputSuffixes[] = {"-quilm2high",  "-quilm2low",  "-quilm2mutil",
+                                                  "-splice-high", "-splice-low", "-splice-mutil"};
+inline constexpr std::size_t kMappedOutputs = 3;  // the first three hold contiguous hits
 
 }  // namespace quilm

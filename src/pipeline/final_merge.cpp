@@ -94,12 +94,12 @@ AlignmentCounts compare_quilm2splice(const std::string& output_path, const std::
     while (in.next(s))
       t.consider(spliced_path, s.hit.read_number, s.hit.errors, s.hit.sequence.size(), kSpliceHigh);
   }
-  PendingOutput pending[] = {PendingOutput(output_path + "-quilm2high", guard),
-                             PendingOutput(output_path + "-quilm2low", guard),
-                             PendingOutput(output_path + "-quilm2mutil", guard),
-                             PendingOutput(output_path + "-splice-high", guard),
-                             PendingOutput(output_path + "-splice-low", guard),
-                             PendingOutput(output_path + "-splice-mutil", guard)};
+  PendingOutput pending[] = {PendingOutput(output_path + kOutputSuffixes[0], guard),
+                             PendingOutput(output_path + kOutputSuffixes[1], guard),
+                             PendingOutput(output_path + kOutputSuffixes[2], guard),
+                             PendingOutput(output_path + kOutputSuffixes[3], guard),
+                             PendingOutput(output_path + kOutputSuffixes[4], guard),
+                             PendingOutput(output_path + kOutputSuffixes[5], guard)};
   OutputFile map_high(pending[0].path()), map_low(pending[1].path()), map_multi(pending[2].path()),
       splice_high(pending[3].path()), splice_low(pending[4].path()),
       splice_multi(pending[5].path());

@@ -31,9 +31,6 @@ constexpr const char* kFixedWorkFiles[] = {
     kRescueReadFile, kRescueJunctionFile, kRescueHintFile,   kWorkFolderLockFile,
 };
 
-constexpr const char* kSixOutputSuffixes[] = {"-quilm2high",  "-quilm2low",  "-quilm2mutil",
-                                              "-splice-high", "-splice-low", "-splice-mutil"};
-
 // The export replaces these beside its output: the new index, or an old one
 // that no longer describes the file.
 constexpr const char* kExportIndexSuffixes[] = {".bai", ".crai"};
@@ -121,7 +118,7 @@ std::vector<std::string> output_paths(DriverKind kind, const DriverOptions& o) {
   const std::string& base = o.config.output_path;
   if (kind == DriverKind::kMappingOnly) return {base, base + ".config"};
   std::vector<std::string> paths;
-  for (const char* suffix : kSixOutputSuffixes) paths.push_back(base + suffix);
+  for (const char* suffix : kOutputSuffixes) paths.push_back(base + suffix);
   if (o.rescue.enabled) paths.push_back(base + kRescueOutputSuffix);
   return paths;
 }

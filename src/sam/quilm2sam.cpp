@@ -16,6 +16,7 @@
 #include "common/parent_death.hpp"
 #include "common/paths.hpp"
 #include "common/progress_display.hpp"
+#include "common/work_files.hpp"
 #include "sam/dataset_reader.hpp"
 #include "sam/export_tables.hpp"
 #include "sam/hts_handles.hpp"
@@ -137,7 +138,7 @@ int run_quilm2sam(int argc, const char* const* argv, bool driven) {
   if (output_format(options) == OutputFormat::kCram)
     check_cram_reference(options.reference_path, "-R");
   const bool six_files = options.run_kind == RunKind::kFound
-                             ? std::filesystem::exists(options.run_path + "-quilm2high")
+                             ? std::filesystem::exists(options.run_path + kOutputSuffixes[0])
                              : options.run_kind == RunKind::kSplice;
   refuse_overwritten_run_inputs(options, six_files);
   const std::optional<RunStamp> stamp = check_run_inputs(options, six_files);

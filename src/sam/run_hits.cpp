@@ -8,6 +8,7 @@
 
 #include "common/errors.hpp"
 #include "common/output_records.hpp"
+#include "common/work_files.hpp"
 
 namespace quilm::sam {
 
@@ -187,9 +188,7 @@ std::string describe_hit(const RunHits& run, const Hit& hit) {
 std::vector<std::string> run_hit_file_paths(const std::string& run_base, bool six_files) {
   if (!six_files) return {run_base};
   std::vector<std::string> paths;
-  for (const char* suffix : {"-quilm2high", "-quilm2low", "-quilm2mutil", "-splice-high",
-                             "-splice-low", "-splice-mutil"})
-    paths.push_back(run_base + suffix);
+  for (const char* suffix : kOutputSuffixes) paths.push_back(run_base + suffix);
   return paths;
 }
 
