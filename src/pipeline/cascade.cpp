@@ -115,17 +115,18 @@ void launch_stage(const CascadeSetup& setup, const std::string& stage, const cha
   memory.concurrent_workers = std::min(memory.concurrent_workers, c.cpu_cores);
   // Each busy process maps a segment of its own; helpers map the one they
   // help with; with even sharing each process starts on a different one.
-  memory.segments_at_once =
-      stage_plan.even ? std::min(c.cpu_cores, mapped_segments(c)) : std::min(busy, c.cpu_cores);
+  // (An even plan lists every segment the stage maps.)
+  memory.segments_at_once = stage_plan.even ? std::min(c.cpu_cores, static_cast<int>(plan.size()))
+                                            : std::min(busy, c.cpu_cores);
   memory.shared_index = !setup.index_store.empty();
   // Extra launcher arguments may spread the workers over other machines,
   // whose memory this machine cannot see.
   const bool this_machine = !setup.launcher.use_mpi || setup.launcher.extra_args.empty();
   if (this_machine) check_worker_memory(memory, setup.program);
-  setup.report->stage(stage + ": starting " + std::to_string(c.cpu_cores) + " " + worker +
-                      " processes" +
-                      (setup.launcher.use_mpi ? " through " + setup.launcher.path : "") +
-                      sharing_note(stage_plan) + (this_machine ? peak_note(memory) : ""));
+  setup.report->stage(
+      stage + ": starting " + std::to_string(c.cpu_cores) + " " + worker + " processes" +
+      (setup.launcher.use_mpi ? " through " + setup.launcher.path : "") + sharing_note(stage_plan) +
+      (this_machine && variant != IndexVariant::kNone ? peak_note(memory) : ""));
   Stopwatch clock;
   {
     const int passes = variant == IndexVariant::kNone ? 0 : mapped_segments(c);
