@@ -41,6 +41,12 @@ inline constexpr const char* kSegmentIndexFile = "fast_index.txt";
 // driver (task assignment, memory check).
 inline constexpr const char* kSegmentSizeFile = "task.txt";
 
+// What the last cutting of the reference found and wrote: the reference's
+// stamp and summary, how it was cut, and the stamps of the segment files,
+// the segment index and the work sizes. Written and read by the driver's
+// preparation, which reads the reference again only when one of them changed.
+inline constexpr const char* kReferenceMemoFile = "reference_memo.txt";
+
 // Which process maps which segments. Written by the driver; read by the
 // workers.
 inline constexpr const char* kTaskFile = "taskmpi.txt";

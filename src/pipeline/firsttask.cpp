@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -15,9 +16,11 @@
 #include "common/progress_display.hpp"
 #include "common/run_config.hpp"
 #include "common/store_setting.hpp"
+#include "common/work_files.hpp"
 #include "pipeline/bam_export.hpp"
 #include "pipeline/junction_sources.hpp"
 #include "pipeline/read_preparation.hpp"
+#include "pipeline/reference_memo.hpp"
 #include "pipeline/run_files.hpp"
 #include "pipeline/segmentation.hpp"
 #include "pipeline/task_assignment.hpp"
@@ -52,9 +55,12 @@ void check_reference_names(const char* program, const DriverOptions& o, const Fa
 
 // Everything that can be found wrong before the first file is written. The
 // dataset is already open: it is read once, so it may come through a pipe.
-FastaSummary check_inputs(const char* program, const DriverOptions& o) {
+// A reference that the last run in the work folder read and checked, and
+// that has not changed since, is not read again: its summary comes from the
+// memo.
+FastaSummary check_inputs(const char* program, const DriverOptions& o, const ReferenceMemo* memo) {
   refuse_one_pass_input(o.config.ref_path, "-R", "reference");
-  FastaSummary ref = check_fasta(o.config.ref_path);
+  FastaSummary ref = memo ? memo->summary : check_fasta(o.config.ref_path);
   warn_if_soft_masked(program, o, ref);
   if (ref.blanks > 0) print_warning(program, skipped_blanks_warning(o.config.ref_path, ref.blanks));
   check_reference_names(program, o, ref);
@@ -81,6 +87,38 @@ void check_mates(const DriverOptions& o) {
       std::filesystem::equivalent(o.mates_path, o.dataset_path, ec))
     throw UsageError("option --mates=" + o.mates_path +
                      " names the file of -D; give the file of the second mates");
+}
+
+// The memo of the work folder, when it describes the reference as it is now.
+std::optional<ReferenceMemo> memo_of_reference(const RunConfig& config,
+                                               const std::optional<FileStamp>& ref_stamp) {
+  if (!ref_stamp) return std::nullopt;
+  std::optional<ReferenceMemo> memo = read_reference_memo(config.work_folder);
+  if (memo && memo->reference != *ref_stamp) memo.reset();
+  return memo;
+}
+
+// Cuts the reference into segment files, unless the last run cut the same
+// reference the same way and its files are still in place; then they are
+// listed as a cutting lists them and kept. A fresh cutting is remembered
+// when the reference's stamp was settled before it was read and stayed so.
+SegmentFiles cut_reference(const RunConfig& config, const SegmentCut& cut, const FastaSummary& ref,
+                           const std::optional<FileStamp>& ref_stamp,
+                           const std::optional<ReferenceMemo>& memo) {
+  if (memo && memo->cut == cut && cut_files_in_place(config.work_folder, *memo)) {
+    for (int k = 1; k < memo->segments; ++k)
+      std::puts(numbered_path(config.work_folder, k, kSegmentSuffix).c_str());
+    std::printf("the reference '%s' has not changed since the last run and is not read again\n",
+                config.ref_path.c_str());
+    return {memo->segments, memo->segments};
+  }
+  forget_reference_memo(config.work_folder);
+  const SegmentFiles files = segment_reference(config.ref_path, config.work_folder, cut.overlap,
+                                               cut.segment_size, cut.masked_toggle);
+  const auto stamps = cut_file_stamps(config.work_folder, files.segments);
+  if (ref_stamp && stamps && path_stamp(config.ref_path) == ref_stamp)
+    write_reference_memo(config.work_folder, {*ref_stamp, ref, cut, files.segments, *stamps});
+  return files;
 }
 
 }  // namespace
@@ -110,7 +148,10 @@ PreparedRun firsttask(DriverKind kind, int argc, const char* const* argv, RunLoc
   InputFile dataset(options.dataset_path, kCacheBlock);
   std::optional<InputFile> mates;
   if (!options.mates_path.empty()) mates.emplace(options.mates_path, kCacheBlock);
-  const FastaSummary ref = check_inputs(program, options);
+  const std::optional<FileStamp> ref_stamp =
+      settled_reference_stamp(config.ref_path, std::chrono::system_clock::now());
+  const std::optional<ReferenceMemo> memo = memo_of_reference(config, ref_stamp);
+  const FastaSummary ref = check_inputs(program, options, memo ? &*memo : nullptr);
   RescueRequest& rescue = prepared.rescue;
   rescue = options.rescue;
   if (!rescue.junctions_path.empty()) {
@@ -131,9 +172,10 @@ PreparedRun firsttask(DriverKind kind, int argc, const char* const* argv, RunLoc
                           {mates ? &*mates : nullptr, options.name_check}, &progress);
   progress.finish();
   config.read_count = reads.read_count;
-  const SegmentFiles segments = segment_reference(
-      config.ref_path, config.work_folder, config.max_read_length,
-      static_cast<std::int64_t>(options.segment_size_mb) << 20, config.masked_toggle);
+  const SegmentCut cut{config.max_read_length,
+                       static_cast<std::int64_t>(options.segment_size_mb) << 20,
+                       config.masked_toggle};
+  const SegmentFiles segments = cut_reference(config, cut, ref, ref_stamp, memo);
   config.segment_count = segments.segments;
   if (segments.kept > 0)
     std::printf("%d of %d segment files were already in place and are kept as they are\n",

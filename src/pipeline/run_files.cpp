@@ -26,9 +26,10 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kFixedWorkFiles[] = {
-    kReadFile,       kSpliceReadFile,     kSegmentIndexFile, kSegmentSizeFile,    kTaskFile,
-    kSharePlanFile,  kIndexStoreFile,     kMappedHitFile,    kSplicedHitFile,     kPairFile,
-    kRescueReadFile, kRescueJunctionFile, kRescueHintFile,   kWorkFolderLockFile,
+    kReadFile,       kSpliceReadFile,     kSegmentIndexFile,  kSegmentSizeFile,
+    kTaskFile,       kSharePlanFile,      kIndexStoreFile,    kMappedHitFile,
+    kSplicedHitFile, kPairFile,           kRescueReadFile,    kRescueJunctionFile,
+    kRescueHintFile, kWorkFolderLockFile, kReferenceMemoFile,
 };
 
 // The export replaces these beside its output: the new index, or an old one

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "worker/file_stamp.hpp"
+#include "common/file_stamp.hpp"
 #include "worker/store_entry.hpp"
 
 namespace quilm {

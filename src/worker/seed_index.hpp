@@ -26,7 +26,7 @@
 #include <string_view>
 #include <vector>
 
-#include "worker/file_stamp.hpp"
+#include "common/file_stamp.hpp"
 
 namespace quilm {
 

@@ -1,7 +1,9 @@
 // Runs the built splice driver and checks every file its preparation writes.
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "common/input_file.hpp"
 #include "support/test_support.hpp"
@@ -47,6 +49,52 @@ TEST_F(PrepareRun, WritesEveryPreparationFileAndConfigLast) {
   ASSERT_EQ(config.substr(0, head.size()), head);
   EXPECT_EQ(config.find("The Time of splited Ref. file and the assigned task used : ", head.size()),
             head.size());
+}
+
+// A reference is trusted unchanged only once its times lie two seconds back.
+void let_settle() {
+  std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+}
+
+TEST_F(PrepareRun, ARerunOnAnUnchangedReferenceDoesNotReadItAgain) {
+  // Mostly lower case: with -M1 every run warns, from the summary it keeps.
+  spit(path("ref.fa"), ">chr1 the first\nacgtacgtaaccggttaaACGT\n>chr2\nggggNNNNcc\n");
+  let_settle();
+  const std::string work = path("w");
+  const std::string segment = work + "/1.txt";
+  auto cut = [&](const std::string& extra = "-L100") {
+    auto r = run({"-R" + path("ref.fa"), "-D" + path("reads.fq"), "-O" + path("out"), "-W" + work,
+                  "-C1", "-S7", "-M1", extra});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("lower case (soft-masked)"), std::string::npos) << r.err;
+    return r.out.find("has not changed since the last run and is not read again") !=
+           std::string::npos;
+  };
+  EXPECT_FALSE(cut());
+  EXPECT_TRUE(file_exists(work + "/reference_memo.txt"));
+  const std::string index = slurp(work + "/fast_index.txt");
+  struct stat before {};
+  ASSERT_EQ(::stat(segment.c_str(), &before), 0);
+  EXPECT_TRUE(cut());
+  struct stat after {};
+  ASSERT_EQ(::stat(segment.c_str(), &after), 0);
+  EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+  EXPECT_EQ(slurp(work + "/fast_index.txt"), index);
+
+  // Another cut, or a work file changed behind the run's back, is cut again.
+  EXPECT_FALSE(cut("-L50"));
+  const std::string bases = slurp(segment);
+  spit(segment, std::string(bases.size(), 'T'));
+  EXPECT_FALSE(cut("-L50"));
+  EXPECT_EQ(slurp(segment), bases);
+
+  // A changed reference is read again; rewritten just now, it is not
+  // remembered until it has settled.
+  spit(path("ref.fa"), ">chr1 the first\nacgtacgtaaccggttaaTTTT\n>chr2\nggggNNNNcc\n");
+  EXPECT_FALSE(cut("-L50"));
+  EXPECT_EQ(slurp(segment), "acgtacgtaaccggttaaTTTTNggggNNNNcc");
+  EXPECT_FALSE(file_exists(work + "/reference_memo.txt"));
+  EXPECT_FALSE(cut("-L50"));
 }
 
 TEST_F(PrepareRun, RefusedCommandLinesWriteNothing) {

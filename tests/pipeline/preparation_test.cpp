@@ -9,6 +9,7 @@
 #include "common/input_file.hpp"
 #include "common/paths.hpp"
 #include "pipeline/read_preparation.hpp"
+#include "pipeline/reference_memo.hpp"
 #include "pipeline/segmentation.hpp"
 #include "pipeline/task_assignment.hpp"
 #include "support/test_support.hpp"
@@ -287,6 +288,39 @@ TEST_F(Segmentation, NamesThatSamForbidsAreFoundWithTheirLineAndRule) {
   // Allowed: '*' and '=' after the first byte, the other punctuation of the rule.
   spit(path("ref.fa"), ">c*1=\nAC\n>!#$%&+./:;?@^_|~-\nAC\n>*\n\n");
   EXPECT_EQ(forbidden_sam_name(path("ref.fa"), check_fasta(path("ref.fa"))), "");
+}
+
+TEST_F(Segmentation, ReferenceMemoKeepsTheSummaryAndRefusesAnyDamage) {
+  ReferenceMemo memo;
+  memo.reference = {7, 4000000000, 1700000000123456789, 1700000000987654321};
+  memo.summary = {4000000000, 12, 3, {{"chr1", 1, 3000000000}, {"x|y:1-2", 9, 1}}};
+  memo.cut = {100, std::int64_t{100} << 20, 1};
+  memo.segments = 2;
+  memo.files = {{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11, 12}, {13, 14, 15, 16}};
+  write_reference_memo(dir(), memo);
+  const auto back = read_reference_memo(dir());
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->reference, memo.reference);
+  EXPECT_EQ(back->summary.letters, memo.summary.letters);
+  EXPECT_EQ(back->summary.blanks, 3);
+  ASSERT_EQ(back->summary.sequences.size(), 2u);
+  EXPECT_EQ(back->summary.sequences[1].name, "x|y:1-2");
+  EXPECT_EQ(back->summary.sequences[0].length, 3000000000);
+  EXPECT_EQ(back->cut, memo.cut);
+  EXPECT_EQ(back->files, memo.files);
+  // The files it names are not there: nothing is in place.
+  EXPECT_FALSE(cut_files_in_place(dir(), *back));
+
+  // Cut short, one line damaged, or more after its end: no memo at all.
+  const std::string text = slurp(path("reference_memo.txt"));
+  for (const std::string& damaged :
+       {text.substr(0, text.size() / 2), text.substr(0, text.size() - 4),
+        std::string(text).replace(text.find("sequence 9"), 10, "sequence ?"), text + "file 1\n"}) {
+    spit(path("reference_memo.txt"), damaged);
+    EXPECT_FALSE(read_reference_memo(dir())) << damaged;
+  }
+  forget_reference_memo(dir());
+  EXPECT_FALSE(read_reference_memo(dir()));
 }
 
 TEST(TaskAssignment, GreedyLargestFirstToLeastLoaded) {

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace quilm {
 
@@ -22,6 +23,9 @@ struct FileStamp {
 
 // The stamp of an open file; none when it cannot be read.
 std::optional<FileStamp> file_stamp(int fd);
+// The stamp of the regular file that `path` leads to, links followed; none
+// for a missing path or anything but a regular file.
+std::optional<FileStamp> path_stamp(const std::string& path);
 
 // How long a file must have stayed unchanged before its stamp is trusted.
 inline constexpr std::chrono::seconds kStampSettling{2};
