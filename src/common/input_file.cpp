@@ -56,7 +56,8 @@ void refuse_one_pass_input(const std::string& path, const char* option, const ch
                      "' is read twice, so it must be a regular file, not a pipe or standard input");
 }
 
-InputFile::InputFile(std::string path, std::size_t block) : path_(std::move(path)), buf_(block) {
+InputFile::InputFile(std::string path, std::size_t block)
+    : path_(std::move(path)), buf_(new char[block]), block_(block) {
   const int fd = open_descriptor(path_);
   struct stat st {};
   if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) stored_size_ = st.st_size;
@@ -85,7 +86,7 @@ bool InputFile::refill() {
   buffer_offset_ += end_;
   pos_ = 0;
   end_ = 0;
-  int n = gzread(gz_, buf_.data(), static_cast<unsigned>(buf_.size()));
+  int n = gzread(gz_, buf_.get(), static_cast<unsigned>(block_));
   int status = Z_OK;
   if (n == 0) gzerror(gz_, &status);  // a cut-short stream ends with Z_BUF_ERROR
   if (n < 0 || (status != Z_OK && status != Z_STREAM_END)) {
@@ -116,7 +117,7 @@ bool InputFile::read_line(std::string& line) {
   for (;;) {
     if (pos_ == end_ && !refill()) return any;
     any = true;
-    const char* start = buf_.data() + pos_;
+    const char* start = buf_.get() + pos_;
     const void* nl = std::memchr(start, '\n', end_ - pos_);
     if (nl) {
       std::size_t len = static_cast<const char*>(nl) - start;

@@ -66,7 +66,7 @@ class InputFile {
   // consume(n) then marks n of its bytes as read.
   const char* data() {
     if (pos_ == end_) refill();
-    return buf_.data() + pos_;
+    return buf_.get() + pos_;
   }
   std::size_t available() const { return end_ - pos_; }
   void consume(std::size_t n) { pos_ += n; }
@@ -81,7 +81,9 @@ class InputFile {
  private:
   std::string path_;
   gzFile gz_ = nullptr;
-  std::vector<char> buf_;
+  // Not zero-filled: only the bytes the file filled in are read.
+  std::unique_ptr<char[]> buf_;
+  std::size_t block_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   std::uint64_t buffer_offset_ = 0;  // file offset of buf_[0]

@@ -21,7 +21,7 @@ namespace {
 }  // namespace
 
 OutputFile::OutputFile(std::string path, Mode mode, std::size_t block)
-    : path_(std::move(path)), buf_(block) {
+    : path_(std::move(path)), buf_(new char[block]), block_(block) {
   // A symbolic link planted where a file is to be written would redirect
   // the write (work folders may be shared): it is refused, not followed.
   int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mode == Mode::kAppend ? O_APPEND : O_TRUNC);
@@ -56,7 +56,7 @@ void OutputFile::flush() {
   if (used_ == 0) return;
   std::size_t n = used_;
   used_ = 0;
-  write_all(buf_.data(), n);
+  write_all(buf_.get(), n);
 }
 
 void OutputFile::write_slow(std::string_view text) {
@@ -64,12 +64,12 @@ void OutputFile::write_slow(std::string_view text) {
 }
 
 void OutputFile::write_block(const char* data, std::size_t size) {
-  if (size <= buf_.size() - used_) {
+  if (size <= block_ - used_) {
     write(std::string_view(data, size));
     return;
   }
   flush();
-  if (size >= buf_.size()) {
+  if (size >= block_) {
     write_all(data, size);
     return;
   }

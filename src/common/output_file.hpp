@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,15 +35,15 @@ class OutputFile {
   const std::string& path() const { return path_; }
 
   void write(std::string_view text) {
-    if (text.size() > buf_.size() - used_) {
+    if (text.size() > block_ - used_) {
       write_slow(text);
       return;
     }
-    text.copy(buf_.data() + used_, text.size());
+    text.copy(buf_.get() + used_, text.size());
     used_ += text.size();
   }
   void put(char c) {
-    if (used_ == buf_.size()) flush();
+    if (used_ == block_) flush();
     buf_[used_++] = c;
   }
   void write_int(long long value) {
@@ -62,7 +63,9 @@ class OutputFile {
 
   std::string path_;
   int fd_ = -1;
-  std::vector<char> buf_;
+  // Not zero-filled: only the bytes before used_ are ever read.
+  std::unique_ptr<char[]> buf_;
+  std::size_t block_;
   std::size_t used_ = 0;
 };
 
