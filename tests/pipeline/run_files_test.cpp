@@ -24,7 +24,7 @@ TEST(WorkFileNames, EveryNumberedAndFixedNameTheRunWrites) {
                            "quilm2.tmp",       "splice.tmp",
                            "pairs.txt",        "rescue0.fastq",
                            "rescue_hints.txt", "rescue_junctions.txt",
-                           "run.lock"})
+                           "run.lock",         "reference_memo.txt"})
     EXPECT_TRUE(is_work_file_name(name)) << name;
   for (const char* name : {"reads.fastq", "1.txt.gz", "x1.txt", ".txt", "1.fq", "1.r.part",
                            "1.r.partx", "1.r.part2x", "-1.txt", "genome.fa", "index", "0.fastq~"})

@@ -43,6 +43,7 @@ TEST_F(WorkCleanupTest, RemovesTheWorkFilesAndNothingElse) {
                            "rescue_junctions.txt",
                            "progress_0.txt",
                            "run.lock",
+                           "reference_memo.txt",
                            "index/seg-ab-L14-reduced-m1.idx"})
     test::spit(path(std::string("work/") + name), "x");
   // Not the run's: a file of the user's, and a folder under a work file's name.
@@ -58,7 +59,7 @@ TEST_F(WorkCleanupTest, RemovesTheWorkFilesAndNothingElse) {
 
   const int removed =
       remove_work_files("quilm2", path("work"), {path("work/5.r"), path("work/run.bam")});
-  EXPECT_EQ(removed, 20);
+  EXPECT_EQ(removed, 21);
   EXPECT_EQ(left("work"), (std::set<std::string>{"index", "notes.txt", "3.txt", "5.r", "5.r.config",
                                                  "run.bam", "run.bam.bai", "4.txt"}));
   EXPECT_EQ(left("work/index"), (std::set<std::string>{"seg-ab-L14-reduced-m1.idx"}));
