@@ -56,7 +56,10 @@ bool count_starts(std::span<const SeedLookups::Bucket> buckets, int length, int 
   std::size_t total = 0;
   for (const SeedLookups::Bucket& b : buckets) total += b.size();
   if (total > kMostHashedVotes) return false;
-  std::size_t size = 64;
+  // Cleared for every strand of every read in every segment, so no larger
+  // than the votes need: the starts are listed in the order they first
+  // vote, whatever the table's size.
+  std::size_t size = 16;
   while (size < 2 * total) size <<= 1;
   w.slots.assign(size, {0, 0, 0, 0});
   w.used.clear();
