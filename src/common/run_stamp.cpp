@@ -190,10 +190,10 @@ std::string run_number(const RunStamp& stamp) {
 }
 
 RunStamp make_run_stamp(const std::string& reference, const std::string& dataset,
-                        const std::string& mates, std::int64_t reads,
-                        const std::string& parameters) {
+                        const std::string& mates, std::int64_t reads, const std::string& parameters,
+                        const std::optional<ContentHash>& reference_hash) {
   RunStamp stamp;
-  stamp.reference = stamped(reference);
+  stamp.reference = reference_hash ? StampedInput{*reference_hash, reference} : stamped(reference);
   stamp.dataset = stamped(dataset);
   if (!mates.empty()) stamp.mates = stamped(mates);
   stamp.reads = reads;

@@ -60,10 +60,12 @@ std::string run_number(const RunStamp& stamp);
 std::string stamped_parameters(const RunConfig& config);
 
 // Hashes what a run read: the reference, the dataset (not when it is a pipe)
-// and the mates; `parameters` as stamped_parameters gives them.
+// and the mates; `parameters` as stamped_parameters gives them. A reference
+// whose hash is already known (from an earlier run on the unchanged file) is
+// not read.
 RunStamp make_run_stamp(const std::string& reference, const std::string& dataset,
-                        const std::string& mates, std::int64_t reads,
-                        const std::string& parameters);
+                        const std::string& mates, std::int64_t reads, const std::string& parameters,
+                        const std::optional<ContentHash>& reference_hash = std::nullopt);
 
 // "<output>-run" for a splice run (six files), "<output>.run" for a
 // mapping-only one.

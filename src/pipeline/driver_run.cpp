@@ -7,19 +7,27 @@
 #include "common/store_setting.hpp"
 #include "pipeline/bam_export.hpp"
 #include "pipeline/firsttask.hpp"
+#include "pipeline/reference_memo.hpp"
 #include "pipeline/work_cleanup.hpp"
 
 namespace quilm {
 
 namespace {
 
-// The run's identity, from the inputs and the parameters of config.txt.
-void prepare_publication(DriverRun& run, DriverKind kind) {
+// The run's identity, from the inputs and the parameters of config.txt. A
+// reference hashed for the first time has its hash kept in the work
+// folder's memo, so that a rerun on the unchanged file does not read it.
+void prepare_publication(DriverRun& run, DriverKind kind,
+                         const std::optional<ContentHash>& reference_hash) {
   const RunConfig config = read_run_config(kConfigFile, kind == DriverKind::kSplice);
   const bool six_files = kind == DriverKind::kSplice;
   RunPublication& p = run.publication;
+  const std::optional<FileStamp> before = path_stamp(config.ref_path);
   p.stamp = make_run_stamp(config.ref_path, run.bam_export.dataset_path, run.bam_export.mates_path,
-                           config.read_count, stamped_parameters(config));
+                           config.read_count, stamped_parameters(config), reference_hash);
+  if (!reference_hash && before)
+    remember_reference_content(config.work_folder, config.ref_path, *before,
+                               p.stamp.reference.hash);
   p.stamp_path = run_stamp_path(config.output_path, six_files);
   p.earlier = later_step_outputs(config.output_path, six_files, run.bam_export.path);
 }
@@ -33,7 +41,7 @@ void start_driver_run(DriverRun& run, DriverKind kind, int argc, const char* con
   run.bam_export = std::move(prepared.bam_export);
   run.rescue = std::move(prepared.rescue);
   run.remove_work = prepared.remove_work;
-  prepare_publication(run, kind);
+  prepare_publication(run, kind, prepared.reference_hash);
   run.report.count_empty_reads(reads.empty_reads);
   append_log_line(kConfigFile, "The Time of splited Ref. file and the assigned task used : " +
                                    format_seconds(preparation.seconds()) + " sec\n");

@@ -117,7 +117,8 @@ SegmentFiles cut_reference(const RunConfig& config, const SegmentCut& cut, const
                                                cut.segment_size, cut.masked_toggle);
   const auto stamps = cut_file_stamps(config.work_folder, files.segments);
   if (ref_stamp && stamps && path_stamp(config.ref_path) == ref_stamp)
-    write_reference_memo(config.work_folder, {*ref_stamp, ref, cut, files.segments, *stamps});
+    write_reference_memo(config.work_folder, {*ref_stamp, ref, cut, files.segments, *stamps,
+                                              memo ? memo->content : std::nullopt});
   return files;
 }
 
@@ -195,6 +196,7 @@ PreparedRun firsttask(DriverKind kind, int argc, const char* const* argv, RunLoc
   bam_export.count_pairs = count_pairs;
   bam_export.command_line = command_line_of(argc, argv);
   prepared.remove_work = options.remove_work;
+  if (memo) prepared.reference_hash = memo->content;
   bam_export.annotation_path = options.rescue.junctions_path;
   prepared.cpu_cores = config.cpu_cores;
   return prepared;

@@ -2,6 +2,9 @@
 // task assignment, the empty output file and config.txt (written last).
 #pragma once
 
+#include <optional>
+
+#include "common/run_stamp.hpp"
 #include "pipeline/options.hpp"
 #include "pipeline/read_preparation.hpp"
 #include "pipeline/run_lock.hpp"
@@ -16,6 +19,9 @@ struct PreparedRun {
   BamExport bam_export;   // the export asked for after the run
   RescueRequest rescue;   // with the known junctions of --junctions read
   bool remove_work = false;
+  // The reference's content hash, when the work folder's memo holds it for
+  // the reference as it is.
+  std::optional<ContentHash> reference_hash;
 };
 
 // Prepares a run. The known junctions are read here, so that a bad file

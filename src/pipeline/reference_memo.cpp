@@ -48,6 +48,7 @@ std::string memo_text(const ReferenceMemo& m) {
   for (const FastaSequence& s : f.sequences)
     out << "sequence " << s.line << ' ' << s.length << ' ' << s.name << '\n';
   for (const FileStamp& s : m.files) out << "file " << s << '\n';
+  if (m.content) out << "content " << m.content->hex << ' ' << m.content->bytes << '\n';
   out << "end\n";
   return out.str();
 }
@@ -87,7 +88,17 @@ std::optional<ReferenceMemo> parse_memo(std::istream& in) {
     if (!tagged_line(in, "file", fields) || !read_stamp(fields, s)) return std::nullopt;
     m.files.push_back(s);
   }
-  if (!std::getline(in, line) || line != "end" || std::getline(in, line)) return std::nullopt;
+  if (!std::getline(in, line)) return std::nullopt;
+  if (line.rfind("content ", 0) == 0) {
+    std::istringstream content(line.substr(8));
+    ContentHash hash;
+    if (!(content >> hash.hex >> hash.bytes) || hash.hex.size() != 16 || hash.bytes < 0 ||
+        !content.eof())
+      return std::nullopt;
+    m.content = hash;
+    if (!std::getline(in, line)) return std::nullopt;
+  }
+  if (line != "end" || std::getline(in, line)) return std::nullopt;
   return m;
 }
 
@@ -141,6 +152,14 @@ void write_reference_memo(const std::string& work_folder, const ReferenceMemo& m
     if (out && std::rename(temp.c_str(), path.c_str()) == 0) return;
   }
   std::remove(temp.c_str());
+}
+
+void remember_reference_content(const std::string& work_folder, const std::string& ref_path,
+                                const FileStamp& stamp, const ContentHash& content) {
+  std::optional<ReferenceMemo> memo = read_reference_memo(work_folder);
+  if (!memo || memo->content || memo->reference != stamp || path_stamp(ref_path) != stamp) return;
+  memo->content = content;
+  write_reference_memo(work_folder, *memo);
 }
 
 void forget_reference_memo(const std::string& work_folder) {

@@ -14,6 +14,7 @@
 
 #include "common/fasta_check.hpp"
 #include "common/file_stamp.hpp"
+#include "common/run_stamp.hpp"
 
 namespace quilm {
 
@@ -32,6 +33,8 @@ struct ReferenceMemo {
   int segments = 0;
   // The segment files 1..segments, then the segment index and the work sizes.
   std::vector<FileStamp> files;
+  // The reference's content hash for the run stamp, once a run has hashed it.
+  std::optional<ContentHash> content;
 };
 
 // The reference's stamp when it can be trusted to tell every later change:
@@ -55,6 +58,11 @@ std::optional<std::vector<FileStamp>> cut_file_stamps(const std::string& work_fo
 // Writes the memo under a temporary name and renames it into place; a memo
 // that cannot be written is left out (the next run reads the reference).
 void write_reference_memo(const std::string& work_folder, const ReferenceMemo& memo);
+
+// Adds the reference's content hash to the memo, when the memo is of the
+// reference as it was (`stamp`) and still is, and holds no hash yet.
+void remember_reference_content(const std::string& work_folder, const std::string& ref_path,
+                                const FileStamp& stamp, const ContentHash& content);
 
 // Removes the memo before the files it describes are written again.
 void forget_reference_memo(const std::string& work_folder);

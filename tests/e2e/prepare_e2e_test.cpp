@@ -70,12 +70,20 @@ TEST_F(PrepareRun, ARerunOnAnUnchangedReferenceDoesNotReadItAgain) {
     return r.out.find("has not changed since the last run and is not read again") !=
            std::string::npos;
   };
+  // The run stamp's hash of the reference: read from the file, or the memo's.
+  auto reference_hash = [&] {
+    const std::string stamp = slurp(path("out-run"));
+    const std::size_t at = stamp.find("reference\t");
+    return stamp.substr(at, stamp.find('\t', at + 10) - at);
+  };
   EXPECT_FALSE(cut());
   EXPECT_TRUE(file_exists(work + "/reference_memo.txt"));
+  const std::string hash = reference_hash();
   const std::string index = slurp(work + "/fast_index.txt");
   struct stat before {};
   ASSERT_EQ(::stat(segment.c_str(), &before), 0);
   EXPECT_TRUE(cut());
+  EXPECT_EQ(reference_hash(), hash);
   struct stat after {};
   ASSERT_EQ(::stat(segment.c_str(), &after), 0);
   EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
@@ -93,6 +101,7 @@ TEST_F(PrepareRun, ARerunOnAnUnchangedReferenceDoesNotReadItAgain) {
   spit(path("ref.fa"), ">chr1 the first\nacgtacgtaaccggttaaTTTT\n>chr2\nggggNNNNcc\n");
   EXPECT_FALSE(cut("-L50"));
   EXPECT_EQ(slurp(segment), "acgtacgtaaccggttaaTTTTNggggNNNNcc");
+  EXPECT_NE(reference_hash(), hash);
   EXPECT_FALSE(file_exists(work + "/reference_memo.txt"));
   EXPECT_FALSE(cut("-L50"));
 }

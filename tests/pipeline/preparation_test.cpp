@@ -298,6 +298,10 @@ TEST_F(Segmentation, ReferenceMemoKeepsTheSummaryAndRefusesAnyDamage) {
   memo.segments = 2;
   memo.files = {{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11, 12}, {13, 14, 15, 16}};
   write_reference_memo(dir(), memo);
+  ASSERT_TRUE(read_reference_memo(dir()));
+  EXPECT_FALSE(read_reference_memo(dir())->content);
+  memo.content = ContentHash{"00112233445566ff", 4000000451};
+  write_reference_memo(dir(), memo);
   const auto back = read_reference_memo(dir());
   ASSERT_TRUE(back);
   EXPECT_EQ(back->reference, memo.reference);
@@ -308,6 +312,7 @@ TEST_F(Segmentation, ReferenceMemoKeepsTheSummaryAndRefusesAnyDamage) {
   EXPECT_EQ(back->summary.sequences[0].length, 3000000000);
   EXPECT_EQ(back->cut, memo.cut);
   EXPECT_EQ(back->files, memo.files);
+  EXPECT_EQ(back->content, memo.content);
   // The files it names are not there: nothing is in place.
   EXPECT_FALSE(cut_files_in_place(dir(), *back));
 
@@ -315,7 +320,8 @@ TEST_F(Segmentation, ReferenceMemoKeepsTheSummaryAndRefusesAnyDamage) {
   const std::string text = slurp(path("reference_memo.txt"));
   for (const std::string& damaged :
        {text.substr(0, text.size() / 2), text.substr(0, text.size() - 4),
-        std::string(text).replace(text.find("sequence 9"), 10, "sequence ?"), text + "file 1\n"}) {
+        std::string(text).replace(text.find("sequence 9"), 10, "sequence ?"),
+        std::string(text).replace(text.find("66ff"), 4, "66f"), text + "file 1\n"}) {
     spit(path("reference_memo.txt"), damaged);
     EXPECT_FALSE(read_reference_memo(dir())) << damaged;
   }
