@@ -162,6 +162,7 @@ struct RescueJob {
   const std::vector<ChromosomeJunction>& junctions;
   const std::string& store;
   ProgressCounter& progress;
+  JobMemory& memory;  // reused from job to job
 };
 
 template <class Index>
@@ -203,15 +204,22 @@ void rescue_reads(const Segment& segment, const Index& index, const SegmentJunct
 
 void rescue_segment(const RescueJob& run, const SegmentJob& job, IndexVariant variant) {
   const RunConfig& c = run.config;
-  const Segment segment = load_segment(segment_file(c, job.segment), c.masked_toggle);
+  Segment segment = load_segment(segment_file(c, job.segment), c.masked_toggle, &run.memory.bases);
   const SegmentJunctions junctions =
       segment_junctions(run.junctions, c.work_folder, c.segment_count, job.segment, segment.length);
-  if (variant == IndexVariant::kReduced)
-    rescue_reads(segment, obtain_reduced_seed_index(segment, 14, c.masked_toggle, run.store),
-                 junctions, run, job);
-  else
-    rescue_reads(segment, obtain_seed_index(segment, 14, c.masked_toggle, run.store), junctions,
-                 run, job);
+  ReusableMemory* copy = index_copy(&run.memory, job.slice);
+  IndexMemory index;
+  if (variant == IndexVariant::kReduced) {
+    ReducedSeedIndex reduced =
+        obtain_reduced_seed_index(segment, 14, c.masked_toggle, run.store, copy);
+    rescue_reads(segment, reduced, junctions, run, job);
+    index = std::move(reduced.memory);
+  } else {
+    SeedIndex full = obtain_seed_index(segment, 14, c.masked_toggle, run.store, copy);
+    rescue_reads(segment, full, junctions, run, job);
+    index = std::move(full.memory);
+  }
+  give_back(&run.memory, job.slice, std::move(segment), std::move(index));
 }
 
 }  // namespace
@@ -229,7 +237,8 @@ void run_rescue_worker(const WorkerArgs& args) {
   const std::vector<ChromosomeJunction> junctions =
       read_junction_file(join_path(config.work_folder, kRescueJunctionFile));
   ProgressCounter progress(progress_file(config.work_folder, args.process_number));
-  const RescueJob run{config, junctions, stage.index_store, progress};
+  JobMemory memory;
+  const RescueJob run{config, junctions, stage.index_store, progress, memory};
   for (const SegmentJob& job : stage.jobs) rescue_segment(run, job, stage.variant);
 }
 

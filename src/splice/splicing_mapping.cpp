@@ -158,10 +158,13 @@ void splicing_mapping(const std::string& segment_path, const std::string& read_p
   // The read file is opened first so that a missing one is reported before
   // the index is built.
   NumberedReadReader reads(read_path, slice);
-  const Segment segment = load_segment(segment_path, settings.masked_toggle);
-  const SeedIndex index = obtain_seed_index(segment, settings.seed_length, settings.masked_toggle,
-                                            settings.index_store);
+  JobMemory* memory = settings.memory;
+  Segment segment =
+      load_segment(segment_path, settings.masked_toggle, memory ? &memory->bases : nullptr);
+  SeedIndex index = obtain_seed_index(segment, settings.seed_length, settings.masked_toggle,
+                                      settings.index_store, index_copy(memory, slice));
   map_split_reads(segment, index, settings, reads, result_path);
+  give_back(memory, slice, std::move(segment), std::move(index.memory));
 }
 
 void splicing_mapping_red(const std::string& segment_path, const std::string& read_path,
@@ -169,10 +172,14 @@ void splicing_mapping_red(const std::string& segment_path, const std::string& re
                           ReadSlice slice) {
   check_settings(settings);
   NumberedReadReader reads(read_path, slice);
-  const Segment segment = load_segment(segment_path, settings.masked_toggle);
-  const ReducedSeedIndex index = obtain_reduced_seed_index(
-      segment, settings.seed_length, settings.masked_toggle, settings.index_store);
+  JobMemory* memory = settings.memory;
+  Segment segment =
+      load_segment(segment_path, settings.masked_toggle, memory ? &memory->bases : nullptr);
+  ReducedSeedIndex index =
+      obtain_reduced_seed_index(segment, settings.seed_length, settings.masked_toggle,
+                                settings.index_store, index_copy(memory, slice));
   map_split_reads(segment, index, settings, reads, result_path);
+  give_back(memory, slice, std::move(segment), std::move(index.memory));
 }
 
 }  // namespace quilm

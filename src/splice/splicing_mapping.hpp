@@ -7,6 +7,7 @@
 
 #include "common/numbered_reads.hpp"
 #include "common/run_config.hpp"
+#include "worker/seed_index.hpp"
 
 namespace quilm {
 
@@ -21,6 +22,7 @@ struct SpliceSettings {
   int max_gap_distance = kDefaultMaxGapDistance;
   std::string index_store;              // folder of stored seed indexes; empty: build in memory
   ProgressCounter* progress = nullptr;  // the process's count of reads done; none: not counted
+  JobMemory* memory = nullptr;          // reused from job to job; none: fresh for every job
 };
 
 // With the full seed index; maps the whole read file or one slice of it.

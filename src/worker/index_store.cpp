@@ -38,9 +38,38 @@ struct MappedFile {
   std::optional<FileStamp> stamp;
 };
 
-// Maps a trusted regular file read-only; empty memory (and a reason unless
-// it does not exist) when that fails.
-MappedFile map_file(const std::string& path, const StoreFolderTrust& folder, std::string& why) {
+bool read_all(int fd, std::uint8_t* data, std::size_t bytes) {
+  while (bytes > 0) {
+    const ssize_t n = ::read(fd, data, std::min<std::size_t>(bytes, std::size_t{1} << 30));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    bytes -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// A private copy of the file in memory taken from `copy`: a snapshot that
+// nobody else's change to the file reaches.
+MappedFile copy_file(int fd, const FileStamp& stamp, ReusableMemory& copy, std::string& why) {
+  const auto bytes = static_cast<std::size_t>(stamp.size);
+  IndexMemory image = copy.take(bytes);
+  if (!read_all(fd, image.data(), bytes)) {
+    why = errno != 0 ? system_reason() : "shorter than its size when opened";
+  } else if (file_stamp(fd) != stamp) {
+    why = "it changed while it was read";
+  } else {
+    return {std::move(image), stamp};
+  }
+  copy.give_back(std::move(image));
+  return {};
+}
+
+// Maps a trusted regular file read-only, or copies it into `copy` when
+// given; empty memory (and a reason unless it does not exist) when that
+// fails.
+MappedFile map_file(const std::string& path, const StoreFolderTrust& folder, std::string& why,
+                    ReusableMemory* copy) {
   const FileDescriptor fd = open_store_entry(path, folder, why);
   if (fd.get() < 0) return {};
   const std::optional<FileStamp> stamp = file_stamp(fd.get());
@@ -52,6 +81,10 @@ MappedFile map_file(const std::string& path, const StoreFolderTrust& folder, std
   if (bytes < kIndexPage) {
     why = "shorter than its header (truncated?)";
     return {};
+  }
+  if (copy) {
+    errno = 0;
+    return copy_file(fd.get(), *stamp, *copy, why);
   }
   void* p = ::mmap(nullptr, bytes, PROT_READ, MAP_SHARED | MAP_POPULATE, fd.get(), 0);
   if (p == MAP_FAILED) {
@@ -72,18 +105,24 @@ std::string hex_word(std::uint64_t value) {
 // mapping of a stage's reads; an image that passed it and has not changed
 // since needs its header checked only.
 IndexMemory map_stored(const std::string& path, const IndexIdentity& identity,
-                       const StoreFolderTrust& folder, std::string& why) {
-  MappedFile file = map_file(path, folder, why);
+                       const StoreFolderTrust& folder, std::string& why, ReusableMemory* copy) {
+  MappedFile file = map_file(path, folder, why, copy);
   if (file.image.data() == nullptr) return {};
   const std::uint8_t* data = file.image.data();
   why = check_index_header(data, file.image.size(), identity);
-  if (!why.empty()) return {};
+  if (!why.empty()) {
+    if (copy) copy->give_back(std::move(file.image));
+    return {};
+  }
   const std::string memo = path + ".checked";
   const std::string tables = hex_word(image_header(data).table_checksum);
   if (file.stamp && recall_memo(memo, "tables", *file.stamp, folder) == tables)
     return std::move(file.image);
   why = check_index_image(data, file.image.size(), identity);
-  if (!why.empty()) return {};
+  if (!why.empty()) {
+    if (copy) copy->give_back(std::move(file.image));
+    return {};
+  }
   if (file.stamp) remember_memo(memo, "tables", *file.stamp, tables);
   return std::move(file.image);
 }
@@ -139,27 +178,32 @@ std::string prepare_folder(const std::string& store) {
 }
 
 template <class Index, class Build, class Attach>
-Index obtain(const Segment& segment, IndexIdentity id, const std::string& store, Build build,
-             Attach attach) {
-  if (store.empty()) return build(segment, id.seed_length);
+Index obtain(const Segment& segment, IndexIdentity id, const std::string& store,
+             ReusableMemory* copy, Build build, Attach attach) {
+  // A build takes memory of its own; a kept copy is not held beside it.
+  auto build_here = [&] {
+    if (copy) copy->release();
+    return build(segment, id.seed_length);
+  };
+  if (store.empty()) return build_here();
   if (const std::string why = prepare_folder(store); !why.empty()) {
     warn(why + "; the index is built in memory and not stored");
-    return build(segment, id.seed_length);
+    return build_here();
   }
   const StoreFolderTrust folder = store_folder_trust(store);
   if (!folder.distrust.empty()) {
     warn("the folder '" + store + "' is not used: " + folder.distrust +
          "; the index is built in memory and not stored");
-    return build(segment, id.seed_length);
+    return build_here();
   }
   id.segment_hash = remembered_segment_hash(segment, id.masked_toggle, store, folder);
   const std::string path = join_path(store, stored_index_name(id));
   std::string why;
-  if (IndexMemory image = map_stored(path, id, folder, why); image.data())
+  if (IndexMemory image = map_stored(path, id, folder, why, copy); image.data())
     return attach(std::move(image));
   if (why == kNotARegularFile) {
     warn("'" + path + "' is not a regular file; the index is built in memory and not stored");
-    return build(segment, id.seed_length);
+    return build_here();
   }
   if (!why.empty()) warn("'" + path + "' cannot be used (" + why + "); rebuilding it");
 
@@ -168,7 +212,7 @@ Index obtain(const Segment& segment, IndexIdentity id, const std::string& store,
     case BuildLock::State::kHeld: {
       // Another process may have stored it while this one waited.
       std::string ignored;
-      if (IndexMemory image = map_stored(path, id, folder, ignored); image.data())
+      if (IndexMemory image = map_stored(path, id, folder, ignored, copy); image.data())
         return attach(std::move(image));
       break;
     }
@@ -177,11 +221,11 @@ Index obtain(const Segment& segment, IndexIdentity id, const std::string& store,
            "stored");
       [[fallthrough]];
     case BuildLock::State::kGaveUp:
-      return build(segment, id.seed_length);
+      return build_here();
     case BuildLock::State::kNoLocks:
       break;
   }
-  Index built = build(segment, id.seed_length);
+  Index built = build_here();
   seal_index_image(built.memory.data(), id);
   const std::size_t bytes = image_header(built.memory.data()).image_bytes;
   if (!publish(path, built.memory.data(), bytes, why)) {
@@ -193,9 +237,9 @@ Index obtain(const Segment& segment, IndexIdentity id, const std::string& store,
   // never take memory at once), and all processes of this machine share it.
   built = Index();
   std::string ignored;
-  if (MappedFile file = map_file(path, folder, ignored); file.image.size() == bytes)
+  if (MappedFile file = map_file(path, folder, ignored, copy); file.image.size() == bytes)
     return attach(std::move(file.image));
-  return build(segment, id.seed_length);
+  return build_here();
 }
 
 // The message of a bus error, set once before any image is mapped and only
@@ -281,15 +325,16 @@ std::string stored_index_name(const IndexIdentity& identity) {
 }
 
 SeedIndex obtain_seed_index(const Segment& segment, int seed_length, int masked_toggle,
-                            const std::string& store) {
+                            const std::string& store, ReusableMemory* copy) {
   const IndexIdentity id{seed_length, IndexVariant::kFull, masked_toggle, segment.length, {}};
-  return obtain<SeedIndex>(segment, id, store, build_seed_index, attach_seed_index);
+  return obtain<SeedIndex>(segment, id, store, copy, build_seed_index, attach_seed_index);
 }
 
 ReducedSeedIndex obtain_reduced_seed_index(const Segment& segment, int seed_length,
-                                           int masked_toggle, const std::string& store) {
+                                           int masked_toggle, const std::string& store,
+                                           ReusableMemory* copy) {
   const IndexIdentity id{seed_length, IndexVariant::kReduced, masked_toggle, segment.length, {}};
-  return obtain<ReducedSeedIndex>(segment, id, store, build_reduced_seed_index,
+  return obtain<ReducedSeedIndex>(segment, id, store, copy, build_reduced_seed_index,
                                   attach_reduced_seed_index);
 }
 

@@ -36,9 +36,14 @@ std::string stored_index_name(const IndexIdentity& identity);
 
 // The index of a loaded segment: from the store folder `store`, or built
 // (and stored) when missing or unusable. An empty `store` builds in memory.
+// A stored image is mapped read-only, so that the processes of a machine
+// share it; with `copy` it is read into memory taken from there instead,
+// for a process that maps the segment alone: a private copy in reused huge
+// pages is faster to look up in than a mapping faulted in page by page.
 SeedIndex obtain_seed_index(const Segment& segment, int seed_length, int masked_toggle,
-                            const std::string& store);
+                            const std::string& store, ReusableMemory* copy = nullptr);
 ReducedSeedIndex obtain_reduced_seed_index(const Segment& segment, int seed_length,
-                                           int masked_toggle, const std::string& store);
+                                           int masked_toggle, const std::string& store,
+                                           ReusableMemory* copy = nullptr);
 
 }  // namespace quilm

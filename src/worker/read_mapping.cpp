@@ -508,16 +508,19 @@ MapStats run_mapping(const std::string& segment_path, const std::string& read_pa
   // result file is reported before the index is built.
   { NumberedReadReader probe(read_path); }
   OutputFile out(result_path, OutputFile::Mode::kTruncate, kStreamBlock);
+  JobMemory* memory = settings.memory;
   auto t0 = Clock::now();
-  Segment segment = load_segment(segment_path, settings.masked_toggle);
+  Segment segment =
+      load_segment(segment_path, settings.masked_toggle, memory ? &memory->bases : nullptr);
   stats.load_seconds = seconds_since(t0);
   t0 = Clock::now();
-  Index index = build(segment, settings);
+  Index index = build(segment, settings, index_copy(memory, slice));
   stats.build_seconds = seconds_since(t0);
   t0 = Clock::now();
   map_reads(segment, index, read_path, out, settings, stats, slice);
   out.close();
   stats.map_seconds = seconds_since(t0);
+  give_back(memory, slice, std::move(segment), std::move(index.memory));
   return stats;
 }
 
@@ -550,19 +553,20 @@ template void map_reads<ReducedSeedIndex>(const Segment&, const ReducedSeedIndex
 
 MapStats quilm_x(const std::string& segment_path, const std::string& read_path,
                  const std::string& result_path, const MapSettings& settings, ReadSlice slice) {
-  return run_mapping<SeedIndex>(segment_path, read_path, result_path, settings, slice,
-                                [](const Segment& segment, const MapSettings& s) {
-                                  return obtain_seed_index(segment, s.seed_length, s.masked_toggle,
-                                                           s.index_store);
-                                });
+  return run_mapping<SeedIndex>(
+      segment_path, read_path, result_path, settings, slice,
+      [](const Segment& segment, const MapSettings& s, ReusableMemory* copy) {
+        return obtain_seed_index(segment, s.seed_length, s.masked_toggle, s.index_store, copy);
+      });
 }
 
 MapStats quilm_x_red(const std::string& segment_path, const std::string& read_path,
                      const std::string& result_path, const MapSettings& settings, ReadSlice slice) {
   return run_mapping<ReducedSeedIndex>(
       segment_path, read_path, result_path, settings, slice,
-      [](const Segment& segment, const MapSettings& s) {
-        return obtain_reduced_seed_index(segment, s.seed_length, s.masked_toggle, s.index_store);
+      [](const Segment& segment, const MapSettings& s, ReusableMemory* copy) {
+        return obtain_reduced_seed_index(segment, s.seed_length, s.masked_toggle, s.index_store,
+                                         copy);
       });
 }
 

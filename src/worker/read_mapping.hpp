@@ -28,6 +28,7 @@ struct MapSettings {
   int export_all_toggle = kDefaultExportAllToggle;
   std::string index_store;              // folder of stored seed indexes; empty: build in memory
   ProgressCounter* progress = nullptr;  // the process's count of reads done; none: not counted
+  JobMemory* memory = nullptr;          // reused from job to job; none: fresh for every job
 };
 
 struct MapStats {

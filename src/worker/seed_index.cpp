@@ -25,17 +25,22 @@
 namespace quilm {
 
 IndexMemory::~IndexMemory() {
-  if (data_) munmap(data_, bytes_);
+  if (data_) munmap(data_, mapped_);
 }
 
 IndexMemory::IndexMemory(IndexMemory&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)), bytes_(std::exchange(other.bytes_, 0)) {}
+    : data_(std::exchange(other.data_, nullptr)),
+      bytes_(std::exchange(other.bytes_, 0)),
+      mapped_(std::exchange(other.mapped_, 0)),
+      reusable_(std::exchange(other.reusable_, false)) {}
 
 IndexMemory& IndexMemory::operator=(IndexMemory&& other) noexcept {
   if (this != &other) {
-    if (data_) munmap(data_, bytes_);
+    if (data_) munmap(data_, mapped_);
     data_ = std::exchange(other.data_, nullptr);
     bytes_ = std::exchange(other.bytes_, 0);
+    mapped_ = std::exchange(other.mapped_, 0);
+    reusable_ = std::exchange(other.reusable_, false);
   }
   return *this;
 }
@@ -45,7 +50,21 @@ IndexMemory IndexMemory::anonymous(std::size_t bytes) {
   void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (p == MAP_FAILED) throw std::bad_alloc();
   advise_huge(p, size);
-  return IndexMemory(p, size);
+  return IndexMemory(p, size, true);
+}
+
+IndexMemory ReusableMemory::take(std::size_t bytes) {
+  if (kept_.capacity() < bytes) {
+    release();
+    return IndexMemory::anonymous(bytes);
+  }
+  IndexMemory memory = std::move(kept_);
+  memory.use_first(bytes);
+  return memory;
+}
+
+void ReusableMemory::give_back(IndexMemory memory) {
+  if (memory.reusable() && memory.capacity() > kept_.capacity()) kept_ = std::move(memory);
 }
 
 // ---------------------------------------------------------------------------
@@ -64,17 +83,20 @@ struct FileHandle {
 };
 
 // The segment file's bytes followed by at least kSegmentPad zero bytes, read
-// in one go into fresh anonymous memory (zero pages until written, so the
-// pad costs nothing). A private copy, not a mapping of the file, so that a
-// file changed or cut short by someone else cannot change a running mapping.
+// in one go into anonymous memory. A private copy, not a mapping of the
+// file, so that a file changed or cut short by someone else cannot change a
+// running mapping.
 IndexMemory read_segment_file(const std::string& path, std::size_t& size,
-                              std::optional<FileStamp>& stamp) {
+                              std::optional<FileStamp>& stamp, ReusableMemory* reuse) {
   FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (file.fd < 0) throw_io_error("cannot open segment file", path);
   const std::optional<FileStamp> before = file_stamp(file.fd);
   if (!before) throw_io_error("cannot size segment file", path);
   size = static_cast<std::size_t>(before->size);
-  IndexMemory region = IndexMemory::anonymous(size + kSegmentPad);
+  IndexMemory region =
+      reuse ? reuse->take(size + kSegmentPad) : IndexMemory::anonymous(size + kSegmentPad);
+  // Reused memory holds an earlier segment's bytes behind this one's.
+  if (reuse) std::memset(region.data() + size, 0, kSegmentPad);
   std::size_t got = 0;
   while (got < size) {
     const ssize_t n =
@@ -98,10 +120,10 @@ std::size_t first_special(const char* buf, std::size_t n) {
 
 }  // namespace
 
-Segment load_segment(const std::string& path, int masked_toggle) {
+Segment load_segment(const std::string& path, int masked_toggle, ReusableMemory* reuse) {
   std::size_t n = 0;
   Segment seg;
-  seg.memory = read_segment_file(path, n, seg.source);
+  seg.memory = read_segment_file(path, n, seg.source, reuse);
   if (masked_toggle != 0 && masked_toggle != 1) {
     seg.memory = IndexMemory::anonymous(n + kSegmentPad);
     seg.length = 0;

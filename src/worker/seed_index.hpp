@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "common/file_stamp.hpp"
+#include "common/numbered_reads.hpp"
 
 namespace quilm {
 
@@ -38,7 +39,8 @@ inline constexpr std::size_t kSegmentPad = 1000;
 class IndexMemory {
  public:
   IndexMemory() = default;
-  IndexMemory(void* data, std::size_t bytes) : data_(data), bytes_(bytes) {}
+  IndexMemory(void* data, std::size_t bytes, bool reusable = false)
+      : data_(data), bytes_(bytes), mapped_(bytes), reusable_(reusable) {}
   ~IndexMemory();
   IndexMemory(IndexMemory&& other) noexcept;
   IndexMemory& operator=(IndexMemory&& other) noexcept;
@@ -49,11 +51,44 @@ class IndexMemory {
   static IndexMemory anonymous(std::size_t bytes);
 
   std::uint8_t* data() const { return static_cast<std::uint8_t*>(data_); }
+  // The bytes in use, at most the capacity (the bytes mapped).
   std::size_t size() const { return bytes_; }
+  std::size_t capacity() const { return mapped_; }
+  // Private anonymous memory, which may be written again for another use.
+  bool reusable() const { return reusable_; }
+  void use_first(std::size_t bytes) { bytes_ = bytes < mapped_ ? bytes : mapped_; }
 
  private:
   void* data_ = nullptr;
   std::size_t bytes_ = 0;
+  std::size_t mapped_ = 0;
+  bool reusable_ = false;
+};
+
+// Anonymous memory kept by a worker process from one segment job to the
+// next, for the bytes of a segment or the copy of a stored index. Fresh
+// pages are zeroed and faulted in one by one when first touched, and a file
+// mapped from the page cache is faulted in page by page in every job; pages
+// written again cost only the copy.
+class ReusableMemory {
+ public:
+  // At least `bytes` of memory, its first `bytes` in use, holding whatever
+  // it held before (zeros when fresh).
+  IndexMemory take(std::size_t bytes);
+  // Keeps `memory` for the next take when it is reusable and larger than
+  // what is kept; frees the smaller one.
+  void give_back(IndexMemory memory);
+  // Frees what is kept.
+  void release() { kept_ = IndexMemory(); }
+
+ private:
+  IndexMemory kept_;
+};
+
+// What a worker process reuses across its jobs.
+struct JobMemory {
+  ReusableMemory bases;  // a segment's bases
+  ReusableMemory index;  // a copy of a stored index image
 };
 
 struct Segment {
@@ -68,8 +103,9 @@ struct Segment {
 // Loads a segment file: header lines ('>' to the line end) and line breaks
 // are dropped; masked_toggle 1 keeps lower case, 0 upper-cases bytes 91..127,
 // any other value gives an empty segment. Throws IoError when unreadable.
-// Records the file's stamp when it stayed the same during the read.
-Segment load_segment(const std::string& path, int masked_toggle);
+// Records the file's stamp when it stayed the same during the read. The
+// bytes go into memory taken from `reuse` when given.
+Segment load_segment(const std::string& path, int masked_toggle, ReusableMemory* reuse = nullptr);
 
 inline constexpr int kKeysPerWord = 64;
 inline constexpr int kWordsPerLine = 6;
@@ -144,6 +180,22 @@ struct ReducedSeedIndex {
     if (dense >= 0) __builtin_prefetch(dense_starts + dense);
   }
 };
+
+// Where a job copies a stored index: into the process's reused memory when
+// it maps the segment alone; a segment whose reads several processes share
+// is mapped, so that its pages are shared too.
+inline ReusableMemory* index_copy(JobMemory* memory, const ReadSlice& slice) {
+  return memory && slice.count == 1 ? &memory->index : nullptr;
+}
+
+// The memory of a finished job, kept for the next one (its index only when
+// it was copied there).
+inline void give_back(JobMemory* memory, const ReadSlice& slice, Segment segment,
+                      IndexMemory index) {
+  if (!memory) return;
+  memory->bases.give_back(std::move(segment.memory));
+  if (ReusableMemory* copy = index_copy(memory, slice)) copy->give_back(std::move(index));
+}
 
 SeedIndex build_seed_index(const Segment& segment, int seed_length);
 ReducedSeedIndex build_reduced_seed_index(const Segment& segment, int seed_length);

@@ -14,6 +14,7 @@
 #include "common/seed_lengths.hpp"
 #include "common/share_plan.hpp"
 #include "common/worker_args.hpp"
+#include "worker/seed_index.hpp"
 
 namespace quilm {
 
@@ -39,8 +40,9 @@ void refuse_results_over_inputs(const RunConfig& config, const StageJobs& stage,
 // The stage of a mapping worker that reads one read file: this process's
 // jobs, refused when a result would overwrite an input, then
 // map_job(reduced, segment path, job, settings) for every job in order,
-// with the settings' index store and progress counter set (a seed length
-// without an index has no jobs and writes no result file).
+// with the settings' index store, progress counter and the memory its jobs
+// reuse set (a seed length without an index has no jobs and writes no
+// result file).
 template <class Settings, class MapJob>
 void run_stage_jobs(const RunConfig& config, const WorkerArgs& args, const std::string& read_path,
                     Settings settings, MapJob map_job) {
@@ -49,6 +51,8 @@ void run_stage_jobs(const RunConfig& config, const WorkerArgs& args, const std::
   settings.index_store = stage.index_store;
   ProgressCounter progress(progress_file(config.work_folder, args.process_number));
   settings.progress = &progress;
+  JobMemory memory;
+  settings.memory = &memory;
   for (const SegmentJob& job : stage.jobs)
     map_job(stage.variant == IndexVariant::kReduced, segment_file(config, job.segment), job,
             settings);

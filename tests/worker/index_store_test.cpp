@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -112,6 +113,48 @@ TEST_F(IndexStoreTest, StoredIndexServesExactlyLikeAFreshBuild) {
   fs::remove_all(store());
   expect_buckets(obtain_seed_index(seg, 8, 1, ""), test::seed_buckets(seg, 8));
   EXPECT_FALSE(fs::exists(store()));
+}
+
+// A worker reuses one segment's memory for the next: the bytes of a
+// shorter segment or index in memory that held a longer one must read
+// exactly as fresh ones, with zeros behind the segment's last base.
+TEST_F(IndexStoreTest, MemoryReusedFromJobToJobServesLikeFreshMemory) {
+  std::mt19937 rng(12);
+  const std::string longer = generated(rng, 90000);
+  const std::string shorter = generated(rng, 30000);
+  test::spit(path("long.txt"), longer);
+  test::spit(path("short.txt"), shorter);
+  JobMemory memory;
+  const ReadSlice alone{0, 1};
+  for (const std::string* text : {&longer, &shorter, &longer, &shorter}) {
+    const std::string file = path(text == &shorter ? "short.txt" : "long.txt");
+    Segment seg = load_segment(file, 0, &memory.bases);
+    ASSERT_EQ(seg.length, text->size());
+    for (std::size_t i = 0; i < seg.length; ++i)
+      ASSERT_EQ(seg.data()[i], std::toupper(static_cast<unsigned char>((*text)[i]))) << i;
+    for (std::size_t i = seg.length; i < seg.length + kSegmentPad; ++i)
+      ASSERT_EQ(seg.data()[i], 0) << i;
+    const test::SeedBuckets plain = test::seed_buckets(seg, 9);
+    std::string said;
+    // Built and stored on the first sight of a segment, copied afterwards
+    // (in the second round into memory that held the longer index).
+    for (int pass = 0; pass < 2; ++pass) {
+      ReducedSeedIndex index = obtain_quietly(
+          [&] { return obtain_reduced_seed_index(seg, 9, 0, store(), index_copy(&memory, alone)); },
+          said);
+      EXPECT_EQ(said, "");
+      expect_buckets(index, plain);
+      give_back(&memory, alone, Segment(), std::move(index.memory));
+    }
+    give_back(&memory, alone, std::move(seg), IndexMemory());
+  }
+  // A shared segment's index is mapped, never copied into the kept memory.
+  EXPECT_EQ(index_copy(&memory, ReadSlice{1, 2}), nullptr);
+  ReusableMemory kept;
+  kept.give_back(IndexMemory::anonymous(1 << 20));
+  const IndexMemory small = kept.take(1000);
+  EXPECT_EQ(small.size(), 1000u);
+  EXPECT_GE(small.capacity(), std::size_t{1} << 20);
 }
 
 TEST_F(IndexStoreTest, ADamagedOrForeignIndexIsRebuiltWithAMessage) {
