@@ -238,6 +238,7 @@ void run_rescue_worker(const WorkerArgs& args) {
       read_junction_file(join_path(config.work_folder, kRescueJunctionFile));
   ProgressCounter progress(progress_file(config.work_folder, args.process_number));
   JobMemory memory;
+  memory.copy_indexes = copies_indexes(stage.jobs);
   const RescueJob run{config, junctions, stage.index_store, progress, memory};
   for (const SegmentJob& job : stage.jobs) rescue_segment(run, job, stage.variant);
 }

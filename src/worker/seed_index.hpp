@@ -89,6 +89,9 @@ class ReusableMemory {
 struct JobMemory {
   ReusableMemory bases;  // a segment's bases
   ReusableMemory index;  // a copy of a stored index image
+  // Stored indexes are copied (see index_copy); set for a process with
+  // enough segments of its own to pay for the first, fresh copy.
+  bool copy_indexes = false;
 };
 
 struct Segment {
@@ -182,10 +185,10 @@ struct ReducedSeedIndex {
 };
 
 // Where a job copies a stored index: into the process's reused memory when
-// it maps the segment alone; a segment whose reads several processes share
-// is mapped, so that its pages are shared too.
+// it maps the segment alone and copies indexes at all; a segment whose
+// reads several processes share is mapped, so that its pages are shared.
 inline ReusableMemory* index_copy(JobMemory* memory, const ReadSlice& slice) {
-  return memory && slice.count == 1 ? &memory->index : nullptr;
+  return memory && memory->copy_indexes && slice.count == 1 ? &memory->index : nullptr;
 }
 
 // The memory of a finished job, kept for the next one (its index only when

@@ -1,5 +1,7 @@
 #include "worker/stage_jobs.hpp"
 
+#include <algorithm>
+
 #include "common/paths.hpp"
 #include "common/store_setting.hpp"
 #include "common/task_table.hpp"
@@ -20,6 +22,12 @@ StageJobs stage_jobs(const RunConfig& config, int seed_length, int process) {
   if (stage.variant != IndexVariant::kNone)
     stage.jobs = worker_jobs(config.work_folder, tasks, plan, process);
   return stage;
+}
+
+bool copies_indexes(const std::vector<SegmentJob>& jobs) {
+  const auto alone = std::count_if(jobs.begin(), jobs.end(),
+                                   [](const SegmentJob& job) { return job.slice.count == 1; });
+  return alone >= kJobsWorthCopying;
 }
 
 std::string segment_file(const RunConfig& config, int segment) {

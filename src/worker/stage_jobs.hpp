@@ -37,6 +37,16 @@ std::string segment_file(const RunConfig& config, int segment);
 void refuse_results_over_inputs(const RunConfig& config, const StageJobs& stage,
                                 std::vector<NamedFile> reads);
 
+// Whether a process with these jobs copies the stored indexes of the
+// segments it maps alone into memory it reuses (JobMemory) instead of
+// mapping them. The first copy goes into fresh huge pages, which can cost
+// as much as mapping several indexes; every later one costs only the copy,
+// and lookups in huge pages are faster. Measured on a 2-core virtual
+// machine: a fresh 650 MiB copy 0.7 to 1.7 s, a later one 0.07 to 0.1 s,
+// against about 0.3 s of page faults for every mapping.
+inline constexpr int kJobsWorthCopying = 4;
+bool copies_indexes(const std::vector<SegmentJob>& jobs);
+
 // The stage of a mapping worker that reads one read file: this process's
 // jobs, refused when a result would overwrite an input, then
 // map_job(reduced, segment path, job, settings) for every job in order,
@@ -52,6 +62,7 @@ void run_stage_jobs(const RunConfig& config, const WorkerArgs& args, const std::
   ProgressCounter progress(progress_file(config.work_folder, args.process_number));
   settings.progress = &progress;
   JobMemory memory;
+  memory.copy_indexes = copies_indexes(stage.jobs);
   settings.memory = &memory;
   for (const SegmentJob& job : stage.jobs)
     map_job(stage.variant == IndexVariant::kReduced, segment_file(config, job.segment), job,
