@@ -38,23 +38,12 @@ struct MappedFile {
   std::optional<FileStamp> stamp;
 };
 
-bool read_all(int fd, std::uint8_t* data, std::size_t bytes) {
-  while (bytes > 0) {
-    const ssize_t n = ::read(fd, data, std::min<std::size_t>(bytes, std::size_t{1} << 30));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    bytes -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 // A private copy of the file in memory taken from `copy`: a snapshot that
 // nobody else's change to the file reaches.
 MappedFile copy_file(int fd, const FileStamp& stamp, ReusableMemory& copy, std::string& why) {
   const auto bytes = static_cast<std::size_t>(stamp.size);
   IndexMemory image = copy.take(bytes);
-  if (!read_all(fd, image.data(), bytes)) {
+  if (!read_fully(fd, image.data(), bytes)) {
     why = errno != 0 ? system_reason() : "shorter than its size when opened";
   } else if (file_stamp(fd) != stamp) {
     why = "it changed while it was read";
@@ -82,10 +71,7 @@ MappedFile map_file(const std::string& path, const StoreFolderTrust& folder, std
     why = "shorter than its header (truncated?)";
     return {};
   }
-  if (copy) {
-    errno = 0;
-    return copy_file(fd.get(), *stamp, *copy, why);
-  }
+  if (copy) return copy_file(fd.get(), *stamp, *copy, why);
   void* p = ::mmap(nullptr, bytes, PROT_READ, MAP_SHARED | MAP_POPULATE, fd.get(), 0);
   if (p == MAP_FAILED) {
     why = system_reason();

@@ -53,6 +53,18 @@ IndexMemory IndexMemory::anonymous(std::size_t bytes) {
   return IndexMemory(p, size, true);
 }
 
+bool read_fully(int fd, std::uint8_t* data, std::size_t bytes) {
+  errno = 0;
+  while (bytes > 0) {
+    const ssize_t n = ::read(fd, data, std::min(bytes, std::size_t{1} << 30));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    bytes -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
 IndexMemory ReusableMemory::take(std::size_t bytes) {
   if (kept_.capacity() < bytes) {
     release();
@@ -97,13 +109,9 @@ IndexMemory read_segment_file(const std::string& path, std::size_t& size,
       reuse ? reuse->take(size + kSegmentPad) : IndexMemory::anonymous(size + kSegmentPad);
   // Reused memory holds an earlier segment's bytes behind this one's.
   if (reuse) std::memset(region.data() + size, 0, kSegmentPad);
-  std::size_t got = 0;
-  while (got < size) {
-    const ssize_t n =
-        ::read(file.fd, region.data() + got, std::min(size - got, std::size_t{1} << 30));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw_io_error("cannot read segment file", path);
-    got += static_cast<std::size_t>(n);
+  if (!read_fully(file.fd, region.data(), size)) {
+    if (errno != 0) throw_io_error("cannot read segment file", path);
+    throw IoError("cannot read segment file '" + path + "': it became shorter while it was read");
   }
   if (file_stamp(file.fd) == before) stamp = before;
   return region;

@@ -65,6 +65,10 @@ class IndexMemory {
   bool reusable_ = false;
 };
 
+// Reads exactly `bytes` from `fd` into `data`, in calls of at most 1 GiB;
+// false at an error (errno set) or when the file ends first (errno 0).
+bool read_fully(int fd, std::uint8_t* data, std::size_t bytes);
+
 // Anonymous memory kept by a worker process from one segment job to the
 // next, for the bytes of a segment or the copy of a stored index. Fresh
 // pages are zeroed and faulted in one by one when first touched, and a file
